@@ -1,0 +1,72 @@
+#include "base64.h"
+
+#include <climits>
+#include <cstddef>
+
+const std::int32_t base64_digits[64] = {
+    'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P',
+    'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y', 'Z', 'a', 'b', 'c', 'd', 'e', 'f',
+    'g', 'h', 'i', 'j', 'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't', 'u', 'v',
+    'w', 'x', 'y', 'z', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9', '+', '/',
+};
+
+std::int32_t base64_map[128];
+std::int32_t base64_inited;
+
+void base64_init()
+{
+    for (std::int32_t& entry : base64_map) {
+        entry = 0;
+    }
+    for (std::int32_t digit = 0; digit < 64; ++digit) {
+        base64_map[base64_digits[digit]] = digit;
+    }
+    base64_inited = 1;
+}
+
+namespace {
+
+// Bytes 0x80-0xFF lie outside the table; like every other character outside
+// the alphabet they are worth 0.
+inline std::uint64_t digit_value(unsigned char code)
+{
+    return code < 128 ? static_cast<std::uint64_t>(base64_map[code]) : 0;
+}
+
+// Reads the low 64 bits as two's complement without relying on an
+// implementation-defined narrowing conversion.
+inline std::int64_t to_signed(std::uint64_t bits)
+{
+    if (bits <= static_cast<std::uint64_t>(INT64_MAX)) {
+        return static_cast<std::int64_t>(bits);
+    }
+    return -static_cast<std::int64_t>(~bits) - 1;
+}
+
+} // namespace
+
+int from_base64(std::int64_t* value, const char* text)
+{
+    if (base64_inited == 0) {
+        base64_init();
+    }
+
+    // Unsigned arithmetic: bits shifted past bit 63 are dropped and the
+    // negation wraps, exactly as the numerals are defined to behave.
+    std::uint64_t accumulator = 0;
+    std::size_t position = 0;
+    const bool negative = text[0] == '-';
+    if (negative) {
+        position = 1;
+    }
+    for (auto code = static_cast<unsigned char>(text[position]); code != '\0' && code != ' ';
+         code = static_cast<unsigned char>(text[++position])) {
+        accumulator = (accumulator << 6) + digit_value(code);
+    }
+    if (negative) {
+        accumulator = 0 - accumulator;
+    }
+
+    *value = to_signed(accumulator);
+    return position > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(position);
+}
