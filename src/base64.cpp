@@ -1,7 +1,9 @@
 #include "base64.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
+#include <iterator>
 
 const std::int32_t base64_digits[64] = {
     'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P',
@@ -15,9 +17,7 @@ std::int32_t base64_inited;
 
 void base64_init()
 {
-    for (std::int32_t& entry : base64_map) {
-        entry = 0;
-    }
+    std::fill(std::begin(base64_map), std::end(base64_map), 0);
     for (std::int32_t digit = 0; digit < 64; ++digit) {
         base64_map[base64_digits[digit]] = digit;
     }

@@ -61,7 +61,8 @@ int finish(int status)
     if (write_errno == 0) {
         return status;
     }
-    std::fprintf(stderr, "b64num: write error: %s\n", std::strerror(write_errno));
+    // Nothing is left to tell if standard error fails too; the status still says it.
+    (void)std::fprintf(stderr, "b64num: write error: %s\n", std::strerror(write_errno));
     return 1;
 }
 

@@ -8,12 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -58,11 +57,10 @@ Outcome run(const std::vector<std::string>& argv, Stdout destination = Stdout::c
     }
     posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
 
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
+    // posix_spawn takes char* for historical reasons; it does not write.
+    std::vector<char*> args(argv.size() + 1, nullptr);
+    std::transform(argv.begin(), argv.end(), args.begin(),
+                   [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
 
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, B64NUM_EXE, &actions, nullptr, args.data(), environ);
@@ -95,7 +93,10 @@ struct Case {
     int status;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.title; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.title;
+}
 
 class CommandLineTest : public testing::TestWithParam<Case> {};
 
@@ -138,7 +139,10 @@ struct WriteFailure {
     int error;
 };
 
-void PrintTo(const WriteFailure& c, std::ostream* os) { *os << c.title; }
+void PrintTo(const WriteFailure& c, std::ostream* os)
+{
+    *os << c.title;
+}
 
 class WriteErrorTest : public testing::TestWithParam<WriteFailure> {};
 
@@ -152,10 +156,11 @@ TEST_P(WriteErrorTest, IsReportedAndFails)
 
 INSTANTIATE_TEST_SUITE_P(
     Destinations, WriteErrorTest,
-    testing::Values(WriteFailure{"number to /dev/full", {"b64num", "gB"}, Stdout::dev_full, ENOSPC},
-                    WriteFailure{"help to /dev/full", {"b64num", "-h"}, Stdout::dev_full, ENOSPC},
-                    WriteFailure{"usage to /dev/full", {"b64num"}, Stdout::dev_full, ENOSPC},
-                    WriteFailure{"number to closed stdout", {"b64num", "gB"}, Stdout::closed, EBADF},
-                    WriteFailure{"help to closed stdout", {"b64num", "-?"}, Stdout::closed, EBADF}));
+    testing::Values(
+        WriteFailure{"number to /dev/full", {"b64num", "gB"}, Stdout::dev_full, ENOSPC},
+        WriteFailure{"help to /dev/full", {"b64num", "-h"}, Stdout::dev_full, ENOSPC},
+        WriteFailure{"usage to /dev/full", {"b64num"}, Stdout::dev_full, ENOSPC},
+        WriteFailure{"number to closed stdout", {"b64num", "gB"}, Stdout::closed, EBADF},
+        WriteFailure{"help to closed stdout", {"b64num", "-?"}, Stdout::closed, EBADF}));
 
 } // namespace

@@ -43,6 +43,11 @@ const Case cases[] = {
     {"UUUAn5326080", 4972149489418325812, 12},
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << testing::PrintToString(std::string(c.text));
+}
+
 class DecodeTest : public testing::TestWithParam<Case> {};
 
 TEST_P(DecodeTest, ValueAndCountAreStableAcrossCallsAndReinit)
@@ -62,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(Numerals, DecodeTest, testing::ValuesIn(cases));
 
 TEST(DecoderTable, HoldsExactlyTheAlphabet)
 {
-    const std::string alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     base64_init();
     ASSERT_EQ(base64_inited, 1);
     for (int code = 0; code < 128; ++code) {
