@@ -1,0 +1,202 @@
+// Decoding speed of from_base64 beside std::from_chars and std::strtoll, all
+// three on the same values: every field of generated LStat-like rows, as
+// base-64 numerals for from_base64 and in decimal for the others.
+#include "base64.h"
+
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The attributes of one file, in LStat order.
+std::vector<std::int64_t> lstat_row(std::mt19937_64& random)
+{
+    auto pick = [&](std::uint64_t low, std::uint64_t high) {
+        return static_cast<std::int64_t>(low + random() % (high - low + 1));
+    };
+    const bool directory = random() % 8 == 0;
+    // Sizes spread evenly over every power of two from bytes to terabytes.
+    const std::int64_t size = directory ? 4096 : pick(0, (std::uint64_t{1} << pick(0, 42)) - 1);
+    // Network and overlay file systems report 64-bit hashed inode numbers.
+    const std::int64_t inode = random() % 10 == 0 ? pick(std::uint64_t{1} << 60, INT64_MAX)
+                                                  : pick(2, std::uint64_t{1} << 26);
+    const std::int64_t changed = pick(1300000000, 1800000000);
+    return {
+        pick(2049, 2070),                     // dev
+        inode,                                // ino
+        directory ? 040755 : 0100644,         // mode
+        directory ? pick(2, 40) : pick(1, 2), // nlink
+        pick(0, 1) * pick(1000, 1010),        // uid
+        pick(0, 1) * pick(100, 1010),         // gid
+        0,                                    // rdev
+        size,                                 // size
+        4096,                                 // blksize
+        (size + 511) / 512,                   // blocks
+        changed + pick(0, 90000000),          // atime
+        changed - pick(0, 100000),            // mtime
+        changed,                              // ctime
+        0,                                    // linkfi
+        0,                                    // flags
+        pick(0, 2),                           // stream
+    };
+}
+
+std::string to_base64(std::int64_t value)
+{
+    static const char alphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    auto bits = static_cast<std::uint64_t>(value);
+    std::string reversed;
+    do {
+        reversed += alphabet[bits % 64];
+        bits /= 64;
+    } while (bits != 0);
+    return {reversed.rbegin(), reversed.rend()};
+}
+
+// The values, and the same values as NUL-separated numerals in two notations.
+struct Corpus {
+    std::vector<std::int64_t> values;
+    std::string base64;
+    std::string decimal;
+};
+
+const Corpus& corpus()
+{
+    static const Corpus built = [] {
+        Corpus c;
+        std::mt19937_64 random(42); // NOLINT(cert-msc32-c,cert-msc51-cpp): same corpus every run
+        for (int row = 0; row < 4000; ++row) {
+            for (std::int64_t value : lstat_row(random)) {
+                c.values.push_back(value);
+                c.base64 += to_base64(value) + '\0';
+                c.decimal += std::to_string(value) + '\0';
+            }
+        }
+        return c;
+    }();
+    return built;
+}
+
+// Each decoder walks its text with the end position it returns, the way a
+// caller takes a row apart, and fills `out`; the timed loop sums instead.
+template <typename Decode>
+void walk(benchmark::State& state, const std::string& text, Decode decode)
+{
+    const Corpus& c = corpus();
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        const char* at = text.data();
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            std::int64_t value = 0;
+            at = decode(at, &value) + 1;
+            sum += value;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    const char* at = text.data();
+    for (std::size_t i = 0; i < c.values.size(); ++i) {
+        std::int64_t value = 0;
+        at = decode(at, &value) + 1;
+        if (value != c.values[i]) {
+            state.SkipWithError("a value came out wrong");
+            return;
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(c.values.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+void BM_from_base64(benchmark::State& state)
+{
+    walk(state, corpus().base64,
+         [](const char* at, std::int64_t* value) { return at + from_base64(value, at); });
+}
+
+void BM_from_chars(benchmark::State& state)
+{
+    const std::string& text = corpus().decimal;
+    const char* const end = text.data() + text.size();
+    walk(state, text, [end](const char* at, std::int64_t* value) {
+        return std::from_chars(at, end, *value).ptr;
+    });
+}
+
+void BM_strtoll(benchmark::State& state)
+{
+    walk(state, corpus().decimal, [](const char* at, std::int64_t* value) {
+        char* stop = nullptr;
+        *value = std::strtoll(at, &stop, 10);
+        return static_cast<const char*>(stop);
+    });
+}
+
+BENCHMARK(BM_from_base64);
+BENCHMARK(BM_from_chars);
+BENCHMARK(BM_strtoll);
+
+// Prints the usual table, then how from_base64 compares with the others.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        // With repetitions, the median stands for the benchmark.
+        for (const Run& run : runs) {
+            const auto rate = run.counters.find("items_per_second");
+            const bool usable = run.aggregate_name.empty() || run.aggregate_name == "median";
+            if (usable && !run.error_occurred && rate != run.counters.end()) {
+                items_per_second[run.run_name.function_name] = rate->second.value;
+            }
+        }
+    }
+
+    void print_ratios() const
+    {
+        const auto base64 = items_per_second.find("BM_from_base64");
+        if (base64 == items_per_second.end()) {
+            return;
+        }
+        const struct {
+            const char* name;
+            double goal;
+        } rivals[] = {{"BM_from_chars", 1.5}, {"BM_strtoll", 5.0}};
+        for (const auto& rival : rivals) {
+            const auto other = items_per_second.find(rival.name);
+            if (other != items_per_second.end()) {
+                const double ratio = base64->second / other->second;
+                std::printf("from_base64 / %-15s %5.2fx items per second (goal %.1fx: %s)\n",
+                            rival.name + 3, ratio, rival.goal,
+                            ratio >= rival.goal ? "met" : "MISSED");
+            }
+        }
+    }
+
+private:
+    std::map<std::string, double> items_per_second;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    corpus();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.print_ratios();
+    benchmark::Shutdown();
+    return 0;
+}
