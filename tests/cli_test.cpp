@@ -1,14 +1,9 @@
 // Runs the built b64num as a child process and compares its standard output
 // byte for byte, its standard error and its exit status.
+#include "child_process.h"
+
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/mman.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -16,60 +11,9 @@
 
 namespace {
 
-enum class Stdout { captured, dev_full, closed };
-
-struct Outcome {
-    std::string out;
-    std::string err;
-    int status;
-};
-
-std::string read_all(int fd)
-{
-    std::string text;
-    char buffer[4096];
-    off_t offset = 0;
-    for (ssize_t got; (got = pread(fd, buffer, sizeof buffer, offset)) > 0; offset += got) {
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
-    close(fd);
-    return text;
-}
-
-// `argv` is the whole argument vector, invocation name included, so tests can
-// pass odd names or none at all.
 Outcome run(const std::vector<std::string>& argv, Stdout destination = Stdout::captured)
 {
-    const int out = memfd_create("stdout", MFD_CLOEXEC);
-    const int err = memfd_create("stderr", MFD_CLOEXEC);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    switch (destination) {
-    case Stdout::captured:
-        posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-        break;
-    case Stdout::dev_full:
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/full", O_WRONLY, 0);
-        break;
-    case Stdout::closed:
-        posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
-        break;
-    }
-    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
-
-    // posix_spawn takes char* for historical reasons; it does not write.
-    std::vector<char*> args(argv.size() + 1, nullptr);
-    std::transform(argv.begin(), argv.end(), args.begin(),
-                   [](const std::string& arg) { return const_cast<char*>(arg.c_str()); });
-
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, B64NUM_EXE, &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0) << std::strerror(spawned);
-    int wait_status = 0;
-    EXPECT_EQ(waitpid(pid, &wait_status, 0), pid);
-    const int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
-    return {read_all(out), read_all(err), status};
+    return spawn(B64NUM_EXE, argv, "", destination);
 }
 
 std::string usage(const std::string& name)

@@ -1,4 +1,5 @@
 #include "base64.h"
+#include "base64_encoder.h"
 #include "numeral_properties.h"
 
 #include <gtest/gtest.h>
@@ -10,23 +11,10 @@
 
 namespace {
 
-// Writes the base-64 digits of `bits`, most significant first.
-std::string encode(std::uint64_t bits)
-{
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string reversed;
-    do {
-        reversed += alphabet[bits % 64];
-        bits /= 64;
-    } while (bits != 0);
-    return {reversed.rbegin(), reversed.rend()};
-}
-
 void expect_round_trip(std::int64_t value)
 {
     const auto bits = static_cast<std::uint64_t>(value);
-    const std::string text = encode(bits);
+    const std::string text = encode_base64(bits);
     std::int64_t decoded = 0;
     ASSERT_EQ(from_base64(&decoded, text.c_str()), static_cast<int>(text.size())) << text;
     ASSERT_EQ(decoded, value) << text;
