@@ -1,0 +1,38 @@
+// The fields of a Bacula LStat value: space-separated base-64 numerals, one
+// per file attribute, in a fixed order.
+#ifndef B64NUM_LSTAT_H
+#define B64NUM_LSTAT_H
+
+#include <cstdint>
+#include <string>
+
+constexpr int lstat_field_count = 16;
+
+// The attribute names, in LStat order.
+extern const char* const lstat_field_names[lstat_field_count];
+
+struct LstatRow {
+    std::int64_t values[lstat_field_count];
+    int count;         // numerals found, at most lstat_field_count
+    bool has_overflow; // the text held more numerals than there are fields
+};
+
+// Decodes the numerals of a NUL-terminated LStat text, each exactly as
+// from_base64 reads it. Spaces before, between and after numerals are
+// skipped, however many there are.
+void decode_lstat(const char* text, LstatRow& row);
+
+// The fields asked for, as indices into LstatRow::values, in the order asked.
+struct FieldSelection {
+    int indices[lstat_field_count];
+    int count;
+};
+
+// Every field in LStat order.
+FieldSelection all_fields();
+
+// Reads a comma-separated list of field names or 1-based positions. On a
+// bad list, returns false and says why in `error`.
+bool parse_field_list(const char* list, FieldSelection& selection, std::string& error);
+
+#endif

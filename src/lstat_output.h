@@ -1,0 +1,58 @@
+// Buffered output of decoded LStat rows as tab-separated values or JSON Lines.
+#ifndef B64NUM_LSTAT_OUTPUT_H
+#define B64NUM_LSTAT_OUTPUT_H
+
+#include "lstat.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+struct OutputBuffer {
+    int fd;
+    int error; // errno of the first failed write; once set, output stops
+    std::size_t used;
+    char data[1 << 16];
+};
+
+// Writes out everything buffered.
+void output_flush(OutputBuffer& out);
+
+void output_bytes_slow(OutputBuffer& out, const char* bytes, std::size_t length);
+
+inline void output_bytes(OutputBuffer& out, const char* bytes, std::size_t length)
+{
+    if (length <= sizeof out.data - out.used) {
+        std::memcpy(out.data + out.used, bytes, length);
+        out.used += length;
+    } else {
+        output_bytes_slow(out, bytes, length);
+    }
+}
+
+inline void output_char(OutputBuffer& out, char c)
+{
+    if (out.used == sizeof out.data) {
+        output_flush(out);
+    }
+    out.data[out.used++] = c;
+}
+
+// The bytes in front of the LStat value: TAB-separated columns passed through.
+struct PassThrough {
+    const char* text;
+    std::size_t length;
+    bool present; // false when the line held no TAB at all
+};
+
+void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields);
+void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
+                   const FieldSelection& fields);
+void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
+                    const FieldSelection& fields);
+
+// Writes `text` as a JSON string: escaped, and with bytes that are not UTF-8
+// taken as Latin-1, so that no byte of a file name is lost.
+void write_json_string(OutputBuffer& out, const char* text, std::size_t length);
+
+#endif
