@@ -1,0 +1,246 @@
+// Runs the built b64num-lstat on rows made from known attributes and compares
+// what it prints, what it reports and its exit status.
+#include "base64_encoder.h"
+#include "child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Values = std::vector<std::int64_t>;
+
+const Values attributes = {2049, 1321729, 0100644,    1,          1000,       1000, 0, 1048576,
+                           4096, 2048,    1765432100, 1765400000, 1765400000, 0,    0, 2};
+const Values directory = {2049, 1321730, 040755, 3,          0,          0,          0,
+                          4096, 4096,    8,      1765432100, 1765432100, 1765432100, 0};
+
+std::string lstat(const Values& values)
+{
+    std::string text;
+    for (std::int64_t value : values) {
+        text += (text.empty() ? "" : " ") + encode_base64(static_cast<std::uint64_t>(value));
+    }
+    return text;
+}
+
+// The fields at the given 1-based positions, TAB-separated; empty where the
+// row has none.
+std::string tsv(const Values& values, const std::vector<int>& positions)
+{
+    std::string text;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        const auto index = static_cast<std::size_t>(positions[i] - 1);
+        text += (i > 0 ? "\t" : "") + (index < values.size() ? std::to_string(values[index]) : "");
+    }
+    return text;
+}
+
+std::string all(const Values& values)
+{
+    return tsv(values, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+}
+
+Outcome run(const std::vector<std::string>& args, const std::string& input = "",
+            Stdout destination = Stdout::captured)
+{
+    std::vector<std::string> argv{"b64num-lstat"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return spawn(B64NUM_LSTAT_EXE, argv, input, destination);
+}
+
+struct Case {
+    const char* title;
+    std::vector<std::string> args;
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+};
+
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.title;
+}
+
+class LstatCommandTest : public testing::TestWithParam<Case> {};
+
+TEST_P(LstatCommandTest, PrintsReportsAndExits)
+{
+    const Case& c = GetParam();
+    const Outcome outcome = run(c.args, c.input);
+    EXPECT_EQ(outcome.out, c.out);
+    EXPECT_EQ(outcome.err, c.err);
+    EXPECT_EQ(outcome.status, c.status);
+}
+
+const std::string row = lstat(attributes);
+const std::string dir_row = lstat(directory);
+const std::string size_and_mtime = tsv(attributes, {8, 12});
+
+INSTANTIATE_TEST_SUITE_P(
+    Filter, LstatCommandTest,
+    testing::Values(
+        Case{"every field by default", {}, row + "\n", all(attributes) + "\n", "", 0},
+        Case{"fields by name", {"-f", "size,mtime"}, row + "\n", size_and_mtime + "\n", "", 0},
+        Case{"fields by position", {"-f8,12"}, row + "\n", size_and_mtime + "\n", "", 0},
+        Case{"long option", {"--fields=size,12"}, row + "\n", size_and_mtime + "\n", "", 0},
+        Case{"fields in the order asked",
+             {"-f", "mtime,dev"},
+             row + "\n",
+             tsv(attributes, {12, 1}) + "\n",
+             "",
+             0},
+        Case{"columns passed through",
+             {"-f", "size"},
+             "/etc/passwd\t42\t" + row + "\n",
+             "/etc/passwd\t42\t1048576\n",
+             "",
+             0},
+        Case{"a field the row lacks is empty",
+             {"-f", "size,stream"},
+             dir_row + "\n",
+             "4096\t\n",
+             "",
+             0},
+        Case{"header",
+             {"-H", "-f", "size,mtime"},
+             "name\t" + row + "\n",
+             "column1\tsize\tmtime\nname\t" + size_and_mtime + "\n",
+             "",
+             0},
+        Case{"header without input", {"-H", "-f", "dev"}, "", "dev\n", "", 0},
+        Case{"CR, spaces and empty lines",
+             {"-f", "size,mtime"},
+             "  " + row + "  \r\n\n\r\nx\t" + row + "\n",
+             size_and_mtime + "\n\n\nx\t" + size_and_mtime + "\n",
+             "",
+             0},
+        Case{"last line without a line feed",
+             {"-f", "dev"},
+             row + "\n" + dir_row,
+             "2049\n2049\n",
+             "",
+             0},
+        Case{"numerals decode as in b64num",
+             {"-f", "1,2,3"},
+             "/////////// -B B=\n",
+             "-1\t-1\t64\n",
+             "",
+             0},
+        Case{"json",
+             {"--json", "-f", "size,stream"},
+             dir_row + "\n",
+             "{\"size\":4096,\"stream\":null}\n",
+             "",
+             0},
+        Case{"json escapes columns",
+             {"--json", "-f", "dev"},
+             std::string("a \"quoted\" \\name\x01\x1f\tcol\t") + row + "\n",
+             R"({"columns":["a \"quoted\" \\name\u0001\u001f","col"],"dev":2049})"
+             "\n",
+             "",
+             0},
+        Case{"NUL byte",
+             {"-f", "dev"},
+             row + "\n" + std::string("B\0C\n", 4) + row + "\n",
+             "2049\n2049\n",
+             "b64num-lstat: standard input:2: line holds a NUL byte; skipped\n",
+             1},
+        Case{"more numerals than fields",
+             {"-f", "stream"},
+             row + " B\n",
+             "2\n",
+             "b64num-lstat: standard input:1: more than 16 numerals; the rest are not shown\n",
+             1},
+        Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
+
+TEST(LstatCommand, HelpGoesToStandardOutput)
+{
+    const Outcome outcome = run({"--help"}, row + "\n");
+    EXPECT_EQ(outcome.out.rfind("Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n", 0),
+              0U);
+    EXPECT_EQ(outcome.err, "");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+// Misuse is refused before anything is read or printed.
+TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
+{
+    const struct {
+        std::vector<std::string> args;
+        const char* first_line;
+    } cases[] = {
+        {{"-f", "sise"}, "b64num-lstat: unknown field 'sise'\n"},
+        {{"-f", "size,size"}, "b64num-lstat: field 'size' (size) is asked for twice\n"},
+        {{"-x"}, "b64num-lstat: unknown option '-x'\n"},
+        {{"--jsn"}, "b64num-lstat: unknown option '--jsn'\n"},
+        {{"-f"}, "b64num-lstat: option '-f' needs a list of fields\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.args, row + "\n");
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err.rfind(c.first_line, 0), 0U) << outcome.err;
+        EXPECT_NE(outcome.err.find("known fields: dev ino mode nlink uid gid rdev size blksize "
+                                   "blocks atime mtime ctime linkfi flags stream"),
+                  std::string::npos);
+        EXPECT_EQ(outcome.status, 2);
+    }
+}
+
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& contents)
+    {
+        char name[] = "/tmp/b64num-lstat-test-XXXXXX";
+        const int fd = mkstemp(name);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(write(fd, contents.data(), contents.size()),
+                  static_cast<ssize_t>(contents.size()));
+        close(fd);
+        path_ = name;
+    }
+    ~TemporaryFile() { unlink(path_.c_str()); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
+{
+    const TemporaryFile first("a\t" + row + "\n");
+    const TemporaryFile second("b\t" + dir_row + "\n");
+    const Outcome outcome = run(
+        {"-f", "mode", first.path(), "/nonexistent/lstat", "-", second.path()}, "c\t" + row + "\n");
+    EXPECT_EQ(outcome.out, "a\t33188\nc\t33188\nb\t16877\n");
+    EXPECT_EQ(outcome.err, "b64num-lstat: /nonexistent/lstat: No such file or directory\n");
+    EXPECT_EQ(outcome.status, 1);
+}
+
+TEST(LstatCommand, LinesLongerThanTheBufferArriveWhole)
+{
+    const std::string name(3 << 20, 'n');
+    const Outcome outcome = run({"-f", "size"}, name + "\t" + row + "\n" + row + "\n");
+    EXPECT_EQ(outcome.out, name + "\t1048576\n1048576\n");
+    EXPECT_EQ(outcome.status, 0);
+}
+
+TEST(LstatCommand, WriteErrorsAreReported)
+{
+    for (const Stdout destination : {Stdout::dev_full, Stdout::closed}) {
+        const Outcome outcome = run({}, row + "\n", destination);
+        EXPECT_EQ(outcome.err.rfind("b64num-lstat: write error: ", 0), 0U) << outcome.err;
+        EXPECT_EQ(outcome.status, 1);
+    }
+}
+
+} // namespace

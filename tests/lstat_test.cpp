@@ -1,0 +1,138 @@
+#include "base64_encoder.h"
+#include "lstat.h"
+#include "lstat_output.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Values = std::vector<std::int64_t>;
+
+// The attributes of one regular file, in LStat order.
+const Values file_attributes = {2049, 1321729, 0100644,    1,          1000,       1000, 0, 1048576,
+                                4096, 2048,    1765432100, 1765400000, 1765400000, 0,    0, 2};
+
+std::string lstat_text(const Values& values, const std::string& separator = " ")
+{
+    std::string text;
+    for (std::int64_t value : values) {
+        text += (text.empty() ? "" : separator) + encode_base64(static_cast<std::uint64_t>(value));
+    }
+    return text;
+}
+
+Values first(std::size_t count)
+{
+    return {file_attributes.begin(), file_attributes.begin() + static_cast<long>(count)};
+}
+
+struct WalkCase {
+    const char* title;
+    std::string text;
+    Values values;
+    bool has_overflow;
+};
+
+void PrintTo(const WalkCase& c, std::ostream* os)
+{
+    *os << c.title;
+}
+
+class DecodeLstatTest : public testing::TestWithParam<WalkCase> {};
+
+TEST_P(DecodeLstatTest, FindsEveryNumeral)
+{
+    const WalkCase& c = GetParam();
+    LstatRow row{};
+    decode_lstat(c.text.c_str(), row);
+    EXPECT_EQ(Values(row.values, row.values + row.count), c.values);
+    EXPECT_EQ(row.has_overflow, c.has_overflow);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DecodeLstatTest,
+    testing::Values(WalkCase{"sixteen fields", lstat_text(file_attributes), file_attributes, false},
+                    WalkCase{"thirteen fields", lstat_text(first(13)), first(13), false},
+                    WalkCase{"fourteen fields", lstat_text(first(14)), first(14), false},
+                    WalkCase{"repeated, leading and trailing spaces",
+                             "  " + lstat_text(first(14), "   ") + "  ", first(14), false},
+                    WalkCase{"empty", "", {}, false}, WalkCase{"only spaces", "   ", {}, false},
+                    WalkCase{"wraps past ten digits",
+                             "/////////// H////////// gB",
+                             {-1, INT64_MAX, 2049},
+                             false},
+                    WalkCase{"digits outside the alphabet count 0",
+                             "B= -B B-B \x80"
+                             "B",
+                             {64, -1, 4097, 1},
+                             false},
+                    WalkCase{"more numerals than fields", lstat_text(file_attributes) + " B C",
+                             file_attributes, true}));
+
+struct FieldListCase {
+    const char* list;
+    std::vector<int> indices; // empty when the list is refused
+};
+
+class FieldListTest : public testing::TestWithParam<FieldListCase> {};
+
+TEST_P(FieldListTest, ReadsNamesAndPositions)
+{
+    const FieldListCase& c = GetParam();
+    FieldSelection selection{};
+    std::string error;
+    const bool accepted = parse_field_list(c.list, selection, error);
+    EXPECT_EQ(accepted, !c.indices.empty()) << error;
+    if (accepted) {
+        EXPECT_EQ(std::vector<int>(selection.indices, selection.indices + selection.count),
+                  c.indices);
+    } else {
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, FieldListTest,
+    testing::Values(FieldListCase{"size", {7}}, FieldListCase{"size,mtime,dev", {7, 11, 0}},
+                    FieldListCase{"8,1,16", {7, 0, 15}}, FieldListCase{"stream,2", {15, 1}},
+                    FieldListCase{"", {}}, FieldListCase{"size,", {}}, FieldListCase{",size", {}},
+                    FieldListCase{"Size", {}}, FieldListCase{"0", {}}, FieldListCase{"17", {}},
+                    FieldListCase{"99999999999999999999", {}}, FieldListCase{"-1", {}},
+                    FieldListCase{"size,8", {}}, FieldListCase{"size mtime", {}}));
+
+std::string json_of(const std::string& text)
+{
+    const auto out = std::make_unique<OutputBuffer>();
+    write_json_string(*out, text.data(), text.size());
+    return {out->data, out->used};
+}
+
+TEST(JsonString, EscapesAndKeepsEveryByte)
+{
+    const struct {
+        std::string text;
+        std::string json;
+    } cases[] = {
+        {"plain/name.txt", R"("plain/name.txt")"},
+        {R"(quote " and backslash \)", R"("quote \" and backslash \\")"},
+        {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
+        {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\""},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
+         "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
+        // Not UTF-8: each byte is read as Latin-1.
+        {"caf\xe9", "\"caf\xc3\xa9\""},
+        {"\xc0\xaf", "\"\xc3\x80\xc2\xaf\""},             // overlong slash
+        {"\xed\xa0\x80", "\"\xc3\xad\xc2\xa0\xc2\x80\""}, // surrogate
+        {"\xe2\x82", "\"\xc3\xa2\xc2\x82\""},             // cut short
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(json_of(c.text), c.json) << testing::PrintToString(c.text);
+    }
+}
+
+} // namespace
