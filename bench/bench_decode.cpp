@@ -2,6 +2,7 @@
 // three on the same values: every field of generated LStat-like rows, as
 // base-64 numerals for from_base64 and in decimal for the others.
 #include "base64.h"
+#include "lstat_corpus.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,52 +18,6 @@
 
 namespace {
 
-// The attributes of one file, in LStat order.
-std::vector<std::int64_t> lstat_row(std::mt19937_64& random)
-{
-    auto pick = [&](std::uint64_t low, std::uint64_t high) {
-        return static_cast<std::int64_t>(low + random() % (high - low + 1));
-    };
-    const bool directory = random() % 8 == 0;
-    // Sizes spread evenly over every power of two from bytes to terabytes.
-    const std::int64_t size = directory ? 4096 : pick(0, (std::uint64_t{1} << pick(0, 42)) - 1);
-    // Network and overlay file systems report 64-bit hashed inode numbers.
-    const std::int64_t inode = random() % 10 == 0 ? pick(std::uint64_t{1} << 60, INT64_MAX)
-                                                  : pick(2, std::uint64_t{1} << 26);
-    const std::int64_t changed = pick(1300000000, 1800000000);
-    return {
-        pick(2049, 2070),                     // dev
-        inode,                                // ino
-        directory ? 040755 : 0100644,         // mode
-        directory ? pick(2, 40) : pick(1, 2), // nlink
-        pick(0, 1) * pick(1000, 1010),        // uid
-        pick(0, 1) * pick(100, 1010),         // gid
-        0,                                    // rdev
-        size,                                 // size
-        4096,                                 // blksize
-        (size + 511) / 512,                   // blocks
-        changed + pick(0, 90000000),          // atime
-        changed - pick(0, 100000),            // mtime
-        changed,                              // ctime
-        0,                                    // linkfi
-        0,                                    // flags
-        pick(0, 2),                           // stream
-    };
-}
-
-std::string to_base64(std::int64_t value)
-{
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    auto bits = static_cast<std::uint64_t>(value);
-    std::string reversed;
-    do {
-        reversed += alphabet[bits % 64];
-        bits /= 64;
-    } while (bits != 0);
-    return {reversed.rbegin(), reversed.rend()};
-}
-
 // The values, and the same values as NUL-separated numerals in two notations.
 struct Corpus {
     std::vector<std::int64_t> values;
@@ -76,9 +31,9 @@ const Corpus& corpus()
         Corpus c;
         std::mt19937_64 random(42); // NOLINT(cert-msc32-c,cert-msc51-cpp): same corpus every run
         for (int row = 0; row < 4000; ++row) {
-            for (std::int64_t value : lstat_row(random)) {
+            for (std::int64_t value : lstat_corpus::lstat_row(random)) {
                 c.values.push_back(value);
-                c.base64 += to_base64(value) + '\0';
+                c.base64 += lstat_corpus::to_base64(value) + '\0';
                 c.decimal += std::to_string(value) + '\0';
             }
         }

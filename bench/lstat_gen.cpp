@@ -1,0 +1,34 @@
+// Writes ROWS generated catalog rows to standard output, each a file name,
+// a TAB and a 16-field LStat value, as a catalog query would print them.
+//
+// usage: lstat_gen ROWS
+#include "lstat_corpus.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        (void)std::fputs("usage: lstat_gen ROWS\n", stderr);
+        return 2;
+    }
+    const long rows = std::strtol(argv[1], nullptr, 10);
+    std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
+    for (long row = 0; row < rows; ++row) {
+        std::string line = "/srv/data/project" + std::to_string(row % 97) + "/file" +
+                           std::to_string(row) + ".dat\t";
+        const char* separator = "";
+        for (const std::int64_t value : lstat_corpus::lstat_row(random)) {
+            line += separator + lstat_corpus::to_base64(value);
+            separator = " ";
+        }
+        line += '\n';
+        if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) {
+            return 1;
+        }
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
