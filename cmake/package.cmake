@@ -11,7 +11,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Bacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number.")
+    "Bacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields.")
 # Depends is computed from the binary's shared libraries by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 

@@ -15,7 +15,7 @@ deb=$(ls -t build/release/b64num_*_"$(dpkg --print-architecture)".deb | head -n 
 echo "checking $deb"
 
 files=$(dpkg-deb -c "$deb" | awk '$NF !~ /\/$/ {print $NF}' | sort)
-expected=$'./usr/bin/b64num\n./usr/share/man/man1/b64num.1.gz'
+expected=$'./usr/bin/b64num\n./usr/bin/b64num-lstat\n./usr/share/man/man1/b64num-lstat.1.gz\n./usr/share/man/man1/b64num.1.gz'
 [ "$files" = "$expected" ] || fail "holds"$'\n'"$files"$'\n'"instead of"$'\n'"$expected"
 
 for field in Package Version Architecture Maintainer Homepage Section Depends Description; do
@@ -28,6 +28,10 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 [ "$("$root/usr/bin/b64num" gB)" = 2049 ] || fail "the extracted b64num does not decode gB"
-warnings=$(zcat "$root/usr/share/man/man1/b64num.1.gz" | groff -man -ww -z 2>&1)
-[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
+[ "$(echo $'name\tgB BA' | "$root/usr/bin/b64num-lstat" -f ino)" = $'name\t64' ] ||
+    fail "the extracted b64num-lstat does not decode a row"
+for page in "$root"/usr/share/man/man1/*.1.gz; do
+    warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "$page has warnings: $warnings"
+done
 echo "package check: passed"
