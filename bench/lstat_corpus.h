@@ -3,6 +3,8 @@
 #ifndef B64NUM_LSTAT_CORPUS_H
 #define B64NUM_LSTAT_CORPUS_H
 
+#include "base64_encoder.h"
+
 #include <cstdint>
 #include <random>
 #include <string>
@@ -45,15 +47,7 @@ inline std::vector<std::int64_t> lstat_row(std::mt19937_64& random)
 
 inline std::string to_base64(std::int64_t value)
 {
-    static const char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    auto bits = static_cast<std::uint64_t>(value);
-    std::string reversed;
-    do {
-        reversed += alphabet[bits % 64];
-        bits /= 64;
-    } while (bits != 0);
-    return {reversed.rbegin(), reversed.rend()};
+    return encode_base64(static_cast<std::uint64_t>(value));
 }
 
 } // namespace lstat_corpus
