@@ -5,6 +5,7 @@
 #include "lstat_corpus.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cinttypes>
@@ -102,6 +103,9 @@ BENCHMARK(BM_strtoll);
 // Prints the usual table, then how from_base64 compares with the others.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colour only on a terminal, so that saved results stay plain text.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
