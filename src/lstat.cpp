@@ -78,7 +78,9 @@ bool parse_field_list(const char* list, FieldSelection& selection, std::string& 
             return false;
         }
         if (seen[index]) {
-            error = "field '" + name + "' (" + lstat_field_names[index] + ") is asked for twice";
+            const std::string field = lstat_field_names[index];
+            error = "field '" + name + "'" + (name == field ? "" : " (" + field + ")") +
+                    " is asked for twice";
             return false;
         }
         seen[index] = true;

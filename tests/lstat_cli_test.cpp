@@ -178,7 +178,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         const char* first_line;
     } cases[] = {
         {{"-f", "sise"}, "b64num-lstat: unknown field 'sise'\n"},
-        {{"-f", "size,size"}, "b64num-lstat: field 'size' (size) is asked for twice\n"},
+        {{"-f", "size,size"}, "b64num-lstat: field 'size' is asked for twice\n"},
+        {{"-f", "size,8"}, "b64num-lstat: field '8' (size) is asked for twice\n"},
         {{"-x"}, "b64num-lstat: unknown option '-x'\n"},
         {{"--jsn"}, "b64num-lstat: unknown option '--jsn'\n"},
         {{"-f"}, "b64num-lstat: option '-f' needs a list of fields\n"},
