@@ -45,6 +45,21 @@ inline std::vector<std::int64_t> lstat_row(std::mt19937_64& random)
     };
 }
 
+// Sixteen values of 1 to 40 random bits, a quarter of them negative: most
+// numerals are long, and negative ones take all eleven digits.
+inline std::vector<std::int64_t> long_numeral_row(std::mt19937_64& random)
+{
+    std::vector<std::int64_t> values(16);
+    for (std::int64_t& value : values) {
+        const auto bits = static_cast<int>(1 + random() % 40);
+        value = static_cast<std::int64_t>(random() >> (64 - bits));
+        if (random() % 4 == 0) {
+            value = -value;
+        }
+    }
+    return values;
+}
+
 inline std::string to_base64(std::int64_t value)
 {
     return encode_base64(static_cast<std::uint64_t>(value));
