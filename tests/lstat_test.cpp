@@ -135,4 +135,30 @@ TEST(JsonString, EscapesAndKeepsEveryByte)
     }
 }
 
+// Lengths of every power of ten and the edges of 64 bits, both signs.
+TEST(TsvOutput, WritesEveryNumberInDecimal)
+{
+    std::vector<std::int64_t> values = {0, INT64_MAX, INT64_MIN, INT64_MIN + 1};
+    for (std::int64_t power = 1; power <= INT64_MAX / 10; power *= 10) {
+        for (const std::int64_t value : {power - 1, power, power * 10 - 1}) {
+            values.push_back(value);
+            values.push_back(-value);
+        }
+    }
+    values.resize((values.size() + 15) / 16 * 16); // whole rows
+    const auto out = std::make_unique<OutputBuffer>();
+    LstatRow row{};
+    std::string expected;
+    const FieldSelection fields = all_fields();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        row.values[i % lstat_field_count] = values[i];
+        expected += std::to_string(values[i]) + (i % lstat_field_count == 15 ? "\n" : "\t");
+        if (i % lstat_field_count == 15) {
+            row.count = lstat_field_count;
+            write_tsv_row(*out, PassThrough{nullptr, 0, false}, row, fields);
+        }
+    }
+    EXPECT_EQ(std::string(out->data, out->used), expected);
+}
+
 } // namespace
