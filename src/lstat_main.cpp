@@ -1,5 +1,6 @@
 // b64num-lstat: decodes Bacula LStat values, one a line, into named fields,
 // as a filter for the output of catalog queries.
+#include "catalog_rows.h"
 #include "line_reader.h"
 #include "lstat.h"
 #include "lstat_output.h"
@@ -27,6 +28,12 @@ const char usage_text[] =
     "\n"
     "A line is an LStat value, optionally preceded by TAB-separated columns\n"
     "that are passed through. With no FILE, or when FILE is -, read standard input.\n"
+    "Query with COPY (...) TO STDOUT or mysql -B, which escape the TABs, line\n"
+    "feeds and backslashes of file names: TAB-separated output keeps columns\n"
+    "escaped; JSON undoes \\\\ \\n \\r \\t \\b \\f \\0 and turns \\N into null.\n"
+    "A line that cannot be a whole row (another number of columns than the first\n"
+    "line, a byte no numeral holds, a part of an LStat value) is reported and not\n"
+    "printed, and the exit status is 1.\n"
     "\n"
     "  -f, --fields=LIST  the fields to print, by name or 1-based position,\n"
     "                     separated by commas (default: all of them)\n"
@@ -51,6 +58,7 @@ struct Run {
     OutputBuffer out;
     LineReader reader;
     bool header_pending;
+    RowShape shape; // of the input being read
     int status;
 };
 
@@ -73,18 +81,25 @@ int usage_error(const std::string& message)
     return status_usage;
 }
 
+// Reports a line that is not printed.
+void reject(Run& run, const char* name, unsigned long number, const std::string& reason)
+{
+    complain(std::string(name) + ":" + std::to_string(number) + ": " + reason);
+    run.status = status_trouble;
+}
+
 void process_line(Run& run, const char* name, unsigned long number, char* line, std::size_t length)
 {
     if (length > 0 && line[length - 1] == '\r') {
         line[--length] = '\0';
     }
-    if (std::memchr(line, '\0', length) != nullptr) {
-        complain(std::string(name) + ":" + std::to_string(number) +
-                 ": line holds a NUL byte; skipped");
-        run.status = status_trouble;
+    auto* const tab = static_cast<char*>(memrchr(line, '\t', length));
+    const char* const lstat = tab != nullptr ? tab + 1 : line;
+    std::string reason;
+    if (!check_row(run.shape, number, line, length, lstat, reason)) {
+        reject(run, name, number, reason);
         return;
     }
-    const auto* const tab = static_cast<const char*>(memrchr(line, '\t', length));
     const PassThrough columns{line, tab != nullptr ? static_cast<std::size_t>(tab - line) : 0,
                               tab != nullptr};
     if (run.header_pending) {
@@ -100,7 +115,11 @@ void process_line(Run& run, const char* name, unsigned long number, char* line, 
         return;
     }
     LstatRow row;
-    decode_lstat(tab != nullptr ? tab + 1 : line, row);
+    decode_lstat(lstat, row);
+    if (!check_numerals(run.shape, row.count, reason)) {
+        reject(run, name, number, reason);
+        return;
+    }
     if (row.has_overflow) {
         complain(std::string(name) + ":" + std::to_string(number) + ": more than " +
                  std::to_string(lstat_field_count) + " numerals; the rest are not shown");
@@ -124,6 +143,7 @@ void process_file(Run& run, const char* path)
         return;
     }
     start_reading(run.reader, fd);
+    run.shape = RowShape{};
     char* line = nullptr;
     std::size_t length = 0;
     for (unsigned long number = 1; run.out.error == 0 && read_line(run.reader, line, length);

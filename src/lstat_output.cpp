@@ -1,5 +1,7 @@
 #include "lstat_output.h"
 
+#include "catalog_rows.h"
+
 #include <unistd.h>
 
 #include <array>
@@ -45,9 +47,10 @@ void output_bytes_slow(OutputBuffer& out, const char* bytes, std::size_t length)
 namespace {
 
 // "00" to "99".
-constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-                               "8081828384858687888990919293949596979899";
+constexpr char digit_pairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 // Exactly eight digits of `value` (below 10^8), leading zeros included.
 void eight_digits(char* at, std::uint32_t value)
@@ -106,7 +109,8 @@ int decimal_digits(std::uint64_t value)
         eight_digits(digits, static_cast<std::uint32_t>(magnitude / 100000000));
         eight_digits(digits + 8, static_cast<std::uint32_t>(magnitude % 100000000));
         const int length = decimal_digits(magnitude);
-        std::memcpy(at, digits + 16 - length, 16); // the bytes after the number are written over later
+        std::memcpy(at, digits + 16 - length,
+                    16); // the bytes after the number are written over later
         at += length;
     } else {
         at = std::to_chars(at, out.data + sizeof out.data, magnitude).ptr;
@@ -266,13 +270,17 @@ void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
     output_char(out, '{');
     if (columns.present) {
         write_text(out, "\"columns\":[");
-        const char* column = columns.text;
-        const char* const end = columns.text + columns.length;
+        char* column = columns.text;
+        char* const end = columns.text + columns.length;
         for (;;) {
-            const auto* tab = static_cast<const char*>(
+            auto* tab = static_cast<char*>(
                 std::memchr(column, '\t', static_cast<std::size_t>(end - column)));
-            const char* const column_end = tab != nullptr ? tab : end;
-            write_json_string(out, column, static_cast<std::size_t>(column_end - column));
+            const auto length = static_cast<std::size_t>((tab != nullptr ? tab : end) - column);
+            if (is_null_column(column, length)) {
+                output_bytes(out, "null", 4);
+            } else {
+                write_json_string(out, column, unescape_column(column, length));
+            }
             if (tab == nullptr) {
                 break;
             }

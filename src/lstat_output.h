@@ -38,9 +38,10 @@ inline void output_char(OutputBuffer& out, char c)
     out.data[out.used++] = c;
 }
 
-// The bytes in front of the LStat value: TAB-separated columns passed through.
+// The bytes in front of the LStat value: TAB-separated columns passed through,
+// escaped as the catalog's client printed them.
 struct PassThrough {
-    const char* text;
+    char* text;
     std::size_t length;
     bool present; // false when the line held no TAB at all
 };
@@ -48,6 +49,8 @@ struct PassThrough {
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields);
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                    const FieldSelection& fields);
+// Unescapes the passed-through columns in place: JSON holds their real bytes,
+// and a column that is \N, the clients' NULL, becomes null.
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields);
 

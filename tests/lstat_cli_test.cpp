@@ -118,8 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"header without input", {"-H", "-f", "dev"}, "", "dev\n", "", 0},
         Case{"CR, spaces and empty lines",
              {"-f", "size,mtime"},
-             "  " + row + "  \r\n\n\r\nx\t" + row + "\n",
-             size_and_mtime + "\n\n\nx\t" + size_and_mtime + "\n",
+             "\r\nw\t  " + row + "  \r\n\n\r\nx\t" + row + "\n",
+             "\nw\t" + size_and_mtime + "\n\n\nx\t" + size_and_mtime + "\n",
              "",
              0},
         Case{"last line without a line feed",
@@ -130,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
              0},
         Case{"numerals decode as in b64num",
              {"-f", "1,2,3"},
-             "/////////// -B B=\n",
-             "-1\t-1\t64\n",
+             "/////////// -B B-B\n",
+             "-1\t-1\t4097\n",
              "",
              0},
         Case{"json",
@@ -142,11 +142,46 @@ INSTANTIATE_TEST_SUITE_P(
              0},
         Case{"json escapes columns",
              {"--json", "-f", "dev"},
-             std::string("a \"quoted\" \\name\x01\x1f\tcol\t") + row + "\n",
+             std::string("a \"quoted\" \\\\name\x01\x1f\tcol\t") + row + "\n",
              R"({"columns":["a \"quoted\" \\name\u0001\u001f","col"],"dev":2049})"
              "\n",
              "",
              0},
+        Case{"json unescapes what the clients escape",
+             {"--json", "-f", "dev"},
+             R"(\N	odd\nname\t\\\x	)" + row + "\n",
+             R"({"columns":[null,"odd\nname\t\\\\x"],"dev":2049})"
+             "\n",
+             "",
+             0},
+        Case{"tsv keeps columns escaped",
+             {"-f", "dev"},
+             R"(\N	odd\nname\t\\\x	)" + row + "\n",
+             R"(\N	odd\nname\t\\\x	2049)"
+             "\n",
+             "",
+             0},
+        Case{"psql -At: names with a line feed or a TAB are refused, not misread",
+             {"-f", "size"},
+             "/u/plain\t" + row + "\n/u/odd\nname\t" + row + "\n/u/tab\tname\t" + row + "\n",
+             "/u/plain\t1048576\n",
+             "b64num-lstat: standard input:2: 1 column, but line 1 has 2; a file name holding a "
+             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n"
+             "b64num-lstat: standard input:3: continues the row cut short on line 2; a file name "
+             "holding a line feed? Query with COPY ... TO STDOUT or mysql -B\n"
+             "b64num-lstat: standard input:4: 3 columns, but line 1 has 2; a file name holding a "
+             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
+             1},
+        Case{"LStat values that cannot be right",
+             {"-f", "dev"},
+             "a\t" + row + "\nb\t\\N\nc\t" + row + "=\nd\tgB BA\n",
+             "a\t2049\n",
+             "b64num-lstat: standard input:2: the LStat value is NULL\n"
+             "b64num-lstat: standard input:3: the LStat value holds '=', which no base-64 numeral "
+             "does; is LStat the last column? Query with COPY ... TO STDOUT or mysql -B\n"
+             "b64num-lstat: standard input:4: 2 numerals, but line 1 has 16; a file name holding a "
+             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
+             1},
         Case{"NUL byte",
              {"-f", "dev"},
              row + "\n" + std::string("B\0C\n", 4) + row + "\n",
@@ -230,8 +265,8 @@ TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
 TEST(LstatCommand, LinesLongerThanTheBufferArriveWhole)
 {
     const std::string name(3 << 20, 'n');
-    const Outcome outcome = run({"-f", "size"}, name + "\t" + row + "\n" + row + "\n");
-    EXPECT_EQ(outcome.out, name + "\t1048576\n1048576\n");
+    const Outcome outcome = run({"-f", "size"}, name + "\t" + row + "\nx\t" + row + "\n");
+    EXPECT_EQ(outcome.out, name + "\t1048576\nx\t1048576\n");
     EXPECT_EQ(outcome.status, 0);
 }
 

@@ -1,4 +1,5 @@
 #include "base64_encoder.h"
+#include "catalog_rows.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
@@ -132,6 +133,39 @@ TEST(JsonString, EscapesAndKeepsEveryByte)
     };
     for (const auto& c : cases) {
         EXPECT_EQ(json_of(c.text), c.json) << testing::PrintToString(c.text);
+    }
+}
+
+TEST(Columns, UnescapeWhatTheClientsEscape)
+{
+    const struct {
+        std::string escaped;
+        std::string real;
+    } cases[] = {
+        {"plain", "plain"},
+        {R"(a\\b\nc\rd\te\bf\fg\0h)", std::string("a\\b\nc\rd\te\bf\fg\0h", 15)},
+        {R"(\\n)", R"(\n)"},        // an escaped backslash, then a letter
+        {R"(\x \N\)", R"(\x \N\)"}, // not escapes: kept as they are
+    };
+    for (auto c : cases) {
+        c.escaped.resize(unescape_column(c.escaped.data(), c.escaped.size()));
+        EXPECT_EQ(c.escaped, c.real);
+    }
+}
+
+// Every byte, between two digits of an LStat value: only the alphabet, the
+// minus sign and the space may stand there.
+TEST(RowCheck, LStatValuesHoldOnlyNumeralBytes)
+{
+    const std::string alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ";
+    for (int byte = 1; byte < 256; ++byte) {
+        const std::string line = "name\tgB B" + std::string(1, static_cast<char>(byte)) + "B";
+        RowShape shape;
+        std::string reason;
+        EXPECT_EQ(check_row(shape, 1, line.data(), line.size(), line.data() + 5, reason),
+                  alphabet.find(static_cast<char>(byte)) != std::string::npos)
+            << byte << ": " << reason;
     }
 }
 
