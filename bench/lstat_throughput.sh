@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Rows per second and peak memory of b64num-lstat over one million generated
-# catalog rows (a file name column and 16 fields), beside a shell loop that
-# starts b64num once per field. Exits 1 if a goal is missed.
+# catalog rows (a file name column and 16 fields), and over a million rows of
+# long numerals, beside a shell loop that starts b64num once per field.
+# Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
 set -euo pipefail
@@ -22,6 +23,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 rows=1000000
 "$generate" "$rows" > "$work/rows.tsv"
+"$generate" "$rows" long > "$work/long.tsv"
 "$generate" 1000 > "$work/small.tsv"
 
 now() { date +%s.%N; }
@@ -32,14 +34,19 @@ least_of_five() { for _ in 1 2 3 4 5; do "$@"; done | sort -n | head -n 1; }
 peak_kb() { /usr/bin/time -f %M "$lstat" "$1" 2>&1 >/dev/null | tail -n 1; }
 streamed_peak_kb() { "$generate" "$1" | /usr/bin/time -f %M "$lstat" 2>&1 >/dev/null | tail -n 1; }
 
-# Best of three, with the file in the page cache after the first.
-best=0
-for _ in 1 2 3; do
-    start=$(now)
-    "$lstat" "$work/rows.tsv" > /dev/null
-    rate=$(per_second "$rows" "$start" "$(now)")
-    [ "$rate" -gt "$best" ] && best=$rate
-done
+# Best of five, with the file in the page cache after the first.
+best_rate() {
+    local best=0 start rate
+    for _ in 1 2 3 4 5; do
+        start=$(now)
+        "$lstat" "$1" > /dev/null
+        rate=$(per_second "$rows" "$start" "$(now)")
+        [ "$rate" -gt "$best" ] && best=$rate
+    done
+    echo "$best"
+}
+best=$(best_rate "$work/rows.tsv")
+best_long=$(best_rate "$work/long.tsv")
 
 peak_small=$(least_of_five peak_kb "$work/small.tsv")
 peak_million=$(least_of_five peak_kb "$work/rows.tsv")
@@ -56,7 +63,8 @@ loop_rate=$(per_second 1000 "$start" "$(now)")
 
 echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
 echo "b64num-lstat, all 16 fields, $rows rows: $best rows/s (goal >= 2000000: $([ "$best" -ge 2000000 ] && echo met || echo MISSED))"
+echo "b64num-lstat, all 16 fields, $rows rows of long numerals: $best_long rows/s (goal >= 2500000: $([ "$best_long" -ge 2500000 ] && echo met || echo MISSED))"
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 echo "peak memory: 1000 rows $peak_small KiB, 1000000 rows $peak_million KiB, 10000000 rows $peak_ten_million KiB" \
     "(goal: no growth: $([ "$peak_ten_million" -le "$peak_small" ] && echo met || echo MISSED))"
-[ "$best" -ge 2000000 ] && [ "$peak_ten_million" -le "$peak_small" ]
+[ "$best" -ge 2000000 ] && [ "$best_long" -ge 2500000 ] && [ "$peak_ten_million" -le "$peak_small" ]

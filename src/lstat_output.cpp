@@ -95,12 +95,13 @@ int decimal_digits(std::uint64_t value)
         output_flush(out);
     }
     char* at = out.data + out.used;
-    auto magnitude = static_cast<std::uint64_t>(value);
+    // The sign without a branch: a quarter of the values of some columns are
+    // negative, in no order that a branch predictor could learn.
+    const std::uint64_t bits = static_cast<std::uint64_t>(value);
+    const std::uint64_t negative = bits >> 63;
+    const std::uint64_t magnitude = (bits ^ (0 - negative)) + negative;
     *at = '-';
-    if (value < 0) {
-        magnitude = 0 - magnitude;
-        ++at;
-    }
+    at += negative;
     constexpr std::uint64_t sixteen_digits = 10000000000000000;
     if (magnitude < 10) { // rdev, flags and the like: mostly 0
         *at++ = static_cast<char>('0' + magnitude);
