@@ -15,7 +15,7 @@ std::size_t unescape_column(char* text, std::size_t length)
     for (const char* in = first; in < text + length; ++in) {
         char c = *in;
         if (c == '\\' && in + 1 < text + length) {
-            const char* const escapes = "\\\\n\nr\rt\tb\bf\f0";
+            const char* const escapes = "\\\\n\nr\rt\tb\bf\fv\v0";
             const char* const found = std::strchr(escapes, in[1]);
             // Only the even places of the table hold escape letters.
             if (in[1] != '\0' && found != nullptr && (found - escapes) % 2 == 0) {

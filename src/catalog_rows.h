@@ -7,8 +7,9 @@
 #include <cstddef>
 #include <string>
 
-// Both clients write these bytes of a value as \\, \n, \r, \t, \b, \f and
-// \0; \N is a NULL. A backslash before anything else stays as it is.
+// Between them, the clients write these bytes of a value as \\, \n, \r, \t,
+// \b, \f, \v and \0, and a NULL as \N. A backslash before anything else
+// stays as it is.
 
 // Undoes the escapes of one column in place and returns its new length.
 std::size_t unescape_column(char* text, std::size_t length);

@@ -30,7 +30,7 @@ const char usage_text[] =
     "that are passed through. With no FILE, or when FILE is -, read standard input.\n"
     "Query with COPY (...) TO STDOUT or mysql -B, which escape the TABs, line\n"
     "feeds and backslashes of file names: TAB-separated output keeps columns\n"
-    "escaped; JSON undoes \\\\ \\n \\r \\t \\b \\f \\0 and turns \\N into null.\n"
+    "escaped; JSON undoes \\\\ \\n \\r \\t \\b \\f \\v \\0, and \\N is null.\n"
     "A line that cannot be a whole row (another number of columns than the first\n"
     "line, a byte no numeral holds, a part of an LStat value) is reported and not\n"
     "printed, and the exit status is 1.\n"

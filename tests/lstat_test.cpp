@@ -143,7 +143,7 @@ TEST(Columns, UnescapeWhatTheClientsEscape)
         std::string real;
     } cases[] = {
         {"plain", "plain"},
-        {R"(a\\b\nc\rd\te\bf\fg\0h)", std::string("a\\b\nc\rd\te\bf\fg\0h", 15)},
+        {R"(a\\b\nc\rd\te\bf\fg\vh\0i)", std::string("a\\b\nc\rd\te\bf\fg\vh\0i", 17)},
         {R"(\\n)", R"(\n)"},        // an escaped backslash, then a letter
         {R"(\x \N\)", R"(\x \N\)"}, // not escapes: kept as they are
     };
