@@ -1,6 +1,8 @@
-// Feeds arbitrary bytes to b64num-lstat's row walker and JSON string writer
-// and checks what they produce; any violation aborts the run.
+// Feeds arbitrary bytes to b64num-lstat's row walker, row check, column
+// unescaping and JSON string writer and checks what they produce; any
+// violation aborts the run.
 #include "base64.h"
+#include "catalog_rows.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
@@ -23,7 +25,7 @@ void fail(const char* what)
 
 // The row walker must find the same numerals as splitting at spaces and
 // decoding each piece on its own.
-void check_row(const std::string& text)
+void check_walker(const std::string& text)
 {
     std::vector<std::string> pieces;
     std::string piece;
@@ -90,6 +92,28 @@ void check_json_string(const std::string& text, OutputBuffer& out)
     }
 }
 
+// A line passes the row check only if its LStat value holds nothing but
+// digits, minus signs and spaces; unescaping never lengthens a column.
+void check_row_and_column(const std::string& text)
+{
+    const std::size_t tab = text.rfind('\t');
+    const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
+    RowShape shape;
+    std::string reason;
+    const bool passed = check_row(shape, 1, text.data(), text.size(), text.data() + lstat, reason);
+    const bool numeral_bytes =
+        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
+                               lstat) == std::string::npos &&
+        text.find('\0') == std::string::npos;
+    if (passed != numeral_bytes) {
+        fail("the row check misjudges the bytes of an LStat value");
+    }
+    std::string column = text;
+    if (unescape_column(column.data(), column.size()) > text.size()) {
+        fail("unescaping lengthened a column");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -99,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0; // every byte takes at most six in JSON; keep it in the buffer
     }
     const std::string text(reinterpret_cast<const char*>(data), size);
-    check_row(text);
+    check_walker(text);
+    check_row_and_column(text);
     check_json_string(text, *out);
     return 0;
 }

@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Runs every `console` block of README.md and compares what it prints with
-# what the README shows. Lines starting with "$ " are commands (a trailing
-# backslash continues them); the lines up to the next command are its output.
-# psql and mysql stand in for a catalog holding tests/data/job42.tsv.
+# Runs the `console` blocks of README.md that use CLIENT and compares what
+# each command prints with what the README shows. Lines starting with "$ "
+# are commands (a trailing backslash continues them); the lines up to the
+# next command are its output. A command belongs to psql or mysql when it
+# starts with that client, which then must reach a server holding the
+# catalog fixture (tests/catalog); every other command belongs to "none".
 #
-# usage: tests/readme_recipes.sh DIRECTORY_OF_BUILT_TOOLS
+# usage: tests/readme_recipes.sh DIRECTORY_OF_BUILT_TOOLS psql|mysql|none
 set -euo pipefail
 
 tools=$(cd "$1" && pwd)
+wanted=$2
 here=$(cd "$(dirname "$0")" && pwd)
 readme=$here/../README.md
-export PATH="$tools:$PATH" CATALOG="$here/data/job42.tsv"
-psql() { cat "$CATALOG"; }
-mysql() { cat "$CATALOG"; }
-export -f psql mysql
+export PATH="$tools:$PATH"
 
 failures=0
 checked=0
@@ -21,13 +21,21 @@ command=""
 expected=""
 
 check() {
-    [ -n "$command" ] || return 0
-    local actual
-    actual=$(bash -o pipefail -c "$command" 2>&1) || actual+=$'\n'"(exit status $?)"
-    checked=$((checked + 1))
-    if [ "$actual" != "${expected%$'\n'}" ]; then
-        failures=$((failures + 1))
-        printf 'README recipe failed:\n%s\n--- expected\n%s--- got\n%s\n' "$command" "$expected" "$actual"
+    local client=${command%% *}
+    case $client in psql | mysql) ;; *) client=none ;; esac
+    if [ -n "$command" ] && [ "$client" = "$wanted" ]; then
+        local actual
+        # Every command of the pipeline must succeed; a SIGPIPE (status 141)
+        # is how one upstream of `head` ends normally.
+        actual=$(bash -c "$command"'
+            for status in "${PIPESTATUS[@]}"; do
+                [ "$status" = 0 ] || [ "$status" = 141 ] || exit "$status"
+            done' 2>&1) || actual+=$'\n'"(exit status $?)"
+        checked=$((checked + 1))
+        if [ "$actual" != "${expected%$'\n'}" ]; then
+            failures=$((failures + 1))
+            printf 'README recipe failed:\n%s\n--- expected\n%s--- got\n%s\n' "$command" "$expected" "$actual"
+        fi
     fi
     command=""
     expected=""
@@ -55,5 +63,5 @@ while IFS= read -r line; do
     fi
 done < "$readme"
 
-echo "README recipes: $checked run, $failures failed"
+echo "README recipes for $wanted: $checked run, $failures failed"
 [ "$checked" -gt 0 ] && [ "$failures" -eq 0 ]

@@ -1,0 +1,255 @@
+// Writes a catalog-shaped fixture into DIRECTORY, loadable by PostgreSQL's
+// COPY FROM and MySQL's LOAD DATA alike (TAB-separated, with \\ \n \r \t
+// escaped): path.tsv, file.tsv and job.tsv. File names hold every byte that
+// makes trouble. Beside them, what the queries of job 42 must give, made
+// from the attributes the LStat values were encoded from, not by decoding:
+//  - expected-copy.tsv, expected-mysql.tsv: each file's full name as
+//    COPY ... TO STDOUT and mysql -B print it, a TAB and its size;
+//  - expected.json: the lines of b64num-lstat --json -f size.
+// All three in FileId order.
+//
+// usage: catalog_fixture DIRECTORY
+#include "base64_encoder.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct Path {
+    int id;
+    std::string name;
+};
+
+struct File {
+    int job;
+    int path;
+    std::string name;
+    std::int64_t mode;
+    std::int64_t size;
+    std::int64_t mtime;
+    std::int64_t rdev;
+    bool latin1; // a name that is not UTF-8: JSON shows each byte as Latin-1
+};
+
+const std::vector<Path> paths = {
+    {1, "/home/ana/"},
+    {2, "/home/ana/photos/"},
+    {3, "/home/ana/music/"},
+    {4, "/home/ana/video/"},
+    {5, "/home/ana/.cache/"},
+    {6, "/dev/"},
+    {7, "/tmp/"},
+    {8, "/home/ana/new\nfolder\t2/"},
+    {9, "/srv/old/"},
+};
+constexpr int first_bulk_path = 10; // then /srv/data/project0/ and on
+constexpr int bulk_paths = 97;
+constexpr std::int64_t regular = 0100000;
+constexpr std::int64_t december = 1765400000; // 2025-12-10 21:33 UTC
+
+std::vector<File> files()
+{
+    const std::int64_t reg = regular | 0644;
+    std::vector<File> list = {
+        // The ten largest files of job 42, two with a line feed or a TAB.
+        {42, 1, "backup.tar.gz", reg, 1610612736, december + 49, 0, false},
+        {42, 4, "talk.mkv", reg, 734003200, december + 91, 0, false},
+        {42, 1, "odd\nname.txt", reg, 104857600, december + 30, 0, false},
+        {42, 5, "index.db", reg, 73400320, december + 42, 0, false},
+        {42, 3, "track01.flac", reg, 31457280, december + 61, 0, false},
+        {42, 3, "track02.flac", reg, 29360128, december + 62, 0, false},
+        {42, 1, "tab\tname", reg, 27262976, december + 33, 0, false},
+        {42, 1, "thesis.pdf", reg, 8812437, december + 14, 0, false},
+        {42, 2, "IMG_0412.jpg", reg, 4718902, december + 21, 0, false},
+        {42, 1, "caf\xc3\xa9 \xe2\x98\x83.odt", reg, 3987211, december + 22, 0, false},
+        // Names that escaping, splitting or quoting can get wrong.
+        {42, 1, "cr\rname", reg, 1001, december + 1, 0, false},
+        {42, 1, "back\\slash", reg, 1002, december + 2, 0, false},
+        {42, 1, "back\\nslash", reg, 1003, december + 3, 0, false},
+        {42, 1, "trailing\\", reg, 1004, december + 4, 0, false},
+        {42, 1, "\\N", reg, 1005, december + 5, 0, false},
+        {42, 1, "say \"hi\" it's", reg, 1006, december + 6, 0, false},
+        {42, 1, "caf\xe9 \xff\x80", reg, 1007, december + 7, 0, true},
+        {42, 1, " leading and trailing spaces ", reg, 1008, december + 8, 0, false},
+        {42, 1, "ctl\b\f\v\x01\x1b\x7f", reg, 1009, december + 9, 0, false},
+        {42, 1, "gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C", reg, 1010,
+         december + 10, 0, false},
+        {42, 1, "long" + std::string(3996, 'x'), reg, 1011, december + 11, 0, false},
+        {42, 8, "inside", reg, 1012, december + 12, 0, false},
+        // Every file type and special bit.
+        {42, 1, "", 040755, 4096, december - 1000, 0, false},
+        {42, 8, "", 040700, 4096, december - 999, 0, false},
+        {42, 7, "", 041777, 4096, december - 998, 0, false},
+        {42, 1, "link", 0120777, 10, december - 997, 0, false},
+        {42, 6, "null", 020666, 0, december - 996, 0x0103, false},         // 1, 3: old form
+        {42, 6, "sda1", 060660, 0, december - 995, 0x0801, false},         // 8, 1: old form
+        {42, 6, "nvme0n1p300", 060660, 0, december - 994, 0x1012c, false}, // 259, 300
+        {42, 6, "wide", 020600, 0, december - 993, 0x100012345678, false}, // 4097, 0x12345678
+        {42, 7, "fifo", 010644, 0, december - 992, 0, false},
+        {42, 7, "socket", 0140777, 0, december - 991, 0, false},
+        {42, 1, "setuid", regular | 04755, 5001, december - 990, 0, false},
+        {42, 1, "setgid", regular | 02755, 5002, december - 989, 0, false},
+        {42, 1, "sticky", regular | 01777, 5003, december - 988, 0, false},
+        {42, 1, "setuid-noexec", regular | 04644, 5004, december - 987, 0, false},
+        {42, 1, "setgid-noexec", regular | 02644, 5005, december - 986, 0, false},
+        {42, 1, "sticky-noexec", regular | 01644, 5006, december - 985, 0, false},
+        {42, 1, "no-type", 0644, 0, december - 984, 0, false},
+        {42, 1, "all-type-bits", 0170644, 0, december - 983, 0, false},
+        // Job 43 holds the largest file of all: a query that forgets the
+        // job shows it first.
+        {43, 9, "huge.img", reg, 9999999999, december - 5000, 0, false},
+    };
+    std::mt19937_64 random(42); // NOLINT(cert-msc32-c,cert-msc51-cpp): the same fixture every run
+    for (int i = 0; i < 10000; ++i) {
+        const int path = first_bulk_path + i % bulk_paths;
+        const bool directory = i % 50 == 0;
+        const auto size = static_cast<std::int64_t>(random() % 1000000);
+        const auto mtime = december - 90000000 + static_cast<std::int64_t>(random() % 80000000);
+        list.push_back(
+            directory
+                ? File{42, path, "dir" + std::to_string(i), 040755, 4096, mtime, 0, false}
+                : File{42, path, "file" + std::to_string(i) + ".dat", reg, size, mtime, 0, false});
+    }
+    for (int i = 0; i < 200; ++i) {
+        list.push_back(
+            {43, 9, "old" + std::to_string(i), reg, 100 + i, december - 6000 + i, 0, false});
+    }
+    return list;
+}
+
+// An LStat value: 16 numerals, or the 14 of older clients for job 43.
+std::string lstat(const File& file, int inode)
+{
+    const std::int64_t values[] = {2049,
+                                   inode,
+                                   file.mode,
+                                   1,
+                                   1000,
+                                   1000,
+                                   file.rdev,
+                                   file.size,
+                                   4096,
+                                   (file.size + 511) / 512,
+                                   file.mtime + 100,
+                                   file.mtime,
+                                   file.mtime,
+                                   0,
+                                   0,
+                                   (file.mode & 0170000) == regular ? 2 : 0};
+    const int count = file.job == 43 ? 14 : 16;
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += (i > 0 ? " " : "") + encode_base64(static_cast<std::uint64_t>(values[i]));
+    }
+    return text;
+}
+
+// Writes the bytes of `text` with a backslash escape where `escapes` maps the
+// byte to a letter ("\n" "n" ...).
+std::string escaped(const std::string& text, const std::string& bytes, const std::string& letters)
+{
+    std::string out;
+    for (const char c : text) {
+        const std::size_t at = bytes.find(c);
+        out += at == std::string::npos ? std::string(1, c) : std::string{'\\', letters[at]};
+    }
+    return out;
+}
+
+std::string for_loading(const std::string& text)
+{
+    return escaped(text, "\\\n\r\t", "\\nrt");
+}
+
+std::string as_copy_prints(const std::string& text)
+{
+    return escaped(text, "\\\n\r\t\b\f\v", "\\nrtbfv");
+}
+
+std::string as_mysql_prints(const std::string& text)
+{
+    return escaped(text, "\\\n\t", "\\nt");
+}
+
+std::string json_string(const std::string& text, bool latin1)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const std::size_t at = std::string("\"\\\b\f\n\r\t").find(c);
+        if (at != std::string::npos) {
+            out += std::string{'\\', "\"\\bfnrt"[at]};
+        } else if (byte < 0x20) {
+            char escape[8];
+            (void)std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out += escape;
+        } else if (byte >= 0x80 && latin1) {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string path_name(int id)
+{
+    return id < first_bulk_path ? paths[static_cast<std::size_t>(id - 1)].name
+                                : "/srv/data/project" + std::to_string(id - first_bulk_path) + "/";
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 2) {
+        (void)std::fputs("usage: catalog_fixture DIRECTORY\n", stderr);
+        return 2;
+    }
+    const std::string directory = argv[1];
+    std::ofstream path_table(directory + "/path.tsv", std::ios::binary);
+    std::ofstream file_table(directory + "/file.tsv", std::ios::binary);
+    std::ofstream job_table(directory + "/job.tsv", std::ios::binary);
+    std::ofstream copy(directory + "/expected-copy.tsv", std::ios::binary);
+    std::ofstream mysql(directory + "/expected-mysql.tsv", std::ios::binary);
+    std::ofstream json(directory + "/expected.json", std::ios::binary);
+
+    for (int id = 1; id < first_bulk_path + bulk_paths; ++id) {
+        path_table << id << '\t' << for_loading(path_name(id)) << '\n';
+    }
+    std::map<int, std::pair<std::int64_t, int>> jobs; // bytes of regular files, files
+    int file_id = 0;
+    for (const File& file : files()) {
+        ++file_id;
+        file_table << file_id << '\t' << file.job << '\t' << file.path << '\t'
+                   << for_loading(file.name) << '\t' << lstat(file, 1000 + file_id) << '\n';
+        jobs[file.job].first += (file.mode & 0170000) == regular ? file.size : 0;
+        jobs[file.job].second += 1;
+        if (file.job != 42) {
+            continue;
+        }
+        const std::string name = path_name(file.path) + file.name;
+        copy << as_copy_prints(name) << '\t' << file.size << '\n';
+        mysql << as_mysql_prints(name) << '\t' << file.size << '\n';
+        json << R"({"columns":[)" << json_string(name, file.latin1) << R"(],"size":)" << file.size
+             << "}\n";
+    }
+    for (const auto& [job, totals] : jobs) {
+        job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
+    }
+    for (const std::ofstream* out : {&path_table, &file_table, &job_table, &copy, &mysql, &json}) {
+        if (!out->good()) {
+            (void)std::fprintf(stderr, "catalog_fixture: cannot write into %s\n", argv[1]);
+            return 1;
+        }
+    }
+    return 0;
+}
