@@ -65,7 +65,11 @@ inline std::uint8_t is_stray(std::uint8_t c)
     const auto letter = static_cast<std::uint8_t>((c | 0x20) - 'a'); // a-z, A-Z
     const auto plus_to_nine = static_cast<std::uint8_t>(c - '+');    // + , - . / 0-9
     const bool not_sign_or_digit = plus_to_nine >= 15 || c == ',' || c == '.';
-    return static_cast<std::uint8_t>((letter >= 26) & not_sign_or_digit & (c != ' '));
+    const bool not_letter = letter >= 26;
+    const bool not_space = c != ' ';
+    return static_cast<std::uint8_t>(static_cast<unsigned>(not_letter) &
+                                     static_cast<unsigned>(not_sign_or_digit) &
+                                     static_cast<unsigned>(not_space));
 }
 
 // The first byte of [text, end) that no numeral holds, or end.

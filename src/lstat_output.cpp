@@ -55,16 +55,20 @@ constexpr char digit_pairs[] =
 // Exactly eight digits of `value` (below 10^8), leading zeros included.
 void eight_digits(char* at, std::uint32_t value)
 {
+    const auto pair = [](std::uint32_t two_digits) {
+        return digit_pairs + 2 * std::size_t{two_digits};
+    };
     const std::uint32_t high = value / 10000;
     const std::uint32_t low = value % 10000;
-    std::memcpy(at, digit_pairs + 2 * (high / 100), 2);
-    std::memcpy(at + 2, digit_pairs + 2 * (high % 100), 2);
-    std::memcpy(at + 4, digit_pairs + 2 * (low / 100), 2);
-    std::memcpy(at + 6, digit_pairs + 2 * (low % 100), 2);
+    std::memcpy(at, pair(high / 100), 2);
+    std::memcpy(at + 2, pair(high % 100), 2);
+    std::memcpy(at + 4, pair(low / 100), 2);
+    std::memcpy(at + 6, pair(low % 100), 2);
 }
 
 // 0, 10, 100, ..., 10^19: 0 rather than 1 first, so that 0 has one digit.
-constexpr auto digit_thresholds = [] {
+constexpr std::array<std::uint64_t, 20> make_digit_thresholds()
+{
     std::array<std::uint64_t, 20> powers{};
     std::uint64_t power = 1;
     for (std::size_t i = 1; i < powers.size(); ++i) {
@@ -72,7 +76,8 @@ constexpr auto digit_thresholds = [] {
         powers[i] = power;
     }
     return powers;
-}();
+}
+constexpr auto digit_thresholds = make_digit_thresholds();
 
 // Number of decimal digits of `value`, at least 1, without a branch: the bit
 // length times log10(2) is the count or one more than it.
