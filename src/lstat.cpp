@@ -29,6 +29,22 @@ void decode_lstat(const char* text, LstatRow& row)
     }
 }
 
+bool decode_lstat_field(const char* text, int index, std::int64_t& value)
+{
+    for (int found = 0;; ++found) {
+        while (*text == ' ') {
+            ++text;
+        }
+        if (*text == '\0' || found == lstat_field_count) {
+            return false;
+        }
+        text += from_base64(&value, text);
+        if (found == index) {
+            return true;
+        }
+    }
+}
+
 FieldSelection all_fields()
 {
     FieldSelection selection{};
@@ -39,10 +55,7 @@ FieldSelection all_fields()
     return selection;
 }
 
-namespace {
-
-// A field named by `name` or by its 1-based position; -1 if there is none.
-int find_field(const char* name, std::size_t length)
+int lstat_field_index(const char* name, std::size_t length)
 {
     for (int index = 0; index < lstat_field_count; ++index) {
         const char* const field = lstat_field_names[index];
@@ -58,36 +71,4 @@ int find_field(const char* name, std::size_t length)
         position = position * 10 + (name[i] - '0');
     }
     return length > 0 && position >= 1 && position <= lstat_field_count ? position - 1 : -1;
-}
-
-} // namespace
-
-bool parse_field_list(const char* list, FieldSelection& selection, std::string& error)
-{
-    selection.count = 0;
-    bool seen[lstat_field_count] = {};
-    for (const char* item = list;;) {
-        const char* const comma = std::strchr(item, ',');
-        const std::size_t length =
-            comma != nullptr ? static_cast<std::size_t>(comma - item) : std::strlen(item);
-        const std::string name(item, length);
-        const int index = find_field(item, length);
-        if (index < 0) {
-            error = name.empty() ? "empty field name in '" + std::string(list) + "'"
-                                 : "unknown field '" + name + "'";
-            return false;
-        }
-        if (seen[index]) {
-            const std::string field = lstat_field_names[index];
-            error = "field '" + name + "'" + (name == field ? "" : " (" + field + ")") +
-                    " is asked for twice";
-            return false;
-        }
-        seen[index] = true;
-        selection.indices[selection.count++] = index;
-        if (comma == nullptr) {
-            return true;
-        }
-        item = comma + 1;
-    }
 }

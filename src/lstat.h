@@ -3,6 +3,7 @@
 #ifndef B64NUM_LSTAT_H
 #define B64NUM_LSTAT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,14 @@ struct LstatRow {
 // from_base64 reads it. Spaces before, between and after numerals are
 // skipped, however many there are.
 void decode_lstat(const char* text, LstatRow& row);
+
+// Decodes the one numeral that decode_lstat would put at `index`; false when
+// the text holds no numeral there.
+bool decode_lstat_field(const char* text, int index, std::int64_t& value);
+
+// The index of the field named by `name` (`length` bytes, no NUL needed), or
+// by its 1-based position; -1 if there is none.
+int lstat_field_index(const char* name, std::size_t length);
 
 // The fields asked for, as indices into LstatRow::values, in the order asked.
 struct FieldSelection {

@@ -7,6 +7,7 @@
 #   rows QUERY       print QUERY's rows escaped, as the README's recipes do
 #   raw_rows QUERY   print them unescaped (psql -At, mysql -r)
 #   value QUERY      print QUERY's single value
+# and optionally engine_checks, run before the README's recipes.
 # Everything is compared with what the fixture knows, not with the decoder.
 #
 # usage: ENGINE.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS
@@ -49,6 +50,10 @@ if raw_rows "$job42" | b64num-lstat -f size > /dev/null 2> "$work/raw.err"; then
 fi
 grep -q '^b64num-lstat: standard input:[0-9]*: ' "$work/raw.err" ||
     fail "unescaped rows were not reported with their line"
+
+if declare -F engine_checks > /dev/null; then
+    engine_checks
+fi
 
 bash "$here/../readme_recipes.sh" "$tools" "$client" || fail "the README's $client recipes"
 

@@ -6,14 +6,18 @@
 //  - expected-copy.tsv, expected-mysql.tsv: each file's full name as
 //    COPY ... TO STDOUT and mysql -B print it, a TAB and its size;
 //  - expected.json: the lines of b64num-lstat --json -f size.
-// All three in FileId order.
+// All three in FileId order. And numerals.txt: texts for b64num to decode
+// one by one, one a line, the decoder's edge cases and thousands of random
+// ones; numerals.copy: the same escaped for COPY FROM.
 //
 // usage: catalog_fixture DIRECTORY
 #include "base64_encoder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -21,11 +25,6 @@
 #include <vector>
 
 namespace {
-
-struct Path {
-    int id;
-    std::string name;
-};
 
 struct File {
     int job;
@@ -38,21 +37,22 @@ struct File {
     bool latin1; // a name that is not UTF-8: JSON shows each byte as Latin-1
 };
 
-const std::vector<Path> paths = {
-    {1, "/home/ana/"},
-    {2, "/home/ana/photos/"},
-    {3, "/home/ana/music/"},
-    {4, "/home/ana/video/"},
-    {5, "/home/ana/.cache/"},
-    {6, "/dev/"},
-    {7, "/tmp/"},
-    {8, "/home/ana/new\nfolder\t2/"},
-    {9, "/srv/old/"},
+// The paths of ids 1 to 9.
+const std::vector<std::string> paths = {
+    "/home/ana/",
+    "/home/ana/photos/",
+    "/home/ana/music/",
+    "/home/ana/video/",
+    "/home/ana/.cache/",
+    "/dev/",
+    "/tmp/",
+    "/home/ana/new\nfolder\t2/",
+    "/srv/old/",
 };
 constexpr int first_bulk_path = 10; // then /srv/data/project0/ and on
 constexpr int bulk_paths = 97;
 constexpr std::int64_t regular = 0100000;
-constexpr std::int64_t december = 1765400000; // 2025-12-10 21:33 UTC
+constexpr std::int64_t december = 1765400000; // 2025-12-10 20:53:20 UTC
 
 std::vector<File> files()
 {
@@ -202,8 +202,55 @@ std::string json_string(const std::string& text, bool latin1)
 
 std::string path_name(int id)
 {
-    return id < first_bulk_path ? paths[static_cast<std::size_t>(id - 1)].name
+    return id < first_bulk_path ? paths[static_cast<std::size_t>(id - 1)]
                                 : "/srv/data/project" + std::to_string(id - first_bulk_path) + "/";
+}
+
+// Edge cases, then random texts of up to 16 bytes: digits, minus signs,
+// spaces, TABs, CRs, backslashes, control and high bytes; no NUL or line feed,
+// and not the help switches -h, --help and -?.
+void write_numerals(std::ofstream& raw, std::ofstream& escaped)
+{
+    std::vector<std::string> texts = {"",
+                                      "-",
+                                      "A",
+                                      "B",
+                                      "/",
+                                      "BA",
+                                      "gB",
+                                      "-B",
+                                      "--B",
+                                      "B C",
+                                      " B",
+                                      "B=",
+                                      "B-",
+                                      "B\tC",
+                                      "-help",
+                                      "-H",
+                                      "//////////",
+                                      "///////////",
+                                      "H//////////",
+                                      "IAAAAAAAAAA",
+                                      "-IAAAAAAAAAA",
+                                      "UUUAn5326080"};
+    const std::string odd = "- -\t\r\\=\x01\x7f\x80\xc3\xa9\xff";
+    std::mt19937_64 random(64); // NOLINT(cert-msc32-c,cert-msc51-cpp): the same texts every run
+    while (texts.size() < 2000) {
+        std::string text(random() % 17, ' ');
+        for (char& c : text) {
+            const std::uint64_t pick = random() % 100;
+            c = pick < 80
+                    ? "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"[pick % 64]
+                    : odd[pick % odd.size()];
+        }
+        if (text != "-h" && text != "--help") {
+            texts.push_back(text);
+        }
+    }
+    for (const std::string& text : texts) {
+        raw << text << '\n';
+        escaped << for_loading(text) << '\n';
+    }
 }
 
 } // namespace
@@ -221,6 +268,9 @@ int main(int argc, char* argv[])
     std::ofstream copy(directory + "/expected-copy.tsv", std::ios::binary);
     std::ofstream mysql(directory + "/expected-mysql.tsv", std::ios::binary);
     std::ofstream json(directory + "/expected.json", std::ios::binary);
+    std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
+    std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
+    write_numerals(numerals, numerals_escaped);
 
     for (int id = 1; id < first_bulk_path + bulk_paths; ++id) {
         path_table << id << '\t' << for_loading(path_name(id)) << '\n';
@@ -245,11 +295,12 @@ int main(int argc, char* argv[])
     for (const auto& [job, totals] : jobs) {
         job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
     }
-    for (const std::ofstream* out : {&path_table, &file_table, &job_table, &copy, &mysql, &json}) {
-        if (!out->good()) {
-            (void)std::fprintf(stderr, "catalog_fixture: cannot write into %s\n", argv[1]);
-            return 1;
-        }
+    const std::ofstream* const outputs[] = {
+        &path_table, &file_table, &job_table, &copy, &mysql, &json, &numerals, &numerals_escaped};
+    if (!std::all_of(std::begin(outputs), std::end(outputs),
+                     [](const std::ofstream* out) { return out->good(); })) {
+        (void)std::fprintf(stderr, "catalog_fixture: cannot write into %s\n", argv[1]);
+        return 1;
     }
     return 0;
 }

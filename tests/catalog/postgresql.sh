@@ -33,4 +33,27 @@ rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT"; }
 raw_rows() { psql -X -At -F $'\t' -d bacula -c "$1"; }
 value() { psql -X -At -d bacula -c "$1"; }
 
+# The b64num extension, when the build staged it: SQL decodes every text as
+# the b64num tool prints it.
+engine_checks() {
+    [[ ${PGOPTIONS:-} == *extension_destdir* ]] || return 0
+    psql -X -q -v ON_ERROR_STOP=1 -d bacula -c "CREATE EXTENSION b64num" || fail "CREATE EXTENSION b64num"
+    # Bytes, not characters: in a UTF-8 locale, read takes a line feed after
+    # a stray lead byte for part of a character.
+    local numeral
+    while LC_ALL=C IFS= read -r numeral; do
+        b64num "$numeral"
+        echo
+    done < "$work/numerals.txt" | paste "$work/numerals.copy" - > "$work/numerals.tsv"
+    local disagreements
+    disagreements=$(psql -X -q -At -v ON_ERROR_STOP=1 -d bacula <<SQL
+CREATE TEMPORARY TABLE numerals (numeral text, printed bigint);
+\copy numerals FROM '$work/numerals.tsv'
+SELECT count(*) || ' of ' || (SELECT count(*) FROM numerals)
+FROM numerals WHERE b64num(numeral) IS DISTINCT FROM printed;
+SQL
+    )
+    [ "$disagreements" = "0 of 2000" ] || fail "b64num() and b64num disagree on $disagreements texts"
+}
+
 source "$(dirname "$0")/checks.sh"

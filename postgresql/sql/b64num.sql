@@ -1,0 +1,105 @@
+-- The b64num extension against a real server: decoding as the tools do,
+-- fields, errors, an expression index and a parallel plan.
+CREATE EXTENSION b64num;
+
+-- The decoder's edge cases: first numeral only, leading minus, wrapping past
+-- ten digits, 0 for characters outside the alphabet ('é' is two such bytes).
+SELECT numeral, b64num(numeral)
+FROM (VALUES (''), ('-'), ('A'), ('B'), ('/'), ('BA'), ('gB'), ('-B'), ('--B'), ('B C'),
+             (' B'), ('B='), ('B-'), (E'B\tC'), ('-h'), ('-help'), ('//////////'),
+             ('///////////'), ('H//////////'), ('IAAAAAAAAAA'), ('-IAAAAAAAAAA'),
+             ('Bé'), ('UUUAn5326080')) AS cases (numeral);
+SELECT b64num(NULL);
+
+-- Values of 16, 14 and 13 numerals, an empty one and NULL.
+CREATE TABLE lstats (numerals integer, lstat text);
+INSERT INTO lstats VALUES
+    (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
+    (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
+    (13, 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    (0, ''),
+    (NULL, NULL);
+SELECT numerals, lstat_field(lstat, 'size') AS size, lstat_field(lstat, 'mtime') AS mtime,
+       lstat_field(lstat, 'linkfi') AS linkfi, lstat_field(lstat, 16) AS stream,
+       lstat_field(lstat, '3') AS mode
+FROM lstats ORDER BY numerals;
+SELECT numerals, (lstat(lstat)).* FROM lstats ORDER BY numerals;
+SELECT l.size, l.mode FROM lstats, LATERAL lstat(lstat) l WHERE numerals = 16;
+-- By position, by name and in the row: the same values.
+SELECT count(*) AS disagreements
+FROM lstats,
+     unnest(ARRAY['dev', 'ino', 'mode', 'nlink', 'uid', 'gid', 'rdev', 'size', 'blksize',
+                  'blocks', 'atime', 'mtime', 'ctime', 'linkfi', 'flags', 'stream'])
+         WITH ORDINALITY AS fields (name, field_position)
+WHERE lstat_field(lstat, name) IS DISTINCT FROM lstat_field(lstat, field_position::integer)
+   OR lstat_field(lstat, name) IS DISTINCT FROM (row_to_json(lstat(lstat)) ->> name)::bigint;
+SELECT lstat_field('B', NULL::text), lstat_field('B', NULL::integer);
+
+-- Unknown fields: SQLSTATE 22023, and the message names the fields.
+DO $$
+DECLARE
+    field text;
+BEGIN
+    FOREACH field IN ARRAY ARRAY['sise', 'Size', '0', '17', ''] LOOP
+        BEGIN
+            PERFORM lstat_field('B', field);
+        EXCEPTION WHEN invalid_parameter_value THEN
+            RAISE NOTICE '%', SQLERRM;
+        END;
+    END LOOP;
+END
+$$;
+DO $$
+DECLARE
+    field_position integer;
+BEGIN
+    FOREACH field_position IN ARRAY ARRAY[0, 17, -1] LOOP
+        BEGIN
+            PERFORM lstat_field('B', field_position);
+        EXCEPTION WHEN invalid_parameter_value THEN
+            RAISE NOTICE '%', SQLERRM;
+        END;
+    END LOOP;
+END
+$$;
+
+-- 10,000 files, 100 of them of 2^30 bytes, the others of 2^20.
+CREATE TABLE File AS
+SELECT i AS FileId,
+       'gB FCsB IGk B Po Po A ' || CASE WHEN i % 100 = 0 THEN 'BAAAAA' ELSE 'EAAA' END ||
+       ' BAA gA BpOlsk BpOd3A BpOd3A A A C' AS LStat
+FROM generate_series(1, 10000) AS i;
+CREATE INDEX file_size ON File ((lstat_field(LStat, 'size')));
+ANALYZE File;
+
+-- The index serves the query, and gives the rows that a scan of all gives.
+SET enable_seqscan = off;
+SET enable_bitmapscan = off;
+EXPLAIN (COSTS OFF) SELECT FileId FROM File WHERE lstat_field(LStat, 'size') > 1000000000;
+CREATE TEMPORARY TABLE by_index AS
+    SELECT FileId FROM File WHERE lstat_field(LStat, 'size') > 1000000000;
+RESET enable_seqscan;
+SET enable_indexscan = off;
+EXPLAIN (COSTS OFF) SELECT FileId FROM File WHERE lstat_field(LStat, 'size') > 1000000000;
+SELECT count(*) AS rows,
+       array_agg(FileId ORDER BY FileId) =
+           (SELECT array_agg(FileId ORDER BY FileId) FROM File
+            WHERE lstat_field(LStat, 'size') > 1000000000) AS same_rows
+FROM by_index;
+RESET enable_indexscan;
+RESET enable_bitmapscan;
+
+-- Parallel workers decode too, to the serial sum.
+SET parallel_setup_cost = 0;
+SET parallel_tuple_cost = 0;
+SET min_parallel_table_scan_size = 0;
+SET max_parallel_workers_per_gather = 2;
+EXPLAIN (COSTS OFF) SELECT sum(lstat_field(LStat, 'size')), sum((lstat(LStat)).mtime) FROM File;
+SELECT sum(lstat_field(LStat, 'size')), sum((lstat(LStat)).mtime) FROM File;
+SET max_parallel_workers_per_gather = 0;
+SELECT sum(lstat_field(LStat, 'size')), sum((lstat(LStat)).mtime) FROM File;
+
+-- The extension moves to another schema.
+CREATE SCHEMA elsewhere;
+ALTER EXTENSION b64num SET SCHEMA elsewhere;
+SELECT elsewhere.b64num('gB'), (elsewhere.lstat('B C')).ino;

@@ -1,0 +1,36 @@
+// Field lists of the command line, kept apart from the decoding so that the
+// PostgreSQL extension links the decoding without the C++ runtime.
+#include "lstat.h"
+
+#include <cstring>
+#include <string>
+
+bool parse_field_list(const char* list, FieldSelection& selection, std::string& error)
+{
+    selection.count = 0;
+    bool seen[lstat_field_count] = {};
+    for (const char* item = list;;) {
+        const char* const comma = std::strchr(item, ',');
+        const std::size_t length =
+            comma != nullptr ? static_cast<std::size_t>(comma - item) : std::strlen(item);
+        const std::string name(item, length);
+        const int index = lstat_field_index(item, length);
+        if (index < 0) {
+            error = name.empty() ? "empty field name in '" + std::string(list) + "'"
+                                 : "unknown field '" + name + "'";
+            return false;
+        }
+        if (seen[index]) {
+            const std::string field = lstat_field_names[index];
+            error = "field '" + name + "'" + (name == field ? "" : " (" + field + ")") +
+                    " is asked for twice";
+            return false;
+        }
+        seen[index] = true;
+        selection.indices[selection.count++] = index;
+        if (comma == nullptr) {
+            return true;
+        }
+        item = comma + 1;
+    }
+}
