@@ -1,18 +1,36 @@
-# Debian package: cpack -G DEB, or cmake --workflow --preset package.
+# Debian packages: cpack -G DEB, or cmake --workflow --preset package.
+# b64num holds the tools; postgresql-NN-b64num, when the extension is built,
+# holds the PostgreSQL extension for server version NN.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME b64num)
 set(CPACK_PACKAGE_VENDOR "The b64num developers")
 set(CPACK_PACKAGE_CONTACT "b64num maintainers <maintainers@b64num.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "decode base-64 numerals of Bacula LStat values")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+# The extension goes where pg_config says, an absolute path.
+set(CPACK_SET_DESTDIR ON)
 
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tools)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Bacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields.")
-# Depends is computed from the binary's shared libraries by dpkg-shlibdeps.
+# Depends is computed from the binaries' shared libraries by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME b64num)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
+set(CPACK_COMPONENT_TOOLS_DESCRIPTION
+    "decode base-64 numerals of Bacula LStat values\nBacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields.")
+
+if(B64NUM_POSTGRESQL)
+    list(APPEND CPACK_COMPONENTS_ALL postgresql)
+    set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_NAME postgresql-${PG_MAJOR_VERSION}-b64num)
+    set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_SECTION database)
+    set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_DEPENDS postgresql-${PG_MAJOR_VERSION})
+    set(CPACK_COMPONENT_POSTGRESQL_DESCRIPTION
+        "decode Bacula LStat values inside PostgreSQL ${PG_MAJOR_VERSION}\nThe b64num extension gives SQL functions that decode base-64 numerals and\nLStat values exactly as the b64num tools do: b64num(), lstat_field() and\nlstat(). They are immutable and parallel safe, so they serve in\nexpression indexes and parallel plans.")
+endif()
 
 include(CPack)
