@@ -100,17 +100,17 @@ BENCHMARK(BM_from_base64);
 BENCHMARK(BM_from_chars);
 BENCHMARK(BM_strtoll);
 
-// Prints the usual table, then how from_base64 compares with the others.
-class RatioReporter : public benchmark::ConsoleReporter {
+// Reports as `Base` does (the format --benchmark_format asks for), then how
+// from_base64 compares with the others.
+template <typename Base> class RatioReporter : public Base {
 public:
-    // Colour only on a terminal, so that saved results stay plain text.
-    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) != 0 ? OO_ColorTabular : OO_Tabular) {}
+    using Base::Base;
 
-    void ReportRuns(const std::vector<Run>& runs) override
+    void ReportRuns(const std::vector<benchmark::BenchmarkReporter::Run>& runs) override
     {
-        ConsoleReporter::ReportRuns(runs);
+        Base::ReportRuns(runs);
         // With repetitions, the median stands for the benchmark.
-        for (const Run& run : runs) {
+        for (const auto& run : runs) {
             const auto rate = run.counters.find("items_per_second");
             const bool usable = run.aggregate_name.empty() || run.aggregate_name == "median";
             if (usable && !run.error_occurred && rate != run.counters.end()) {
@@ -119,7 +119,7 @@ public:
         }
     }
 
-    void print_ratios() const
+    void print_ratios(std::FILE* out) const
     {
         const auto base64 = items_per_second.find("BM_from_base64");
         if (base64 == items_per_second.end()) {
@@ -133,9 +133,9 @@ public:
             const auto other = items_per_second.find(rival.name);
             if (other != items_per_second.end()) {
                 const double ratio = base64->second / other->second;
-                std::printf("from_base64 / %-15s %5.2fx items per second (goal %.1fx: %s)\n",
-                            rival.name + 3, ratio, rival.goal,
-                            ratio >= rival.goal ? "met" : "MISSED");
+                (void)std::fprintf(
+                    out, "from_base64 / %-15s %5.2fx items per second (goal %.1fx: %s)\n",
+                    rival.name + 3, ratio, rival.goal, ratio >= rival.goal ? "met" : "MISSED");
             }
         }
     }
@@ -144,18 +144,44 @@ private:
     std::map<std::string, double> items_per_second;
 };
 
+// Runs the benchmarks with the reporter and prints the ratios where they do
+// not spoil machine-readable output.
+template <typename Reporter> void run_and_compare(Reporter& reporter, std::FILE* ratios)
+{
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.print_ratios(ratios);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // The library reads --benchmark_format but does not tell it: a reporter
+    // handed to it replaces the one the flag selects, so pick the same one.
+    std::string format = "console";
+    const std::string flag = "--benchmark_format=";
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]).rfind(flag, 0) == 0) {
+            format = argv[i] + flag.size();
+        }
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
     corpus();
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.print_ratios();
+    if (format == "json") {
+        RatioReporter<benchmark::JSONReporter> reporter;
+        run_and_compare(reporter, stderr);
+    } else if (format != "console") {
+        benchmark::RunSpecifiedBenchmarks(); // deprecated CSV: the library's own, no ratios
+    } else {
+        // Colour only on a terminal, so that saved results stay plain text.
+        RatioReporter<benchmark::ConsoleReporter> reporter(
+            isatty(STDOUT_FILENO) != 0 ? benchmark::ConsoleReporter::OO_ColorTabular
+                                       : benchmark::ConsoleReporter::OO_Tabular);
+        run_and_compare(reporter, stdout);
+    }
     benchmark::Shutdown();
     return 0;
 }
