@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Query times over one million generated catalog rows on a throwaway
+# PostgreSQL server: the b64num extension beside PostgreSQL's own
+# octet_length, a PL/pgSQL decoder of the kind written by hand, and
+# COPY ... TO STDOUT | b64num-lstat. Each time is the median of 5 runs, once
+# with parallel workers off (max_parallel_workers_per_gather = 0) and once
+# with the server's default. Exits 1 if a goal is missed.
+#
+# usage: bench/postgresql_throughput.sh [catalog build dir] [bench build dir]
+#   (cmake --workflow --preset catalog; cmake --workflow --preset bench)
+set -euo pipefail
+
+catalog=$(cd "${1:-build/catalog}" && pwd)
+bench=$(cd "${2:-build/bench}" && pwd)
+for program in "$catalog/b64num-lstat" "$catalog/postgresql/b64num.so" "$bench/bench/lstat_gen"; do
+    [ -e "$program" ] || {
+        echo "postgresql_throughput.sh: no $program (cmake --workflow --preset catalog; cmake --workflow --preset bench)" >&2
+        exit 2
+    }
+done
+
+# Around a throwaway server: pg_virtualenv runs this script again inside.
+if [ -z "${B64NUM_BENCH_SERVER:-}" ]; then
+    export B64NUM_BENCH_SERVER=1
+    exec pg_virtualenv -t -o shared_buffers=512MB "$0" "$catalog" "$bench"
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+chmod 755 "$work" # the server, another user, loads the extension from here
+DESTDIR=$work/stage cmake --install "$catalog" --component postgresql > /dev/null
+export PGOPTIONS="-c extension_destdir=$work/stage" PGDATABASE=postgres
+
+rows=1000000
+"$bench/bench/lstat_gen" "$rows" > "$work/rows.tsv"
+psql -X -q -v ON_ERROR_STOP=1 <<SQL
+CREATE EXTENSION b64num;
+CREATE TABLE File (Filename text NOT NULL, LStat text NOT NULL);
+\copy File FROM '$work/rows.tsv'
+VACUUM ANALYZE File;
+
+-- A decoder as administrators write one by hand: split out the numeral,
+-- then look up each digit.
+CREATE FUNCTION plpgsql_lstat_field(lstat text, field integer) RETURNS bigint
+LANGUAGE plpgsql IMMUTABLE STRICT PARALLEL SAFE AS \$\$
+DECLARE
+    numeral text := split_part(lstat, ' ', field);
+    value bigint := 0;
+BEGIN
+    IF numeral = '' THEN
+        RETURN NULL;
+    END IF;
+    FOR i IN 1 .. length(numeral) LOOP
+        value := value * 64 + greatest(strpos(
+            'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/',
+            substr(numeral, i, 1)) - 1, 0);
+    END LOOP;
+    RETURN value;
+END
+\$\$;
+SQL
+
+median() { sort -n | awk '{ times[NR] = $1 } END { print times[int((NR + 1) / 2)] }'; }
+
+# Milliseconds of one query, as psql's \timing measures it: median of 5
+# after one run to warm the caches.
+query_ms() {
+    local workers=$1 query=$2
+    for _ in 0 1 2 3 4 5; do
+        psql -X -q -c "SET max_parallel_workers_per_gather = $workers" -c '\timing on' \
+            -c "$query" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
+    done | tail -n 5 | median
+}
+
+pipeline_ms() {
+    local start end
+    for _ in 0 1 2 3 4 5; do
+        start=$(date +%s%N)
+        psql -X -c "COPY (SELECT LStat FROM File) TO STDOUT" | "$catalog/b64num-lstat" -f size |
+            awk '{ bytes += $1 } END { print bytes }' > /dev/null
+        end=$(date +%s%N)
+        echo $(((end - start) / 1000000))
+    done | tail -n 5 | median
+}
+
+declare -A queries=(
+    [octet_length]="SELECT sum(octet_length(LStat)) FROM File"
+    [lstat_field]="SELECT sum(lstat_field(LStat, 'size')) FROM File"
+    [composite]="SELECT sum((lstat(LStat)).size) FROM File"
+    [composite_lateral]="SELECT sum(l.size) FROM File, LATERAL lstat(LStat) l"
+    [plpgsql]="SELECT sum(plpgsql_lstat_field(LStat, 8)) FROM File"
+)
+order=(octet_length lstat_field composite composite_lateral plpgsql)
+default_workers=$(psql -X -At -c "SHOW max_parallel_workers_per_gather")
+
+declare -A ms
+for workers in 0 "$default_workers"; do
+    for name in "${order[@]}"; do
+        ms[$name,$workers]=$(query_ms "$workers" "${queries[$name]}")
+    done
+done
+pipeline=$(pipeline_ms)
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+goal() { awk -v r="$1" -v op="$2" -v g="$3" 'BEGIN { ok = op == "<=" ? r <= g : r >= g; print ok ? "met" : "MISSED" }'; }
+
+echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
+echo "server: $(psql -X -At -c 'SHOW server_version'), $rows rows, median of 5 runs"
+printf '%-56s %12s %12s\n' "query" "0 workers" "$default_workers workers"
+for name in "${order[@]}"; do
+    printf '%-56s %9.0f ms %9.0f ms\n' "${queries[$name]}" "${ms[$name,0]}" "${ms[$name,$default_workers]}"
+done
+printf '%-56s %9.0f ms\n' "COPY (SELECT LStat ...) | b64num-lstat -f size | awk" "$pipeline"
+
+missed=0
+for workers in 0 "$default_workers"; do
+    base=${ms[octet_length,$workers]}
+    field=$(ratio "${ms[lstat_field,$workers]}" "$base")
+    composite=$(ratio "${ms[composite,$workers]}" "$base")
+    by_hand=$(ratio "${ms[plpgsql,$workers]}" "${ms[lstat_field,$workers]}")
+    # What decoding adds to a scan, per row: the decoders themselves.
+    added=$(awk -v p="${ms[plpgsql,$workers]}" -v f="${ms[lstat_field,$workers]}" -v b="$base" \
+        'BEGIN { printf "%.1f", (p - b) / (f - b) }')
+    echo "$workers workers: lstat_field $field x octet_length (goal <= 1.4: $(goal "$field" "<=" 1.4))," \
+        "composite $composite x (goal <= 6: $(goal "$composite" "<=" 6))," \
+        "PL/pgSQL $by_hand x lstat_field (goal >= 15: $(goal "$by_hand" ">=" 15));" \
+        "over the time of the octet_length scan, PL/pgSQL adds $added x what lstat_field adds"
+    for check in "$(goal "$field" "<=" 1.4)" "$(goal "$composite" "<=" 6)" "$(goal "$by_hand" ">=" 15)"; do
+        [ "$check" = met ] || missed=1
+    done
+done
+exit "$missed"
