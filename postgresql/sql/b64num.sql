@@ -10,6 +10,8 @@ FROM (VALUES (''), ('-'), ('A'), ('B'), ('/'), ('BA'), ('gB'), ('-B'), ('--B'), 
              ('///////////'), ('H//////////'), ('IAAAAAAAAAA'), ('-IAAAAAAAAAA'),
              ('Bé'), ('UUUAn5326080')) AS cases (numeral);
 SELECT b64num(NULL);
+-- Longer than the copy kept on the stack.
+SELECT b64num(repeat('A', 299) || 'gB'), lstat_field(repeat('B ', 7) || 'gB ' || repeat('A', 300), 'size');
 
 -- Values of 16, 14 and 13 numerals, an empty one and NULL.
 CREATE TABLE lstats (numerals integer, lstat text);
