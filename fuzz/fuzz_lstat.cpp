@@ -3,6 +3,7 @@
 // violation aborts the run.
 #include "base64.h"
 #include "catalog_rows.h"
+#include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
@@ -114,6 +115,19 @@ void check_row_and_column(const std::string& text)
     }
 }
 
+// Whatever the decoded values, an ls -l row is one line.
+void check_long_row(const std::string& text, OutputBuffer& out)
+{
+    LstatRow row{};
+    decode_lstat(text.c_str(), row);
+    out.used = 0;
+    write_long_row(out, PassThrough{nullptr, 0, false}, row);
+    const std::string line(out.data, out.used);
+    if (line.empty() || line.find('\n') != line.size() - 1) {
+        fail("an ls -l row is not one line");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -126,5 +140,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_walker(text);
     check_row_and_column(text);
     check_json_string(text, *out);
+    check_long_row(text, *out);
     return 0;
 }

@@ -2,6 +2,7 @@
 // as a filter for the output of catalog queries.
 #include "catalog_rows.h"
 #include "line_reader.h"
+#include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #ifndef B64NUM_VERSION
@@ -24,6 +26,7 @@ constexpr int status_usage = 2;
 
 const char usage_text[] =
     "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
+    "  or:  b64num-lstat -l [FILE...]\n"
     "Decode Bacula LStat values, one a line, into named fields.\n"
     "\n"
     "A line is an LStat value, optionally preceded by TAB-separated columns\n"
@@ -40,6 +43,9 @@ const char usage_text[] =
     "  -H, --header       print a line of column names first (TAB-separated\n"
     "                     output only: JSON Lines name every value)\n"
     "      --json         print JSON Lines instead of TAB-separated values\n"
+    "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
+    "                     group, size (or major, minor), local time of last\n"
+    "                     change (TZ applies), then the passed-through columns\n"
     "      --help         print this help and exit\n"
     "      --version      print the version and exit\n"
     "\n"
@@ -48,8 +54,10 @@ const char usage_text[] =
 
 struct Options {
     FieldSelection fields;
+    bool fields_chosen;
     bool header;
     bool json;
+    bool long_listing;
     const char* text_only; // --help or --version: print this and stop
 };
 
@@ -125,7 +133,9 @@ void process_line(Run& run, const char* name, unsigned long number, char* line, 
                  std::to_string(lstat_field_count) + " numerals; the rest are not shown");
         run.status = status_trouble;
     }
-    if (run.options.json) {
+    if (run.options.long_listing) {
+        write_long_row(run.out, columns, row);
+    } else if (run.options.json) {
         write_json_row(run.out, columns, row, run.options.fields);
     } else {
         write_tsv_row(run.out, columns, row, run.options.fields);
@@ -168,19 +178,24 @@ int parse_options(int argc, char* argv[], Options& options)
         {"fields", required_argument, nullptr, 'f'},
         {"header", no_argument, nullptr, 'H'},
         {"json", no_argument, nullptr, option_json},
+        {"long", no_argument, nullptr, 'l'},
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
         {nullptr, 0, nullptr, 0},
     };
-    options = {all_fields(), false, false, nullptr};
+    options = {all_fields(), false, false, false, false, nullptr};
     opterr = 0;
-    for (int choice; (choice = getopt_long(argc, argv, ":f:H", long_options, nullptr)) != -1;) {
+    for (int choice; (choice = getopt_long(argc, argv, ":f:Hl", long_options, nullptr)) != -1;) {
         std::string error;
         switch (choice) {
         case 'f':
             if (!parse_field_list(optarg, options.fields, error)) {
                 return usage_error(error);
             }
+            options.fields_chosen = true;
+            break;
+        case 'l':
+            options.long_listing = true;
             break;
         case 'H':
             options.header = true;
@@ -202,6 +217,9 @@ int parse_options(int argc, char* argv[], Options& options)
                 optopt != 0 ? std::string("unknown option '-") + static_cast<char>(optopt) + "'"
                             : std::string("unknown option '") + argv[optind - 1] + "'");
         }
+    }
+    if (options.long_listing && (options.fields_chosen || options.json || options.header)) {
+        return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
     }
     return -1;
 }
@@ -235,6 +253,9 @@ int main(int argc, char* argv[])
         return finish(run);
     }
     run.header_pending = run.options.header && !run.options.json;
+    if (run.options.long_listing) {
+        tzset(); // once, not at every row
+    }
 
     if (optind == argc) {
         process_file(run, "-");

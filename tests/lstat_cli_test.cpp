@@ -218,6 +218,15 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"-x"}, "b64num-lstat: unknown option '-x'\n"},
         {{"--jsn"}, "b64num-lstat: unknown option '--jsn'\n"},
         {{"-f"}, "b64num-lstat: option '-f' needs a list of fields\n"},
+        {{"-l", "-f", "size"},
+         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, "
+         "--json or -H\n"},
+        {{"--json", "--long"},
+         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, "
+         "--json or -H\n"},
+        {{"-lH"},
+         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or "
+         "-H\n"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = run(c.args, row + "\n");
@@ -228,6 +237,21 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
                   std::string::npos);
         EXPECT_EQ(outcome.status, 2);
     }
+}
+
+TEST(LstatCommand, LongListingInUtc)
+{
+    ASSERT_EQ(setenv("TZ", "UTC", 1), 0);
+    const Outcome files = run({"-l"}, "/etc/passwd\t" + row + "\n/etc\t" + dir_row + "\n");
+    EXPECT_EQ(files.out, "-rw-r--r--  1 1000 1000    1048576 2025-12-10 20:53 /etc/passwd\n"
+                         "drwxr-xr-x  3    0    0       4096 2025-12-11 05:48 /etc\n");
+    EXPECT_EQ(files.status, 0);
+    // A device, a wide row, no name.
+    const Outcome device =
+        run({"--long"},
+            lstat({2049, 7, 020620, 123, 100000, 6, 0x0801, 0, 4096, 0, 0, -1, 0, 0}) + "\n");
+    EXPECT_EQ(device.out, "crw--w---- 123 100000    6     8,   1 1969-12-31 23:59\n");
+    EXPECT_EQ(device.status, 0);
 }
 
 class TemporaryFile {

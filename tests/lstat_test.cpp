@@ -1,5 +1,6 @@
 #include "base64_encoder.h"
 #include "catalog_rows.h"
+#include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
@@ -166,6 +167,44 @@ TEST(RowCheck, LStatValuesHoldOnlyNumeralBytes)
         EXPECT_EQ(check_row(shape, 1, line.data(), line.size(), line.data() + 5, reason),
                   alphabet.find(static_cast<char>(byte)) != std::string::npos)
             << byte << ": " << reason;
+    }
+}
+
+TEST(LongListing, ModeStringsAsLsShowsThem)
+{
+    const struct {
+        std::int64_t mode;
+        const char* shown;
+    } cases[] = {
+        {0100644, "-rw-r--r--"}, {0104644, "-rwSr--r--"}, {0102644, "-rw-r-Sr--"},
+        {0101644, "-rw-r--r-T"}, {0104755, "-rwsr-xr-x"}, {0102755, "-rwxr-sr-x"},
+        {0041777, "drwxrwxrwt"}, {0120777, "lrwxrwxrwx"}, {0020666, "crw-rw-rw-"},
+        {0060660, "brw-rw----"}, {0010644, "prw-r--r--"}, {0140755, "srwxr-xr-x"},
+        {0000644, "?rw-r--r--"}, {0170644, "?rw-r--r--"}, {0107000, "---S--S--T"},
+        {0107777, "-rwsrwsrwt"}, {0100000, "----------"},
+    };
+    for (const auto& c : cases) {
+        char shown[10];
+        mode_string(c.mode, shown);
+        EXPECT_EQ(std::string(shown, sizeof shown), c.shown) << std::oct << c.mode;
+    }
+}
+
+TEST(LongListing, DeviceNumbersInBothEncodings)
+{
+    const struct {
+        std::int64_t rdev;
+        unsigned major, minor;
+    } cases[] = {
+        {0x0103, 1, 3},                     // old 16-bit form: /dev/null
+        {0x0801, 8, 1},                     // old form: /dev/sda1
+        {0x11032c, 259, 300},               // minor past 255
+        {0x112345600178, 4097, 0x12345678}, // major past 4095
+    };
+    for (const auto& c : cases) {
+        const DeviceNumbers numbers = device_numbers(c.rdev);
+        EXPECT_EQ(numbers.major, c.major) << std::hex << c.rdev;
+        EXPECT_EQ(numbers.minor, c.minor) << std::hex << c.rdev;
     }
 }
 

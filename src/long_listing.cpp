@@ -1,0 +1,193 @@
+#include "long_listing.h"
+
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// Field positions in an LStat value.
+constexpr int mode_field = 2;
+constexpr int nlink_field = 3;
+constexpr int uid_field = 4;
+constexpr int gid_field = 5;
+constexpr int rdev_field = 6;
+constexpr int size_field = 7;
+constexpr int mtime_field = 11;
+
+// Minimum widths, right-aligned as ls aligns numbers. A filter cannot look
+// ahead, so they are fixed to fit ordinary values; a wider value widens its
+// own row only. Links: up to 99. Owners and groups: the ids below 10000 of
+// local users and system accounts. Sizes: up to 9,999,999,999 bytes, and
+// devices as "major, minor" with three digits each.
+constexpr int nlink_width = 2;
+constexpr int id_width = 4;
+constexpr int size_width = 10;
+constexpr int device_part_width = 3;
+constexpr int time_width = 16; // YYYY-MM-DD HH:MM
+
+constexpr std::int64_t type_bits = 0170000;
+
+void pad(OutputBuffer& out, int width, std::size_t length)
+{
+    for (auto i = static_cast<int>(length); i < width; ++i) {
+        output_char(out, ' ');
+    }
+}
+
+// A space, then `text` right-aligned in `width`.
+void right_aligned(OutputBuffer& out, const char* text, std::size_t length, int width)
+{
+    output_char(out, ' ');
+    pad(out, width, length);
+    output_bytes(out, text, length);
+}
+
+void number_field(OutputBuffer& out, const LstatRow& row, int field, int width)
+{
+    char digits[24];
+    if (field >= row.count) {
+        right_aligned(out, "?", 1, width);
+        return;
+    }
+    const char* const end = std::to_chars(digits, digits + sizeof digits, row.values[field]).ptr;
+    right_aligned(out, digits, static_cast<std::size_t>(end - digits), width);
+}
+
+// Writes `value` right-aligned in `width` at `at`; returns the end.
+char* right_aligned_into(char* at, unsigned value, int width)
+{
+    char digits[12];
+    const char* const end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    for (auto length = end - digits; length < width; ++length) {
+        *at++ = ' ';
+    }
+    return std::copy(static_cast<const char*>(digits), end, at);
+}
+
+void size_field_or_device(OutputBuffer& out, const LstatRow& row)
+{
+    const std::int64_t type = mode_field < row.count ? row.values[mode_field] & type_bits : 0;
+    if (type != 0020000 && type != 0060000) { // not a character or block device
+        number_field(out, row, size_field, size_width);
+        return;
+    }
+    if (rdev_field >= row.count) {
+        right_aligned(out, "?", 1, size_width);
+        return;
+    }
+    const DeviceNumbers device = device_numbers(row.values[rdev_field]);
+    char text[32];
+    char* at = right_aligned_into(text, device.major, device_part_width);
+    *at++ = ',';
+    *at++ = ' ';
+    at = right_aligned_into(at, device.minor, device_part_width);
+    right_aligned(out, text, static_cast<std::size_t>(at - text), size_width);
+}
+
+// A space, then the local time as ls --time-style=long-iso shows it,
+// left-aligned in its width when more follows. A time that the C library
+// cannot convert shows as its number of seconds, as ls shows it.
+void time_field(OutputBuffer& out, const LstatRow& row, bool more_follows)
+{
+    char text[32] = "?";
+    std::size_t length = 1;
+    if (mtime_field < row.count) {
+        const std::int64_t seconds = row.values[mtime_field];
+        const auto when = static_cast<std::time_t>(seconds);
+        std::tm local{};
+        length = localtime_r(&when, &local) != nullptr
+                     ? std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local)
+                     : 0;
+        if (length == 0) {
+            length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, seconds).ptr -
+                                              text);
+        }
+    }
+    output_char(out, ' ');
+    output_bytes(out, text, length);
+    if (more_follows) {
+        pad(out, time_width, length);
+    }
+}
+
+} // namespace
+
+void mode_string(std::int64_t mode, char (&text)[10])
+{
+    switch (mode & type_bits) {
+    case 0100000:
+        text[0] = '-';
+        break;
+    case 0040000:
+        text[0] = 'd';
+        break;
+    case 0120000:
+        text[0] = 'l';
+        break;
+    case 0020000:
+        text[0] = 'c';
+        break;
+    case 0060000:
+        text[0] = 'b';
+        break;
+    case 0010000:
+        text[0] = 'p';
+        break;
+    case 0140000:
+        text[0] = 's';
+        break;
+    default:
+        text[0] = '?';
+        break;
+    }
+    const auto bit = [mode](std::int64_t mask) { return (mode & mask) != 0; };
+    // Owner, group, others: read, write, then execute combined with the
+    // special bit of that class.
+    const struct {
+        std::int64_t read, write, execute, special;
+        char set_and_executable, set_only;
+    } classes[] = {
+        {0400, 0200, 0100, 04000, 's', 'S'},
+        {0040, 0020, 0010, 02000, 's', 'S'},
+        {0004, 0002, 0001, 01000, 't', 'T'},
+    };
+    char* at = text + 1;
+    for (const auto& c : classes) {
+        *at++ = bit(c.read) ? 'r' : '-';
+        *at++ = bit(c.write) ? 'w' : '-';
+        if (bit(c.special)) {
+            *at++ = bit(c.execute) ? c.set_and_executable : c.set_only;
+        } else {
+            *at++ = bit(c.execute) ? 'x' : '-';
+        }
+    }
+}
+
+DeviceNumbers device_numbers(std::int64_t rdev)
+{
+    const auto encoded = static_cast<dev_t>(rdev);
+    return {major(encoded), minor(encoded)};
+}
+
+void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row)
+{
+    char mode[10] = {'?', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    if (mode_field < row.count) {
+        mode_string(row.values[mode_field], mode);
+    }
+    output_bytes(out, mode, sizeof mode);
+    number_field(out, row, nlink_field, nlink_width);
+    number_field(out, row, uid_field, id_width);
+    number_field(out, row, gid_field, id_width);
+    size_field_or_device(out, row);
+    time_field(out, row, columns.present);
+    if (columns.present) {
+        output_char(out, ' ');
+        output_bytes(out, columns.text, columns.length);
+    }
+    output_char(out, '\n');
+}
