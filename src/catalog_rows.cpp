@@ -5,25 +5,51 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+// The byte that a backslash and `letter` stand for, or -1 for none.
+int escaped_byte(char letter)
+{
+    switch (letter) {
+    case '\\':
+        return '\\';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'b':
+        return '\b';
+    case 'f':
+        return '\f';
+    case 'v':
+        return '\v';
+    case '0':
+        return '\0';
+    default:
+        return -1;
+    }
+}
+
+} // namespace
+
 std::size_t unescape_column(char* text, std::size_t length)
 {
     auto* const first = static_cast<char*>(std::memchr(text, '\\', length));
     if (first == nullptr) {
         return length;
     }
+    const char* const end = text + length;
     char* out = first;
-    for (const char* in = first; in < text + length; ++in) {
-        char c = *in;
-        if (c == '\\' && in + 1 < text + length) {
-            const char* const escapes = "\\\\n\nr\rt\tb\bf\fv\v0";
-            const char* const found = std::strchr(escapes, in[1]);
-            // Only the even places of the table hold escape letters.
-            if (in[1] != '\0' && found != nullptr && (found - escapes) % 2 == 0) {
-                c = found[1];
-                ++in;
-            }
+    for (const char* in = first; in < end; ++in) {
+        const int byte = *in == '\\' && in + 1 < end ? escaped_byte(in[1]) : -1;
+        if (byte >= 0) {
+            *out++ = static_cast<char>(byte);
+            ++in;
+        } else {
+            *out++ = *in;
         }
-        *out++ = c;
     }
     return static_cast<std::size_t>(out - text);
 }

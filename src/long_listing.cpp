@@ -1,5 +1,6 @@
 #include "long_listing.h"
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
@@ -29,7 +30,27 @@ constexpr int size_width = 10;
 constexpr int device_part_width = 3;
 constexpr int time_width = 16; // YYYY-MM-DD HH:MM
 
-constexpr std::int64_t type_bits = 0170000;
+char type_letter(std::int64_t mode)
+{
+    switch (mode & S_IFMT) {
+    case S_IFREG:
+        return '-';
+    case S_IFDIR:
+        return 'd';
+    case S_IFLNK:
+        return 'l';
+    case S_IFCHR:
+        return 'c';
+    case S_IFBLK:
+        return 'b';
+    case S_IFIFO:
+        return 'p';
+    case S_IFSOCK:
+        return 's';
+    default:
+        return '?';
+    }
+}
 
 void pad(OutputBuffer& out, int width, std::size_t length)
 {
@@ -70,8 +91,8 @@ char* right_aligned_into(char* at, unsigned value, int width)
 
 void size_field_or_device(OutputBuffer& out, const LstatRow& row)
 {
-    const std::int64_t type = mode_field < row.count ? row.values[mode_field] & type_bits : 0;
-    if (type != 0020000 && type != 0060000) { // not a character or block device
+    const std::int64_t type = mode_field < row.count ? row.values[mode_field] & S_IFMT : 0;
+    if (type != S_IFCHR && type != S_IFBLK) {
         number_field(out, row, size_field, size_width);
         return;
     }
@@ -118,32 +139,7 @@ void time_field(OutputBuffer& out, const LstatRow& row, bool more_follows)
 
 void mode_string(std::int64_t mode, char (&text)[10])
 {
-    switch (mode & type_bits) {
-    case 0100000:
-        text[0] = '-';
-        break;
-    case 0040000:
-        text[0] = 'd';
-        break;
-    case 0120000:
-        text[0] = 'l';
-        break;
-    case 0020000:
-        text[0] = 'c';
-        break;
-    case 0060000:
-        text[0] = 'b';
-        break;
-    case 0010000:
-        text[0] = 'p';
-        break;
-    case 0140000:
-        text[0] = 's';
-        break;
-    default:
-        text[0] = '?';
-        break;
-    }
+    text[0] = type_letter(mode);
     const auto bit = [mode](std::int64_t mask) { return (mode & mask) != 0; };
     // Owner, group, others: read, write, then execute combined with the
     // special bit of that class.
