@@ -59,6 +59,22 @@ bool is_null_column(const char* text, std::size_t length)
     return length == 2 && text[0] == '\\' && text[1] == 'N';
 }
 
+bool is_lstat_column_name(const char* text, std::size_t length)
+{
+    static const char name[] = "lstat";
+    constexpr std::size_t name_length = sizeof name - 1;
+    if (length < name_length || (length > name_length && text[length - name_length - 1] != '.')) {
+        return false;
+    }
+    const char* const word = text + length - name_length;
+    for (std::size_t i = 0; i < name_length; ++i) {
+        if ((word[i] | 0x20) != name[i]) { // ASCII letters in either case
+            return false;
+        }
+    }
+    return true;
+}
+
 namespace {
 
 const char client_hint[] = "Query with COPY ... TO STDOUT or mysql -B";
@@ -132,6 +148,18 @@ std::string byte_name(unsigned char byte)
 
 } // namespace
 
+int count_columns(const char* line, const char* lstat)
+{
+    return scan_prefix(line, lstat).tabs + 1;
+}
+
+bool is_whole_row(const char* line, std::size_t length, const char* lstat, int numerals)
+{
+    const char* const end = line + length;
+    return numerals >= fewest_in_a_value && find_stray_byte(lstat, end) == end &&
+           !scan_prefix(line, lstat).has_nul;
+}
+
 bool check_row(RowShape& shape, unsigned long number, const char* line, std::size_t length,
                const char* lstat, std::string& reason)
 {
@@ -143,6 +171,11 @@ bool check_row(RowShape& shape, unsigned long number, const char* line, std::siz
     const Prefix prefix = scan_prefix(line, lstat);
     if (prefix.has_nul || (stray != end && *stray == '\0')) {
         reason = "line holds a NUL byte; skipped";
+        return false;
+    }
+    if (is_lstat_column_name(lstat, static_cast<std::size_t>(end - lstat))) {
+        reason = "a header line, but not at the top of the input; outputs of several queries "
+                 "run together?";
         return false;
     }
     const int columns = prefix.tabs + 1;
@@ -184,7 +217,6 @@ bool check_row(RowShape& shape, unsigned long number, const char* line, std::siz
 
 bool check_numerals(RowShape& shape, int numerals, std::string& reason)
 {
-    constexpr int fewest_in_a_value = 13;
     if (shape.numerals < 0) {
         shape.numerals = numerals;
     }

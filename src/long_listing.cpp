@@ -183,7 +183,7 @@ void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
     time_field(out, row, columns.present);
     if (columns.present) {
         output_char(out, ' ');
-        output_bytes(out, columns.text, columns.length);
+        write_columns_for_terminal(out, columns);
     }
     output_char(out, '\n');
 }

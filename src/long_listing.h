@@ -24,7 +24,8 @@ DeviceNumbers device_numbers(std::int64_t rdev);
 
 // Writes one row: mode, links, owner and group as numbers, size (or major,
 // minor for a device), time of last modification as YYYY-MM-DD HH:MM in the
-// local time zone, then the passed-through columns as they came. A field
+// local time zone, then the passed-through columns, with control characters escaped as ls -b
+// escapes them (see terminal_text.h). A field
 // that the row lacks shows as ?.
 void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row);
 

@@ -5,6 +5,8 @@
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "row_filter.h"
+#include "terminal_text.h"
 
 #include <fcntl.h>
 #include <getopt.h>
@@ -34,9 +36,11 @@ const char usage_text[] =
     "Query with COPY (...) TO STDOUT or mysql -B, which escape the TABs, line\n"
     "feeds and backslashes of file names: TAB-separated output keeps columns\n"
     "escaped; JSON undoes \\\\ \\n \\r \\t \\b \\f \\v \\0, and \\N is null.\n"
-    "A line that cannot be a whole row (another number of columns than the first\n"
-    "line, a byte no numeral holds, a part of an LStat value) is reported and not\n"
-    "printed, and the exit status is 1.\n"
+    "A header line at the top (its last column is named LStat) is skipped.\n"
+    "A line that cannot be a whole row (other columns than the first whole row,\n"
+    "a byte no numeral holds, a piece of an LStat value, over 1 MiB) is reported\n"
+    "and not printed, and the exit status is 1. Control characters in columns\n"
+    "are shown as ls -b shows them with -l, and on a terminal.\n"
     "\n"
     "  -f, --fields=LIST  the fields to print, by name or 1-based position,\n"
     "                     separated by commas (default: all of them)\n"
@@ -45,7 +49,7 @@ const char usage_text[] =
     "      --json         print JSON Lines instead of TAB-separated values\n"
     "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
     "                     group, size (or major, minor), local time of last\n"
-    "                     change (TZ applies), then the passed-through columns\n"
+    "                     modification (TZ applies), then the passed-through columns\n"
     "      --help         print this help and exit\n"
     "      --version      print the version and exit\n"
     "\n"
@@ -65,11 +69,14 @@ struct Run {
     Options options;
     OutputBuffer out;
     LineReader reader;
+    RowFilter filter;
+    std::string quoted_input_name; // of the input being read
     bool header_pending;
-    RowShape shape; // of the input being read
+    unsigned long empty_rows_held; // empty rows read before the header could be written
     int status;
 };
 
+// `message` must quote input with quoted_for_terminal().
 void complain(const std::string& message)
 {
     const std::string line = "b64num-lstat: " + message + "\n";
@@ -90,46 +97,53 @@ int usage_error(const std::string& message)
 }
 
 // Reports a line that is not printed.
-void reject(Run& run, const char* name, unsigned long number, const std::string& reason)
+void reject(Run& run, unsigned long number, const std::string& reason)
 {
-    complain(std::string(name) + ":" + std::to_string(number) + ": " + reason);
+    complain(run.quoted_input_name + ":" + std::to_string(number) + ": " + reason);
     run.status = status_trouble;
 }
 
-void process_line(Run& run, const char* name, unsigned long number, char* line, std::size_t length)
+void write_header(Run& run, const PassThrough& columns)
 {
-    if (length > 0 && line[length - 1] == '\r') {
-        line[--length] = '\0';
-    }
-    auto* const tab = static_cast<char*>(memrchr(line, '\t', length));
-    const char* const lstat = tab != nullptr ? tab + 1 : line;
-    std::string reason;
-    if (!check_row(run.shape, number, line, length, lstat, reason)) {
-        reject(run, name, number, reason);
-        return;
-    }
-    const PassThrough columns{line, tab != nullptr ? static_cast<std::size_t>(tab - line) : 0,
-                              tab != nullptr};
-    if (run.header_pending) {
-        int pass_through = 0;
-        for (const char* c = line; columns.present && c <= tab; ++c) {
-            pass_through += *c == '\t' ? 1 : 0;
+    int pass_through = 0;
+    if (columns.present) {
+        pass_through = 1;
+        for (std::size_t i = 0; i < columns.length; ++i) {
+            pass_through += columns.text[i] == '\t' ? 1 : 0;
         }
-        write_tsv_header(run.out, pass_through, run.options.fields);
-        run.header_pending = false;
     }
-    if (length == 0) {
+    write_tsv_header(run.out, pass_through, run.options.fields);
+    run.header_pending = false;
+    for (; run.empty_rows_held > 0; --run.empty_rows_held) {
         output_char(run.out, '\n');
+    }
+}
+
+void handle_line(void* context, const FilteredLine& line)
+{
+    Run& run = *static_cast<Run*>(context);
+    if (line.refusal != nullptr) {
+        reject(run, line.number, *line.refusal);
         return;
     }
-    LstatRow row;
-    decode_lstat(lstat, row);
-    if (!check_numerals(run.shape, row.count, reason)) {
-        reject(run, name, number, reason);
+    if (line.length == 0) { // a row without columns: an empty TSV line, nothing in JSON
+        if (run.header_pending) {
+            ++run.empty_rows_held;
+        } else if (!run.options.json) {
+            output_char(run.out, '\n');
+        }
         return;
     }
+    const bool has_columns = line.lstat != line.text;
+    const PassThrough columns{
+        line.text, has_columns ? static_cast<std::size_t>(line.lstat - 1 - line.text) : 0,
+        has_columns};
+    if (run.header_pending) {
+        write_header(run, columns);
+    }
+    const LstatRow& row = *line.row;
     if (row.has_overflow) {
-        complain(std::string(name) + ":" + std::to_string(number) + ": more than " +
+        complain(run.quoted_input_name + ":" + std::to_string(line.number) + ": more than " +
                  std::to_string(lstat_field_count) + " numerals; the rest are not shown");
         run.status = status_trouble;
     }
@@ -145,23 +159,36 @@ void process_line(Run& run, const char* name, unsigned long number, char* line, 
 void process_file(Run& run, const char* path)
 {
     const bool standard_input = std::strcmp(path, "-") == 0;
-    const char* const name = standard_input ? "standard input" : path;
+    run.quoted_input_name = standard_input ? "standard input" : quoted_for_terminal(path);
     const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        complain(std::string(name) + ": " + std::strerror(errno));
+        complain(run.quoted_input_name + ": " + std::strerror(errno));
         run.status = status_trouble;
         return;
     }
     start_reading(run.reader, fd);
-    run.shape = RowShape{};
+    filter_start(run.filter, handle_line, &run);
     char* line = nullptr;
     std::size_t length = 0;
-    for (unsigned long number = 1; run.out.error == 0 && read_line(run.reader, line, length);
-         ++number) {
-        process_line(run, name, number, line, length);
+    for (unsigned long number = 1; run.out.error == 0; ++number) {
+        const ReadResult read = read_line(run.reader, line, length);
+        if (read == ReadResult::end) {
+            break;
+        }
+        if (read == ReadResult::too_long) {
+            filter_refused(run.filter, number,
+                           "a line of " + std::to_string(length) +
+                               " bytes, longer than any catalog row (at most " +
+                               std::to_string(longest_line) + "); skipped");
+        } else {
+            filter_line(run.filter, number, line, length);
+        }
+    }
+    if (run.out.error == 0) {
+        filter_finish(run.filter);
     }
     if (run.reader.error != 0) {
-        complain(std::string(name) + ": " + std::strerror(run.reader.error));
+        complain(run.quoted_input_name + ": " + std::strerror(run.reader.error));
         run.status = status_trouble;
     }
     if (!standard_input) {
@@ -190,7 +217,7 @@ int parse_options(int argc, char* argv[], Options& options)
         switch (choice) {
         case 'f':
             if (!parse_field_list(optarg, options.fields, error)) {
-                return usage_error(error);
+                return usage_error(quoted_for_terminal(error));
             }
             options.fields_chosen = true;
             break;
@@ -210,12 +237,14 @@ int parse_options(int argc, char* argv[], Options& options)
             options.text_only = "b64num-lstat " B64NUM_VERSION "\n";
             return -1;
         case ':':
-            return usage_error(std::string("option '") + argv[optind - 1] +
+            return usage_error("option '" + quoted_for_terminal(argv[optind - 1]) +
                                "' needs a list of fields");
         default:
-            return usage_error(
-                optopt != 0 ? std::string("unknown option '-") + static_cast<char>(optopt) + "'"
-                            : std::string("unknown option '") + argv[optind - 1] + "'");
+            return usage_error("unknown option '" +
+                               quoted_for_terminal(optopt != 0
+                                                       ? std::string{'-', static_cast<char>(optopt)}
+                                                       : std::string(argv[optind - 1])) +
+                               "'");
         }
     }
     if (options.long_listing && (options.fields_chosen || options.json || options.header)) {
@@ -248,6 +277,7 @@ int main(int argc, char* argv[])
         return parsed;
     }
     run.out.fd = STDOUT_FILENO;
+    run.out.terminal = isatty(STDOUT_FILENO) == 1;
     if (run.options.text_only != nullptr) {
         output_bytes(run.out, run.options.text_only, std::strlen(run.options.text_only));
         return finish(run);
@@ -264,7 +294,7 @@ int main(int argc, char* argv[])
         process_file(run, argv[i]);
     }
     if (run.header_pending) {
-        write_tsv_header(run.out, 0, run.options.fields);
+        write_header(run, PassThrough{nullptr, 0, false});
     }
     return finish(run);
 }

@@ -1,6 +1,8 @@
 #include "lstat_output.h"
 
 #include "catalog_rows.h"
+#include "terminal_text.h"
+#include "utf8.h"
 
 #include <unistd.h>
 
@@ -129,51 +131,21 @@ void write_text(OutputBuffer& out, const char* text)
     output_bytes(out, text, std::strlen(text));
 }
 
-// Length of the well-formed UTF-8 sequence at `text`, or 0 if there is none.
-std::size_t utf8_sequence_length(const unsigned char* text, std::size_t available)
-{
-    const unsigned char lead = text[0];
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;  // no overlong forms
-        high = lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (available < length || text[1] < low || text[1] > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (text[i] < 0x80 || text[i] > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 void write_unicode_escape(OutputBuffer& out, unsigned code)
 {
     static const char hex[] = "0123456789abcdef";
-    const char escape[] = {'\\', 'u', '0', '0', hex[(code >> 4) & 0xF], hex[code & 0xF]};
+    const char escape[] = {'\\',
+                           'u',
+                           hex[(code >> 12) & 0xF],
+                           hex[(code >> 8) & 0xF],
+                           hex[(code >> 4) & 0xF],
+                           hex[code & 0xF]};
     output_bytes(out, escape, sizeof escape);
 }
 
-// Latin-1 code points 0x80-0xFF as two-byte UTF-8.
-void write_latin1(OutputBuffer& out, unsigned char byte)
-{
-    const char encoded[] = {static_cast<char>(0xC0 | (byte >> 6)),
-                            static_cast<char>(0x80 | (byte & 0x3F))};
-    output_bytes(out, encoded, sizeof encoded);
-}
+// A byte that is not part of well-formed UTF-8, as Python's surrogateescape
+// error handler reads it.
+constexpr unsigned escaped_byte_base = 0xDC00;
 
 void write_json_field(OutputBuffer& out, const LstatRow& row, int index)
 {
@@ -221,18 +193,32 @@ void write_json_string(OutputBuffer& out, const char* text, std::size_t length)
                 break;
             }
             ++i;
-        } else if (byte < 0x80) {
+        } else if (byte < 0x7F) {
             output_char(out, static_cast<char>(byte));
             ++i;
+        } else if (byte == 0x7F) {
+            write_unicode_escape(out, byte);
+            ++i;
         } else if (const std::size_t sequence = utf8_sequence_length(bytes + i, length - i)) {
-            output_bytes(out, text + i, sequence);
+            if (is_utf8_c1_control(bytes + i, sequence)) {
+                write_unicode_escape(out, bytes[i + 1]); // U+0080 to U+009F
+            } else {
+                output_bytes(out, text + i, sequence);
+            }
             i += sequence;
         } else {
-            write_latin1(out, byte);
+            write_unicode_escape(out, escaped_byte_base | byte);
             ++i;
         }
     }
     output_char(out, '"');
+}
+
+void write_columns_for_terminal(OutputBuffer& out, const PassThrough& columns)
+{
+    escape_for_terminal(
+        columns.text, columns.length, Tabs::keep,
+        [&out](const char* bytes, std::size_t length) { output_bytes(out, bytes, length); });
 }
 
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields)
@@ -255,7 +241,11 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
                    const FieldSelection& fields)
 {
     if (columns.present) {
-        output_bytes(out, columns.text, columns.length);
+        if (out.terminal) {
+            write_columns_for_terminal(out, columns);
+        } else {
+            output_bytes(out, columns.text, columns.length);
+        }
         output_char(out, '\t');
     }
     for (int i = 0; i < fields.count; ++i) {

@@ -10,7 +10,8 @@
 
 struct OutputBuffer {
     int fd;
-    int error; // errno of the first failed write; once set, output stops
+    int error;     // errno of the first failed write; once set, output stops
+    bool terminal; // passed-through columns get their control characters escaped
     std::size_t used;
     char data[1 << 16];
 };
@@ -46,6 +47,10 @@ struct PassThrough {
     bool present; // false when the line held no TAB at all
 };
 
+// Writes passed-through columns with their control characters escaped (see
+// terminal_text.h), TABs between columns kept.
+void write_columns_for_terminal(OutputBuffer& out, const PassThrough& columns);
+
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields);
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                    const FieldSelection& fields);
@@ -54,8 +59,11 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields);
 
-// Writes `text` as a JSON string: escaped, and with bytes that are not UTF-8
-// taken as Latin-1, so that no byte of a file name is lost.
+// Writes `text` as a JSON string that keeps every byte: well-formed UTF-8
+// as it is, and each byte that is not part of it as \udcXX, the lone low
+// surrogate that Python's "surrogateescape" reads back as byte XX. Control
+// characters, DEL and the C1 controls are escaped, so the string shows
+// nothing raw that a terminal would obey.
 void write_json_string(OutputBuffer& out, const char* text, std::size_t length);
 
 #endif

@@ -194,6 +194,24 @@ INSTANTIATE_TEST_SUITE_P(
              "2\n",
              "b64num-lstat: standard input:1: more than 16 numerals; the rest are not shown\n",
              1},
+        Case{"header line of mysql -B without -N; -H names the rows' columns",
+             {"-H", "-f", "size"},
+             "CONCAT(Path, Name)\tLStat\n\nname\t" + row + "\n",
+             "column1\tsize\n\nname\t1048576\n",
+             "",
+             0},
+        Case{"json gives nothing for an empty line",
+             {"--json", "-f", "dev"},
+             "\n" + row + "\n",
+             "{\"dev\":2049}\n",
+             "",
+             0},
+        Case{"messages quote input for a terminal",
+             {"/nonexistent/\x1b[2J"},
+             "",
+             "",
+             "b64num-lstat: /nonexistent/\\033[2J: No such file or directory\n",
+             1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
 TEST(LstatCommand, HelpGoesToStandardOutput)
@@ -252,6 +270,10 @@ TEST(LstatCommand, LongListingInUtc)
             lstat({2049, 7, 020620, 123, 100000, 6, 0x0801, 0, 4096, 0, 0, -1, 0, 0}) + "\n");
     EXPECT_EQ(device.out, "crw--w---- 123 100000    6     8,   1 1969-12-31 23:59\n");
     EXPECT_EQ(device.status, 0);
+    // Control characters that the client left raw never reach the terminal.
+    const Outcome hostile = run({"-l"}, "x\x1b]0;owned\a\x7f\r\t" + row + "\n");
+    EXPECT_EQ(hostile.out,
+              "-rw-r--r--  1 1000 1000    1048576 2025-12-10 20:53 x\\033]0;owned\\a\\177\\r\n");
 }
 
 class TemporaryFile {
@@ -286,12 +308,19 @@ TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
     EXPECT_EQ(outcome.status, 1);
 }
 
-TEST(LstatCommand, LinesLongerThanTheBufferArriveWhole)
+// Lines longer than the read buffer arrive whole; a line longer than any
+// catalog row is passed over without being held, and the rows after it print.
+TEST(LstatCommand, LongLinesArriveWholeUpToTheBound)
 {
-    const std::string name(3 << 20, 'n');
-    const Outcome outcome = run({"-f", "size"}, name + "\t" + row + "\nx\t" + row + "\n");
+    const std::string name(768 << 10, 'n');
+    const std::string too_long(3 << 20, 'A');
+    const Outcome outcome =
+        run({"-f", "size"}, name + "\t" + row + "\n" + too_long + "\nx\t" + row);
     EXPECT_EQ(outcome.out, name + "\t1048576\nx\t1048576\n");
-    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.err,
+              "b64num-lstat: standard input:2: a line of 3145728 bytes, longer than any "
+              "catalog row (at most 1048576); skipped\n");
+    EXPECT_EQ(outcome.status, 1);
 }
 
 TEST(LstatCommand, WriteErrorsAreReported)

@@ -3,6 +3,8 @@
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "row_filter.h"
+#include "terminal_text.h"
 
 #include <gtest/gtest.h>
 
@@ -123,14 +125,16 @@ TEST(JsonString, EscapesAndKeepsEveryByte)
         {"plain/name.txt", R"("plain/name.txt")"},
         {R"(quote " and backslash \)", R"("quote \" and backslash \\")"},
         {"\b\f\n\r\t", R"("\b\f\n\r\t")"},
-        {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\""},
+        {std::string("\x01\x1f\x7f", 3), R"("\u0001\u001f\u007f")"},
         {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80",
          "\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\""},
-        // Not UTF-8: each byte is read as Latin-1.
-        {"caf\xe9", "\"caf\xc3\xa9\""},
-        {"\xc0\xaf", "\"\xc3\x80\xc2\xaf\""},             // overlong slash
-        {"\xed\xa0\x80", "\"\xc3\xad\xc2\xa0\xc2\x80\""}, // surrogate
-        {"\xe2\x82", "\"\xc3\xa2\xc2\x82\""},             // cut short
+        {"c1 \xc2\x9b \xc2\xa0", "\"c1 \\u009b \xc2\xa0\""}, // U+009B is CSI; U+00A0 is not
+        // Not UTF-8: each byte as \udcXX, so that Latin-1 and UTF-8 differ.
+        {"caf\xe9", R"("caf\udce9")"},
+        {"\xc0\xaf", R"("\udcc0\udcaf")"},                     // overlong slash
+        {"\xed\xa0\x80", R"("\udced\udca0\udc80")"},           // surrogate
+        {"\xe2\x82", R"("\udce2\udc82")"},                     // cut short
+        {"\xf4\x90\x80\x80", R"("\udcf4\udc90\udc80\udc80")"}, // above U+10FFFF
     };
     for (const auto& c : cases) {
         EXPECT_EQ(json_of(c.text), c.json) << testing::PrintToString(c.text);
@@ -168,6 +172,89 @@ TEST(RowCheck, LStatValuesHoldOnlyNumeralBytes)
                   alphabet.find(static_cast<char>(byte)) != std::string::npos)
             << byte << ": " << reason;
     }
+}
+
+// The lines of one input, and what becomes of each, in order: P printed,
+// R refused, - dropped as a header.
+struct ShapeCase {
+    const char* title;
+    std::vector<std::string> lines;
+    std::string outcomes;
+};
+
+void PrintTo(const ShapeCase& c, std::ostream* os)
+{
+    *os << c.title;
+}
+
+class RowShapeTest : public testing::TestWithParam<ShapeCase> {};
+
+TEST_P(RowShapeTest, HoldsRowsToTheShapeOfAWholeRow)
+{
+    const ShapeCase& c = GetParam();
+    std::string outcomes(c.lines.size(), '-'); // what no line handed over changes
+    RowFilter filter{};
+    filter_start(
+        filter,
+        [](void* context, const FilteredLine& line) {
+            auto& seen = *static_cast<std::string*>(context);
+            seen.at(line.number - 1) = line.refusal != nullptr ? 'R' : 'P';
+        },
+        &outcomes);
+    unsigned long number = 0;
+    for (std::string line : c.lines) {
+        filter_line(filter, ++number, line.data(), line.size());
+    }
+    filter_finish(filter);
+    EXPECT_EQ(outcomes, c.outcomes);
+}
+
+const std::string whole = "\t" + lstat_text(file_attributes);
+const std::string piece = "\t" + lstat_text(first(5));
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RowShapeTest,
+    testing::Values(
+        ShapeCase{"header of mysql -B without -N", {"CONCAT(a, b)\tLStat", "a" + whole}, "-P"},
+        ShapeCase{"qualified header, then a short row",
+                  {"n\tFile.LStat", "a" + whole, "b" + piece},
+                  "-PR"},
+        ShapeCase{"header of COPY with one column", {"lstat", whole.substr(1)}, "-P"},
+        ShapeCase{"header-like line later", {"a" + whole, "n\tlstat", "b" + whole}, "PRP"},
+        ShapeCase{
+            "row cut by a line feed first", {"/u/odd", "name" + whole, "/u/a" + whole}, "RRP"},
+        ShapeCase{"cut by a line feed and widened by a TAB first",
+                  {"/u/new", "dir\t2/x" + whole, "/u/a" + whole, "/u/b" + whole},
+                  "RRPP"},
+        ShapeCase{"blank first line", {"", "a" + whole}, "PP"},
+        ShapeCase{
+            "no whole row: the first line sets the shape", {"n\tgB", "x\ty\tB", "m\tBA"}, "PRP"},
+        ShapeCase{"more lines waiting than the limit",
+                  [] {
+                      std::vector<std::string> lines(waiting_line_limit + 1, "gB");
+                      lines.push_back(whole.substr(1));
+                      return lines;
+                  }(),
+                  std::string(waiting_line_limit + 2, 'P')}));
+
+TEST(TerminalText, EscapesAsLsB)
+{
+    const struct {
+        std::string text;
+        std::string shown;
+    } cases[] = {
+        {"plain caf\xc3\xa9 \\ name", "plain caf\xc3\xa9 \\ name"},
+        {"\x01\a\b\t\n\v\f\r\x1b\x1f\x7f", R"(\001\a\b\t\n\v\f\r\033\037\177)"},
+        {"x\x1b]0;owned\a", R"(x\033]0;owned\a)"},
+        {"c1 \xc2\x9b \x85 latin1 \xe9", R"(c1 \302\233 \205 latin1 \351)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(quoted_for_terminal(c.text), c.shown) << testing::PrintToString(c.text);
+    }
+    const auto out = std::make_unique<OutputBuffer>();
+    std::string columns = "a\tb\x1b";
+    write_columns_for_terminal(*out, PassThrough{columns.data(), columns.size(), true});
+    EXPECT_EQ(std::string(out->data, out->used), "a\tb\\033"); // TABs between columns stay
 }
 
 TEST(LongListing, ModeStringsAsLsShowsThem)
