@@ -1,11 +1,14 @@
-// Feeds arbitrary bytes to b64num-lstat's row walker, row check, column
-// unescaping and JSON string writer and checks what they produce; any
-// violation aborts the run.
+// Feeds arbitrary bytes to b64num-lstat's row walker, row filter, column
+// unescaping, JSON string writer and terminal escapes and checks what they
+// produce; any violation aborts the run.
 #include "base64.h"
 #include "catalog_rows.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "row_filter.h"
+#include "terminal_text.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -58,43 +62,107 @@ void check_walker(const std::string& text)
     }
 }
 
-// Whatever the bytes, the JSON string must be one well-formed string: valid
-// UTF-8, no raw control character, and no quote left unescaped.
+void append_utf8(std::string& text, unsigned code)
+{
+    if (code < 0x80) {
+        text += static_cast<char>(code);
+    } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | (code >> 6));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        text += static_cast<char>(0xE0 | (code >> 12));
+        text += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Reads back the string that write_json_string wrote, as Python's json.loads
+// and then encode("utf-8", "surrogateescape") do.
+std::string read_json_string(std::string_view json)
+{
+    std::string text;
+    for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+        const auto c = static_cast<unsigned char>(json[i]);
+        if (c < 0x20 || c == 0x7F || c == '"') {
+            fail("a JSON string holds a raw control character or quote");
+        }
+        if (c != '\\') {
+            text += json[i];
+            continue;
+        }
+        const char letter = json.at(++i);
+        const std::size_t simple = std::string_view("\"\\/bfnrt").find(letter);
+        if (simple != std::string_view::npos) {
+            text += "\"\\/\b\f\n\r\t"[simple];
+        } else if (letter == 'u') {
+            const unsigned code =
+                static_cast<unsigned>(std::stoul(std::string(json.substr(i + 1, 4)), nullptr, 16));
+            i += 4;
+            if (code >= 0xDC80 && code <= 0xDCFF) {
+                text += static_cast<char>(code & 0xFF); // a byte that is not UTF-8
+            } else if (code >= 0xD800 && code <= 0xDFFF) {
+                fail("a JSON string holds a surrogate that stands for no byte");
+            } else {
+                append_utf8(text, code);
+            }
+        } else {
+            fail("a JSON string holds an unknown escape");
+        }
+    }
+    return text;
+}
+
+// Whatever the bytes, the JSON string must be one quoted string of valid
+// UTF-8 without raw control characters, which gives back every byte.
 void check_json_string(const std::string& text, OutputBuffer& out)
 {
     out.used = 0;
     write_json_string(out, text.data(), text.size());
-    const auto* json = reinterpret_cast<const unsigned char*>(out.data);
-    const std::size_t length = out.used;
-    if (length < 2 || json[0] != '"' || json[length - 1] != '"') {
+    const std::string_view json(out.data, out.used);
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
         fail("a JSON string is not quoted");
     }
-    for (std::size_t i = 1; i + 1 < length; ++i) {
-        const unsigned char c = json[i];
-        if (c < 0x20 || c == '"') {
-            fail("a JSON string holds a raw control character or quote");
-        }
-        if (c == '\\') {
-            ++i; // the escaped character
-            continue;
-        }
-        if (c >= 0x80) {
-            const std::size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
-            if (extra == 0 || c > 0xF4 || i + extra >= length - 1) {
-                fail("a JSON string is not UTF-8");
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(json.data());
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        if (bytes[i] >= 0x80) {
+            const std::size_t sequence = utf8_sequence_length(bytes + i, json.size() - i);
+            if (sequence == 0 || is_utf8_c1_control(bytes + i, sequence)) {
+                fail("a JSON string is not UTF-8, or holds a C1 control");
             }
-            for (std::size_t k = 1; k <= extra; ++k) {
-                if ((json[i + k] & 0xC0) != 0x80) {
-                    fail("a JSON string is not UTF-8");
-                }
+            i += sequence - 1;
+        }
+    }
+    if (read_json_string(json) != text) {
+        fail("a JSON string does not give back the bytes it was made from");
+    }
+}
+
+// Whatever the bytes, escaped for a terminal they hold no control character
+// but TAB, and only UTF-8.
+void check_terminal_text(const std::string& text)
+{
+    std::string shown;
+    escape_for_terminal(
+        text.data(), text.size(), Tabs::keep,
+        [&shown](const char* bytes, std::size_t length) { shown.append(bytes, length); });
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(shown.data());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if ((bytes[i] < 0x20 && bytes[i] != '\t') || bytes[i] == 0x7F) {
+            fail("a control character reaches the terminal");
+        }
+        if (bytes[i] >= 0x80) {
+            const std::size_t sequence = utf8_sequence_length(bytes + i, shown.size() - i);
+            if (sequence == 0 || is_utf8_c1_control(bytes + i, sequence)) {
+                fail("a C1 control or a byte that is not UTF-8 reaches the terminal");
             }
-            i += extra;
+            i += sequence - 1;
         }
     }
 }
 
 // A line passes the row check only if its LStat value holds nothing but
-// digits, minus signs and spaces; unescaping never lengthens a column.
+// digits, minus signs and spaces and is no column name; unescaping never
+// lengthens a column.
 void check_row_and_column(const std::string& text)
 {
     const std::size_t tab = text.rfind('\t');
@@ -105,7 +173,8 @@ void check_row_and_column(const std::string& text)
     const bool numeral_bytes =
         text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
                                lstat) == std::string::npos &&
-        text.find('\0') == std::string::npos;
+        text.find('\0') == std::string::npos &&
+        !is_lstat_column_name(text.data() + lstat, text.size() - lstat);
     if (passed != numeral_bytes) {
         fail("the row check misjudges the bytes of an LStat value");
     }
@@ -128,6 +197,87 @@ void check_long_row(const std::string& text, OutputBuffer& out)
     }
 }
 
+// What the row filter did with the lines of one input.
+struct FilterLog {
+    std::vector<bool> handed; // by line number - 1
+    unsigned long last_number = 0;
+    int row_columns = -1; // of the printed rows that are not empty
+    int fewest_numerals = lstat_field_count + 1;
+};
+
+void log_line(void* context, const FilteredLine& line)
+{
+    FilterLog& log = *static_cast<FilterLog*>(context);
+    if (line.number <= log.last_number) {
+        fail("the row filter hands lines over twice or out of order");
+    }
+    log.last_number = line.number;
+    log.handed.at(line.number - 1) = true;
+    if (line.refusal != nullptr || line.length == 0) {
+        return;
+    }
+    const char* const end = line.text + line.length;
+    if (std::string_view(line.lstat, static_cast<std::size_t>(end - line.lstat))
+            .find_first_not_of(
+                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ") !=
+        std::string_view::npos) {
+        fail("a printed row's LStat value holds a byte that no numeral holds");
+    }
+    const int columns = count_columns(line.text, line.lstat);
+    if (log.row_columns >= 0 && columns != log.row_columns) {
+        fail("printed rows of one input differ in their columns");
+    }
+    log.row_columns = columns;
+    log.fewest_numerals = std::min(log.fewest_numerals, line.row->count);
+}
+
+// The lines of one input through the row filter: each line is handed over
+// once and in order, or dropped only as a header at the top; printed rows
+// share one shape; no more lines wait than the limit.
+void check_filter(const std::string& text)
+{
+    static RowFilter filter;
+    FilterLog log;
+    filter_start(filter, log_line, &log);
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t feed = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, feed - start));
+        start = feed + 1;
+    }
+    log.handed.assign(lines.size(), false);
+    unsigned long number = 0;
+    std::size_t top = lines.size(); // the first line that is not empty
+    for (const std::string& line : lines) {
+        if (top == lines.size() && !line.empty() && line != "\r") {
+            top = number;
+        }
+        std::string copy = line;
+        filter_line(filter, ++number, copy.data(), copy.size());
+        if (filter.waiting.size() > waiting_line_limit) {
+            fail("more lines wait than the limit");
+        }
+    }
+    filter_finish(filter);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (log.handed[i]) {
+            continue;
+        }
+        std::string line = lines[i];
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const std::size_t tab = line.rfind('\t');
+        const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
+        if (i != top || !is_lstat_column_name(line.data() + lstat, line.size() - lstat)) {
+            fail("a line other than a header at the top is neither printed nor refused");
+        }
+    }
+    if (filter.shape.numerals >= fewest_in_a_value && log.fewest_numerals < fewest_in_a_value) {
+        fail("a piece of a row printed although the shape holds a whole value");
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -141,5 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_row_and_column(text);
     check_json_string(text, *out);
     check_long_row(text, *out);
+    check_terminal_text(text);
+    check_filter(text);
     return 0;
 }
