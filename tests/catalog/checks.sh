@@ -3,9 +3,11 @@
 #   engine, client   names, and the client whose README recipes to run
 #   escapes          copy or mysql: how the client escapes what it prints
 #   full_name        the SQL expression of a file's path and name
+#   line_feed        the SQL expression of a line feed
 #   load_fixture DIR load the fixture's tables into a new database bacula
 #   rows QUERY       print QUERY's rows escaped, as the README's recipes do
 #   raw_rows QUERY   print them unescaped (psql -At, mysql -r)
+#   header_rows QUERY  print them escaped after a header line
 #   value QUERY      print QUERY's single value
 # and optionally engine_checks, run before the README's recipes.
 # Everything is compared with what the fixture knows, not with the decoder.
@@ -28,7 +30,7 @@ fail() {
     failures=$((failures + 1))
 }
 same() {
-    cmp -s "$1" "$2" || { fail "$3:"; diff "$1" "$2" | head -n 10 >&2; }
+    cmp -s "$1" "$2" || { fail "$3:"; diff "$1" "$2" | head -n 10 >&2 || true; }
 }
 
 job42="SELECT $full_name, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 42 ORDER BY File.FileId"
@@ -44,12 +46,35 @@ bytes=$(rows "SELECT LStat FROM File WHERE JobId = 42" | b64num-lstat -f mode,si
 [ "$bytes" = "$(value "SELECT JobBytes FROM Job WHERE JobId = 42")" ] ||
     fail "the regular files of job 42 hold $bytes bytes, not JobBytes"
 
-# Unescaped, a name with a line feed or a TAB must fail the run, loudly.
-if raw_rows "$job42" | b64num-lstat -f size > /dev/null 2> "$work/raw.err"; then
-    fail "unescaped rows passed"
+rows "$job42" | b64num-lstat --json -f size | python3 -c '
+import json, sys
+names = open(sys.argv[1], "rb").read().split(b"\0")[:-1]
+got = [json.loads(line)["columns"][0].encode("utf-8", "surrogateescape") for line in sys.stdin]
+sys.exit(got != names)' "$work/names.bin" || fail "JSON does not give back every name's bytes"
+
+header_rows "$job42" | b64num-lstat -f size > "$work/header.tsv" || fail "a header line failed the run"
+same "$work/expected-$escapes.tsv" "$work/header.tsv" "a header line changed the rows"
+
+# Unescaped, with the rows whose names hold a line feed first: those and
+# the ones with a TAB are refused, loudly, and every other row prints.
+lf_first="SELECT $full_name, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 42 ORDER BY POSITION($line_feed IN $full_name) = 0, File.FileId"
+status=0
+raw_rows "$lf_first" | b64num-lstat -f size > "$work/raw.tsv" 2> "$work/raw.err" || status=$?
+[ "$status" = 1 ] || fail "unescaped rows exited with status $status, not 1"
+same "$work/expected-raw.tsv" "$work/raw.tsv" "unescaped rows: not every right row printed"
+grep -q '^b64num-lstat: standard input:1: ' "$work/raw.err" ||
+    fail "a row cut by a line feed on line 1 was not reported"
+
+# ls -l form: no control character, and nothing but UTF-8, reaches the
+# terminal, whichever client escaped what.
+rows "$job42" | TZ=UTC b64num-lstat -l > "$work/long.txt" || fail "b64num-lstat -l failed"
+if LC_ALL=C grep -q $'[\x01-\x09\x0b-\x1f\x7f]' "$work/long.txt" ||
+    ! iconv -f UTF-8 -t UTF-8 "$work/long.txt" > /dev/null 2>&1; then
+    fail "b64num-lstat -l let a control character or a byte that is not UTF-8 through"
 fi
-grep -q '^b64num-lstat: standard input:[0-9]*: ' "$work/raw.err" ||
-    fail "unescaped rows were not reported with their line"
+for shown in 'title\033]0;owned\a' 'ctl\b\f\v\001\033\177' 'cr\rname' 'c1\302\23331m' 'r\351sum\351.txt'; do
+    grep -qF "$shown" "$work/long.txt" || fail "b64num-lstat -l does not show $shown as ls -b does"
+done
 
 if declare -F engine_checks > /dev/null; then
     engine_checks

@@ -6,9 +6,12 @@
 //  - expected-copy.tsv, expected-mysql.tsv: each file's full name as
 //    COPY ... TO STDOUT and mysql -B print it, a TAB and its size;
 //  - expected.json: the lines of b64num-lstat --json -f size.
-// All three in FileId order. And numerals.txt: texts for b64num to decode
-// one by one, one a line, the decoder's edge cases and thousands of random
-// ones; numerals.copy: the same escaped for COPY FROM.
+// All three in FileId order. And names.bin: each full name's real bytes,
+// NUL-terminated, in FileId order; expected-raw.tsv: the rows that the
+// unescaped forms (psql -At, mysql -r) cannot cut or widen, those whose names
+// hold no line feed or TAB, as b64num-lstat -f size prints them. And numerals.txt: texts for b64num
+// to decode one by one, one a line, the decoder's edge cases and thousands of random ones;
+// numerals.copy: the same escaped for COPY FROM.
 //
 // usage: catalog_fixture DIRECTORY
 #include "base64_encoder.h"
@@ -34,7 +37,7 @@ struct File {
     std::int64_t size;
     std::int64_t mtime;
     std::int64_t rdev;
-    bool latin1; // a name that is not UTF-8: JSON shows each byte as Latin-1
+    bool not_utf8; // JSON shows each byte above 0x7F as \udcXX
 };
 
 // The paths of ids 1 to 9.
@@ -82,6 +85,16 @@ std::vector<File> files()
         {42, 1, "caf\xe9 \xff\x80", reg, 1007, december - 5000000, 0, true},
         {42, 1, " leading and trailing spaces ", reg, 1008, december - 5000004, 0, false},
         {42, 1, "ctl\b\f\v\x01\x1b\x7f", reg, 1009, december - 5000002, 0, false},
+        // A name that sets the terminal's title, one with the C1 control
+        // CSI, and a name that differs from another only as Latin-1 and
+        // UTF-8 differ.
+        {42, 1, "title\x1b]0;owned\a", reg, 0, december - 5000005, 0, false},
+        {42, 1,
+         "c1\xc2\x9b"
+         "31m",
+         reg, 0, december - 5000006, 0, false},
+        {42, 1, "r\xc3\xa9sum\xc3\xa9.txt", reg, 0, december - 5000007, 0, false},
+        {42, 1, "r\xe9sum\xe9.txt", reg, 0, december - 5000008, 0, true},
         {42, 1, "gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C", reg, 1010,
          december + 10, 0, false},
         {42, 1, "long" + std::string(3996, 'x'), reg, 1011, december - 5000003, 0, false},
@@ -181,21 +194,28 @@ std::string as_mysql_prints(const std::string& text)
     return escaped(text, "\\\n\t", "\\nt");
 }
 
-std::string json_string(const std::string& text, bool latin1)
+std::string json_string(const std::string& text, bool not_utf8)
 {
     std::string out = "\"";
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         const std::size_t at = std::string("\"\\\b\f\n\r\t").find(c);
+        const bool c1_control =
+            byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        char escape[8];
         if (at != std::string::npos) {
             out += std::string{'\\', "\"\\bfnrt"[at]};
-        } else if (byte < 0x20) {
-            char escape[8];
+        } else if (byte < 0x20 || byte == 0x7F) {
             (void)std::snprintf(escape, sizeof escape, "\\u%04x", byte);
             out += escape;
-        } else if (byte >= 0x80 && latin1) {
-            out += static_cast<char>(0xC0 | (byte >> 6));
-            out += static_cast<char>(0x80 | (byte & 0x3F));
+        } else if (byte >= 0x80 && not_utf8) {
+            (void)std::snprintf(escape, sizeof escape, "\\udc%02x", byte);
+            out += escape;
+        } else if (c1_control) {
+            (void)std::snprintf(escape, sizeof escape, "\\u%04x",
+                                static_cast<unsigned char>(text[++i]));
+            out += escape;
         } else {
             out += c;
         }
@@ -271,6 +291,8 @@ int main(int argc, char* argv[])
     std::ofstream copy(directory + "/expected-copy.tsv", std::ios::binary);
     std::ofstream mysql(directory + "/expected-mysql.tsv", std::ios::binary);
     std::ofstream json(directory + "/expected.json", std::ios::binary);
+    std::ofstream raw(directory + "/expected-raw.tsv", std::ios::binary);
+    std::ofstream names(directory + "/names.bin", std::ios::binary);
     std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
     std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
     write_numerals(numerals, numerals_escaped);
@@ -292,14 +314,19 @@ int main(int argc, char* argv[])
         const std::string name = path_name(file.path) + file.name;
         copy << as_copy_prints(name) << '\t' << file.size << '\n';
         mysql << as_mysql_prints(name) << '\t' << file.size << '\n';
-        json << R"({"columns":[)" << json_string(name, file.latin1) << R"(],"size":)" << file.size
+        json << R"({"columns":[)" << json_string(name, file.not_utf8) << R"(],"size":)" << file.size
              << "}\n";
+        names << name << '\0';
+        if (name.find_first_of("\n\t") == std::string::npos) {
+            raw << name << '\t' << file.size << '\n';
+        }
     }
     for (const auto& [job, totals] : jobs) {
         job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
     }
     const std::ofstream* const outputs[] = {
-        &path_table, &file_table, &job_table, &copy, &mysql, &json, &numerals, &numerals_escaped};
+        &path_table, &file_table, &job_table, &copy,     &mysql,
+        &json,       &raw,        &names,     &numerals, &numerals_escaped};
     if (!std::all_of(std::begin(outputs), std::end(outputs),
                      [](const std::ofstream* out) { return out->good(); })) {
         (void)std::fprintf(stderr, "catalog_fixture: cannot write into %s\n", argv[1]);

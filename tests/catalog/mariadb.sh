@@ -14,6 +14,7 @@ engine=mariadb
 client=mysql
 escapes=mysql
 full_name="CONCAT(Path.Path, File.Filename)"
+line_feed="CHAR(10)"
 
 load_fixture() {
     mysql -e "DROP DATABASE IF EXISTS bacula; CREATE DATABASE bacula"
@@ -29,6 +30,7 @@ SQL
 }
 rows() { mysql -B -N -e "$1" bacula; }
 raw_rows() { mysql -B -N -r -e "$1" bacula; }
+header_rows() { mysql -B -e "$1" bacula; }
 value() { mysql -B -N -e "$1" bacula; }
 
 source "$(dirname "$0")/checks.sh"

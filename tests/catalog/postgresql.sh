@@ -14,6 +14,7 @@ engine=postgresql
 client=psql
 escapes=copy
 full_name="Path.Path || File.Filename"
+line_feed="chr(10)"
 
 load_fixture() {
     psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "DROP DATABASE IF EXISTS bacula" \
@@ -31,6 +32,7 @@ SQL
 }
 rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT"; }
 raw_rows() { psql -X -At -F $'\t' -d bacula -c "$1"; }
+header_rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT WITH (HEADER)"; }
 value() { psql -X -At -d bacula -c "$1"; }
 
 # The b64num extension, when the build staged it: SQL decodes every text as
