@@ -2,7 +2,7 @@
 # Rows per second and peak memory of b64num-lstat over one million generated
 # catalog rows (a file name column and 16 fields), and over a million rows of
 # long numerals, and in ls -l form, beside a shell loop that starts b64num
-# once per field.
+# once per field; and peak memory for one line of 1 GiB before good rows.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -55,6 +55,15 @@ peak_small=$(least_of_five peak_kb "$work/small.tsv")
 peak_million=$(least_of_five peak_kb "$work/rows.tsv")
 # Ten million rows streamed through a pipe: no 1 GB file on disk.
 peak_ten_million=$(least_of_five streamed_peak_kb 10000000)
+# One line of 1 GiB, then good rows: the line is passed over, never held,
+# and the rows after it print.
+huge_line_peak_kb() {
+    { head -c 1073741824 /dev/zero | tr '\0' A; echo; "$generate" 1000; } |
+        /usr/bin/time -f %M "$lstat" -f size 2> "$work/huge.err" > "$work/huge.out" || true
+    tail -n 1 "$work/huge.err"
+}
+peak_huge_line=$(huge_line_peak_kb)
+huge_line_rows=$(wc -l < "$work/huge.out")
 
 start=$(now)
 while IFS=$'\t' read -r _ lstat_value; do
@@ -71,5 +80,8 @@ echo "b64num-lstat -l, $rows rows: $best_listing rows/s (goal >= 1000000: $([ "$
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 echo "peak memory: 1000 rows $peak_small KiB, 1000000 rows $peak_million KiB, 10000000 rows $peak_ten_million KiB" \
     "(goal: no growth: $([ "$peak_ten_million" -le "$peak_small" ] && echo met || echo MISSED))"
+echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_line_rows rows printed" \
+    "(goal: under 65536 KiB, every row: $([ "$peak_huge_line" -lt 65536 ] && [ "$huge_line_rows" = 1000 ] && echo met || echo MISSED))"
 [ "$best" -ge 2000000 ] && [ "$best_long" -ge 2500000 ] && [ "$best_listing" -ge 1000000 ] &&
-    [ "$peak_ten_million" -le "$peak_small" ]
+    [ "$peak_ten_million" -le "$peak_small" ] && [ "$peak_huge_line" -lt 65536 ] &&
+    [ "$huge_line_rows" = 1000 ]
