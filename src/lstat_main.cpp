@@ -1,10 +1,13 @@
 // b64num-lstat: decodes Bacula LStat values, one a line, into named fields,
 // as a filter for the output of catalog queries.
+#include "backup_tree.h"
 #include "catalog_rows.h"
+#include "du_listing.h"
 #include "line_reader.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "ncdu_export.h"
 #include "row_filter.h"
 #include "terminal_text.h"
 
@@ -13,6 +16,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -29,6 +34,7 @@ constexpr int status_usage = 2;
 const char usage_text[] =
     "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
     "  or:  b64num-lstat -l [FILE...]\n"
+    "  or:  b64num-lstat --du[=DEPTH] | --ncdu [FILE...]\n"
     "Decode Bacula LStat values, one a line, into named fields.\n"
     "\n"
     "A line is an LStat value, optionally preceded by TAB-separated columns\n"
@@ -50,11 +56,18 @@ const char usage_text[] =
     "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
     "                     group, size (or major, minor), local time of last\n"
     "                     modification (TZ applies), then the passed-through columns\n"
+    "      --du[=DEPTH]   print each directory's total bytes, counting everything\n"
+    "                     at or below it, as du -b prints them for the restored\n"
+    "                     files, down to DEPTH levels below the top; the first\n"
+    "                     column must be the path (a directory's ends in /)\n"
+    "      --ncdu         write the tree in ncdu's export format: ncdu -f FILE\n"
     "      --help         print this help and exit\n"
     "      --version      print the version and exit\n"
     "\n"
     "Fields: dev ino mode nlink uid gid rdev size blksize blocks atime mtime\n"
     "        ctime linkfi flags stream\n";
+
+enum class TreeReport { none, du, ncdu };
 
 struct Options {
     FieldSelection fields;
@@ -62,6 +75,8 @@ struct Options {
     bool header;
     bool json;
     bool long_listing;
+    TreeReport tree_report;
+    int du_depth;          // levels below the top; -1 for all
     const char* text_only; // --help or --version: print this and stop
 };
 
@@ -70,6 +85,7 @@ struct Run {
     OutputBuffer out;
     LineReader reader;
     RowFilter filter;
+    BackupTree tree;               // for --du and --ncdu
     std::string quoted_input_name; // of the input being read
     bool header_pending;
     unsigned long empty_rows_held; // empty rows read before the header could be written
@@ -119,6 +135,21 @@ void write_header(Run& run, const PassThrough& columns)
     }
 }
 
+void add_row_to_tree(Run& run, const FilteredLine& line, const PassThrough& columns)
+{
+    if (!columns.present) {
+        reject(run, line.number, "--du and --ncdu need the path as the first column");
+        return;
+    }
+    const auto* const tab = static_cast<const char*>(std::memchr(line.text, '\t', columns.length));
+    const std::size_t path_length =
+        tab != nullptr ? static_cast<std::size_t>(tab - line.text) : columns.length;
+    std::string reason;
+    if (!add_to_tree(run.tree, line.number, line.text, path_length, *line.row, reason)) {
+        reject(run, line.number, reason);
+    }
+}
+
 void handle_line(void* context, const FilteredLine& line)
 {
     Run& run = *static_cast<Run*>(context);
@@ -138,6 +169,10 @@ void handle_line(void* context, const FilteredLine& line)
     const PassThrough columns{
         line.text, has_columns ? static_cast<std::size_t>(line.lstat - 1 - line.text) : 0,
         has_columns};
+    if (run.options.tree_report != TreeReport::none) {
+        add_row_to_tree(run, line, columns);
+        return;
+    }
     if (run.header_pending) {
         write_header(run, columns);
     }
@@ -196,21 +231,37 @@ void process_file(Run& run, const char* path)
     }
 }
 
+// Reads a --du depth: a decimal number of levels, 0 or more.
+bool parse_depth(const char* text, int& depth)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end != '\0' || errno != 0 || value > INT_MAX) {
+        return false;
+    }
+    depth = static_cast<int>(value);
+    return true;
+}
+
 // Returns -1 when the options are good and the run should go on, otherwise
 // the exit status of a usage error.
 int parse_options(int argc, char* argv[], Options& options)
 {
-    enum { option_json = 256, option_help, option_version };
+    enum { option_json = 256, option_du, option_ncdu, option_help, option_version };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
         {"header", no_argument, nullptr, 'H'},
         {"json", no_argument, nullptr, option_json},
         {"long", no_argument, nullptr, 'l'},
+        {"du", optional_argument, nullptr, option_du},
+        {"ncdu", no_argument, nullptr, option_ncdu},
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
         {nullptr, 0, nullptr, 0},
     };
-    options = {all_fields(), false, false, false, false, nullptr};
+    options = {all_fields(), false, false, false, false, TreeReport::none, -1, nullptr};
+    int tree_reports = 0;
     opterr = 0;
     for (int choice; (choice = getopt_long(argc, argv, ":f:Hl", long_options, nullptr)) != -1;) {
         std::string error;
@@ -230,6 +281,18 @@ int parse_options(int argc, char* argv[], Options& options)
         case option_json:
             options.json = true;
             break;
+        case option_du:
+            options.tree_report = TreeReport::du;
+            ++tree_reports;
+            if (optarg != nullptr && !parse_depth(optarg, options.du_depth)) {
+                return usage_error("invalid depth '" + quoted_for_terminal(optarg) +
+                                   "': a number of levels, 0 or more");
+            }
+            break;
+        case option_ncdu:
+            options.tree_report = TreeReport::ncdu;
+            ++tree_reports;
+            break;
         case option_help:
             options.text_only = usage_text;
             return -1;
@@ -246,6 +309,11 @@ int parse_options(int argc, char* argv[], Options& options)
                                                        : std::string(argv[optind - 1])) +
                                "'");
         }
+    }
+    if (tree_reports > 1 || (tree_reports == 1 && (options.fields_chosen || options.json ||
+                                                   options.header || options.long_listing))) {
+        return usage_error("--du and --ncdu report a whole tree: they cannot be combined with "
+                           "each other or with -f, -l, --json or -H");
     }
     if (options.long_listing && (options.fields_chosen || options.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
@@ -271,7 +339,10 @@ int finish(Run& run)
 
 int main(int argc, char* argv[])
 {
-    static Run run; // holds the output buffer: too large for the stack
+    // Holds the output buffer, too large for the stack, and the tree of
+    // --du and --ncdu: never freed, since the process ends with main, and
+    // taking a tree of a million entries down first would only cost time.
+    static Run& run = *new Run();
     const int parsed = parse_options(argc, argv, run.options);
     if (parsed >= 0) {
         return parsed;
@@ -286,6 +357,7 @@ int main(int argc, char* argv[])
     if (run.options.long_listing) {
         tzset(); // once, not at every row
     }
+    start_tree(run.tree, run.options.tree_report == TreeReport::ncdu);
 
     if (optind == argc) {
         process_file(run, "-");
@@ -295,6 +367,14 @@ int main(int argc, char* argv[])
     }
     if (run.header_pending) {
         write_header(run, PassThrough{nullptr, 0, false});
+    }
+    if (run.options.tree_report != TreeReport::none && run.out.error == 0) {
+        finish_tree(run.tree);
+        if (run.options.tree_report == TreeReport::du) {
+            write_du_listing(run.out, run.tree, run.options.du_depth);
+        } else {
+            write_ncdu_export(run.out, run.tree, B64NUM_VERSION, std::time(nullptr));
+        }
     }
     return finish(run);
 }

@@ -161,6 +161,11 @@ void write_json_field(OutputBuffer& out, const LstatRow& row, int index)
 
 } // namespace
 
+void output_number(OutputBuffer& out, std::int64_t value)
+{
+    write_number(out, value);
+}
+
 void write_json_string(OutputBuffer& out, const char* text, std::size_t length)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);

@@ -39,6 +39,9 @@ inline void output_char(OutputBuffer& out, char c)
     out.data[out.used++] = c;
 }
 
+// Writes `value` in signed decimal.
+void output_number(OutputBuffer& out, std::int64_t value);
+
 // The bytes in front of the LStat value: TAB-separated columns passed through,
 // escaped as the catalog's client printed them.
 struct PassThrough {

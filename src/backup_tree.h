@@ -1,0 +1,101 @@
+// The tree of directories and files that a backup job's rows describe, as
+// du and ncdu would see it if the job were restored: subtree totals, hard
+// links counted once, and directories that have no row of their own.
+//
+// A row's first column is its full path, escaped as the catalog's client
+// printed it: a directory's path ends in '/', a file's path is its
+// directory's path and its name. Escapes never hold '/', so paths are split
+// as they came; names are unescaped only where output needs their bytes.
+#ifndef B64NUM_BACKUP_TREE_H
+#define B64NUM_BACKUP_TREE_H
+
+#include "lstat.h"
+#include "path_index.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What du and ncdu show of an entry, from its LStat value.
+struct EntryAttributes {
+    std::int64_t dev, ino, mode, nlink, uid, gid, size, blocks, mtime;
+};
+
+struct TreeDirectory {
+    std::string_view path; // with its trailing '/'; "" for the root above every path
+    std::uint32_t parent;
+    std::uint32_t depth; // levels below the root above every path
+    bool has_row;
+    std::uint32_t file_rows;             // rows of files directly in it
+    EntryAttributes attributes;          // when has_row
+    std::uint64_t total;                 // bytes at or below it, once the tree is finished
+    std::vector<std::uint32_t> children; // sorted by name, once the tree is finished
+};
+
+struct TreeFile {
+    std::string_view name; // escaped
+    std::uint32_t directory;
+    EntryAttributes attributes;
+};
+
+// Copies of the paths, in blocks that never move, so that views stay valid.
+struct PathStore {
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+};
+
+struct BackupTree {
+    bool keeps_files = false; // ncdu lists files; du needs only their sizes
+    PathStore store;
+    std::vector<TreeDirectory> directories;        // a parent always before its children
+    std::vector<std::string_view> directory_paths; // the same paths, compact for lookups
+    PathIndex directory_index;
+    struct Row {
+        std::string_view path;
+        unsigned long line;
+    };
+    std::vector<Row> rows; // every row placed, to find a path given twice
+    PathIndex row_index;
+    std::deque<TreeFile> files;                                // when keeps_files
+    std::vector<std::vector<const TreeFile*>> directory_files; // sorted by name, once finished
+    struct Link {
+        std::int64_t dev, ino;
+        std::string_view path;
+        std::uint32_t directory;
+        std::uint64_t size;
+    };
+    std::vector<Link> links;          // files with more than one link, for du's count
+    std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
+    std::uint32_t top = 0;            // once finished
+};
+
+void start_tree(BackupTree& tree, bool keeps_files);
+
+// Adds the row of line `number` whose first column is `path` (`length`
+// bytes). Returns false and says why when the row cannot be placed: no
+// path, NULL or empty, an LStat value without the 13 fields of a whole one,
+// or a path that an earlier row had.
+bool add_to_tree(BackupTree& tree, unsigned long number, const char* path, std::size_t length,
+                 const LstatRow& row, std::string& reason);
+
+// Counts each hard-linked file once, in the directory of its link whose
+// path sorts first, sums the subtrees, sorts children by name and finds the
+// top: the deepest directory that holds every row.
+void finish_tree(BackupTree& tree);
+
+// The number of '/'-separated levels between `directory` and the top.
+int levels_below_top(const BackupTree& tree, std::uint32_t directory);
+
+// The last component of a directory's path, escaped: "" for the root "/".
+std::string_view last_component(std::string_view directory_path);
+
+// A directory's path without its trailing '/', escaped: "/" for the root,
+// "." for the root above every path.
+std::string_view path_without_slash(std::string_view directory_path);
+
+#endif

@@ -1,0 +1,44 @@
+#include "du_listing.h"
+
+#include <cstddef>
+#include <utility>
+#include <vector>
+
+namespace {
+
+void write_line(OutputBuffer& out, const TreeDirectory& directory)
+{
+    output_number(out, static_cast<std::int64_t>(directory.total));
+    output_char(out, '\t');
+    const std::string_view path = path_without_slash(directory.path);
+    const PassThrough shown{const_cast<char*>(path.data()), path.size(), true};
+    if (out.terminal) {
+        write_columns_for_terminal(out, shown);
+    } else {
+        output_bytes(out, path.data(), path.size());
+    }
+    output_char(out, '\n');
+}
+
+} // namespace
+
+void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth)
+{
+    if (tree.rows.empty()) {
+        return;
+    }
+    // Depth first, a directory written once its children are: iterative,
+    // since a tree may be thousands of levels deep.
+    std::vector<std::pair<std::uint32_t, std::size_t>> stack{{tree.top, 0}};
+    while (!stack.empty()) {
+        auto& [index, next_child] = stack.back();
+        const TreeDirectory& directory = tree.directories[index];
+        const bool deeper = max_depth < 0 || levels_below_top(tree, index) < max_depth;
+        if (deeper && next_child < directory.children.size()) {
+            stack.emplace_back(directory.children[next_child++], 0);
+            continue;
+        }
+        write_line(out, directory);
+        stack.pop_back();
+    }
+}

@@ -1,0 +1,16 @@
+// b64num-lstat --du: the directories of a backup tree with their totals, as
+// du --apparent-size --block-size=1 (du -b) lists a directory on disk.
+#ifndef B64NUM_DU_LISTING_H
+#define B64NUM_DU_LISTING_H
+
+#include "backup_tree.h"
+#include "lstat_output.h"
+
+// Writes one line per directory at most `max_depth` levels below the top (no
+// limit when negative): the bytes at or below it, a TAB, and its path as the
+// input escaped it, without the trailing '/'. Each directory comes after its
+// subdirectories, siblings in byte order, so that the top comes last. Nothing
+// for a tree without rows.
+void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth);
+
+#endif

@@ -1,0 +1,182 @@
+#include "ncdu_export.h"
+
+#include "catalog_rows.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t type_bits = 0170000;
+constexpr std::int64_t directory_type = 0040000;
+constexpr std::int64_t regular_type = 0100000;
+constexpr std::uint64_t block_bytes = 512; // the unit of st_blocks
+
+void write_text(OutputBuffer& out, const char* text)
+{
+    output_bytes(out, text, std::strlen(text));
+}
+
+// Writes ,"key":value; `member` is the text ,"key": as a literal.
+template <std::size_t length>
+void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t value)
+{
+    output_bytes(out, member, length - 1);
+    output_number(out, value);
+}
+
+// The letter of ncdu's short escape for `c`, or 0 for none.
+char short_escape(char c)
+{
+    switch (c) {
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    case '\b':
+        return 'b';
+    case '\f':
+        return 'f';
+    case '\n':
+        return 'n';
+    case '\r':
+        return 'r';
+    case '\t':
+        return 't';
+    default:
+        return 0;
+    }
+}
+
+// A name as ncdu writes one: quote, backslash and control characters
+// escaped, every other byte as it is, UTF-8 or not, as ncdu reads it back.
+void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer)
+{
+    write_text(out, "{\"name\":\"");
+    bool plain = true; // the common case: nothing to unescape or escape
+    for (const char c : escaped) {
+        const auto byte = static_cast<unsigned char>(c);
+        plain &= byte >= 0x20 && byte != 0x7F && c != '"' && c != '\\';
+    }
+    if (plain) {
+        output_bytes(out, escaped.data(), escaped.size());
+        output_char(out, '"');
+        return;
+    }
+    buffer.assign(escaped);
+    buffer.resize(unescape_column(buffer.data(), buffer.size()));
+    for (const char c : buffer) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (const char letter = short_escape(c)) {
+            const char escape[] = {'\\', letter};
+            output_bytes(out, escape, sizeof escape);
+        } else if (byte < 0x20 || byte == 0x7F) {
+            static const char hex[] = "0123456789abcdef";
+            const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
+            output_bytes(out, escape, sizeof escape);
+        } else {
+            output_char(out, c);
+        }
+    }
+    output_char(out, '"');
+}
+
+// The members after the name, in ncdu's order; zero sizes are left out, as
+// ncdu leaves them out. `show_dev` for the top and where the device changes.
+void write_attributes(OutputBuffer& out, const EntryAttributes& a, bool show_dev)
+{
+    const std::int64_t type = a.mode & type_bits;
+    if (a.size != 0) {
+        write_member(out, ",\"asize\":", a.size);
+    }
+    const auto disk = static_cast<std::int64_t>(static_cast<std::uint64_t>(a.blocks) * block_bytes);
+    if (disk != 0) {
+        write_member(out, ",\"dsize\":", disk);
+    }
+    if (show_dev) {
+        write_member(out, ",\"dev\":", a.dev);
+    }
+    write_member(out, ",\"uid\":", a.uid);
+    write_member(out, ",\"gid\":", a.gid);
+    write_member(out, ",\"mode\":", a.mode);
+    write_member(out, ",\"mtime\":", a.mtime);
+    if (type != directory_type && a.nlink > 1) {
+        write_member(out, ",\"ino\":", a.ino);
+        write_text(out, ",\"hlnkc\":true");
+        write_member(out, ",\"nlink\":", a.nlink);
+    }
+    if (type != directory_type && type != regular_type) {
+        write_text(out, ",\"notreg\":true");
+    }
+}
+
+struct Frame {
+    std::uint32_t directory;
+    std::size_t next_directory; // into its children
+    std::size_t next_file;      // into its files
+    bool has_dev;               // the device of the nearest directory with a row
+    std::int64_t dev;
+};
+
+// Opens a directory's array with its own entry.
+Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t index,
+                     std::string_view name, const Frame* parent, std::string& buffer)
+{
+    const TreeDirectory& directory = tree.directories[index];
+    output_char(out, '[');
+    write_name(out, name, buffer);
+    Frame frame{index, 0, 0, parent != nullptr && parent->has_dev,
+                parent != nullptr ? parent->dev : 0};
+    if (directory.has_row) {
+        const bool show_dev = !frame.has_dev || directory.attributes.dev != frame.dev;
+        write_attributes(out, directory.attributes, show_dev);
+        frame.has_dev = true;
+        frame.dev = directory.attributes.dev;
+    }
+    output_char(out, '}');
+    return frame;
+}
+
+} // namespace
+
+void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
+                       std::time_t now)
+{
+    write_text(out, "[1,2,{\"progname\":\"b64num-lstat\",\"progver\":\"");
+    write_text(out, version);
+    write_text(out, "\",\"timestamp\":");
+    output_number(out, static_cast<std::int64_t>(now));
+    write_text(out, "},\n");
+    std::string buffer;
+    const TreeDirectory& top = tree.directories[tree.top];
+    std::vector<Frame> stack{
+        open_directory(out, tree, tree.top, path_without_slash(top.path), nullptr, buffer)};
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const TreeDirectory& directory = tree.directories[frame.directory];
+        const std::vector<const TreeFile*>& files = tree.directory_files[frame.directory];
+        const bool more_directories = frame.next_directory < directory.children.size();
+        const bool more_files = frame.next_file < files.size();
+        if (!more_directories && !more_files) {
+            output_char(out, ']');
+            stack.pop_back();
+            continue;
+        }
+        output_bytes(out, ",\n", 2);
+        const std::uint32_t child = more_directories ? directory.children[frame.next_directory] : 0;
+        const std::string_view child_name =
+            more_directories ? last_component(tree.directories[child].path) : std::string_view();
+        if (more_files && (!more_directories || files[frame.next_file]->name < child_name)) {
+            const TreeFile& file = *files[frame.next_file++];
+            write_name(out, file.name, buffer);
+            write_attributes(out, file.attributes, false);
+            output_char(out, '}');
+            continue;
+        }
+        ++frame.next_directory;
+        const Frame parent = frame; // open_directory may move the stack
+        stack.push_back(open_directory(out, tree, child, child_name, &parent, buffer));
+    }
+    write_text(out, "]\n");
+}
