@@ -212,6 +212,15 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "b64num-lstat: /nonexistent/\\033[2J: No such file or directory\n",
              1},
+        Case{"du: a path given twice counts once; a row without a path",
+             {"--du"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x\t" + row + "\n" + row + "\n",
+             "1052672\t/d\n",
+             "b64num-lstat: standard input:3: the same path as line 2; rows of several jobs? Only "
+             "the first one counts\n"
+             "b64num-lstat: standard input:4: 1 column, but line 1 has 2; a file name holding a "
+             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
+             1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
 TEST(LstatCommand, HelpGoesToStandardOutput)
@@ -245,6 +254,13 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"-lH"},
          "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or "
          "-H\n"},
+        {{"--du", "-f", "size"},
+         "b64num-lstat: --du and --ncdu report a whole tree: they cannot be combined with each "
+         "other or with -f, -l, --json or -H\n"},
+        {{"--ncdu", "--du=2"},
+         "b64num-lstat: --du and --ncdu report a whole tree: they cannot be combined with each "
+         "other or with -f, -l, --json or -H\n"},
+        {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more\n"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = run(c.args, row + "\n");

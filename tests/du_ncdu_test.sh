@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Builds a small real tree with every kind of entry, makes its catalog rows
+# from lstat(2) in a shuffled order, and compares b64num-lstat --du with
+# du -b at two depths, and b64num-lstat --ncdu with ncdu -e -o-, entry by
+# entry. Needs du, ncdu and python3.
+#
+# usage: tests/du_ncdu_test.sh B64NUM_LSTAT TREE_ROWS
+set -euo pipefail
+lstat=$1
+tree_rows=$2
+for program in du ncdu python3; do
+    command -v "$program" > /dev/null || { echo "du_ncdu_test.sh: $program is missing" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+top=$work/top
+mkdir -p "$top/sub/deeper" "$top/empty" "$top/new"$'\n'"folder"$'\t'"2"
+cd "$top"
+printf 'hello' > a.txt
+ln a.txt a-hard # in one directory: du counts a link where it meets it first
+ln -s a.txt link
+mkfifo fifo
+truncate -s 1M sparse
+printf 'x' > $'lf\nname'
+printf 'yy' > $'tab\tname'
+printf 'zzz' > 'back\slash'
+printf 'w' > $'lat\xe9'
+printf 'esc' > $'esc\e]0;x\a'
+printf 'inside' > $'new\nfolder\t2/inside'
+head -c 5000 /dev/zero > sub/deeper/f
+cd "$work"
+
+"$tree_rows" "$top" > rows.tsv
+failures=0
+for depth in 1 2; do
+    "$lstat" --du="$depth" rows.tsv > "du-$depth.tsv"
+    du -b -0 -d "$depth" "$top" > "du-$depth.real"
+    python3 - "du-$depth.tsv" "du-$depth.real" <<'PY' || failures=$((failures + 1))
+import re, sys
+def unescape(path):  # as COPY escaped it
+    table = {"\\": "\\", "n": "\n", "r": "\r", "t": "\t", "b": "\b", "f": "\f", "v": "\v"}
+    return re.sub(rb"\\(.)", lambda m: table[m.group(1).decode()].encode(), path)
+ours = {tuple(unescape(l).split(b"\t", 1)) for l in open(sys.argv[1], "rb").read().splitlines()}
+real = {tuple(e.split(b"\t", 1)) for e in open(sys.argv[2], "rb").read().split(b"\0") if e}
+if ours != real:
+    print("--du and du -b differ:", sorted(ours ^ real), file=sys.stderr)
+    sys.exit(1)
+PY
+done
+
+"$lstat" --ncdu rows.tsv > ours.json
+ncdu -e -o- "$top" > real.json
+python3 - ours.json real.json <<'PY' || failures=$((failures + 1))
+import json, sys
+def entries(export):
+    found = {}
+    def walk(node, parent):
+        entry = node[0] if isinstance(node, list) else node
+        path = entry["name"] if parent is None else parent + "/" + entry["name"]
+        found[path] = {k: v for k, v in entry.items() if k != "name"}
+        for child in node[1:] if isinstance(node, list) else []:
+            walk(child, path)
+    walk(json.loads(open(export, "rb").read().decode("utf-8", "surrogateescape"))[3], None)
+    return found
+ours, real = entries(sys.argv[1]), entries(sys.argv[2])
+for path in sorted(set(ours) | set(real)):
+    if ours.get(path) != real.get(path):
+        print("--ncdu and ncdu differ at", ascii(path), ours.get(path), real.get(path), file=sys.stderr)
+        sys.exit(1)
+PY
+ncdu -f ours.json -o- > /dev/null || { echo "ncdu cannot read the export" >&2; failures=$((failures + 1)); }
+
+[ "$failures" -eq 0 ] && echo "--du and --ncdu agree with du -b and ncdu"
