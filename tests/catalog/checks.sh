@@ -76,6 +76,27 @@ for shown in 'title\033]0;owned\a' 'ctl\b\f\v\001\033\177' 'cr\rname' 'c1\302\23
     grep -qF "$shown" "$work/long.txt" || fail "b64num-lstat -l does not show $shown as ls -b does"
 done
 
+# ncdu browses the export of the job: its status line shows the job's
+# apparent size and number of entries.
+rows "SELECT $full_name, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 42" |
+    b64num-lstat --ncdu > "$work/job42.json" || fail "b64num-lstat --ncdu failed"
+tmux=(tmux -L "b64num-ncdu-$$")
+"${tmux[@]}" new-session -d -x 160 -y 40 "ncdu -f '$work/job42.json'"
+screen=""
+for _ in $(seq 100); do
+    screen=$("${tmux[@]}" capture-pane -p 2> /dev/null || true)
+    [[ $screen == *Items:* ]] && break
+    sleep 0.1
+done
+"${tmux[@]}" kill-server 2> /dev/null || true
+python3 - "$work/expected-ncdu.txt" "$screen" <<'PY' || fail "ncdu does not show the job's totals: ${screen##*$'\n'}"
+import re, sys
+size, items = map(int, open(sys.argv[1]).read().split())
+shown = re.search(r"Apparent size:\s*([\d.]+) (B|KiB|MiB|GiB|TiB)\s+Items:\s*(\d+)", sys.argv[2])
+unit = 1024 ** ["B", "KiB", "MiB", "GiB", "TiB"].index(shown.group(2))
+sys.exit(abs(size / unit - float(shown.group(1))) > 0.05 or int(shown.group(3)) != items)
+PY
+
 if declare -F engine_checks > /dev/null; then
     engine_checks
 fi

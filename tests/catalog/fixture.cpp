@@ -9,7 +9,10 @@
 // All three in FileId order. And names.bin: each full name's real bytes,
 // NUL-terminated, in FileId order; expected-raw.tsv: the rows that the
 // unescaped forms (psql -At, mysql -r) cannot cut or widen, those whose names
-// hold no line feed or TAB, as b64num-lstat -f size prints them. And numerals.txt: texts for b64num
+// hold no line feed or TAB, as b64num-lstat -f size prints them;
+// expected-ncdu.txt: the apparent bytes of every entry of job 42 below the
+// root and the number of those entries, directories without a row included,
+// as ncdu shows them for the export. And numerals.txt: texts for b64num
 // to decode one by one, one a line, the decoder's edge cases and thousands of random ones;
 // numerals.copy: the same escaped for COPY FROM.
 //
@@ -23,6 +26,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -301,6 +305,8 @@ int main(int argc, char* argv[])
         path_table << id << '\t' << for_loading(path_name(id)) << '\n';
     }
     std::map<int, std::pair<std::int64_t, int>> jobs; // bytes of regular files, files
+    std::int64_t apparent_bytes = 0;                  // of job 42, every entry
+    std::set<std::string> entries;                    // of job 42, below the root
     int file_id = 0;
     for (const File& file : files()) {
         ++file_id;
@@ -312,6 +318,12 @@ int main(int argc, char* argv[])
             continue;
         }
         const std::string name = path_name(file.path) + file.name;
+        apparent_bytes += file.size;
+        entries.insert(name);
+        for (std::size_t slash = name.find('/', 1); slash != std::string::npos;
+             slash = name.find('/', slash + 1)) {
+            entries.insert(name.substr(0, slash + 1)); // the directories on the way
+        }
         copy << as_copy_prints(name) << '\t' << file.size << '\n';
         mysql << as_mysql_prints(name) << '\t' << file.size << '\n';
         json << R"({"columns":[)" << json_string(name, file.not_utf8) << R"(],"size":)" << file.size
@@ -321,6 +333,8 @@ int main(int argc, char* argv[])
             raw << name << '\t' << file.size << '\n';
         }
     }
+    std::ofstream ncdu(directory + "/expected-ncdu.txt", std::ios::binary);
+    ncdu << apparent_bytes << ' ' << entries.size() << '\n';
     for (const auto& [job, totals] : jobs) {
         job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
     }
