@@ -1,37 +1,95 @@
 // Writes ROWS generated catalog rows to standard output, each a file name,
 // a TAB and a 16-field LStat value, as a catalog query would print them.
 // With "long", the values are random numbers of up to 40 bits instead of
-// file attributes, so that most numerals are long.
+// file attributes, so that most numerals are long. With "tree", the rows
+// are a backup tree in a shuffled order: directory rows (paths ending in
+// '/') for 10,000 leaf directories and the 110 above them, and files spread
+// over the leaves.
 //
-// usage: lstat_gen ROWS [long]
+// usage: lstat_gen ROWS [long|tree]
 #include "lstat_corpus.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
+
+namespace {
+
+std::string lstat_text(const std::vector<std::int64_t>& values)
+{
+    std::string text;
+    for (const std::int64_t value : values) {
+        text += (text.empty() ? "" : " ") + lstat_corpus::to_base64(value);
+    }
+    return text;
+}
+
+// The path of directory `index`: 10 top directories of 10 each, and 100
+// leaves below each of those.
+std::string directory_path(int level, int index)
+{
+    std::string path = "/srv/tree/";
+    const int parts[] = {index / 1000, index / 100 % 10, index % 100};
+    for (int i = 0; i < level; ++i) {
+        path += "d" + std::to_string(parts[i]) + "/";
+    }
+    return path;
+}
+
+std::vector<std::string> tree_rows(long rows, std::mt19937_64& random)
+{
+    constexpr int leaves = 10000;
+    std::vector<std::string> lines;
+    for (int level = 1; level <= 3; ++level) {
+        const int step = level == 1 ? 1000 : level == 2 ? 100 : 1;
+        for (int index = 0; index < leaves; index += step) {
+            auto values = lstat_corpus::lstat_row(random);
+            values[2] = 040755; // mode
+            values[7] = 4096;   // size
+            lines.push_back(directory_path(level, index) + "\t" + lstat_text(values) + "\n");
+        }
+    }
+    for (long file = 0; static_cast<long>(lines.size()) < rows; ++file) {
+        auto values = lstat_corpus::lstat_row(random);
+        values[2] = 0100644;
+        lines.push_back(directory_path(3, static_cast<int>(random() % leaves)) + "file" +
+                        std::to_string(file) + ".dat\t" + lstat_text(values) + "\n");
+    }
+    std::shuffle(lines.begin(), lines.end(), random);
+    return lines;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
-    const bool long_numerals = argc == 3 && std::strcmp(argv[2], "long") == 0;
-    if (argc != 2 && !long_numerals) {
-        (void)std::fputs("usage: lstat_gen ROWS [long]\n", stderr);
+    const char* const kind = argc == 3 ? argv[2] : "";
+    if ((argc != 2 && argc != 3) ||
+        (argc == 3 && std::strcmp(kind, "long") != 0 && std::strcmp(kind, "tree") != 0)) {
+        (void)std::fputs("usage: lstat_gen ROWS [long|tree]\n", stderr);
         return 2;
     }
     const long rows = std::strtol(argv[1], nullptr, 10);
     std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
+    if (std::strcmp(kind, "tree") == 0) {
+        for (const std::string& line : tree_rows(rows, random)) {
+            if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) {
+                return 1;
+            }
+        }
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    const bool long_numerals = std::strcmp(kind, "long") == 0;
     for (long row = 0; row < rows; ++row) {
         std::string line = "/srv/data/project" + std::to_string(row % 97) + "/file" +
                            std::to_string(row) + ".dat\t";
-        const char* separator = "";
         const auto values = long_numerals ? lstat_corpus::long_numeral_row(random)
                                           : lstat_corpus::lstat_row(random);
-        for (const std::int64_t value : values) {
-            line += separator + lstat_corpus::to_base64(value);
-            separator = " ";
-        }
-        line += '\n';
+        line += lstat_text(values) + '\n';
         if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) {
             return 1;
         }

@@ -2,7 +2,9 @@
 # Rows per second and peak memory of b64num-lstat over one million generated
 # catalog rows (a file name column and 16 fields), and over a million rows of
 # long numerals, and in ls -l form, beside a shell loop that starts b64num
-# once per field; and peak memory for one line of 1 GiB before good rows.
+# once per field; and peak memory for one line of 1 GiB before good rows;
+# and --du and --ncdu over a million shuffled rows of a tree of 10,000
+# directories.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -26,6 +28,7 @@ rows=1000000
 "$generate" "$rows" > "$work/rows.tsv"
 "$generate" "$rows" long > "$work/long.tsv"
 "$generate" 1000 > "$work/small.tsv"
+"$generate" "$rows" tree > "$work/tree.tsv"
 
 now() { date +%s.%N; }
 per_second() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN {printf "%.0f", n / (b - a)}'; }
@@ -50,6 +53,11 @@ best=$(best_rate "$work/rows.tsv")
 best_long=$(best_rate "$work/long.tsv")
 # ls -l form: a local time per row, in a zone with daylight saving time.
 best_listing=$(TZ=Europe/Berlin best_rate -l "$work/rows.tsv")
+
+best_du=$(best_rate --du "$work/tree.tsv")
+best_ncdu=$(best_rate --ncdu "$work/tree.tsv")
+ncdu_peak_kb() { /usr/bin/time -f %M "$lstat" --ncdu "$1" 2>&1 >/dev/null | tail -n 1; }
+peak_ncdu=$(least_of_five ncdu_peak_kb "$work/tree.tsv")
 
 peak_small=$(least_of_five peak_kb "$work/small.tsv")
 peak_million=$(least_of_five peak_kb "$work/rows.tsv")
@@ -77,6 +85,8 @@ echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /pr
 echo "b64num-lstat, all 16 fields, $rows rows: $best rows/s (goal >= 2000000: $([ "$best" -ge 2000000 ] && echo met || echo MISSED))"
 echo "b64num-lstat, all 16 fields, $rows rows of long numerals: $best_long rows/s (goal >= 2500000: $([ "$best_long" -ge 2500000 ] && echo met || echo MISSED))"
 echo "b64num-lstat -l, $rows rows: $best_listing rows/s (goal >= 1000000: $([ "$best_listing" -ge 1000000 ] && echo met || echo MISSED))"
+echo "b64num-lstat --du, $rows shuffled rows of a tree: $best_du rows/s (goal >= 1000000: $([ "$best_du" -ge 1000000 ] && echo met || echo MISSED))"
+echo "b64num-lstat --ncdu, the same rows: $best_ncdu rows/s (goal >= 500000: $([ "$best_ncdu" -ge 500000 ] && echo met || echo MISSED)), peak memory $peak_ncdu KiB (goal < 307200: $([ "$peak_ncdu" -lt 307200 ] && echo met || echo MISSED))"
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 echo "peak memory: 1000 rows $peak_small KiB, 1000000 rows $peak_million KiB, 10000000 rows $peak_ten_million KiB" \
     "(goal: no growth: $([ "$peak_ten_million" -le "$peak_small" ] && echo met || echo MISSED))"
@@ -84,4 +94,5 @@ echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_li
     "(goal: under 65536 KiB, every row: $([ "$peak_huge_line" -lt 65536 ] && [ "$huge_line_rows" = 1000 ] && echo met || echo MISSED))"
 [ "$best" -ge 2000000 ] && [ "$best_long" -ge 2500000 ] && [ "$best_listing" -ge 1000000 ] &&
     [ "$peak_ten_million" -le "$peak_small" ] && [ "$peak_huge_line" -lt 65536 ] &&
-    [ "$huge_line_rows" = 1000 ]
+    [ "$huge_line_rows" = 1000 ] && [ "$best_du" -ge 1000000 ] && [ "$best_ncdu" -ge 500000 ] &&
+    [ "$peak_ncdu" -lt 307200 ]
