@@ -1,9 +1,19 @@
 // Field lists of the command line, kept apart from the decoding so that the
 // PostgreSQL extension links the decoding without the C++ runtime.
-#include "lstat.h"
+#include "field_list.h"
 
 #include <cstring>
 #include <string>
+
+FieldSelection all_fields()
+{
+    FieldSelection selection{};
+    for (int index = 0; index < lstat_field_count; ++index) {
+        selection.indices[index] = index;
+    }
+    selection.count = lstat_field_count;
+    return selection;
+}
 
 bool parse_field_list(const char* list, FieldSelection& selection, std::string& error)
 {

@@ -45,16 +45,6 @@ bool decode_lstat_field(const char* text, int index, std::int64_t& value)
     }
 }
 
-FieldSelection all_fields()
-{
-    FieldSelection selection{};
-    for (int index = 0; index < lstat_field_count; ++index) {
-        selection.indices[index] = index;
-    }
-    selection.count = lstat_field_count;
-    return selection;
-}
-
 int lstat_field_index(const char* name, std::size_t length)
 {
     for (int index = 0; index < lstat_field_count; ++index) {

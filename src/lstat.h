@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 constexpr int lstat_field_count = 16;
 
@@ -30,18 +29,5 @@ bool decode_lstat_field(const char* text, int index, std::int64_t& value);
 // The index of the field named by `name` (`length` bytes, no NUL needed), or
 // by its 1-based position; -1 if there is none.
 int lstat_field_index(const char* name, std::size_t length);
-
-// The fields asked for, as indices into LstatRow::values, in the order asked.
-struct FieldSelection {
-    int indices[lstat_field_count];
-    int count;
-};
-
-// Every field in LStat order.
-FieldSelection all_fields();
-
-// Reads a comma-separated list of field names or 1-based positions. On a
-// bad list, returns false and says why in `error`.
-bool parse_field_list(const char* list, FieldSelection& selection, std::string& error);
 
 #endif

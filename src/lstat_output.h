@@ -2,6 +2,7 @@
 #ifndef B64NUM_LSTAT_OUTPUT_H
 #define B64NUM_LSTAT_OUTPUT_H
 
+#include "field_list.h"
 #include "lstat.h"
 
 #include <cstddef>

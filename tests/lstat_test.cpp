@@ -1,5 +1,6 @@
 #include "base64_encoder.h"
 #include "catalog_rows.h"
+#include "field_list.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"

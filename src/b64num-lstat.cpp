@@ -3,6 +3,7 @@
 #include "backup_tree.h"
 #include "catalog_rows.h"
 #include "du_listing.h"
+#include "field_list.h"
 #include "line_reader.h"
 #include "long_listing.h"
 #include "lstat.h"
