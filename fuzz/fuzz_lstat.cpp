@@ -190,7 +190,7 @@ void check_long_row(const std::string& text, OutputBuffer& out)
     LstatRow row{};
     decode_lstat(text.c_str(), row);
     out.used = 0;
-    write_long_row(out, PassThrough{nullptr, 0, false}, row);
+    write_long_row(out, PassThrough{nullptr, 0, false}, row, ListingStyle{});
     const std::string line(out.data, out.used);
     if (line.empty() || line.find('\n') != line.size() - 1) {
         fail("an ls -l row is not one line");
@@ -282,7 +282,13 @@ void check_filter(const std::string& text)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const auto out = std::make_unique<OutputBuffer>();
+    // Should the buffer ever flush, it writes to a descriptor that fails
+    // safely, not to standard input.
+    static const auto out = [] {
+        auto buffer = std::make_unique<OutputBuffer>();
+        buffer->fd = -1;
+        return buffer;
+    }();
     if (size > sizeof out->data / 6) {
         return 0; // every byte takes at most six in JSON; keep it in the buffer
     }

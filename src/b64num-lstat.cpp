@@ -34,8 +34,8 @@ constexpr int status_usage = 2;
 
 const char usage_text[] =
     "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
-    "  or:  b64num-lstat -l [FILE...]\n"
-    "  or:  b64num-lstat --du[=DEPTH] | --ncdu [FILE...]\n"
+    "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
+    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu [FILE...]\n"
     "Decode Bacula LStat values, one a line, into named fields.\n"
     "\n"
     "A line is an LStat value, optionally preceded by TAB-separated columns\n"
@@ -57,6 +57,12 @@ const char usage_text[] =
     "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
     "                     group, size (or major, minor), local time of last\n"
     "                     modification (TZ applies), then the passed-through columns\n"
+    "      --time-style=STYLE  the time with -l, as ls shows it: long-iso (the\n"
+    "                     default), full-iso, iso, or +FORMAT (strftime; a line\n"
+    "                     feed parts the format of older times from that of\n"
+    "                     the past six months)\n"
+    "  -h, --human-readable  sizes with -l and --du as ls -lh and du -h print\n"
+    "                     them: 1.0K, 234M, 2.5G (powers of 1024, rounded up)\n"
     "      --du[=DEPTH]   print each directory's total bytes, counting everything\n"
     "                     at or below it, as du -b prints them for the restored\n"
     "                     files, down to DEPTH levels below the top; the first\n"
@@ -77,7 +83,9 @@ struct Options {
     bool json;
     bool long_listing;
     TreeReport tree_report;
-    int du_depth;          // levels below the top; -1 for all
+    int du_depth; // levels below the top; -1 for all
+    ListingStyle listing;
+    bool time_style_chosen;
     const char* text_only; // --help or --version: print this and stop
 };
 
@@ -101,15 +109,24 @@ void complain(const std::string& message)
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, line.data(), line.size());
 }
 
-int usage_error(const std::string& message)
+enum class Hint { usage, fields };
+
+// Reports misuse of the command line, then what helps most: the known
+// fields after a bad field, the usage lines after anything else.
+int usage_error(const std::string& message, Hint hint = Hint::usage)
 {
-    std::string known;
-    for (const char* field : lstat_field_names) {
-        known += std::string(" ") + field;
+    std::string help;
+    if (hint == Hint::fields) {
+        help = "known fields:";
+        for (const char* field : lstat_field_names) {
+            help += std::string(" ") + field;
+        }
+        help += " (or their positions, 1 to " + std::to_string(lstat_field_count) + ")";
+    } else {
+        const char* const synopsis_end = std::strstr(usage_text, "\nDecode");
+        help.assign(usage_text, static_cast<std::size_t>(synopsis_end - usage_text));
     }
-    complain(message + "\nknown fields:" + known + " (or their positions, 1 to " +
-             std::to_string(lstat_field_count) +
-             ")\nTry 'b64num-lstat --help' for more information.");
+    complain(message + "\n" + help + "\nTry 'b64num-lstat --help' for more information.");
     return status_usage;
 }
 
@@ -184,7 +201,7 @@ void handle_line(void* context, const FilteredLine& line)
         run.status = status_trouble;
     }
     if (run.options.long_listing) {
-        write_long_row(run.out, columns, row);
+        write_long_row(run.out, columns, row, run.options.listing);
     } else if (run.options.json) {
         write_json_row(run.out, columns, row, run.options.fields);
     } else {
@@ -249,7 +266,14 @@ bool parse_depth(const char* text, int& depth)
 // the exit status of a usage error.
 int parse_options(int argc, char* argv[], Options& options)
 {
-    enum { option_json = 256, option_du, option_ncdu, option_help, option_version };
+    enum {
+        option_json = 256,
+        option_du,
+        option_ncdu,
+        option_time_style,
+        option_help,
+        option_version
+    };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
         {"header", no_argument, nullptr, 'H'},
@@ -257,19 +281,22 @@ int parse_options(int argc, char* argv[], Options& options)
         {"long", no_argument, nullptr, 'l'},
         {"du", optional_argument, nullptr, option_du},
         {"ncdu", no_argument, nullptr, option_ncdu},
+        {"time-style", required_argument, nullptr, option_time_style},
+        {"human-readable", no_argument, nullptr, 'h'},
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
         {nullptr, 0, nullptr, 0},
     };
-    options = {all_fields(), false, false, false, false, TreeReport::none, -1, nullptr};
+    options = {all_fields(), false, false, false, false, TreeReport::none, -1, {}, false, nullptr};
+    options.listing.time.now = std::time(nullptr); // long-iso, ls's default here
     int tree_reports = 0;
     opterr = 0;
-    for (int choice; (choice = getopt_long(argc, argv, ":f:Hl", long_options, nullptr)) != -1;) {
-        std::string error;
+    std::string error;
+    for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, nullptr)) != -1;) {
         switch (choice) {
         case 'f':
             if (!parse_field_list(optarg, options.fields, error)) {
-                return usage_error(quoted_for_terminal(error));
+                return usage_error(quoted_for_terminal(error), Hint::fields);
             }
             options.fields_chosen = true;
             break;
@@ -278,6 +305,15 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         case 'H':
             options.header = true;
+            break;
+        case 'h':
+            options.listing.human_sizes = true;
+            break;
+        case option_time_style:
+            if (!parse_time_style(optarg, options.listing.time.now, options.listing.time, error)) {
+                return usage_error(quoted_for_terminal(error));
+            }
+            options.time_style_chosen = true;
             break;
         case option_json:
             options.json = true;
@@ -300,9 +336,12 @@ int parse_options(int argc, char* argv[], Options& options)
         case option_version:
             options.text_only = "b64num-lstat " B64NUM_VERSION "\n";
             return -1;
-        case ':':
+        case ':': {
+            const bool fields = optopt == 'f';
             return usage_error("option '" + quoted_for_terminal(argv[optind - 1]) +
-                               "' needs a list of fields");
+                                   (fields ? "' needs a list of fields" : "' needs an argument"),
+                               fields ? Hint::fields : Hint::usage);
+        }
         default:
             return usage_error("unknown option '" +
                                quoted_for_terminal(optopt != 0
@@ -318,6 +357,13 @@ int parse_options(int argc, char* argv[], Options& options)
     }
     if (options.long_listing && (options.fields_chosen || options.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
+    }
+    if (options.listing.human_sizes && !options.long_listing &&
+        options.tree_report != TreeReport::du) {
+        return usage_error("-h shows sizes as ls -lh and du -h do: it needs -l or --du");
+    }
+    if (options.time_style_chosen && !options.long_listing) {
+        return usage_error("--time-style shows times as ls -l does: it needs -l");
     }
     return -1;
 }
@@ -372,7 +418,8 @@ int main(int argc, char* argv[])
     if (run.options.tree_report != TreeReport::none && run.out.error == 0) {
         finish_tree(run.tree);
         if (run.options.tree_report == TreeReport::du) {
-            write_du_listing(run.out, run.tree, run.options.du_depth);
+            write_du_listing(run.out, run.tree, run.options.du_depth,
+                             run.options.listing.human_sizes);
         } else {
             write_ncdu_export(run.out, run.tree, B64NUM_VERSION, std::time(nullptr));
         }

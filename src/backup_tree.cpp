@@ -110,11 +110,9 @@ std::uint64_t name_key(std::string_view name)
 // in the cache instead of following two pointers to the names' bytes.
 void sort_by_name(std::vector<const TreeFile*>& files)
 {
-    std::vector<std::pair<std::uint64_t, const TreeFile*>> keyed;
-    keyed.reserve(files.size());
-    for (const TreeFile* file : files) {
-        keyed.emplace_back(name_key(file->name), file);
-    }
+    std::vector<std::pair<std::uint64_t, const TreeFile*>> keyed(files.size());
+    std::transform(files.begin(), files.end(), keyed.begin(),
+                   [](const TreeFile* file) { return std::make_pair(name_key(file->name), file); });
     std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first < b.first : a.second->name < b.second->name;
     });

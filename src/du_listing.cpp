@@ -1,14 +1,22 @@
 #include "du_listing.h"
 
+#include "human_size.h"
+
 #include <cstddef>
 #include <utility>
 #include <vector>
 
 namespace {
 
-void write_line(OutputBuffer& out, const TreeDirectory& directory)
+void write_line(OutputBuffer& out, const TreeDirectory& directory, bool human_sizes)
 {
-    output_number(out, static_cast<std::int64_t>(directory.total));
+    const auto total = static_cast<std::int64_t>(directory.total);
+    if (human_sizes) {
+        char text[24];
+        output_bytes(out, text, human_size(total, text));
+    } else {
+        output_number(out, total);
+    }
     output_char(out, '\t');
     const std::string_view path = path_without_slash(directory.path);
     const PassThrough shown{const_cast<char*>(path.data()), path.size(), true};
@@ -22,7 +30,7 @@ void write_line(OutputBuffer& out, const TreeDirectory& directory)
 
 } // namespace
 
-void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth)
+void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes)
 {
     if (tree.rows.empty()) {
         return;
@@ -38,7 +46,7 @@ void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth)
             stack.emplace_back(directory.children[next_child++], 0);
             continue;
         }
-        write_line(out, directory);
+        write_line(out, directory, human_sizes);
         stack.pop_back();
     }
 }

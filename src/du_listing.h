@@ -10,7 +10,8 @@
 // limit when negative): the bytes at or below it, a TAB, and its path as the
 // input escaped it, without the trailing '/'. Each directory comes after its
 // subdirectories, siblings in byte order, so that the top comes last. Nothing
-// for a tree without rows.
-void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth);
+// for a tree without rows. With `human_sizes`, totals are shown as du -h
+// shows them.
+void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes);
 
 #endif

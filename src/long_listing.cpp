@@ -1,5 +1,7 @@
 #include "long_listing.h"
 
+#include "human_size.h"
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -27,8 +29,9 @@ constexpr int mtime_field = 11;
 constexpr int nlink_width = 2;
 constexpr int id_width = 4;
 constexpr int size_width = 10;
+constexpr int human_size_width = 4; // 1023, 1.0K, 999M
 constexpr int device_part_width = 3;
-constexpr int time_width = 16; // YYYY-MM-DD HH:MM
+constexpr std::time_t six_months = 31556952 / 2; // half a Gregorian year, as ls counts it
 
 char type_letter(std::int64_t mode)
 {
@@ -89,11 +92,16 @@ char* right_aligned_into(char* at, unsigned value, int width)
     return std::copy(static_cast<const char*>(digits), end, at);
 }
 
-void size_field_or_device(OutputBuffer& out, const LstatRow& row)
+void size_field_or_device(OutputBuffer& out, const LstatRow& row, bool human)
 {
     const std::int64_t type = mode_field < row.count ? row.values[mode_field] & S_IFMT : 0;
     if (type != S_IFCHR && type != S_IFBLK) {
-        number_field(out, row, size_field, size_width);
+        if (human && size_field < row.count) {
+            char text[24];
+            right_aligned(out, text, human_size(row.values[size_field], text), human_size_width);
+        } else {
+            number_field(out, row, size_field, human ? human_size_width : size_width);
+        }
         return;
     }
     if (rdev_field >= row.count) {
@@ -109,21 +117,23 @@ void size_field_or_device(OutputBuffer& out, const LstatRow& row)
     right_aligned(out, text, static_cast<std::size_t>(at - text), size_width);
 }
 
-// A space, then the local time as ls --time-style=long-iso shows it,
-// left-aligned in its width when more follows. A time that the C library
-// cannot convert shows as its number of seconds, as ls shows it.
-void time_field(OutputBuffer& out, const LstatRow& row, bool more_follows)
+// A space, then the local time as ls shows it in `style`, left-aligned in
+// the style's width when more follows. A time that the C library cannot
+// convert shows as its number of seconds, as ls shows it.
+void time_field(OutputBuffer& out, const LstatRow& row, const TimeStyle& style, bool more_follows)
 {
-    char text[32] = "?";
+    char text[1024] = "?";
     std::size_t length = 1;
     if (mtime_field < row.count) {
         const std::int64_t seconds = row.values[mtime_field];
         const auto when = static_cast<std::time_t>(seconds);
+        const bool recent = when > style.now - six_months && when <= style.now;
+        const std::string& format = recent ? style.recent_format : style.old_format;
         std::tm local{};
         length = localtime_r(&when, &local) != nullptr
-                     ? std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local)
+                     ? std::strftime(text, sizeof text, format.c_str(), &local)
                      : 0;
-        if (length == 0) {
+        if (length == 0 && !format.empty()) {
             length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, seconds).ptr -
                                               text);
         }
@@ -131,8 +141,23 @@ void time_field(OutputBuffer& out, const LstatRow& row, bool more_follows)
     output_char(out, ' ');
     output_bytes(out, text, length);
     if (more_follows) {
-        pad(out, time_width, length);
+        pad(out, style.width, length);
     }
+}
+
+// `format` with each %N, ls's nanoseconds, as nine zeros.
+std::string whole_seconds(const std::string& format)
+{
+    std::string out;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            out += format[i + 1] == 'N' ? std::string("000000000") : format.substr(i, 2);
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -169,7 +194,34 @@ DeviceNumbers device_numbers(std::int64_t rdev)
     return {major(encoded), minor(encoded)};
 }
 
-void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row)
+bool parse_time_style(const std::string& style, std::time_t now, TimeStyle& parsed,
+                      std::string& error)
+{
+    parsed = TimeStyle{};
+    parsed.now = now;
+    if (style == "full-iso") {
+        parsed.recent_format = parsed.old_format = "%Y-%m-%d %H:%M:%S.000000000 %z";
+        parsed.width = 35;
+    } else if (style == "iso") {
+        parsed.recent_format = "%m-%d %H:%M";
+        parsed.old_format = "%Y-%m-%d ";
+        parsed.width = 11;
+    } else if (!style.empty() && style[0] == '+') {
+        const std::size_t feed = style.find('\n');
+        parsed.old_format =
+            whole_seconds(style.substr(1, feed == std::string::npos ? feed : feed - 1));
+        parsed.recent_format =
+            feed == std::string::npos ? parsed.old_format : whole_seconds(style.substr(feed + 1));
+        parsed.width = 0;
+    } else if (style != "long-iso") {
+        error = "invalid time style '" + style + "': long-iso, full-iso, iso or +FORMAT";
+        return false;
+    }
+    return true;
+}
+
+void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
+                    const ListingStyle& style)
 {
     char mode[10] = {'?', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     if (mode_field < row.count) {
@@ -179,8 +231,8 @@ void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
     number_field(out, row, nlink_field, nlink_width);
     number_field(out, row, uid_field, id_width);
     number_field(out, row, gid_field, id_width);
-    size_field_or_device(out, row);
-    time_field(out, row, columns.present);
+    size_field_or_device(out, row, style.human_sizes);
+    time_field(out, row, style.time, columns.present);
     if (columns.present) {
         output_char(out, ' ');
         write_columns_for_terminal(out, columns);

@@ -5,10 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -182,6 +188,13 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:4: 2 numerals, but line 1 has 16; a file name holding a "
              "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
              1},
+        Case{"psql -A output, its columns parted by |",
+             {"-f", "size"},
+             "/u/a.txt|" + row + "\n",
+             "",
+             "b64num-lstat: standard input:1: the line holds '|', the column separator of psql -A: "
+             "query with psql -At -F $'\\t', or with COPY ... TO STDOUT\n",
+             1},
         Case{"NUL byte",
              {"-f", "dev"},
              row + "\n" + std::string("B\0C\n", 4) + row + "\n",
@@ -232,43 +245,50 @@ TEST(LstatCommand, HelpGoesToStandardOutput)
     EXPECT_EQ(outcome.status, 0);
 }
 
-// Misuse is refused before anything is read or printed.
+// Misuse is refused before anything is read or printed, with the known
+// fields after a bad field and the usage lines after anything else.
 TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
 {
+    const char* const fields = "\nknown fields: dev ino mode nlink uid gid rdev size blksize "
+                               "blocks atime mtime ctime linkfi flags stream";
+    const char* const usage = "\nUsage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n";
+    const std::string tree_alone = "b64num-lstat: --du and --ncdu report a whole tree: they cannot "
+                                   "be combined with each other or with -f, -l, --json or -H";
+    const std::string long_alone =
+        "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or -H";
     const struct {
         std::vector<std::string> args;
-        const char* first_line;
+        std::string first_line;
+        const char* hint;
     } cases[] = {
-        {{"-f", "sise"}, "b64num-lstat: unknown field 'sise'\n"},
-        {{"-f", "size,size"}, "b64num-lstat: field 'size' is asked for twice\n"},
-        {{"-f", "size,8"}, "b64num-lstat: field '8' (size) is asked for twice\n"},
-        {{"-x"}, "b64num-lstat: unknown option '-x'\n"},
-        {{"--jsn"}, "b64num-lstat: unknown option '--jsn'\n"},
-        {{"-f"}, "b64num-lstat: option '-f' needs a list of fields\n"},
-        {{"-l", "-f", "size"},
-         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, "
-         "--json or -H\n"},
-        {{"--json", "--long"},
-         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, "
-         "--json or -H\n"},
-        {{"-lH"},
-         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or "
-         "-H\n"},
-        {{"--du", "-f", "size"},
-         "b64num-lstat: --du and --ncdu report a whole tree: they cannot be combined with each "
-         "other or with -f, -l, --json or -H\n"},
-        {{"--ncdu", "--du=2"},
-         "b64num-lstat: --du and --ncdu report a whole tree: they cannot be combined with each "
-         "other or with -f, -l, --json or -H\n"},
-        {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more\n"},
+        {{"-f", "sise"}, "b64num-lstat: unknown field 'sise'", fields},
+        {{"-f", "size,size"}, "b64num-lstat: field 'size' is asked for twice", fields},
+        {{"-f", "size, 8"}, "b64num-lstat: field '8' (size) is asked for twice", fields},
+        {{"-f"}, "b64num-lstat: option '-f' needs a list of fields", fields},
+        {{"-x"}, "b64num-lstat: unknown option '-x'", usage},
+        {{"--jsn"}, "b64num-lstat: unknown option '--jsn'", usage},
+        {{"-l", "-f", "size"}, long_alone, usage},
+        {{"--json", "--long"}, long_alone, usage},
+        {{"-lH"}, long_alone, usage},
+        {{"--du", "-f", "size"}, tree_alone, usage},
+        {{"--ncdu", "--du=2"}, tree_alone, usage},
+        {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more", usage},
+        {{"-h"}, "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l or --du", usage},
+        {{"--ncdu", "-h"},
+         "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l or --du",
+         usage},
+        {{"--time-style=iso"},
+         "b64num-lstat: --time-style shows times as ls -l does: it needs -l",
+         usage},
+        {{"-l", "--time-style=locale"},
+         "b64num-lstat: invalid time style 'locale': long-iso, full-iso, iso or +FORMAT",
+         usage},
+        {{"-l", "--time-style"}, "b64num-lstat: option '--time-style' needs an argument", usage},
     };
     for (const auto& c : cases) {
         const Outcome outcome = run(c.args, row + "\n");
         EXPECT_EQ(outcome.out, "");
-        EXPECT_EQ(outcome.err.rfind(c.first_line, 0), 0U) << outcome.err;
-        EXPECT_NE(outcome.err.find("known fields: dev ino mode nlink uid gid rdev size blksize "
-                                   "blocks atime mtime ctime linkfi flags stream"),
-                  std::string::npos);
+        EXPECT_EQ(outcome.err.rfind(c.first_line + c.hint, 0), 0U) << outcome.err;
         EXPECT_EQ(outcome.status, 2);
     }
 }
@@ -290,6 +310,108 @@ TEST(LstatCommand, LongListingInUtc)
     const Outcome hostile = run({"-l"}, "x\x1b]0;owned\a\x7f\r\t" + row + "\n");
     EXPECT_EQ(hostile.out,
               "-rw-r--r--  1 1000 1000    1048576 2025-12-10 20:53 x\\033]0;owned\\a\\177\\r\n");
+    // Each time style of ls; the row is older than six months.
+    const std::time_t hour_ago = std::time(nullptr) - 3600;
+    char recent[16];
+    (void)std::strftime(recent, sizeof recent, "%m-%d %H:%M", std::gmtime(&hour_ago));
+    const struct {
+        std::string style;
+        std::string line;
+    } styles[] = {
+        {"long-iso", "-rw-r--r--  1 1000 1000    1048576 2025-12-10 20:53 n\n"},
+        {"full-iso", "-rw-r--r--  1 1000 1000    1048576 2025-12-10 20:53:20.000000000 +0000 n\n"},
+        {"iso", "-rw-r--r--  1 1000 1000    1048576 2025-12-10  n\n"},
+        {"+%s.%N %%N", "-rw-r--r--  1 1000 1000    1048576 1765400000.000000000 %N n\n"},
+        {"+old %Y\nnew %H", "-rw-r--r--  1 1000 1000    1048576 old 2025 n\n"},
+    };
+    for (const auto& c : styles) {
+        EXPECT_EQ(run({"-l", "--time-style=" + c.style}, "n\t" + row + "\n").out, c.line)
+            << c.style;
+    }
+    Values now = attributes;
+    now[11] = hour_ago; // mtime
+    EXPECT_EQ(run({"-l", "--time-style=iso"}, "n\t" + lstat(now) + "\n").out,
+              "-rw-r--r--  1 1000 1000    1048576 " + std::string(recent) + " n\n");
+}
+
+std::string lstat_of(const std::string& path)
+{
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return lstat({static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
+                  info.st_mode, static_cast<std::int64_t>(info.st_nlink), info.st_uid, info.st_gid,
+                  static_cast<std::int64_t>(info.st_rdev), info.st_size, info.st_blksize,
+                  info.st_blocks, info.st_atime, info.st_mtime, info.st_ctime, 0, 0, 1});
+}
+
+// Whitespace-separated words of each line, by its last word.
+std::map<std::string, std::vector<std::string>> words_by_name(const std::string& text)
+{
+    std::map<std::string, std::vector<std::string>> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> list;
+        for (std::string word; words >> word;) {
+            list.push_back(word);
+        }
+        lines[list.back()] = list;
+    }
+    return lines;
+}
+
+// Files of the sizes where units and rounding change, each alone in a
+// directory: -lh and --time-style=full-iso print what ls -lhn prints, and
+// --du -h what du -h --apparent-size prints.
+TEST(LstatCommand, HumanSizesAsLsAndDuPrintThem)
+{
+    ASSERT_EQ(setenv("TZ", "Europe/Berlin", 1), 0);
+    char top_name[] = "/tmp/b64num-human-XXXXXX";
+    ASSERT_NE(mkdtemp(top_name), nullptr);
+    const std::string top = top_name;
+    const std::int64_t sizes[] = {0,       1,        1023,     1024,    1025,    1536,
+                                  10239,   10240,    10241,    102400,  1048575, 1048576,
+                                  1048577, 10485759, 10485760, 1 << 30, 1L << 40};
+    std::vector<std::string> made;
+    std::vector<std::string> ls{"ls", "-lhn", "--time-style=full-iso"};
+    for (const std::int64_t size : sizes) {
+        const std::string folder = top + "/d" + std::to_string(size);
+        const std::string file = folder + "/f";
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const int fd = open(file.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(ftruncate(fd, size), 0); // sparse: no blocks written
+        const timespec whole_second[] = {{1765400061, 0}, {1765400061, 0}}; // as LStat holds them
+        EXPECT_EQ(futimens(fd, whole_second), 0);
+        close(fd);
+        made.insert(made.end(), {file, folder});
+        ls.push_back(file);
+    }
+    std::string rows = top + "/\t" + lstat_of(top) + "\n";
+    for (const std::string& path : made) {
+        rows += path + (path.back() == 'f' ? "\t" : "/\t") + lstat_of(path) + "\n";
+    }
+    std::string file_rows;
+    for (std::size_t i = 0; i < made.size(); i += 2) {
+        file_rows += made[i] + "\t" + lstat_of(made[i]) + "\n";
+    }
+    const Outcome listed = spawn("/bin/ls", ls);
+    const Outcome ours = run({"-lh", "--time-style=full-iso"}, file_rows);
+    EXPECT_EQ(words_by_name(ours.out), words_by_name(listed.out));
+    const Outcome du = spawn("/usr/bin/du", {"du", "-h", "--apparent-size", "-d", "1", top});
+    const Outcome our_du = run({"--du=1", "-h"}, rows);
+    EXPECT_EQ(words_by_name(our_du.out), words_by_name(du.out));
+    EXPECT_EQ(words_by_name(our_du.out).size(), std::size(sizes) + 1);
+    for (const std::string& path : made) {
+        EXPECT_EQ(remove(path.c_str()), 0);
+    }
+    EXPECT_EQ(rmdir(top.c_str()), 0);
+    // Past what files can hold: the last two units.
+    Values huge = attributes;
+    huge[7] = INT64_MAX;
+    EXPECT_EQ(run({"-lh"}, lstat(huge) + "\n").out.substr(0, 28), "-rw-r--r--  1 1000 1000 8.0E");
+    huge[7] = (std::int64_t{1} << 50) + 1;
+    EXPECT_EQ(run({"-lh"}, lstat(huge) + "\n").out.substr(0, 28), "-rw-r--r--  1 1000 1000 1.1P");
 }
 
 class TemporaryFile {
