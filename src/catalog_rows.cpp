@@ -205,11 +205,16 @@ bool check_row(RowShape& shape, unsigned long number, const char* line, std::siz
         return false;
     }
     if (stray != end) {
-        reason = is_null_column(lstat, static_cast<std::size_t>(end - lstat))
-                     ? std::string("the LStat value is NULL")
-                     : "the LStat value holds " + byte_name(static_cast<unsigned char>(*stray)) +
-                           ", which no base-64 numeral does; is LStat the last column? " +
-                           client_hint;
+        const auto lstat_length = static_cast<std::size_t>(end - lstat);
+        if (is_null_column(lstat, lstat_length)) {
+            reason = "the LStat value is NULL";
+        } else if (std::memchr(lstat, '|', lstat_length) != nullptr) {
+            reason = "the line holds '|', the column separator of psql -A: query with "
+                     "psql -At -F $'\\t', or with COPY ... TO STDOUT";
+        } else {
+            reason = "the LStat value holds " + byte_name(static_cast<unsigned char>(*stray)) +
+                     ", which no base-64 numeral does; is LStat the last column? " + client_hint;
+        }
         return false;
     }
     return true;

@@ -21,8 +21,16 @@ bool parse_field_list(const char* list, FieldSelection& selection, std::string& 
     bool seen[lstat_field_count] = {};
     for (const char* item = list;;) {
         const char* const comma = std::strchr(item, ',');
-        const std::size_t length =
+        std::size_t length =
             comma != nullptr ? static_cast<std::size_t>(comma - item) : std::strlen(item);
+        // "size, mtime" as users type it: spaces around a name do not count.
+        while (length > 0 && *item == ' ') {
+            ++item;
+            --length;
+        }
+        while (length > 0 && item[length - 1] == ' ') {
+            --length;
+        }
         const std::string name(item, length);
         const int index = lstat_field_index(item, length);
         if (index < 0) {

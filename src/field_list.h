@@ -15,8 +15,8 @@ struct FieldSelection {
 // Every field in LStat order.
 FieldSelection all_fields();
 
-// Reads a comma-separated list of field names or 1-based positions. On a
-// bad list, returns false and says why in `error`.
+// Reads a comma-separated list of field names or 1-based positions, spaces
+// around each allowed. On a bad list, returns false and says why in `error`.
 bool parse_field_list(const char* list, FieldSelection& selection, std::string& error);
 
 #endif

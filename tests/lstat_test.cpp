@@ -108,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FieldListCase{"", {}}, FieldListCase{"size,", {}}, FieldListCase{",size", {}},
                     FieldListCase{"Size", {}}, FieldListCase{"0", {}}, FieldListCase{"17", {}},
                     FieldListCase{"99999999999999999999", {}}, FieldListCase{"-1", {}},
-                    FieldListCase{"size,8", {}}, FieldListCase{"size mtime", {}}));
+                    FieldListCase{"size,8", {}}, FieldListCase{"size mtime", {}},
+                    FieldListCase{" size,  mtime ", {7, 11}}, FieldListCase{"size, ", {}}));
 
 std::string json_of(const std::string& text)
 {
