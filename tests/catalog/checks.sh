@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # The checks of the catalog tests, sourced by postgresql.sh and mariadb.sh
 # after they define, for their engine:
 #   engine, client   names, and the client whose README recipes to run
@@ -13,6 +14,8 @@
 # Everything is compared with what the fixture knows, not with the decoder.
 #
 # usage: ENGINE.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS
+
+: "${engine:?}" "${client:?}" "${escapes:?}" "${full_name:?}" "${line_feed:?}"
 
 fixture_program=$1
 tools=$(cd "$2" && pwd)

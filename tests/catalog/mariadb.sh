@@ -33,4 +33,5 @@ raw_rows() { mysql -B -N -r -e "$1" bacula; }
 header_rows() { mysql -B -e "$1" bacula; }
 value() { mysql -B -N -e "$1" bacula; }
 
+# shellcheck source=tests/catalog/checks.sh
 source "$(dirname "$0")/checks.sh"

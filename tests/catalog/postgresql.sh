@@ -58,4 +58,5 @@ SQL
     [ "$disagreements" = "0 of 2000" ] || fail "b64num() and b64num disagree on $disagreements texts"
 }
 
+# shellcheck source=tests/catalog/checks.sh
 source "$(dirname "$0")/checks.sh"
