@@ -48,6 +48,20 @@ void check_walker(const std::string& text)
 
     LstatRow row{};
     decode_lstat(text.c_str(), row);
+    LstatRow ranged{};
+    decode_lstat(text.data(), text.data() + text.size(), ranged);
+    if (ranged.count != row.count || ranged.has_overflow != row.has_overflow ||
+        !std::equal(row.values, row.values + row.count, ranged.values)) {
+        fail("the walker over [begin, end) differs from the one over a NUL-terminated text");
+    }
+    for (int index = -1; index <= lstat_field_count; ++index) {
+        std::int64_t value = 0;
+        const bool found = decode_lstat_field(text.data(), text.data() + text.size(), index, value);
+        const bool exists = index >= 0 && index < row.count;
+        if (found != exists || (exists && value != row.values[index])) {
+            fail("one field over [begin, end) differs from the walker's row");
+        }
+    }
     const std::size_t shown = std::min<std::size_t>(pieces.size(), lstat_field_count);
     if (static_cast<std::size_t>(row.count) != shown ||
         row.has_overflow != (pieces.size() > shown)) {

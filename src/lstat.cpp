@@ -2,6 +2,7 @@
 
 #include "base64.h"
 
+#include <cstdint>
 #include <cstring>
 
 const char* const lstat_field_names[lstat_field_count] = {
@@ -43,6 +44,106 @@ bool decode_lstat_field(const char* text, int index, std::int64_t& value)
             return true;
         }
     }
+}
+
+namespace {
+
+// The first byte at or after `text` that is not a space; a NUL counts as the
+// end, as it does in a NUL-terminated text.
+const char* skip_spaces(const char* text, const char* end)
+{
+    while (text != end && *text == ' ') {
+        ++text;
+    }
+    return text != end && *text == '\0' ? end : text;
+}
+
+} // namespace
+
+void decode_lstat(const char* begin, const char* end, LstatRow& row)
+{
+    row.count = 0;
+    row.has_overflow = false;
+    for (const char* at = skip_spaces(begin, end); at != end; at = skip_spaces(at, end)) {
+        if (row.count == lstat_field_count) {
+            row.has_overflow = true;
+            return;
+        }
+        at = from_base64_range(&row.values[row.count], at, end);
+        ++row.count;
+    }
+}
+
+namespace {
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are read little-endian");
+
+constexpr std::uint64_t ones = 0x0101010101010101;
+constexpr std::uint64_t high_bits = 0x8080808080808080;
+
+// 0x80 in each byte of `word` that equals `byte`, 0 in the others; exact for
+// every byte, unlike the usual test for any zero byte.
+inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte)
+{
+    const std::uint64_t differences = word ^ (ones * byte);
+    return ~(((differences & ~high_bits) + ~high_bits) | differences) & high_bits;
+}
+
+// The start of numeral `index` in [at, end), or end when there is none.
+// Eight bytes at a time, with no branch per numeral: the lengths of
+// numerals vary from row to row, and a branch at each one costs more in
+// mispredictions than the decoding. A numeral starts at a byte that is not
+// a space after one that is (or at the beginning); a NUL ends the text.
+const char* find_numeral(const char* at, const char* end, int index)
+{
+    std::uint64_t space_before = high_bits & 0xFF;         // the byte before `at` counts as a space
+    const auto wanted = static_cast<std::uint64_t>(index); // numerals before the one wanted
+    std::uint64_t passed = 0;
+    while (at < end) {
+        std::uint64_t word = ones * ' '; // spaces after the end start no numeral
+        if (end - at >= 8) {
+            std::memcpy(&word, at, 8);
+        } else {
+            std::memcpy(&word, at, static_cast<std::size_t>(end - at));
+        }
+        const std::uint64_t spaces = bytes_equal(word, ' ');
+        const std::uint64_t nuls = bytes_equal(word, 0);
+        std::uint64_t starts = ~spaces & high_bits & (spaces << 8 | space_before);
+        if (nuls != 0) {
+            starts &= (nuls & (0 - nuls)) - 1; // only before the first NUL
+        }
+        // One bit a byte at most: a multiplication counts them, byte by byte
+        // (byte i holds the starts in bytes 0 to i, at most 8), without the
+        // popcount instruction that x86-64's baseline lacks.
+        const std::uint64_t running = passed * ones + (starts >> 7) * ones;
+        if ((running >> 56) > wanted) {
+            // The first byte whose running count exceeds `wanted`.
+            const std::uint64_t beyond = (running + ones * (127 - wanted)) & high_bits;
+            return at + __builtin_ctzll(beyond) / 8;
+        }
+        if (nuls != 0) {
+            return end;
+        }
+        passed = running >> 56;
+        space_before = spaces >> 56;
+        at += 8;
+    }
+    return end;
+}
+
+} // namespace
+
+bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value)
+{
+    if (index < 0 || index >= lstat_field_count) {
+        return false;
+    }
+    const char* const numeral = find_numeral(begin, end, index);
+    if (numeral == end) {
+        return false;
+    }
+    from_base64_range(&value, numeral, end);
+    return true;
 }
 
 int lstat_field_index(const char* name, std::size_t length)

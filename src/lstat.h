@@ -26,6 +26,12 @@ void decode_lstat(const char* text, LstatRow& row);
 // the text holds no numeral there.
 bool decode_lstat_field(const char* text, int index, std::int64_t& value);
 
+// The same over the bytes [begin, end), which need no terminating NUL, with
+// from_base64_range: exactly what the two above give for the same bytes
+// NUL-terminated, and safe to call from several threads at once.
+void decode_lstat(const char* begin, const char* end, LstatRow& row);
+bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
+
 // The index of the field named by `name` (`length` bytes, no NUL needed), or
 // by its 1-based position; -1 if there is none.
 int lstat_field_index(const char* name, std::size_t length);

@@ -57,6 +57,18 @@ TEST_P(DecodeLstatTest, FindsEveryNumeral)
     decode_lstat(c.text.c_str(), row);
     EXPECT_EQ(Values(row.values, row.values + row.count), c.values);
     EXPECT_EQ(row.has_overflow, c.has_overflow);
+    // Over [begin, end), without the NUL, field by field too.
+    LstatRow ranged{};
+    const char* const end = c.text.data() + c.text.size();
+    decode_lstat(c.text.data(), end, ranged);
+    EXPECT_EQ(Values(ranged.values, ranged.values + ranged.count), c.values);
+    EXPECT_EQ(ranged.has_overflow, c.has_overflow);
+    for (int index = 0; index <= lstat_field_count; ++index) {
+        std::int64_t value = 0;
+        const bool found = decode_lstat_field(c.text.data(), end, index, value);
+        EXPECT_EQ(found, index < ranged.count) << index;
+        EXPECT_EQ(found ? value : 0, index < ranged.count ? ranged.values[index] : 0) << index;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -50,6 +50,18 @@ inline std::string violation(const std::string& text)
         return "count is not the index of the first NUL or space";
     }
 
+    // The entry point over [begin, end) agrees, on the whole text and on all
+    // of it but the last byte, NULs inside included.
+    const std::size_t sizes[] = {text.size(), text.empty() ? 0 : text.size() - 1};
+    for (const std::size_t size : sizes) {
+        std::int64_t value = 0;
+        const char* const stop = from_base64_range(&value, text.data(), text.data() + size);
+        const Decoded terminated = decode(text.substr(0, size));
+        if (value != terminated.value || stop - text.data() != terminated.count) {
+            return "from_base64_range and from_base64 differ";
+        }
+    }
+
     const std::string numeral = text.substr(0, end);
     const Decoded cut = decode(numeral);
     if (cut.value != whole.value || cut.count != whole.count) {
