@@ -33,28 +33,6 @@ constexpr int human_size_width = 4; // 1023, 1.0K, 999M
 constexpr int device_part_width = 3;
 constexpr std::time_t six_months = 31556952 / 2; // half a Gregorian year, as ls counts it
 
-char type_letter(std::int64_t mode)
-{
-    switch (mode & S_IFMT) {
-    case S_IFREG:
-        return '-';
-    case S_IFDIR:
-        return 'd';
-    case S_IFLNK:
-        return 'l';
-    case S_IFCHR:
-        return 'c';
-    case S_IFBLK:
-        return 'b';
-    case S_IFIFO:
-        return 'p';
-    case S_IFSOCK:
-        return 's';
-    default:
-        return '?';
-    }
-}
-
 void pad(OutputBuffer& out, int width, std::size_t length)
 {
     for (auto i = static_cast<int>(length); i < width; ++i) {
@@ -161,32 +139,6 @@ std::string whole_seconds(const std::string& format)
 }
 
 } // namespace
-
-void mode_string(std::int64_t mode, char (&text)[10])
-{
-    text[0] = type_letter(mode);
-    const auto bit = [mode](std::int64_t mask) { return (mode & mask) != 0; };
-    // Owner, group, others: read, write, then execute combined with the
-    // special bit of that class.
-    const struct {
-        std::int64_t read, write, execute, special;
-        char set_and_executable, set_only;
-    } classes[] = {
-        {0400, 0200, 0100, 04000, 's', 'S'},
-        {0040, 0020, 0010, 02000, 's', 'S'},
-        {0004, 0002, 0001, 01000, 't', 'T'},
-    };
-    char* at = text + 1;
-    for (const auto& c : classes) {
-        *at++ = bit(c.read) ? 'r' : '-';
-        *at++ = bit(c.write) ? 'w' : '-';
-        if (bit(c.special)) {
-            *at++ = bit(c.execute) ? c.set_and_executable : c.set_only;
-        } else {
-            *at++ = bit(c.execute) ? 'x' : '-';
-        }
-    }
-}
 
 DeviceNumbers device_numbers(std::int64_t rdev)
 {

@@ -3,17 +3,13 @@
 #ifndef B64NUM_LONG_LISTING_H
 #define B64NUM_LONG_LISTING_H
 
+#include "file_mode.h"
 #include "lstat.h"
 #include "lstat_output.h"
 
 #include <cstdint>
 #include <ctime>
 #include <string>
-
-// The ten characters of ls -l for `mode`: the type (- d l c b p s, or ? for
-// any other), then rwx for owner, group and others, with s/S for set-user-ID
-// and set-group-ID and t/T for the sticky bit.
-void mode_string(std::int64_t mode, char (&text)[10]);
 
 struct DeviceNumbers {
     unsigned major;
