@@ -2,8 +2,8 @@
 // values with the tools' own decoder, compiled in.
 //
 // Inside a backend, a fault takes the server down, so:
-// - a text value is not NUL-terminated: the decoder reads a terminated copy,
-//   on the stack for the usual short value;
+// - a text value is not NUL-terminated: it is decoded in place, over its
+//   bytes, never past them;
 // - ereport unwinds with longjmp: no object with a destructor is alive when
 //   it may be called, and this file is built without exceptions;
 // - everything allocated lives in the per-call memory context, except the
@@ -14,9 +14,12 @@ extern "C" {
 #include "access/htup_details.h"
 #include "fmgr.h"
 #include "funcapi.h"
+#include "lib/stringinfo.h"
+#include "utils/builtins.h"
 }
 
 #include "base64.h"
+#include "file_mode.h"
 #include "lstat.h"
 
 #include <cstring>
@@ -27,91 +30,92 @@ PG_FUNCTION_INFO_V1(b64num_numeral);
 PG_FUNCTION_INFO_V1(b64num_lstat_field_by_name);
 PG_FUNCTION_INFO_V1(b64num_lstat_field_by_position);
 PG_FUNCTION_INFO_V1(b64num_lstat);
+PG_FUNCTION_INFO_V1(b64num_filemode);
 }
 
 namespace {
 
-// Long enough for any LStat value a catalog holds (MySQL keeps them in 255
-// bytes); longer texts are copied into palloc'd memory.
-constexpr std::size_t stack_copy = 256;
-
-// `length` bytes of `data` as a NUL-terminated string: in `buffer` when they
-// fit, else in the per-call memory context.
-const char* terminated(const char* data, std::size_t length, char (&buffer)[stack_copy])
-{
-    char* const copy = length < stack_copy ? buffer : static_cast<char*>(palloc(length + 1));
-    std::memcpy(copy, data, length);
-    copy[length] = '\0';
-    return copy;
-}
-
-const char* terminated(const text* value, char (&buffer)[stack_copy])
-{
-    return terminated(VARDATA_ANY(value), VARSIZE_ANY_EXHDR(value), buffer);
-}
-
-// "dev, ino, ..., stream", for error messages.
-struct FieldList {
-    char text[256];
+// The bytes of a text value, which are not NUL-terminated.
+struct Bytes {
+    const char* begin;
+    const char* end;
 };
 
-FieldList known_fields()
+// Argument `n`, a text, detoasted only when it is compressed or stored out
+// of line: a catalog's LStat values are short and stored as they are, and
+// calling out for each of them showed in the time of a scan.
+Bytes text_argument(FunctionCallInfo fcinfo, int n)
 {
-    FieldList list{};
-    std::size_t used = 0;
-    for (int index = 0; index < lstat_field_count; ++index) {
-        used += static_cast<std::size_t>(snprintf(list.text + used, sizeof list.text - used, "%s%s",
-                                                  index > 0 ? ", " : "", lstat_field_names[index]));
+    auto* value = reinterpret_cast<varlena*>(PG_GETARG_POINTER(n));
+    if (VARATT_IS_COMPRESSED(value) || VARATT_IS_EXTERNAL(value)) {
+        value = pg_detoast_datum_packed(value);
     }
-    return list;
+    const char* const begin = VARDATA_ANY(value);
+    return {begin, begin + VARSIZE_ANY_EXHDR(value)};
+}
+
+// "dev, ino, ..., stream", for hints; in the current memory context.
+const char* known_fields()
+{
+    StringInfoData list;
+    initStringInfo(&list);
+    for (int index = 0; index < lstat_field_count; ++index) {
+        appendStringInfo(&list, "%s%s", index > 0 ? ", " : "", lstat_field_names[index]);
+    }
+    return list.data;
 }
 
 [[noreturn]] void unknown_position(int position)
 {
     ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-                    errmsg("there is no LStat field %d: the fields are %s, at positions 1 to %d",
-                           position, known_fields().text, lstat_field_count)));
+                    errmsg("there is no LStat field at position %d", position),
+                    errhint("The fields are %s, at positions 1 to %d.", known_fields(),
+                            lstat_field_count)));
     pg_unreachable();
 }
 
 // A field of the LStat value in argument 0, or SQL NULL when it has none.
 Datum field_of(FunctionCallInfo fcinfo, int index)
 {
-    char buffer[stack_copy];
-    const text* const value = PG_GETARG_TEXT_PP(0);
+    const Bytes value = text_argument(fcinfo, 0);
     std::int64_t decoded = 0;
-    if (!decode_lstat_field(terminated(value, buffer), index, decoded)) {
+    if (!decode_lstat_field(value.begin, value.end, index, decoded)) {
         PG_RETURN_NULL();
     }
     PG_RETURN_INT64(decoded);
 }
 
 // The index of the field named by argument 1. The name is nearly always the
-// same constant for every row, so the last one looked up is kept.
+// same constant for every row: when the argument is a constant or a
+// parameter, its index is looked up once per call site; otherwise the last
+// name looked up is kept.
 struct NamedField {
     int index;
+    bool constant; // the argument stays the same while the call site lives
     std::size_t length;
     char name[16];
 };
 
 int named_field(FunctionCallInfo fcinfo)
 {
-    const text* const field = PG_GETARG_TEXT_PP(1);
-    const char* const name = VARDATA_ANY(field);
-    const std::size_t length = VARSIZE_ANY_EXHDR(field);
     auto* cached = static_cast<NamedField*>(fcinfo->flinfo->fn_extra);
+    if (cached != nullptr && cached->constant) {
+        return cached->index;
+    }
+    const Bytes field = text_argument(fcinfo, 1);
+    const char* const name = field.begin;
+    const auto length = static_cast<std::size_t>(field.end - field.begin);
     if (cached != nullptr && cached->length == length &&
         std::memcmp(cached->name, name, length) == 0) {
         return cached->index;
     }
     const int index = lstat_field_index(name, length);
     if (index < 0) {
-        ereport(ERROR,
-                (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-                 errmsg("unknown LStat field \"%.*s\": the fields are %s, or their positions "
-                        "1 to %d",
-                        static_cast<int>(length < 64 ? length : 64), name, known_fields().text,
-                        lstat_field_count)));
+        ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                        errmsg("unknown LStat field \"%.*s\"",
+                               static_cast<int>(length < 64 ? length : 64), name),
+                        errhint("The fields are %s, or their positions 1 to %d.", known_fields(),
+                                lstat_field_count)));
     }
     if (length <= sizeof cached->name) {
         if (cached == nullptr) {
@@ -120,6 +124,7 @@ int named_field(FunctionCallInfo fcinfo)
             fcinfo->flinfo->fn_extra = cached;
         }
         cached->index = index;
+        cached->constant = get_fn_expr_arg_stable(fcinfo->flinfo, 1);
         cached->length = length;
         std::memcpy(cached->name, name, length);
     }
@@ -149,19 +154,12 @@ TupleDesc row_descriptor(FunctionCallInfo fcinfo)
 
 extern "C" {
 
-// b64num(text): the numeral that starts the text, as b64num prints it. It
-// ends at the first space, so only the bytes before one are copied.
+// b64num(text): the numeral that starts the text, as b64num prints it.
 Datum b64num_numeral(PG_FUNCTION_ARGS)
 {
-    char buffer[stack_copy];
-    const text* const numeral = PG_GETARG_TEXT_PP(0);
-    const char* const data = VARDATA_ANY(numeral);
-    const std::size_t length = VARSIZE_ANY_EXHDR(numeral);
-    const auto* const space = static_cast<const char*>(std::memchr(data, ' ', length));
+    const Bytes numeral = text_argument(fcinfo, 0);
     std::int64_t value = 0;
-    from_base64(&value,
-                terminated(data, space != nullptr ? static_cast<std::size_t>(space - data) : length,
-                           buffer));
+    from_base64_range(&value, numeral.begin, numeral.end);
     PG_RETURN_INT64(value);
 }
 
@@ -181,14 +179,14 @@ Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
     return field_of(fcinfo, position - 1);
 }
 
-// lstat(text): every field, as a b64num_lstat row.
+// lstat(text): every field, as a b64num_lstat row. Numerals after the 16th
+// name no field, and are left out, as lstat_field leaves them out.
 Datum b64num_lstat(PG_FUNCTION_ARGS)
 {
     const TupleDesc descriptor = row_descriptor(fcinfo);
-    char buffer[stack_copy];
-    const text* const value = PG_GETARG_TEXT_PP(0);
+    const Bytes value = text_argument(fcinfo, 0);
     LstatRow row;
-    decode_lstat(terminated(value, buffer), row);
+    decode_lstat(value.begin, value.end, row);
     Datum values[lstat_field_count];
     bool nulls[lstat_field_count];
     for (int index = 0; index < lstat_field_count; ++index) {
@@ -196,6 +194,14 @@ Datum b64num_lstat(PG_FUNCTION_ARGS)
         nulls[index] = index >= row.count;
     }
     PG_RETURN_DATUM(HeapTupleGetDatum(heap_form_tuple(descriptor, values, nulls)));
+}
+
+// filemode(bigint): the mode as ls -l shows it, as b64num-lstat -l does.
+Datum b64num_filemode(PG_FUNCTION_ARGS)
+{
+    char shown[10];
+    mode_string(PG_GETARG_INT64(0), shown);
+    PG_RETURN_TEXT_P(cstring_to_text_with_len(shown, sizeof shown));
 }
 
 } // extern "C"

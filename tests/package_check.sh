@@ -28,6 +28,7 @@ holds "$deb" $'./usr/bin/b64num\n./usr/bin/b64num-lstat\n./usr/share/man/man1/b6
 libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
+    "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.0--1.1.sql" \
     "$sharedir/extension/b64num.control" | sort)"
 
 for package in "$deb" "$extension_deb"; do
@@ -57,7 +58,8 @@ done
 # first (extension_destdir) loads the package's own files.
 pg_virtualenv -t env PGOPTIONS="-c extension_destdir=$root" psql -X -q -At -v ON_ERROR_STOP=1 \
     -o "$root/decoded" -c "CREATE EXTENSION b64num" \
-    -c "SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size')" > "$root/server.log" 2>&1 ||
-    { cat "$root/server.log" >&2; fail "CREATE EXTENSION b64num failed"; }
-[ "$(cat "$root/decoded")" = "2049|1048576" ] || fail "the packaged extension decodes '$(cat "$root/decoded")'"
+    -c "SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size'), filemode(33188)" \
+    > "$root/server.log" 2>&1 || { cat "$root/server.log" >&2; fail "CREATE EXTENSION b64num failed"; }
+[ "$(cat "$root/decoded")" = "2049|1048576|-rw-r--r--" ] ||
+    fail "the packaged extension decodes '$(cat "$root/decoded")'"
 echo "package check: passed"

@@ -37,16 +37,18 @@ WHERE lstat_field(lstat, name) IS DISTINCT FROM lstat_field(lstat, field_positio
    OR lstat_field(lstat, name) IS DISTINCT FROM (row_to_json(lstat(lstat)) ->> name)::bigint;
 SELECT lstat_field('B', NULL::text), lstat_field('B', NULL::integer);
 
--- Unknown fields: SQLSTATE 22023, and the message names the fields.
+-- Unknown fields: SQLSTATE 22023, and the hint lists the fields.
 DO $$
 DECLARE
     field text;
+    hint text;
 BEGIN
     FOREACH field IN ARRAY ARRAY['sise', 'Size', '0', '17', ''] LOOP
         BEGIN
             PERFORM lstat_field('B', field);
         EXCEPTION WHEN invalid_parameter_value THEN
-            RAISE NOTICE '%', SQLERRM;
+            GET STACKED DIAGNOSTICS hint = PG_EXCEPTION_HINT;
+            RAISE NOTICE '% (%)', SQLERRM, hint;
         END;
     END LOOP;
 END
@@ -54,16 +56,28 @@ $$;
 DO $$
 DECLARE
     field_position integer;
+    hint text;
 BEGIN
     FOREACH field_position IN ARRAY ARRAY[0, 17, -1] LOOP
         BEGIN
             PERFORM lstat_field('B', field_position);
         EXCEPTION WHEN invalid_parameter_value THEN
-            RAISE NOTICE '%', SQLERRM;
+            GET STACKED DIAGNOSTICS hint = PG_EXCEPTION_HINT;
+            RAISE NOTICE '% (%)', SQLERRM, hint;
         END;
     END LOOP;
 END
 $$;
+
+-- Numerals after the 16th name no field: lstat() leaves them out, as
+-- lstat_field does.
+SELECT (lstat(v)).stream, lstat_field(v, 16) AS stream_field
+FROM (VALUES (repeat('B ', 15) || 'C D E')) AS value_of_18 (v);
+
+-- The mode as ls -l shows it.
+SELECT mode, filemode(mode)
+FROM (VALUES (33188), (16877), (41471), (8630), (24992), (4516), (49645), (35309), (17407),
+             (33700), (420), (61860), (NULL)) AS modes (mode);
 
 -- 10,000 files, 100 of them of 2^30 bytes, the others of 2^20.
 CREATE TABLE File AS
@@ -105,3 +119,31 @@ SELECT sum(lstat_field(LStat, 'size')), sum((lstat(LStat)).mtime) FROM File;
 CREATE SCHEMA elsewhere;
 ALTER EXTENSION b64num SET SCHEMA elsewhere;
 SELECT elsewhere.b64num('gB'), (elsewhere.lstat('B C')).ino;
+
+-- Upgrading from 1.0 gives exactly the objects of a fresh install: the
+-- same functions, with the same properties, arguments and comments, and the
+-- same row type.
+CREATE TEMPORARY VIEW extension_objects AS
+SELECT pg_describe_object(d.classid, d.objid, d.objsubid) AS object,
+       concat_ws(' ', p.provolatile, p.proisstrict, p.proparallel, p.prosrc,
+                 pg_get_function_arguments(p.oid), pg_get_function_result(p.oid),
+                 (SELECT string_agg(a.attname || ' ' || format_type(a.atttypid, a.atttypmod), ', '
+                                    ORDER BY a.attnum)
+                  FROM pg_attribute a WHERE a.attrelid = t.typrelid AND a.attnum > 0)) AS definition,
+       obj_description(d.objid, (SELECT relname FROM pg_class WHERE oid = d.classid)) AS comment
+FROM pg_depend d
+LEFT JOIN pg_proc p ON d.classid = 'pg_proc'::regclass AND p.oid = d.objid
+LEFT JOIN pg_type t ON d.classid = 'pg_type'::regclass AND t.oid = d.objid
+WHERE d.refclassid = 'pg_extension'::regclass AND d.deptype = 'e'
+  AND d.refobjid = (SELECT oid FROM pg_extension WHERE extname = 'b64num');
+DROP EXTENSION b64num CASCADE;
+CREATE EXTENSION b64num VERSION '1.0';
+ALTER EXTENSION b64num UPDATE;
+SELECT extversion FROM pg_extension WHERE extname = 'b64num';
+CREATE TEMPORARY TABLE upgraded AS SELECT * FROM extension_objects;
+DROP EXTENSION b64num;
+CREATE EXTENSION b64num;
+SELECT 'only upgraded' AS found, * FROM (TABLE upgraded EXCEPT TABLE extension_objects) AS a
+UNION ALL
+SELECT 'only fresh', * FROM (TABLE extension_objects EXCEPT TABLE upgraded) AS b;
+SELECT object FROM upgraded ORDER BY object;
