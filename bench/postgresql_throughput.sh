@@ -2,9 +2,10 @@
 # Query times over one million generated catalog rows on a throwaway
 # PostgreSQL server: the b64num extension beside PostgreSQL's own
 # octet_length, a PL/pgSQL decoder of the kind written by hand, and
-# COPY ... TO STDOUT | b64num-lstat. Each time is the median of 5 runs, once
-# with parallel workers off (max_parallel_workers_per_gather = 0) and once
-# with the server's default. Exits 1 if a goal is missed.
+# COPY ... TO STDOUT | b64num-lstat. Each time is the median of 7 rounds in
+# which the queries take turns, once with parallel workers off
+# (max_parallel_workers_per_gather = 0) and once with the server's default.
+# Exits 1 if a goal is missed.
 #
 # usage: bench/postgresql_throughput.sh [catalog build dir] [bench build dir]
 #   (cmake --workflow --preset catalog; cmake --workflow --preset bench)
@@ -62,14 +63,10 @@ SQL
 
 median() { sort -n | awk '{ times[NR] = $1 } END { print times[int((NR + 1) / 2)] }'; }
 
-# Milliseconds of one query, as psql's \timing measures it: median of 5
-# after one run to warm the caches.
+# Milliseconds of one run of a query, as psql's \timing measures it.
 query_ms() {
-    local workers=$1 query=$2
-    for _ in 0 1 2 3 4 5; do
-        psql -X -q -c "SET max_parallel_workers_per_gather = $workers" -c '\timing on' \
-            -c "$query" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
-    done | tail -n 5 | median
+    psql -X -q -c "SET max_parallel_workers_per_gather = $1" -c '\timing on' -c "$2" |
+        sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
 }
 
 pipeline_ms() {
@@ -93,11 +90,21 @@ declare -A queries=(
 order=(octet_length lstat_field composite composite_lateral plpgsql)
 default_workers=$(psql -X -At -c "SHOW max_parallel_workers_per_gather")
 
-declare -A ms
-for workers in 0 "$default_workers"; do
-    for name in "${order[@]}"; do
-        ms[$name,$workers]=$(query_ms "$workers" "${queries[$name]}")
+# The queries take turns, round after round, so that a slower stretch of a
+# shared machine falls on all of them alike and the ratios stay fair. The
+# first round warms the caches; the median of the other seven counts.
+rounds=7
+declare -A runs ms
+for round in $(seq 0 "$rounds"); do
+    for workers in 0 "$default_workers"; do
+        for name in "${order[@]}"; do
+            time_ms=$(query_ms "$workers" "${queries[$name]}")
+            [ "$round" -eq 0 ] || runs[$name,$workers]+="$time_ms"$'\n'
+        done
     done
+done
+for key in "${!runs[@]}"; do
+    ms[$key]=$(printf '%s' "${runs[$key]}" | median)
 done
 pipeline=$(pipeline_ms)
 
@@ -105,7 +112,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 goal() { awk -v r="$1" -v op="$2" -v g="$3" 'BEGIN { ok = op == "<=" ? r <= g : r >= g; print ok ? "met" : "MISSED" }'; }
 
 echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
-echo "server: $(psql -X -At -c 'SHOW server_version'), $rows rows, median of 5 runs"
+echo "server: $(psql -X -At -c 'SHOW server_version'), $rows rows, median of $rounds rounds"
 printf '%-56s %12s %12s\n' "query" "0 workers" "$default_workers workers"
 for name in "${order[@]}"; do
     printf '%-56s %9.0f ms %9.0f ms\n' "${queries[$name]}" "${ms[$name,0]}" "${ms[$name,$default_workers]}"
