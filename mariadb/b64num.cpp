@@ -1,0 +1,157 @@
+// The b64num loadable functions for MariaDB and MySQL: b64num() and
+// lstat_field() decode with the tools' own decoder, compiled in.
+//
+// The server calls loadable functions from many threads at once, so:
+// - values are decoded with from_base64_range and the LStat walkers over
+//   [begin, end), which read a table built at compile time and write
+//   nothing shared;
+// - what a statement keeps, the index of a constant field, lives in its own
+//   UDF_INIT;
+// - arguments are not NUL-terminated and may hold any byte: exactly the
+//   bytes the server gives are read.
+#include <mysql.h>
+
+#include "base64.h"
+#include "lstat.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr std::size_t message_size = MYSQL_ERRMSG_SIZE;
+
+void write_message(char* message, const char* text)
+{
+    (void)std::snprintf(message, message_size, "%s", text);
+}
+
+// What a statement keeps of its field argument.
+struct FieldArgument {
+    bool constant; // the same for every row: looked up once
+    int index;
+};
+
+// The index of the field that argument 1 names, by name or by position 1 to
+// 16, or -1 when there is none.
+int field_index(const UDF_ARGS* args)
+{
+    if (args->arg_type[1] == INT_RESULT) {
+        const long long position = *reinterpret_cast<const long long*>(args->args[1]);
+        return position >= 1 && position <= lstat_field_count ? static_cast<int>(position - 1) : -1;
+    }
+    return lstat_field_index(args->args[1], args->lengths[1]);
+}
+
+// Says that argument 1 names no field, and which fields there are. The
+// server shows only the first 80 characters of the message, after its own
+// words that name the function: the field and the numbering come first.
+void unknown_field(const UDF_ARGS* args, char* message)
+{
+    char fields[160] = "";
+    std::size_t used = 0;
+    for (int index = 0; index < lstat_field_count; ++index) {
+        used += static_cast<std::size_t>(
+            std::snprintf(fields + used, sizeof fields - used, " %s", lstat_field_names[index]));
+    }
+    if (args->arg_type[1] == INT_RESULT) {
+        (void)std::snprintf(message, message_size, "no field at position %lld; fields 1-%d:%s",
+                            *reinterpret_cast<const long long*>(args->args[1]), lstat_field_count,
+                            fields);
+    } else {
+        const unsigned long length = args->lengths[1] < 32 ? args->lengths[1] : 32;
+        (void)std::snprintf(message, message_size, "unknown field '%.*s'; fields 1-%d:%s",
+                            static_cast<int>(length), args->args[1], lstat_field_count, fields);
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+// b64num(numeral): the numeral that starts the text, as b64num prints it.
+my_bool b64num_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    if (args->arg_count != 1) {
+        write_message(message, "b64num() takes one argument: a base-64 numeral");
+        return 1;
+    }
+    args->arg_type[0] = STRING_RESULT;
+    initid->maybe_null = 1;
+    return 0;
+}
+
+long long b64num(UDF_INIT* /*initid*/, UDF_ARGS* args, char* is_null, char* /*error*/)
+{
+    const char* const numeral = args->args[0];
+    if (numeral == nullptr) {
+        *is_null = 1;
+        return 0;
+    }
+    std::int64_t value = 0;
+    from_base64_range(&value, numeral, numeral + args->lengths[0]);
+    return value;
+}
+
+// lstat_field(lstat, field): one field of an LStat value, by name or by
+// position 1 to 16, or NULL when the value lacks it. A constant field that
+// names none is refused when the statement starts.
+my_bool lstat_field_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    if (args->arg_count != 2) {
+        write_message(message, "lstat_field() takes two arguments: an LStat value and a field, "
+                               "by name or by position 1 to 16");
+        return 1;
+    }
+    args->arg_type[0] = STRING_RESULT;
+    if (args->arg_type[1] != INT_RESULT) {
+        args->arg_type[1] = STRING_RESULT;
+    }
+    const bool constant = args->args[1] != nullptr;
+    const int index = constant ? field_index(args) : -1;
+    if (constant && index < 0) {
+        unknown_field(args, message);
+        return 1;
+    }
+    auto* const field = static_cast<FieldArgument*>(std::malloc(sizeof(FieldArgument)));
+    if (field == nullptr) {
+        write_message(message, "lstat_field: out of memory");
+        return 1;
+    }
+    *field = {constant, index};
+    initid->ptr = reinterpret_cast<char*>(field);
+    initid->maybe_null = 1;
+    return 0;
+}
+
+void lstat_field_deinit(UDF_INIT* initid)
+{
+    std::free(initid->ptr);
+}
+
+// A field that is not constant and names none makes the row's value NULL
+// with the error flag set, never a number.
+long long lstat_field(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error)
+{
+    const char* const lstat = args->args[0];
+    if (lstat == nullptr || args->args[1] == nullptr) {
+        *is_null = 1;
+        return 0;
+    }
+    const auto* const field = reinterpret_cast<const FieldArgument*>(initid->ptr);
+    const int index = field->constant ? field->index : field_index(args);
+    std::int64_t value = 0;
+    if (index < 0) {
+        *is_null = 1;
+        *error = 1;
+        return 0;
+    }
+    if (!decode_lstat_field(lstat, lstat + args->lengths[0], index, value)) {
+        *is_null = 1;
+        return 0;
+    }
+    return value;
+}
+
+} // extern "C"

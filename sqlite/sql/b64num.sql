@@ -1,0 +1,45 @@
+-- The b64num extension through the sqlite3 shell, on the catalog fixture:
+-- decoding as the tools do, TEXT and BLOB values, NULLs, errors that name
+-- the field, an expression index, and thousands of texts checked against
+-- the b64num command. The shell loads the extension with -cmd.
+.headers on
+.mode list
+
+-- The decoder's edge cases; a NUL byte ends a numeral, as in b64num's
+-- argument, and bytes that are not UTF-8 count 0.
+SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='), b64num('///////////'),
+       b64num('IAAAAAAAAAA'), b64num(X'42004243'), b64num(CAST(X'42E9' AS TEXT)), b64num(12),
+       b64num(NULL) IS NULL AS null_in_null_out;
+
+-- Values of 16, 14 and 13 numerals, an empty one and NULL, as TEXT and as BLOB.
+CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat);
+INSERT INTO lstats VALUES
+    (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
+    (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
+    (13, CAST('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk' AS BLOB)),
+    (0, ''),
+    (NULL, NULL);
+SELECT numerals, typeof(lstat) AS type, lstat_field(lstat, 'size') AS size,
+       lstat_field(lstat, 12) AS mtime, lstat_field(lstat, '14') AS linkfi,
+       lstat_field(lstat, 'stream') AS stream
+FROM lstats ORDER BY numerals;
+SELECT lstat_field('B', NULL) IS NULL AS null_field;
+
+-- Unknown fields, constant or not: an error that names the field.
+SELECT lstat_field('B', 'sise');
+SELECT lstat_field('B', 17);
+CREATE TEMPORARY TABLE fields (name);
+INSERT INTO fields VALUES ('size'), ('mode'), ('3');
+SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM fields;
+INSERT INTO fields VALUES ('Size');
+SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM fields;
+
+-- The numerals that b64num decoded, one process each: SQL agrees on all.
+SELECT count(*) || ' of ' || (SELECT count(*) FROM numerals) AS disagreements
+FROM numerals WHERE b64num(numeral) IS NOT printed;
+
+-- An index on a field, which the planner uses, to the rows a scan gives.
+CREATE INDEX file_size ON File (lstat_field(LStat, 'size'));
+EXPLAIN QUERY PLAN SELECT FileId FROM File WHERE lstat_field(LStat, 'size') > 1000000000;
+SELECT group_concat(FileId) AS by_index FROM File WHERE lstat_field(LStat, 'size') > 1000000000;
+SELECT group_concat(FileId) AS by_scan FROM File NOT INDEXED WHERE lstat_field(LStat, 'size') > 1000000000;
