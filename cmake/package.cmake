@@ -1,6 +1,7 @@
 # Debian packages: cpack -G DEB, or cmake --workflow --preset package.
-# b64num holds the tools; postgresql-NN-b64num, when the extension is built,
-# holds the PostgreSQL extension for server version NN.
+# b64num holds the tools, and the SQLite extension when it is built;
+# postgresql-NN-b64num holds the PostgreSQL extension for server version NN,
+# and mariadb-plugin-b64num the MariaDB loadable functions, when they are.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME b64num)
 set(CPACK_PACKAGE_VENDOR "The b64num developers")
@@ -22,7 +23,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME b64num)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
-    "decode base-64 numerals of Bacula LStat values\nBacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields.")
+    "decode base-64 numerals of Bacula LStat values\nBacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields; and\n/usr/lib/sqlite3/b64num.so gives SQLite the same decoding in SQL.")
 
 if(B64NUM_POSTGRESQL)
     list(APPEND CPACK_COMPONENTS_ALL postgresql)
@@ -31,6 +32,15 @@ if(B64NUM_POSTGRESQL)
     set(CPACK_DEBIAN_POSTGRESQL_PACKAGE_DEPENDS postgresql-${PG_MAJOR_VERSION})
     set(CPACK_COMPONENT_POSTGRESQL_DESCRIPTION
         "decode Bacula LStat values inside PostgreSQL ${PG_MAJOR_VERSION}\nThe b64num extension gives SQL functions that decode base-64 numerals and\nLStat values exactly as the b64num tools do: b64num(), lstat_field() and\nlstat(). They are immutable and parallel safe, so they serve in\nexpression indexes and parallel plans.")
+endif()
+
+if(B64NUM_MARIADB)
+    list(APPEND CPACK_COMPONENTS_ALL mariadb)
+    set(CPACK_DEBIAN_MARIADB_PACKAGE_NAME mariadb-plugin-b64num)
+    set(CPACK_DEBIAN_MARIADB_PACKAGE_SECTION database)
+    set(CPACK_DEBIAN_MARIADB_PACKAGE_DEPENDS mariadb-server)
+    set(CPACK_COMPONENT_MARIADB_DESCRIPTION
+        "decode Bacula LStat values inside MariaDB\nLoadable functions b64num() and lstat_field() that decode base-64 numerals\nand LStat values exactly as the b64num tools do. Create them with\nmysql < /usr/share/b64num/mariadb/install.sql.")
 endif()
 
 include(CPack)

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Builds the Debian packages and checks what a user would get from them: the
-# files, the control fields, manual pages that render cleanly, tools that run
-# once extracted, and an extension that a PostgreSQL server creates from the
-# package's files.
+# files, the control fields, that apt would install them, manual pages that
+# render cleanly, tools that run once extracted, and functions that SQLite,
+# MariaDB and PostgreSQL create and run from the packages' files.
+#
+# usage: tests/catalog/with_servers.sh tests/package_check.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ -z "${PGHOST:-}" ] || [ -z "${B64NUM_MARIADB_PLUGINS:-}" ]; then
+    echo "package_check.sh: no servers: run under tests/catalog/with_servers.sh" >&2
+    exit 1
+fi
 
 fail() {
     echo "package check: $*" >&2
@@ -18,20 +24,23 @@ arch=$(dpkg --print-architecture)
 deb=$(ls -t build/package/b64num_*_"$arch".deb | head -n 1)
 # shellcheck disable=SC2012
 extension_deb=$(ls -t build/package/postgresql-*-b64num_*_"$arch".deb | head -n 1)
-echo "checking $deb and $extension_deb"
+# shellcheck disable=SC2012
+mariadb_deb=$(ls -t build/package/mariadb-plugin-b64num_*_"$arch".deb | head -n 1)
+echo "checking $deb, $extension_deb and $mariadb_deb"
 
 files() { dpkg-deb -c "$1" | awk '$NF !~ /\/$/ {print $NF}' | sort; }
 holds() {
     [ "$(files "$1")" = "$2" ] || fail "$1 holds"$'\n'"$(files "$1")"$'\n'"instead of"$'\n'"$2"
 }
-holds "$deb" $'./usr/bin/b64num\n./usr/bin/b64num-lstat\n./usr/share/man/man1/b64num-lstat.1.gz\n./usr/share/man/man1/b64num.1.gz'
+holds "$deb" $'./usr/bin/b64num\n./usr/bin/b64num-lstat\n./usr/lib/sqlite3/b64num.so\n./usr/share/man/man1/b64num-lstat.1.gz\n./usr/share/man/man1/b64num.1.gz'
+holds "$mariadb_deb" $'./usr/lib/mysql/plugin/b64num.so\n./usr/share/b64num/mariadb/install.sql\n./usr/share/b64num/mariadb/uninstall.sql'
 libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
     "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.0--1.1.sql" \
     "$sharedir/extension/b64num.control" | sort)"
 
-for package in "$deb" "$extension_deb"; do
+for package in "$deb" "$extension_deb" "$mariadb_deb"; do
     for field in Package Version Architecture Maintainer Homepage Section Depends Description; do
         [ -n "$(dpkg-deb -f "$package" "$field")" ] || fail "control field $field of $package is empty"
     done
@@ -41,12 +50,18 @@ dpkg-deb -f "$deb" Depends | grep -q '^libc6 ' || fail "Depends does not name li
 major=$(pg_config --version | grep -o '[0-9]*' | head -n 1)
 dpkg-deb -f "$extension_deb" Depends | grep -q "^postgresql-$major\b" ||
     fail "Depends of the extension does not name postgresql-$major"
+dpkg-deb -f "$mariadb_deb" Depends | grep -q "^mariadb-server\b" ||
+    fail "Depends of the MariaDB functions is not mariadb-server"
+# apt would install all three here, dependencies and all (a simulation).
+apt-get -s -q install "./$deb" "./$extension_deb" "./$mariadb_deb" > "build/package/apt.log" 2>&1 ||
+    { cat build/package/apt.log >&2; fail "apt would not install the packages"; }
 
 root=$(mktemp -d)
 chmod 755 "$root" # the server runs as another user
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 dpkg-deb -x "$extension_deb" "$root"
+dpkg-deb -x "$mariadb_deb" "$root"
 [ "$("$root/usr/bin/b64num" gB)" = 2049 ] || fail "the extracted b64num does not decode gB"
 [ "$(echo $'name\tgB BA' | "$root/usr/bin/b64num-lstat" -f ino)" = $'name\t64' ] ||
     fail "the extracted b64num-lstat does not decode a row"
@@ -54,11 +69,21 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$page has warnings: $warnings"
 done
-# A throwaway server that looks for extensions under the extracted package
-# first (extension_destdir) loads the package's own files.
-pg_virtualenv -t env PGOPTIONS="-c extension_destdir=$root" psql -X -q -At -v ON_ERROR_STOP=1 \
-    -o "$root/decoded" -c "CREATE EXTENSION b64num" \
-    -c "SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size'), filemode(33188)" \
+decodes="SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size')"
+[ "$(sqlite3 -cmd ".load $root/usr/lib/sqlite3/b64num" :memory: "$decodes")" = "2049|1048576" ] ||
+    fail "the packaged SQLite extension does not decode"
+# The server looks for loadable functions in its plugin directory: the
+# packaged library goes there, renamed into place as dpkg would.
+cp "$root/usr/lib/mysql/plugin/b64num.so" "$B64NUM_MARIADB_PLUGINS/.b64num.so"
+mv -f "$B64NUM_MARIADB_PLUGINS/.b64num.so" "$B64NUM_MARIADB_PLUGINS/b64num.so"
+mysql < "$root/usr/share/b64num/mariadb/uninstall.sql"
+mysql < "$root/usr/share/b64num/mariadb/install.sql" || fail "the packaged install script failed"
+[ "$(mysql -B -N -e "$decodes")" = $'2049\t1048576' ] || fail "the packaged MariaDB functions do not decode"
+# The server looks for extensions under the extracted package first
+# (extension_destdir), in a database of the package check's own.
+psql -X -q -d postgres -c "DROP DATABASE IF EXISTS package_check" -c "CREATE DATABASE package_check"
+PGOPTIONS="-c extension_destdir=$root" psql -X -q -At -v ON_ERROR_STOP=1 -d package_check \
+    -o "$root/decoded" -c "CREATE EXTENSION b64num" -c "$decodes, filemode(33188)" \
     > "$root/server.log" 2>&1 || { cat "$root/server.log" >&2; fail "CREATE EXTENSION b64num failed"; }
 [ "$(cat "$root/decoded")" = "2049|1048576|-rw-r--r--" ] ||
     fail "the packaged extension decodes '$(cat "$root/decoded")'"

@@ -2,11 +2,12 @@
 # Runs the `console` blocks of README.md that use CLIENT and compares what
 # each command prints with what the README shows. Lines starting with "$ "
 # are commands (a trailing backslash continues them); the lines up to the
-# next command are its output. A command belongs to psql or mysql when it
-# starts with that client, which then must reach a server holding the
-# catalog fixture (tests/catalog); every other command belongs to "none".
+# next command are its output. A command belongs to psql, mysql or sqlite3
+# when it starts with that client, which then must reach a catalog holding
+# the fixture (tests/catalog): a server, or for sqlite3 a database bacula.db
+# in the working directory; every other command belongs to "none".
 #
-# usage: tests/readme_recipes.sh DIRECTORY_OF_BUILT_TOOLS psql|mysql|none
+# usage: tests/readme_recipes.sh DIRECTORY_OF_BUILT_TOOLS psql|mysql|sqlite3|none
 set -euo pipefail
 
 tools=$(cd "$1" && pwd)
@@ -22,9 +23,14 @@ expected=""
 
 check() {
     local client=${command%% *}
-    case $client in psql | mysql) ;; *) client=none ;; esac
+    case $client in psql | mysql | sqlite3) ;; *) client=none ;; esac
     if [ -n "$command" ] && [ "$client" = "$wanted" ]; then
         local actual
+        # The sqlite3 recipes load the installed extension; tests load the
+        # one they built.
+        if [ "$client" = sqlite3 ] && [ -n "${B64NUM_SQLITE_EXTENSION:-}" ]; then
+            command=${command//\/usr\/lib\/sqlite3\/b64num/$B64NUM_SQLITE_EXTENSION}
+        fi
         # Every command of the pipeline must succeed; a SIGPIPE (status 141)
         # is how one upstream of `head` ends normally.
         actual=$(bash -c "$command"'

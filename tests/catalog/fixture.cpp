@@ -6,15 +6,14 @@
 //  - expected-copy.tsv, expected-mysql.tsv: each file's full name as
 //    COPY ... TO STDOUT and mysql -B print it, a TAB and its size;
 //  - expected.json: the lines of b64num-lstat --json -f size.
-// All three in FileId order. And names.bin: each full name's real bytes,
-// NUL-terminated, in FileId order; expected-raw.tsv: the rows that the
-// unescaped forms (psql -At, mysql -r) cannot cut or widen, those whose names
-// hold no line feed or TAB, as b64num-lstat -f size prints them;
-// expected-ncdu.txt: the apparent bytes of every entry of job 42 below the
-// root and the number of those entries, directories without a row included,
-// as ncdu shows them for the export. And numerals.txt: texts for b64num
-// to decode one by one, one a line, the decoder's edge cases and thousands of random ones;
-// numerals.copy: the same escaped for COPY FROM.
+// All three in FileId order. And catalog.sqlite.sql: the same tables for
+// the sqlite3 shell, text as hexadecimal literals, byte for byte. And names.bin: each full name's
+// real bytes, NUL-terminated, in FileId order; expected-raw.tsv: the rows that the unescaped forms
+// (psql -At, mysql -r) cannot cut or widen, those whose names hold no line feed or TAB, as
+// b64num-lstat -f size prints them; expected-ncdu.txt: the apparent bytes of every entry of job 42
+// below the root and the number of those entries, directories without a row included, as ncdu shows
+// them for the export. And numerals.txt: texts for b64num to decode one by one, one a line, the
+// decoder's edge cases and thousands of random ones; numerals.copy: the same escaped for COPY FROM.
 //
 // usage: catalog_fixture DIRECTORY
 #include "base64_encoder.h"
@@ -227,6 +226,18 @@ std::string json_string(const std::string& text, bool not_utf8)
     return out + "\"";
 }
 
+// `text` as an SQLite text literal that holds its bytes exactly.
+std::string sqlite_text(const std::string& text)
+{
+    std::string hex = "CAST(X'";
+    for (const char c : text) {
+        char digits[3];
+        (void)std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    return hex + "' AS TEXT)";
+}
+
 std::string path_name(int id)
 {
     return id < first_bulk_path ? paths[static_cast<std::size_t>(id - 1)]
@@ -297,12 +308,21 @@ int main(int argc, char* argv[])
     std::ofstream json(directory + "/expected.json", std::ios::binary);
     std::ofstream raw(directory + "/expected-raw.tsv", std::ios::binary);
     std::ofstream names(directory + "/names.bin", std::ios::binary);
+    std::ofstream sqlite(directory + "/catalog.sqlite.sql", std::ios::binary);
+    sqlite << "CREATE TABLE Path (PathId INTEGER PRIMARY KEY, Path TEXT NOT NULL);\n"
+              "CREATE TABLE File (FileId INTEGER PRIMARY KEY, JobId INTEGER NOT NULL,\n"
+              "                   PathId INTEGER NOT NULL, Filename TEXT NOT NULL,\n"
+              "                   LStat TEXT NOT NULL);\n"
+              "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, JobBytes INTEGER NOT NULL,\n"
+              "                  JobFiles INTEGER NOT NULL);\n"
+              "BEGIN;\n";
     std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
     std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
     write_numerals(numerals, numerals_escaped);
 
     for (int id = 1; id < first_bulk_path + bulk_paths; ++id) {
         path_table << id << '\t' << for_loading(path_name(id)) << '\n';
+        sqlite << "INSERT INTO Path VALUES (" << id << ", " << sqlite_text(path_name(id)) << ");\n";
     }
     std::map<int, std::pair<std::int64_t, int>> jobs; // bytes of regular files, files
     std::int64_t apparent_bytes = 0;                  // of job 42, every entry
@@ -312,6 +332,8 @@ int main(int argc, char* argv[])
         ++file_id;
         file_table << file_id << '\t' << file.job << '\t' << file.path << '\t'
                    << for_loading(file.name) << '\t' << lstat(file, 1000 + file_id) << '\n';
+        sqlite << "INSERT INTO File VALUES (" << file_id << ", " << file.job << ", " << file.path
+               << ", " << sqlite_text(file.name) << ", '" << lstat(file, 1000 + file_id) << "');\n";
         jobs[file.job].first += (file.mode & 0170000) == regular ? file.size : 0;
         jobs[file.job].second += 1;
         if (file.job != 42) {
@@ -337,10 +359,13 @@ int main(int argc, char* argv[])
     ncdu << apparent_bytes << ' ' << entries.size() << '\n';
     for (const auto& [job, totals] : jobs) {
         job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
+        sqlite << "INSERT INTO Job VALUES (" << job << ", " << totals.first << ", " << totals.second
+               << ");\n";
     }
+    sqlite << "COMMIT;\n";
     const std::ofstream* const outputs[] = {
-        &path_table, &file_table, &job_table, &copy,     &mysql,
-        &json,       &raw,        &names,     &numerals, &numerals_escaped};
+        &path_table, &file_table, &job_table, &copy,   &mysql,    &json,
+        &raw,        &names,      &ncdu,      &sqlite, &numerals, &numerals_escaped};
     if (!std::all_of(std::begin(outputs), std::end(outputs),
                      [](const std::ofstream* out) { return out->good(); })) {
         (void)std::fprintf(stderr, "catalog_fixture: cannot write into %s\n", argv[1]);

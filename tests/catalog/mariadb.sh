@@ -33,5 +33,37 @@ raw_rows() { mysql -B -N -r -e "$1" bacula; }
 header_rows() { mysql -B -e "$1" bacula; }
 value() { mysql -B -N -e "$1" bacula; }
 
+# The loadable functions, when the build staged them in the server's plugin
+# directory: the SQL test script, and eight clients at once.
+engine_checks() {
+    [ -n "${B64NUM_MARIADB_MODULE:-}" ] || return 0
+    if ! mysql < "$here/../../mariadb/uninstall.sql" || ! mysql < "$here/../../mariadb/install.sql"; then
+        fail "the uninstall and install scripts failed"
+    fi
+    local numeral
+    while LC_ALL=C IFS= read -r numeral; do
+        b64num "$numeral"
+        echo
+    done < "$work/numerals.txt" | paste "$work/numerals.copy" - > "$work/numerals.tsv"
+    mysql --local-infile=1 bacula -e "CREATE TABLE numerals (numeral BLOB, printed BIGINT);
+        LOAD DATA LOCAL INFILE '$work/numerals.tsv' INTO TABLE numerals CHARACTER SET binary"
+    # Line-buffered, so that errors stand after the statements that made them.
+    stdbuf -oL mysql --table -vv --force bacula < "$here/../../mariadb/sql/b64num.sql" \
+        > "$work/b64num.out" 2>&1 || true
+    same "$here/../../mariadb/expected/b64num.out" "$work/b64num.out" "the SQL test script printed otherwise"
+
+    local query="SELECT JobId, SUM(lstat_field(LStat, 'size')), SUM(lstat_field(LStat, 12)),
+                        SUM(b64num(LStat)) FROM File GROUP BY JobId ORDER BY JobId"
+    for _ in 1 2 3 4 5; do value "$query"; done > "$work/sums.expected"
+    local session
+    for session in 1 2 3 4 5 6 7 8; do
+        for _ in 1 2 3 4 5; do value "$query"; done > "$work/sums.$session" &
+    done
+    wait
+    for session in 1 2 3 4 5 6 7 8; do
+        same "$work/sums.expected" "$work/sums.$session" "client $session of 8 got other sums"
+    done
+}
+
 # shellcheck source=tests/catalog/checks.sh
 source "$(dirname "$0")/checks.sh"

@@ -3,7 +3,8 @@
 # temporary data directory, and stops and removes both when it ends, however
 # it ends. The command finds PostgreSQL through the PG* variables that
 # pg_virtualenv sets, and MariaDB through MYSQL_HOME, whose my.cnf names the
-# server's socket.
+# server's socket; B64NUM_MARIADB_PLUGINS is the server's plugin directory,
+# where tests put the loadable functions they create.
 #
 # usage: tests/catalog/with_servers.sh COMMAND [ARGUMENT...]
 set -euo pipefail
@@ -39,7 +40,10 @@ mariadb-install-db --no-defaults --user=root --datadir="$work/data" \
     cat "$work/install.log" >&2
     exit 1
 }
+mkdir "$work/plugins"
+export B64NUM_MARIADB_PLUGINS=$work/plugins
 mariadbd --no-defaults --user=root --datadir="$work/data" --socket="$work/socket" \
+    --plugin-dir="$B64NUM_MARIADB_PLUGINS" \
     --skip-networking --log-error="$work/server.log" 2>> "$work/server.log" &
 server=$!
 printf '[client]\nsocket=%s\n' "$work/socket" > "$work/my.cnf"

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Loads the catalog fixture into a new SQLite database and runs the SQL test
+# script of the b64num extension through the sqlite3 shell, which loads the
+# built extension with -cmd; compares what it prints with the expected
+# output, and runs the README's sqlite3 recipes, whose .load of the installed
+# extension is pointed at the built one.
+#
+# usage: tests/catalog/sqlite.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS EXTENSION
+set -euo pipefail
+fixture_program=$1
+tools=$(cd "$2" && pwd)
+extension=$3
+here=$(cd "$(dirname "$0")" && pwd)
+command -v sqlite3 > /dev/null || { echo "sqlite.sh: sqlite3 is missing (apt-get install sqlite3)" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$fixture_program" "$work"
+cd "$work"
+
+export B64NUM_SQLITE_EXTENSION=${extension%.so}
+# -init /dev/null: the user's own ~/.sqliterc must not change the output.
+shell=(sqlite3 -init /dev/null -cmd ".load $B64NUM_SQLITE_EXTENSION")
+sqlite3 bacula.db < catalog.sqlite.sql
+# The numerals, and what the b64num command prints for each, byte for byte.
+while LC_ALL=C IFS= read -r numeral; do
+    "$tools/b64num" "$numeral"
+    echo
+done < numerals.txt > printed.txt
+python3 - numerals.txt printed.txt > numerals.sql <<'PY'
+import sys
+texts = open(sys.argv[1], "rb").read().split(b"\n")[:-1]
+printed = open(sys.argv[2]).read().split("\n")[:-1]
+print("BEGIN; CREATE TABLE numerals (numeral TEXT, printed INTEGER);")
+for text, value in zip(texts, printed, strict=True):
+    print(f"INSERT INTO numerals VALUES (CAST(X'{text.hex()}' AS TEXT), {value});")
+print("COMMIT;")
+PY
+sqlite3 bacula.db < numerals.sql
+
+failures=0
+# Line-buffered, so that errors stand after the statements that made them.
+stdbuf -oL "${shell[@]}" -echo bacula.db < "$here/../../sqlite/sql/b64num.sql" > b64num.out 2>&1 || true
+diff -u "$here/../../sqlite/expected/b64num.out" b64num.out || {
+    echo "sqlite: the SQL test script printed otherwise" >&2
+    failures=$((failures + 1))
+}
+bash "$here/../readme_recipes.sh" "$tools" sqlite3 || failures=$((failures + 1))
+[ "$failures" -eq 0 ] && echo "sqlite: the catalog checks passed"
