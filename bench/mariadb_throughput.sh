@@ -7,6 +7,8 @@
 # usage: bench/mariadb_throughput.sh [catalog build dir] [bench build dir]
 #   (cmake --workflow --preset catalog; cmake --workflow --preset bench)
 set -euo pipefail
+# shellcheck source=bench/take_turns.sh
+source "$(dirname "$0")/take_turns.sh"
 
 catalog=$(cd "${1:-build/catalog}" && pwd)
 bench=$(cd "${2:-build/bench}" && pwd)
@@ -52,40 +54,24 @@ END //
 DELIMITER ;
 SQL
 
-median() { sort -n | awk '{ times[NR] = $1 } END { print times[int((NR + 1) / 2)] }'; }
-# Milliseconds of one run of a query, as the wall clock measures it.
-query_ms() {
-    local start end
-    start=$(date +%s%N)
-    mysql -B -N -e "$1" bench > /dev/null
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-
 declare -A queries=(
     [length]="SELECT SUM(LENGTH(LStat)) FROM File"
     [lstat_field]="SELECT SUM(lstat_field(LStat, 'size')) FROM File"
     [by_hand]="SELECT SUM(sql_lstat_field(LStat, 8)) FROM File"
 )
 order=(length lstat_field by_hand)
-# The queries take turns, round after round, so that a slower stretch of a
-# shared machine falls on all of them alike; the first round warms the
-# caches and the median of the other five counts.
+# Milliseconds of one run of a query, as the wall clock measures it.
+query_ms() {
+    local start end
+    start=$(date +%s%N)
+    mysql -B -N -e "${queries[$1]}" bench > /dev/null
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
 rounds=5
-declare -A runs ms
-for round in $(seq 0 "$rounds"); do
-    for name in "${order[@]}"; do
-        time_ms=$(query_ms "${queries[$name]}")
-        [ "$round" -eq 0 ] || runs[$name]+="$time_ms"$'\n'
-    done
-done
-for name in "${order[@]}"; do
-    ms[$name]=$(printf '%s' "${runs[$name]}" | median)
-done
+take_turns "$rounds" query_ms "${order[@]}"
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-goal() { awk -v r="$1" -v op="$2" -v g="$3" 'BEGIN { ok = op == "<=" ? r <= g : r >= g; print ok ? "met" : "MISSED" }'; }
-echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
+machine
 echo "server: MariaDB $(mysql -B -N -e 'SELECT VERSION()'), $rows rows, median of $rounds rounds"
 for name in "${order[@]}"; do
     printf '%-56s %9.0f ms\n' "${queries[$name]}" "${ms[$name]}"

@@ -10,6 +10,8 @@
 # usage: bench/postgresql_throughput.sh [catalog build dir] [bench build dir]
 #   (cmake --workflow --preset catalog; cmake --workflow --preset bench)
 set -euo pipefail
+# shellcheck source=bench/take_turns.sh
+source "$(dirname "$0")/take_turns.sh"
 
 catalog=$(cd "${1:-build/catalog}" && pwd)
 bench=$(cd "${2:-build/bench}" && pwd)
@@ -61,25 +63,6 @@ END
 \$\$;
 SQL
 
-median() { sort -n | awk '{ times[NR] = $1 } END { print times[int((NR + 1) / 2)] }'; }
-
-# Milliseconds of one run of a query, as psql's \timing measures it.
-query_ms() {
-    psql -X -q -c "SET max_parallel_workers_per_gather = $1" -c '\timing on' -c "$2" |
-        sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
-}
-
-pipeline_ms() {
-    local start end
-    for _ in 0 1 2 3 4 5; do
-        start=$(date +%s%N)
-        psql -X -c "COPY (SELECT LStat FROM File) TO STDOUT" | "$catalog/b64num-lstat" -f size |
-            awk '{ bytes += $1 } END { print bytes }' > /dev/null
-        end=$(date +%s%N)
-        echo $(((end - start) / 1000000))
-    done | tail -n 5 | median
-}
-
 declare -A queries=(
     [octet_length]="SELECT sum(octet_length(LStat)) FROM File"
     [lstat_field]="SELECT sum(lstat_field(LStat, 'size')) FROM File"
@@ -90,28 +73,34 @@ declare -A queries=(
 order=(octet_length lstat_field composite composite_lateral plpgsql)
 default_workers=$(psql -X -At -c "SHOW max_parallel_workers_per_gather")
 
-# The queries take turns, round after round, so that a slower stretch of a
-# shared machine falls on all of them alike and the ratios stay fair. The
-# first round warms the caches; the median of the other seven counts.
-rounds=7
-declare -A runs ms
-for round in $(seq 0 "$rounds"); do
-    for workers in 0 "$default_workers"; do
-        for name in "${order[@]}"; do
-            time_ms=$(query_ms "$workers" "${queries[$name]}")
-            [ "$round" -eq 0 ] || runs[$name,$workers]+="$time_ms"$'\n'
-        done
+# Milliseconds of one run: psql's \timing of a query, with the number of
+# workers after the comma of the key; the wall clock of the pipeline.
+# shellcheck disable=SC2317 # called by take_turns
+query_ms() {
+    local name=${1%,*} workers=${1#*,} start end
+    if [ "$name" = pipeline ]; then
+        start=$(date +%s%N)
+        psql -X -c "COPY (SELECT LStat FROM File) TO STDOUT" | "$catalog/b64num-lstat" -f size |
+            awk '{ bytes += $1 } END { print bytes }' > /dev/null
+        end=$(date +%s%N)
+        echo $(((end - start) / 1000000))
+        return
+    fi
+    psql -X -q -c "SET max_parallel_workers_per_gather = $workers" -c '\timing on' \
+        -c "${queries[$name]}" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
+}
+
+keys=("pipeline,0")
+for workers in 0 "$default_workers"; do
+    for name in "${order[@]}"; do
+        keys+=("$name,$workers")
     done
 done
-for key in "${!runs[@]}"; do
-    ms[$key]=$(printf '%s' "${runs[$key]}" | median)
-done
-pipeline=$(pipeline_ms)
+rounds=7
+take_turns "$rounds" query_ms "${keys[@]}"
+pipeline=${ms[pipeline,0]}
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-goal() { awk -v r="$1" -v op="$2" -v g="$3" 'BEGIN { ok = op == "<=" ? r <= g : r >= g; print ok ? "met" : "MISSED" }'; }
-
-echo "machine: $(uname -m), $(nproc) cores, $(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1)"
+machine
 echo "server: $(psql -X -At -c 'SHOW server_version'), $rows rows, median of $rounds rounds"
 printf '%-56s %12s %12s\n' "query" "0 workers" "$default_workers workers"
 for name in "${order[@]}"; do
