@@ -30,22 +30,6 @@ void decode_lstat(const char* text, LstatRow& row)
     }
 }
 
-bool decode_lstat_field(const char* text, int index, std::int64_t& value)
-{
-    for (int found = 0;; ++found) {
-        while (*text == ' ') {
-            ++text;
-        }
-        if (*text == '\0' || found == lstat_field_count) {
-            return false;
-        }
-        text += from_base64(&value, text);
-        if (found == index) {
-            return true;
-        }
-    }
-}
-
 namespace {
 
 // The first byte at or after `text` that is not a space; a NUL counts as the

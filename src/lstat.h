@@ -22,14 +22,13 @@ struct LstatRow {
 // skipped, however many there are.
 void decode_lstat(const char* text, LstatRow& row);
 
-// Decodes the one numeral that decode_lstat would put at `index`; false when
-// the text holds no numeral there.
-bool decode_lstat_field(const char* text, int index, std::int64_t& value);
-
 // The same over the bytes [begin, end), which need no terminating NUL, with
-// from_base64_range: exactly what the two above give for the same bytes
+// from_base64_range: exactly what decode_lstat gives for the same bytes
 // NUL-terminated, and safe to call from several threads at once.
 void decode_lstat(const char* begin, const char* end, LstatRow& row);
+
+// Decodes the one numeral that decode_lstat would put at `index`, over
+// [begin, end) as above; false when the text holds no numeral there.
 bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
 
 // The index of the field named by `name` (`length` bytes, no NUL needed), or
