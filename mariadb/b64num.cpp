@@ -49,19 +49,15 @@ int field_index(const UDF_ARGS* args)
 // words that name the function: the field and the numbering come first.
 void unknown_field(const UDF_ARGS* args, char* message)
 {
-    char fields[160] = "";
-    std::size_t used = 0;
-    for (int index = 0; index < lstat_field_count; ++index) {
-        used += static_cast<std::size_t>(
-            std::snprintf(fields + used, sizeof fields - used, " %s", lstat_field_names[index]));
-    }
+    char fields[160];
+    list_field_names(fields, sizeof fields, " ");
     if (args->arg_type[1] == INT_RESULT) {
-        (void)std::snprintf(message, message_size, "no field at position %lld; fields 1-%d:%s",
+        (void)std::snprintf(message, message_size, "no field at position %lld; fields 1-%d: %s",
                             *reinterpret_cast<const long long*>(args->args[1]), lstat_field_count,
                             fields);
     } else {
         const unsigned long length = args->lengths[1] < 32 ? args->lengths[1] : 32;
-        (void)std::snprintf(message, message_size, "unknown field '%.*s'; fields 1-%d:%s",
+        (void)std::snprintf(message, message_size, "unknown field '%.*s'; fields 1-%d: %s",
                             static_cast<int>(length), args->args[1], lstat_field_count, fields);
     }
 }

@@ -52,13 +52,8 @@ int field_index(sqlite3_value* field)
 
 void unknown_field(sqlite3_context* context, sqlite3_value* field)
 {
-    char fields[160] = "";
-    std::size_t used = 0;
-    for (int index = 0; index < lstat_field_count; ++index) {
-        used += static_cast<std::size_t>(std::snprintf(fields + used, sizeof fields - used, "%s%s",
-                                                       index > 0 ? ", " : "",
-                                                       lstat_field_names[index]));
-    }
+    char fields[160];
+    list_field_names(fields, sizeof fields, ", ");
     char message[256];
     if (sqlite3_value_type(field) == SQLITE_INTEGER) {
         (void)std::snprintf(message, sizeof message,

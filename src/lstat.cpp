@@ -3,6 +3,7 @@
 #include "base64.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 const char* const lstat_field_names[lstat_field_count] = {
@@ -128,6 +129,16 @@ bool decode_lstat_field(const char* begin, const char* end, int index, std::int6
     }
     from_base64_range(&value, numeral, end);
     return true;
+}
+
+void list_field_names(char* text, std::size_t size, const char* separator)
+{
+    std::size_t used = 0;
+    for (int index = 0; index < lstat_field_count && used < size; ++index) {
+        const int written = std::snprintf(text + used, size - used, "%s%s",
+                                          index > 0 ? separator : "", lstat_field_names[index]);
+        used += written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
 }
 
 int lstat_field_index(const char* name, std::size_t length)

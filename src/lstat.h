@@ -31,6 +31,10 @@ void decode_lstat(const char* begin, const char* end, LstatRow& row);
 // [begin, end) as above; false when the text holds no numeral there.
 bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
 
+// Writes the field names into `text` (`size` bytes, NUL-terminated, cut
+// short if need be), `separator` between them, for messages.
+void list_field_names(char* text, std::size_t size, const char* separator);
+
 // The index of the field named by `name` (`length` bytes, no NUL needed), or
 // by its 1-based position; -1 if there is none.
 int lstat_field_index(const char* name, std::size_t length);
