@@ -166,7 +166,8 @@ void output_number(OutputBuffer& out, std::int64_t value)
     write_number(out, value);
 }
 
-void write_json_string(OutputBuffer& out, const char* text, std::size_t length)
+void write_json_string(OutputBuffer& out, const char* text, std::size_t length,
+                       HighBytes high_bytes)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
     output_char(out, '"');
@@ -198,11 +199,11 @@ void write_json_string(OutputBuffer& out, const char* text, std::size_t length)
                 break;
             }
             ++i;
-        } else if (byte < 0x7F) {
-            output_char(out, static_cast<char>(byte));
-            ++i;
         } else if (byte == 0x7F) {
             write_unicode_escape(out, byte);
+            ++i;
+        } else if (byte < 0x80 || high_bytes == HighBytes::raw) {
+            output_char(out, static_cast<char>(byte));
             ++i;
         } else if (const std::size_t sequence = utf8_sequence_length(bytes + i, length - i)) {
             if (is_utf8_c1_control(bytes + i, sequence)) {

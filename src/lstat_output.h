@@ -63,11 +63,19 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields);
 
-// Writes `text` as a JSON string that keeps every byte: well-formed UTF-8
-// as it is, and each byte that is not part of it as \udcXX, the lone low
-// surrogate that Python's "surrogateescape" reads back as byte XX. Control
-// characters, DEL and the C1 controls are escaped, so the string shows
-// nothing raw that a terminal would obey.
-void write_json_string(OutputBuffer& out, const char* text, std::size_t length);
+// What a JSON string does with the bytes from 0x80 up.
+enum class HighBytes {
+    escaped, // each byte that is not part of well-formed UTF-8 as \udcXX, C1 controls as \u00XX
+    raw,     // every one as it is, as ncdu writes names
+};
+
+// Writes `text` as a JSON string that keeps every byte: quote, backslash,
+// control characters and DEL escaped, and the bytes from 0x80 up as
+// `high_bytes` says. Escaped, well-formed UTF-8 stays as it is, and each
+// byte that is not part of it becomes the lone low surrogate that Python's
+// "surrogateescape" reads back as byte XX; then the string shows nothing raw
+// that a terminal would obey.
+void write_json_string(OutputBuffer& out, const char* text, std::size_t length,
+                       HighBytes high_bytes = HighBytes::escaped);
 
 #endif

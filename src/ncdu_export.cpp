@@ -26,60 +26,18 @@ void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t 
     output_number(out, value);
 }
 
-// The letter of ncdu's short escape for `c`, or 0 for none.
-char short_escape(char c)
-{
-    switch (c) {
-    case '"':
-        return '"';
-    case '\\':
-        return '\\';
-    case '\b':
-        return 'b';
-    case '\f':
-        return 'f';
-    case '\n':
-        return 'n';
-    case '\r':
-        return 'r';
-    case '\t':
-        return 't';
-    default:
-        return 0;
-    }
-}
-
-// A name as ncdu writes one: quote, backslash and control characters
-// escaped, every other byte as it is, UTF-8 or not, as ncdu reads it back.
+// A name as ncdu writes one: its real bytes, with JSON's escapes below 0x80
+// and every other byte as it is, UTF-8 or not, as ncdu reads it back.
 void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer)
 {
-    write_text(out, "{\"name\":\"");
-    bool plain = true; // the common case: nothing to unescape or escape
-    for (const char c : escaped) {
-        const auto byte = static_cast<unsigned char>(c);
-        plain &= byte >= 0x20 && byte != 0x7F && c != '"' && c != '\\';
-    }
-    if (plain) {
-        output_bytes(out, escaped.data(), escaped.size());
-        output_char(out, '"');
+    write_text(out, "{\"name\":");
+    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
+        write_json_string(out, escaped.data(), escaped.size(), HighBytes::raw);
         return;
     }
-    buffer.assign(escaped);
+    buffer.assign(escaped); // the client's escapes undone in a copy
     buffer.resize(unescape_column(buffer.data(), buffer.size()));
-    for (const char c : buffer) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (const char letter = short_escape(c)) {
-            const char escape[] = {'\\', letter};
-            output_bytes(out, escape, sizeof escape);
-        } else if (byte < 0x20 || byte == 0x7F) {
-            static const char hex[] = "0123456789abcdef";
-            const char escape[] = {'\\', 'u', '0', '0', hex[byte >> 4], hex[byte & 0xF]};
-            output_bytes(out, escape, sizeof escape);
-        } else {
-            output_char(out, c);
-        }
-    }
-    output_char(out, '"');
+    write_json_string(out, buffer.data(), buffer.size(), HighBytes::raw);
 }
 
 // The members after the name, in ncdu's order; zero sizes are left out, as
