@@ -139,13 +139,8 @@ void reject(Run& run, unsigned long number, const std::string& reason)
 
 void write_header(Run& run, const PassThrough& columns)
 {
-    int pass_through = 0;
-    if (columns.present) {
-        pass_through = 1;
-        for (std::size_t i = 0; i < columns.length; ++i) {
-            pass_through += columns.text[i] == '\t' ? 1 : 0;
-        }
-    }
+    const int pass_through =
+        columns.present ? count_columns(columns.text, columns.text + columns.length) : 0;
     write_tsv_header(run.out, pass_through, run.options.fields);
     run.header_pending = false;
     for (; run.empty_rows_held > 0; --run.empty_rows_held) {

@@ -19,12 +19,7 @@ void write_line(OutputBuffer& out, const TreeDirectory& directory, bool human_si
     }
     output_char(out, '\t');
     const std::string_view path = path_without_slash(directory.path);
-    const PassThrough shown{const_cast<char*>(path.data()), path.size(), true};
-    if (out.terminal) {
-        write_columns_for_terminal(out, shown);
-    } else {
-        output_bytes(out, path.data(), path.size());
-    }
+    write_columns(out, path.data(), path.size());
     output_char(out, '\n');
 }
 

@@ -187,7 +187,7 @@ void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
     time_field(out, row, style.time, columns.present);
     if (columns.present) {
         output_char(out, ' ');
-        write_columns_for_terminal(out, columns);
+        write_columns_for_terminal(out, columns.text, columns.length);
     }
     output_char(out, '\n');
 }

@@ -220,11 +220,20 @@ void write_json_string(OutputBuffer& out, const char* text, std::size_t length,
     output_char(out, '"');
 }
 
-void write_columns_for_terminal(OutputBuffer& out, const PassThrough& columns)
+void write_columns_for_terminal(OutputBuffer& out, const char* text, std::size_t length)
 {
-    escape_for_terminal(
-        columns.text, columns.length, Tabs::keep,
-        [&out](const char* bytes, std::size_t length) { output_bytes(out, bytes, length); });
+    escape_for_terminal(text, length, Tabs::keep, [&out](const char* bytes, std::size_t part) {
+        output_bytes(out, bytes, part);
+    });
+}
+
+void write_columns(OutputBuffer& out, const char* text, std::size_t length)
+{
+    if (out.terminal) {
+        write_columns_for_terminal(out, text, length);
+    } else {
+        output_bytes(out, text, length);
+    }
 }
 
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields)
@@ -247,11 +256,7 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
                    const FieldSelection& fields)
 {
     if (columns.present) {
-        if (out.terminal) {
-            write_columns_for_terminal(out, columns);
-        } else {
-            output_bytes(out, columns.text, columns.length);
-        }
+        write_columns(out, columns.text, columns.length);
         output_char(out, '\t');
     }
     for (int i = 0; i < fields.count; ++i) {

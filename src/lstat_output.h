@@ -53,7 +53,11 @@ struct PassThrough {
 
 // Writes passed-through columns with their control characters escaped (see
 // terminal_text.h), TABs between columns kept.
-void write_columns_for_terminal(OutputBuffer& out, const PassThrough& columns);
+void write_columns_for_terminal(OutputBuffer& out, const char* text, std::size_t length);
+
+// Writes columns escaped on a terminal, and as the client printed them into
+// a pipe, where scripts and sort need that form.
+void write_columns(OutputBuffer& out, const char* text, std::size_t length);
 
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields);
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,

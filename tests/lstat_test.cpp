@@ -267,7 +267,7 @@ TEST(TerminalText, EscapesAsLsB)
     }
     const auto out = std::make_unique<OutputBuffer>();
     std::string columns = "a\tb\x1b";
-    write_columns_for_terminal(*out, PassThrough{columns.data(), columns.size(), true});
+    write_columns_for_terminal(*out, columns.data(), columns.size());
     EXPECT_EQ(std::string(out->data, out->used), "a\tb\\033"); // TABs between columns stay
 }
 
