@@ -2,6 +2,7 @@
 // what it prints, what it reports and its exit status.
 #include "base64_encoder.h"
 #include "child_process.h"
+#include "stat_lstat.h"
 
 #include <gtest/gtest.h>
 
@@ -338,10 +339,7 @@ std::string lstat_of(const std::string& path)
 {
     struct stat info {};
     EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
-    return lstat({static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
-                  info.st_mode, static_cast<std::int64_t>(info.st_nlink), info.st_uid, info.st_gid,
-                  static_cast<std::int64_t>(info.st_rdev), info.st_size, info.st_blksize,
-                  info.st_blocks, info.st_atime, info.st_mtime, info.st_ctime, 0, 0, 1});
+    return lstat_text(info);
 }
 
 // Whitespace-separated words of each line, by its last word.

@@ -4,13 +4,12 @@
 // lstat(2) with the tests' encoder.
 //
 // usage: tree_rows DIRECTORY
-#include "base64_encoder.h"
+#include "stat_lstat.h"
 
 #include <ftw.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -34,28 +33,8 @@ std::string as_copy_prints(const char* path)
 
 int add_row(const char* path, const struct stat* info, int /*type*/, FTW* /*where*/)
 {
-    const std::int64_t values[] = {static_cast<std::int64_t>(info->st_dev),
-                                   static_cast<std::int64_t>(info->st_ino),
-                                   info->st_mode,
-                                   static_cast<std::int64_t>(info->st_nlink),
-                                   info->st_uid,
-                                   info->st_gid,
-                                   static_cast<std::int64_t>(info->st_rdev),
-                                   info->st_size,
-                                   info->st_blksize,
-                                   info->st_blocks,
-                                   info->st_atime,
-                                   info->st_mtime,
-                                   info->st_ctime,
-                                   0,
-                                   0,
-                                   S_ISREG(info->st_mode) ? 1 : 0};
-    std::string row = as_copy_prints(path) + (S_ISDIR(info->st_mode) ? "/" : "") + "\t";
-    for (const std::int64_t value : values) {
-        row += encode_base64(static_cast<std::uint64_t>(value)) + " ";
-    }
-    row.back() = '\n';
-    rows.push_back(row);
+    rows.push_back(as_copy_prints(path) + (S_ISDIR(info->st_mode) ? "/" : "") + "\t" +
+                   lstat_text(*info) + "\n");
     return 0;
 }
 
