@@ -9,11 +9,11 @@
 # engine's headers, included as system headers, so that what C++ warns of in
 # them does not turn off this project's warnings for its own code.
 function(b64num_engine_module target headers_dir)
-    add_library(${target} MODULE ${ARGN} ${PROJECT_SOURCE_DIR}/src/base64.cpp
-                                         ${PROJECT_SOURCE_DIR}/src/lstat.cpp)
+    add_library(${target} MODULE ${ARGN} ${PROJECT_SOURCE_DIR}/core/base64.cpp
+                                         ${PROJECT_SOURCE_DIR}/core/lstat.cpp)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME b64num PREFIX "")
     target_include_directories(${target} SYSTEM PRIVATE ${headers_dir})
-    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/core)
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti
                                              -fno-semantic-interposition)
     target_link_libraries(${target} PRIVATE b64num_warnings)
