@@ -1,12 +1,10 @@
 #include "file_mode.h"
 
-#include <sys/stat.h>
-
 namespace {
 
 char type_letter(std::int64_t mode)
 {
-    switch (mode & S_IFMT) {
+    switch (file_type(mode)) {
     case S_IFREG:
         return '-';
     case S_IFDIR:

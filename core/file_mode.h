@@ -3,7 +3,31 @@
 #ifndef B64NUM_FILE_MODE_H
 #define B64NUM_FILE_MODE_H
 
+#include <sys/stat.h>
+
 #include <cstdint>
+
+// The type of a file is in the bits of its mode that S_IFMT masks.
+inline std::int64_t file_type(std::int64_t mode)
+{
+    return mode & S_IFMT;
+}
+
+inline bool is_directory(std::int64_t mode)
+{
+    return file_type(mode) == S_IFDIR;
+}
+
+inline bool is_regular_file(std::int64_t mode)
+{
+    return file_type(mode) == S_IFREG;
+}
+
+// A character or block device, whose rdev names it.
+inline bool is_device(std::int64_t mode)
+{
+    return file_type(mode) == S_IFCHR || file_type(mode) == S_IFBLK;
+}
 
 // The ten characters of ls -l for `mode`: the type (- d l c b p s, or ? for
 // any other), then rwx for owner, group and others, with s/S for set-user-ID

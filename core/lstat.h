@@ -6,15 +6,38 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr int lstat_field_count = 16;
+// The fields in LStat order: each one's index in LstatRow::values and in
+// lstat_field_names.
+enum LstatField : int {
+    field_dev,
+    field_ino,
+    field_mode,
+    field_nlink,
+    field_uid,
+    field_gid,
+    field_rdev,
+    field_size,
+    field_blksize,
+    field_blocks,
+    field_atime,
+    field_mtime,
+    field_ctime,
+    field_linkfi,
+    field_flags,
+    field_stream,
+};
 
-// The attribute names, in LStat order.
+constexpr int lstat_field_count = field_stream + 1;
+
+// The fields' names, as users and SQL name them, in LStat order.
 extern const char* const lstat_field_names[lstat_field_count];
 
 struct LstatRow {
     std::int64_t values[lstat_field_count];
     int count;         // numerals found, at most lstat_field_count
     bool has_overflow; // the text held more numerals than there are fields
+
+    bool has(LstatField field) const { return field < count; }
 };
 
 // Decodes the numerals of a NUL-terminated LStat text, each exactly as

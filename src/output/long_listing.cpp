@@ -2,7 +2,6 @@
 
 #include "human_size.h"
 
-#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
@@ -11,15 +10,6 @@
 #include <ctime>
 
 namespace {
-
-// Field positions in an LStat value.
-constexpr int mode_field = 2;
-constexpr int nlink_field = 3;
-constexpr int uid_field = 4;
-constexpr int gid_field = 5;
-constexpr int rdev_field = 6;
-constexpr int size_field = 7;
-constexpr int mtime_field = 11;
 
 // Minimum widths, right-aligned as ls aligns numbers. A filter cannot look
 // ahead, so they are fixed to fit ordinary values; a wider value widens its
@@ -48,10 +38,10 @@ void right_aligned(OutputBuffer& out, const char* text, std::size_t length, int 
     output_bytes(out, text, length);
 }
 
-void number_field(OutputBuffer& out, const LstatRow& row, int field, int width)
+void number_field(OutputBuffer& out, const LstatRow& row, LstatField field, int width)
 {
     char digits[24];
-    if (field >= row.count) {
+    if (!row.has(field)) {
         right_aligned(out, "?", 1, width);
         return;
     }
@@ -72,21 +62,20 @@ char* right_aligned_into(char* at, unsigned value, int width)
 
 void size_field_or_device(OutputBuffer& out, const LstatRow& row, bool human)
 {
-    const std::int64_t type = mode_field < row.count ? row.values[mode_field] & S_IFMT : 0;
-    if (type != S_IFCHR && type != S_IFBLK) {
-        if (human && size_field < row.count) {
+    if (!row.has(field_mode) || !is_device(row.values[field_mode])) {
+        if (human && row.has(field_size)) {
             char text[24];
-            right_aligned(out, text, human_size(row.values[size_field], text), human_size_width);
+            right_aligned(out, text, human_size(row.values[field_size], text), human_size_width);
         } else {
-            number_field(out, row, size_field, human ? human_size_width : size_width);
+            number_field(out, row, field_size, human ? human_size_width : size_width);
         }
         return;
     }
-    if (rdev_field >= row.count) {
+    if (!row.has(field_rdev)) {
         right_aligned(out, "?", 1, size_width);
         return;
     }
-    const DeviceNumbers device = device_numbers(row.values[rdev_field]);
+    const DeviceNumbers device = device_numbers(row.values[field_rdev]);
     char text[32];
     char* at = right_aligned_into(text, device.major, device_part_width);
     *at++ = ',';
@@ -102,8 +91,8 @@ void time_field(OutputBuffer& out, const LstatRow& row, const TimeStyle& style, 
 {
     char text[1024] = "?";
     std::size_t length = 1;
-    if (mtime_field < row.count) {
-        const std::int64_t seconds = row.values[mtime_field];
+    if (row.has(field_mtime)) {
+        const std::int64_t seconds = row.values[field_mtime];
         const auto when = static_cast<std::time_t>(seconds);
         const bool recent = when > style.now - six_months && when <= style.now;
         const std::string& format = recent ? style.recent_format : style.old_format;
@@ -176,13 +165,13 @@ void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
                     const ListingStyle& style)
 {
     char mode[10] = {'?', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    if (mode_field < row.count) {
-        mode_string(row.values[mode_field], mode);
+    if (row.has(field_mode)) {
+        mode_string(row.values[field_mode], mode);
     }
     output_bytes(out, mode, sizeof mode);
-    number_field(out, row, nlink_field, nlink_width);
-    number_field(out, row, uid_field, id_width);
-    number_field(out, row, gid_field, id_width);
+    number_field(out, row, field_nlink, nlink_width);
+    number_field(out, row, field_uid, id_width);
+    number_field(out, row, field_gid, id_width);
     size_field_or_device(out, row, style.human_sizes);
     time_field(out, row, style.time, columns.present);
     if (columns.present) {
