@@ -2,11 +2,13 @@
 // unescaping, JSON string writer and terminal escapes and checks what they
 // produce; any violation aborts the run.
 #include "base64.h"
-#include "catalog_rows.h"
+#include "catalog_line.h"
+#include "client_escapes.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
 #include "row_filter.h"
+#include "row_shape.h"
 #include "terminal_text.h"
 #include "utf8.h"
 
@@ -179,17 +181,23 @@ void check_terminal_text(const std::string& text)
 // lengthens a column.
 void check_row_and_column(const std::string& text)
 {
-    const std::size_t tab = text.rfind('\t');
+    std::string line = text;
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back(); // as the row check takes it off
+    }
+    const std::size_t tab = line.rfind('\t');
     const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
-    RowShape shape;
-    std::string reason;
-    const bool passed = check_row(shape, 1, text.data(), text.size(), text.data() + lstat, reason);
     const bool numeral_bytes =
-        text.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
+        line.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
                                lstat) == std::string::npos &&
-        text.find('\0') == std::string::npos &&
-        !is_lstat_column_name(text.data() + lstat, text.size() - lstat);
-    if (passed != numeral_bytes) {
+        line.find('\0') == std::string::npos &&
+        !is_lstat_column_name(line.data() + lstat, line.size() - lstat);
+    std::string copy = text;
+    CatalogLine read{};
+    read_catalog_line(read, 1, copy.data(), copy.size());
+    RowShape shape;
+    judge_line(shape, RowRules{}, read);
+    if (is_refusal(read.verdict) == numeral_bytes) {
         fail("the row check misjudges the bytes of an LStat value");
     }
     std::string column = text;
@@ -212,38 +220,36 @@ void check_long_row(const std::string& text, OutputBuffer& out)
 }
 
 // What the row filter did with the lines of one input.
-struct FilterLog {
-    std::vector<bool> handed; // by line number - 1
+class FilterLog final : public LineSink {
+public:
+    void take(CatalogLine& line) override
+    {
+        if (line.number <= last_number) {
+            fail("the row filter hands lines over twice or out of order");
+        }
+        last_number = line.number;
+        handed.at(line.number - 1) = line.verdict == Verdict::header ? 'H' : 'Y';
+        if (is_refusal(line.verdict) || line.verdict == Verdict::header || line.length == 0) {
+            return;
+        }
+        if (std::string_view(line.lstat(), line.lstat_length())
+                .find_first_not_of(
+                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ") !=
+            std::string_view::npos) {
+            fail("a printed row's LStat value holds a byte that no numeral holds");
+        }
+        if (row_columns >= 0 && line.columns != row_columns) {
+            fail("printed rows of one input differ in their columns");
+        }
+        row_columns = line.columns;
+        fewest_numerals = std::min(fewest_numerals, line.fields.count);
+    }
+
+    std::string handed; // by line number - 1: Y handed over, H as a header, N not
     unsigned long last_number = 0;
     int row_columns = -1; // of the printed rows that are not empty
     int fewest_numerals = lstat_field_count + 1;
 };
-
-void log_line(void* context, const FilteredLine& line)
-{
-    FilterLog& log = *static_cast<FilterLog*>(context);
-    if (line.number <= log.last_number) {
-        fail("the row filter hands lines over twice or out of order");
-    }
-    log.last_number = line.number;
-    log.handed.at(line.number - 1) = true;
-    if (line.refusal != nullptr || line.length == 0) {
-        return;
-    }
-    const char* const end = line.text + line.length;
-    if (std::string_view(line.lstat, static_cast<std::size_t>(end - line.lstat))
-            .find_first_not_of(
-                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ") !=
-        std::string_view::npos) {
-        fail("a printed row's LStat value holds a byte that no numeral holds");
-    }
-    const int columns = count_columns(line.text, line.lstat);
-    if (log.row_columns >= 0 && columns != log.row_columns) {
-        fail("printed rows of one input differ in their columns");
-    }
-    log.row_columns = columns;
-    log.fewest_numerals = std::min(log.fewest_numerals, line.row->count);
-}
 
 // The lines of one input through the row filter: each line is handed over
 // once and in order, or dropped only as a header at the top; printed rows
@@ -252,14 +258,14 @@ void check_filter(const std::string& text)
 {
     static RowFilter filter;
     FilterLog log;
-    filter_start(filter, log_line, &log);
+    filter_start(filter, log, RowRules{});
     std::vector<std::string> lines;
     for (std::size_t start = 0; start <= text.size();) {
         const std::size_t feed = std::min(text.find('\n', start), text.size());
         lines.push_back(text.substr(start, feed - start));
         start = feed + 1;
     }
-    log.handed.assign(lines.size(), false);
+    log.handed.assign(lines.size(), 'N');
     unsigned long number = 0;
     std::size_t top = lines.size(); // the first line that is not empty
     for (const std::string& line : lines) {
@@ -274,7 +280,10 @@ void check_filter(const std::string& text)
     }
     filter_finish(filter);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (log.handed[i]) {
+        if (log.handed[i] == 'N') {
+            fail("a line is neither printed nor refused");
+        }
+        if (log.handed[i] == 'Y') {
             continue;
         }
         std::string line = lines[i];
@@ -284,7 +293,7 @@ void check_filter(const std::string& text)
         const std::size_t tab = line.rfind('\t');
         const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
         if (i != top || !is_lstat_column_name(line.data() + lstat, line.size() - lstat)) {
-            fail("a line other than a header at the top is neither printed nor refused");
+            fail("a line other than one naming LStat at the top is taken for a header");
         }
     }
     if (filter.shape.numerals >= fewest_in_a_value && log.fewest_numerals < fewest_in_a_value) {

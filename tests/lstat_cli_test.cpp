@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
              "/u/plain\t" + row + "\n/u/odd\nname\t" + row + "\n/u/tab\tname\t" + row + "\n",
              "/u/plain\t1048576\n",
              "b64num-lstat: standard input:2: 1 column, but line 1 has 2; a file name holding a "
-             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n"
+             "line feed? Query with COPY ... TO STDOUT or mysql -B\n"
              "b64num-lstat: standard input:3: continues the row cut short on line 2; a file name "
              "holding a line feed? Query with COPY ... TO STDOUT or mysql -B\n"
              "b64num-lstat: standard input:4: 3 columns, but line 1 has 2; a file name holding a "
@@ -186,8 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:2: the LStat value is NULL\n"
              "b64num-lstat: standard input:3: the LStat value holds '=', which no base-64 numeral "
              "does; is LStat the last column? Query with COPY ... TO STDOUT or mysql -B\n"
-             "b64num-lstat: standard input:4: 2 numerals, but line 1 has 16; a file name holding a "
-             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
+             "b64num-lstat: standard input:4: 2 numerals, but line 1 has 16; a row cut short, or "
+             "is LStat not the last column?\n",
              1},
         Case{"psql -A output, its columns parted by |",
              {"-f", "size"},
@@ -208,10 +208,10 @@ INSTANTIATE_TEST_SUITE_P(
              "2\n",
              "b64num-lstat: standard input:1: more than 16 numerals; the rest are not shown\n",
              1},
-        Case{"header line of mysql -B without -N; -H names the rows' columns",
+        Case{"header line of mysql -B without -N; -H names the columns after it",
              {"-H", "-f", "size"},
              "CONCAT(Path, Name)\tLStat\n\nname\t" + row + "\n",
-             "column1\tsize\n\nname\t1048576\n",
+             "CONCAT(Path, Name)\tsize\n\nname\t1048576\n",
              "",
              0},
         Case{"json gives nothing for an empty line",
@@ -232,8 +232,35 @@ INSTANTIATE_TEST_SUITE_P(
              "1052672\t/d\n",
              "b64num-lstat: standard input:3: the same path as line 2; rows of several jobs? Only "
              "the first one counts\n"
-             "b64num-lstat: standard input:4: 1 column, but line 1 has 2; a file name holding a "
-             "line feed or TAB? Query with COPY ... TO STDOUT or mysql -B\n",
+             "b64num-lstat: standard input:4: 1 column, but line 1 has 2, and no line brings the "
+             "rest; a row cut short?\n",
+             1},
+        Case{"du and ncdu: blank lines are no entries",
+             {"--du"},
+             "\n/d/\t" + dir_row + "\n\n/d/x\t" + row + "\n\n",
+             "1052672\t/d\n",
+             "",
+             0},
+        Case{"du: a directory is one by its mode, with or without its '/'",
+             {"--du"},
+             "/d/x\t" + row + "\n/d\t" + dir_row + "\n/d/e\t" + dir_row + "\n",
+             "4096\t/d/e\n1056768\t/d\n",
+             "",
+             0},
+        Case{"du: a path that ends in '/' must be a directory's; more numerals than fields",
+             {"--du"},
+             "/d/\t" + dir_row + "\n/d/x/\t" + row + "\n/d/y\t" + row + " B\n",
+             "1052672\t/d\n",
+             "b64num-lstat: standard input:2: the path ends in '/', but the mode 0100644 is not a "
+             "directory's\n"
+             "b64num-lstat: standard input:3: more than 16 numerals; the rest are not shown\n",
+             1},
+        Case{"messages name the first line of the shape",
+             {"-f", "size"},
+             "a\tgB BA\nb\t" + row + "\nc\t" + row + "\n",
+             "b\t1048576\nc\t1048576\n",
+             "b64num-lstat: standard input:1: 2 numerals, but line 2 has 16; a row cut short, or "
+             "is LStat not the last column?\n",
              1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
@@ -271,6 +298,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"-l", "-f", "size"}, long_alone, usage},
         {{"--json", "--long"}, long_alone, usage},
         {{"-lH"}, long_alone, usage},
+        {{"--json", "-H"}, "b64num-lstat: --json names every value: it cannot be combined with -H",
+         usage},
         {{"--du", "-f", "size"}, tree_alone, usage},
         {{"--ncdu", "--du=2"}, tree_alone, usage},
         {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more", usage},

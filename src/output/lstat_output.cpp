@@ -1,6 +1,6 @@
 #include "lstat_output.h"
 
-#include "catalog_rows.h"
+#include "client_escapes.h"
 #include "terminal_text.h"
 #include "utf8.h"
 
@@ -236,11 +236,22 @@ void write_columns(OutputBuffer& out, const char* text, std::size_t length)
     }
 }
 
-void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields)
+void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThrough& names,
+                      const FieldSelection& fields)
 {
+    const char* name = names.present ? names.text : nullptr;
+    const char* const names_end = names.text + names.length;
     for (int column = 1; column <= pass_through_columns; ++column) {
-        write_text(out, "column");
-        write_number(out, column);
+        if (name != nullptr) {
+            const auto* const tab = static_cast<const char*>(
+                std::memchr(name, '\t', static_cast<std::size_t>(names_end - name)));
+            const char* const end = tab != nullptr ? tab : names_end;
+            write_columns(out, name, static_cast<std::size_t>(end - name));
+            name = tab != nullptr ? tab + 1 : nullptr;
+        } else {
+            write_text(out, "column");
+            write_number(out, column);
+        }
         output_char(out, '\t');
     }
     for (int i = 0; i < fields.count; ++i) {

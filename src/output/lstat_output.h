@@ -2,6 +2,7 @@
 #ifndef B64NUM_LSTAT_OUTPUT_H
 #define B64NUM_LSTAT_OUTPUT_H
 
+#include "catalog_line.h"
 #include "field_list.h"
 #include "lstat.h"
 
@@ -43,14 +44,6 @@ inline void output_char(OutputBuffer& out, char c)
 // Writes `value` in signed decimal.
 void output_number(OutputBuffer& out, std::int64_t value);
 
-// The bytes in front of the LStat value: TAB-separated columns passed through,
-// escaped as the catalog's client printed them.
-struct PassThrough {
-    char* text;
-    std::size_t length;
-    bool present; // false when the line held no TAB at all
-};
-
 // Writes passed-through columns with their control characters escaped (see
 // terminal_text.h), TABs between columns kept.
 void write_columns_for_terminal(OutputBuffer& out, const char* text, std::size_t length);
@@ -59,7 +52,12 @@ void write_columns_for_terminal(OutputBuffer& out, const char* text, std::size_t
 // a pipe, where scripts and sort need that form.
 void write_columns(OutputBuffer& out, const char* text, std::size_t length);
 
-void write_tsv_header(OutputBuffer& out, int pass_through_columns, const FieldSelection& fields);
+// Writes a line of column names: for the first `pass_through_columns`,
+// those that `names` gives (the columns in front of the LStat value on an
+// input's header line) and column1, column2, ... where it gives none, then
+// the fields' names.
+void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThrough& names,
+                      const FieldSelection& fields);
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                    const FieldSelection& fields);
 // Unescapes the passed-through columns in place: JSON holds their real bytes,

@@ -1,56 +1,60 @@
 #include "row_filter.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
-char* last_column(char* line, std::size_t length)
+// Hands a judged line over, holding a line with fewer columns than the
+// shape until the next one says whether it brings the rest.
+void hand_over(RowFilter& filter, CatalogLine& line)
 {
-    auto* const tab = static_cast<char*>(memrchr(line, '\t', length));
-    return tab != nullptr ? tab + 1 : line;
+    if (filter.has_short_line) {
+        filter.has_short_line = false;
+        CatalogLine& cut = filter.short_line;
+        cut.text = filter.short_text.data();
+        if (line.verdict == Verdict::continues_cut_row) {
+            cut.verdict = Verdict::line_feed_cut;
+        }
+        filter.sink->take(cut);
+    }
+    if (line.verdict == Verdict::cut_short) {
+        filter.short_text.assign(line.text, line.text + line.length + 1);
+        filter.short_line = line;
+        filter.has_short_line = true;
+        return;
+    }
+    filter.sink->take(line);
 }
 
-// Checks a line against the known shape and hands it over.
-void deliver(RowFilter& filter, unsigned long number, char* line, std::size_t length)
+void judge_and_hand_over(RowFilter& filter, CatalogLine& line)
 {
-    char* const lstat = last_column(line, length);
-    LstatRow& row = filter.row;
-    row.count = 0;
-    row.has_overflow = false;
-    FilteredLine out{number, line, length, lstat, &row, nullptr};
-    if (!check_row(filter.shape, number, line, length, lstat, filter.reason)) {
-        out.refusal = &filter.reason;
-    } else if (length > 0) {
-        decode_lstat(lstat, row);
-        if (!check_numerals(filter.shape, row.count, filter.reason)) {
-            out.refusal = &filter.reason;
-        }
+    if (line.verdict == Verdict::row) {
+        judge_line(filter.shape, filter.rules, line);
     }
-    filter.handler(filter.context, out);
+    hand_over(filter, line);
 }
 
 // Fixes the shape, from `from` or, when it is null, from the first line as
-// check_row finds it, and hands over the waiting lines.
+// judge_line finds it, and hands over the waiting lines.
 void settle(RowFilter& filter, const RowFilter::Waiting* from)
 {
     if (from != nullptr) {
-        const char* const line = filter.text.data() + from->offset;
-        filter.shape.first_line = from->number;
-        filter.shape.columns =
-            count_columns(line, last_column(filter.text.data() + from->offset, from->length));
-        filter.shape.numerals = from->numerals;
+        // A whole row of the same columns before it is a row of that shape
+        // too, and the first one is the line that messages name.
+        const auto first = std::find_if(
+            filter.waiting.begin(), filter.waiting.end(), [from](const RowFilter::Waiting& w) {
+                return w.line.is_whole() && w.line.columns == from->line.columns;
+            });
+        filter.shape.first_line = first->line.number;
+        filter.shape.columns = first->line.columns;
+        filter.shape.numerals = first->line.fields.count;
     }
     filter.shape_known = true;
-    for (const RowFilter::Waiting& waiting : filter.waiting) {
-        char* const text = filter.text.data() + waiting.offset;
-        if (waiting.refused) {
-            const std::string reason(text, waiting.length);
-            const FilteredLine out{waiting.number, nullptr, 0, nullptr, nullptr, &reason};
-            filter.handler(filter.context, out);
-        } else {
-            deliver(filter, waiting.number, text, waiting.length);
+    for (RowFilter::Waiting& waiting : filter.waiting) {
+        if (waiting.line.text != nullptr) {
+            waiting.line.text = filter.text.data() + waiting.offset;
         }
+        judge_and_hand_over(filter, waiting.line);
     }
     filter.waiting.clear();
     filter.text.clear();
@@ -60,17 +64,17 @@ void settle_on_first_whole_row(RowFilter& filter)
 {
     const auto first_whole =
         std::find_if(filter.waiting.begin(), filter.waiting.end(),
-                     [](const RowFilter::Waiting& line) { return line.whole; });
+                     [](const RowFilter::Waiting& waiting) { return waiting.line.is_whole(); });
     settle(filter, first_whole != filter.waiting.end() ? &*first_whole : nullptr);
 }
 
-void wait(RowFilter& filter, const RowFilter::Waiting& waiting, const char* text)
+void wait(RowFilter& filter, const CatalogLine& line)
 {
-    RowFilter::Waiting entry = waiting;
-    entry.offset = filter.text.size();
-    filter.text.insert(filter.text.end(), text, text + waiting.length);
-    filter.text.push_back('\0');
-    filter.waiting.push_back(entry);
+    filter.waiting.push_back({line, filter.text.size()});
+    if (line.text != nullptr) {
+        filter.text.insert(filter.text.end(), line.text, line.text + line.length);
+        filter.text.push_back('\0');
+    }
 }
 
 bool too_much_waiting(const RowFilter& filter)
@@ -80,65 +84,61 @@ bool too_much_waiting(const RowFilter& filter)
 
 } // namespace
 
-void filter_start(RowFilter& filter, LineHandler handler, void* context)
+void filter_start(RowFilter& filter, LineSink& sink, const RowRules& rules)
 {
-    filter.handler = handler;
-    filter.context = context;
+    filter.sink = &sink;
+    filter.rules = rules;
     filter.shape = RowShape{};
     filter.shape_known = false;
     filter.at_top = true;
     filter.after_row_end = true;
     filter.waiting.clear();
     filter.text.clear();
+    filter.has_short_line = false;
 }
 
 void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length)
 {
-    if (length > 0 && line[length - 1] == '\r') {
-        line[--length] = '\0';
-    }
-    if (length > 0) {
-        char* const lstat = last_column(line, length);
-        const bool at_top = filter.at_top;
-        filter.at_top = false;
-        if (at_top &&
-            is_lstat_column_name(lstat, static_cast<std::size_t>(line + length - lstat))) {
-            return; // a header line: column names, not a row
-        }
-        if (!filter.shape_known) {
-            decode_lstat(lstat, filter.row);
-            const int numerals = filter.row.count;
-            const bool whole = is_whole_row(line, length, lstat, numerals);
-            const bool starts_row = filter.after_row_end;
-            filter.after_row_end = whole;
-            wait(filter, {number, 0, length, numerals, whole, false}, line);
-            if (whole && starts_row) {
-                settle(filter, &filter.waiting.back());
-            } else if (too_much_waiting(filter)) {
-                settle_on_first_whole_row(filter);
-            }
-            return;
-        }
-    } else if (!filter.shape_known) {
-        wait(filter, {number, 0, 0, 0, false, false}, line);
-        if (too_much_waiting(filter)) {
-            settle_on_first_whole_row(filter);
-        }
+    CatalogLine& current = filter.current;
+    read_catalog_line(current, number, line, length);
+    if (filter.shape_known) {
+        judge_and_hand_over(filter, current);
         return;
     }
-    deliver(filter, number, line, length);
+    if (current.length > 0) {
+        const bool at_top = filter.at_top;
+        filter.at_top = false;
+        if (at_top && current.names_lstat) {
+            current.verdict = Verdict::header; // column names, not a row
+            wait(filter, current);
+            return;
+        }
+        const bool starts_row = filter.after_row_end;
+        filter.after_row_end = current.is_whole();
+        wait(filter, current);
+        if (current.is_whole() && starts_row) {
+            settle(filter, &filter.waiting.back());
+            return;
+        }
+    } else {
+        wait(filter, current);
+    }
+    if (too_much_waiting(filter)) {
+        settle_on_first_whole_row(filter);
+    }
 }
 
-void filter_refused(RowFilter& filter, unsigned long number, const std::string& reason)
+void filter_too_long(RowFilter& filter, unsigned long number, std::size_t length)
 {
+    CatalogLine& current = filter.current;
+    too_long_line(current, number, length);
     filter.at_top = false;
     if (filter.shape_known) {
-        const FilteredLine out{number, nullptr, 0, nullptr, nullptr, &reason};
-        filter.handler(filter.context, out);
+        hand_over(filter, current);
         return;
     }
     filter.after_row_end = false;
-    wait(filter, {number, 0, reason.size(), 0, false, true}, reason.data());
+    wait(filter, current);
     if (too_much_waiting(filter)) {
         settle_on_first_whole_row(filter);
     }
@@ -148,5 +148,10 @@ void filter_finish(RowFilter& filter)
 {
     if (!filter.shape_known) {
         settle_on_first_whole_row(filter);
+    }
+    if (filter.has_short_line) {
+        filter.has_short_line = false;
+        filter.short_line.text = filter.short_text.data();
+        filter.sink->take(filter.short_line);
     }
 }

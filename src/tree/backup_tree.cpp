@@ -1,6 +1,6 @@
 #include "backup_tree.h"
 
-#include "catalog_rows.h"
+#include "file_mode.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,29 +24,11 @@ std::string_view keep(PathStore& store, const char* text, std::size_t length)
     return {copy, length};
 }
 
-// Field positions in an LStat value.
-enum Field {
-    dev_field = 0,
-    ino_field = 1,
-    mode_field = 2,
-    nlink_field = 3,
-    uid_field = 4,
-    gid_field = 5,
-    size_field = 7,
-    blocks_field = 9,
-    mtime_field = 11,
-};
-
 EntryAttributes attributes_of(const LstatRow& row)
 {
     const std::int64_t* const v = row.values;
-    return {v[dev_field], v[ino_field],  v[mode_field],   v[nlink_field], v[uid_field],
-            v[gid_field], v[size_field], v[blocks_field], v[mtime_field]};
-}
-
-bool is_directory(const EntryAttributes& attributes)
-{
-    return (attributes.mode & 0170000) == 0040000;
+    return {v[field_dev],  v[field_ino],  v[field_mode],   v[field_nlink], v[field_uid],
+            v[field_gid], v[field_size], v[field_blocks], v[field_mtime]};
 }
 
 // The directory that holds `path` (with its trailing '/'): the path up to
@@ -133,54 +115,48 @@ void start_tree(BackupTree& tree, bool keeps_files)
     insert_path(tree.directory_index, path_hash(std::string_view()), 0);
 }
 
-bool add_to_tree(BackupTree& tree, unsigned long number, const char* path, std::size_t length,
-                 const LstatRow& row, std::string& reason)
+unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
 {
-    if (length == 0 || is_null_column(path, length)) {
-        reason = length == 0 ? "the path is empty" : "the path is NULL";
-        return false;
+    const EntryAttributes attributes = attributes_of(line.fields);
+    const auto size = static_cast<std::uint64_t>(attributes.size);
+    std::string_view path = line.first_column();
+    // A directory is one by its mode, whether or not its path ends in '/'.
+    const bool directory = is_directory(attributes.mode);
+    if (directory && path.back() != '/') {
+        tree.with_slash.assign(path.data(), path.size()).push_back('/');
+        path = tree.with_slash;
     }
-    if (row.count < fewest_in_a_value) {
-        reason = "--du and --ncdu need a whole LStat value, of 13 numerals or more";
-        return false;
-    }
-    const std::string_view given(path, length);
-    const std::uint32_t hash = path_hash(given);
+    const std::uint32_t hash = path_hash(path);
     const std::int64_t earlier =
-        find_path(tree.row_index, given, hash,
+        find_path(tree.row_index, path, hash,
                   [&tree](std::uint32_t placed) { return tree.rows[placed].path; });
     if (earlier >= 0) {
-        reason = "the same path as line " +
-                 std::to_string(tree.rows[static_cast<std::size_t>(earlier)].line) +
-                 "; rows of several jobs? Only the first one counts";
-        return false;
+        return tree.rows[static_cast<std::size_t>(earlier)].line;
     }
-    const EntryAttributes attributes = attributes_of(row);
-    const auto size = static_cast<std::uint64_t>(attributes.size);
-    if (given.back() == '/') {
-        const std::uint32_t directory = directory_of(tree, given);
-        TreeDirectory& entry = tree.directories[directory];
+    if (directory) {
+        const std::uint32_t index = directory_of(tree, path);
+        TreeDirectory& entry = tree.directories[index];
         entry.has_row = true;
         entry.attributes = attributes;
-        tree.bytes[directory] += size;
-        note_row(tree, entry.path, hash, number);
-        return true;
+        tree.bytes[index] += size;
+        note_row(tree, entry.path, hash, line.number);
+        return 0;
     }
-    const std::size_t slash = given.rfind('/');
-    const std::uint32_t directory = directory_of(
-        tree, slash == std::string_view::npos ? std::string_view() : given.substr(0, slash + 1));
-    const std::string_view kept = keep(tree.store, path, length);
-    note_row(tree, kept, hash, number);
-    ++tree.directories[directory].file_rows;
+    const std::size_t slash = path.rfind('/');
+    const std::uint32_t index = directory_of(
+        tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
+    const std::string_view kept = keep(tree.store, path.data(), path.size());
+    note_row(tree, kept, hash, line.number);
+    ++tree.directories[index].file_rows;
     if (tree.keeps_files) {
-        tree.files.push_back({kept.substr(slash + 1), directory, attributes});
+        tree.files.push_back({kept.substr(slash + 1), index, attributes});
     }
-    if (attributes.nlink > 1 && !is_directory(attributes) && !tree.keeps_files) {
-        tree.links.push_back({attributes.dev, attributes.ino, kept, directory, size});
+    if (attributes.nlink > 1 && !tree.keeps_files) {
+        tree.links.push_back({attributes.dev, attributes.ino, kept, index, size});
     } else {
-        tree.bytes[directory] += size;
+        tree.bytes[index] += size;
     }
-    return true;
+    return 0;
 }
 
 void finish_tree(BackupTree& tree)

@@ -3,13 +3,13 @@
 // links counted once, and directories that have no row of their own.
 //
 // A row's first column is its full path, escaped as the catalog's client
-// printed it: a directory's path ends in '/', a file's path is its
-// directory's path and its name. Escapes never hold '/', so paths are split
+// printed it: a directory's path ends in '/' (or gets one), a file's path is
+// its directory's path and its name. Escapes never hold '/', so paths are split
 // as they came; names are unescaped only where output needs their bytes.
 #ifndef B64NUM_BACKUP_TREE_H
 #define B64NUM_BACKUP_TREE_H
 
-#include "lstat.h"
+#include "catalog_line.h"
 #include "path_index.h"
 
 #include <cstddef>
@@ -72,16 +72,17 @@ struct BackupTree {
     std::vector<Link> links;          // files with more than one link, for du's count
     std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
     std::uint32_t top = 0;            // once finished
+    std::string with_slash;           // a directory's path given without its '/'
 };
 
 void start_tree(BackupTree& tree, bool keeps_files);
 
-// Adds the row of line `number` whose first column is `path` (`length`
-// bytes). Returns false and says why when the row cannot be placed: no
-// path, NULL or empty, an LStat value without the 13 fields of a whole one,
-// or a path that an earlier row had.
-bool add_to_tree(BackupTree& tree, unsigned long number, const char* path, std::size_t length,
-                 const LstatRow& row, std::string& reason);
+// Adds a row that the rules of a tree passed (see RowRules): its path is
+// the first column, and its type comes from its mode, so that a directory
+// whose path lacks the trailing '/' is still a directory. Returns 0, or,
+// when an earlier row gave the same path, that row's line, and places
+// nothing.
+unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line);
 
 // Counts each hard-linked file once, in the directory of its link whose
 // path sorts first, sums the subtrees, sorts children by name and finds the

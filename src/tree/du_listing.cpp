@@ -34,11 +34,13 @@ void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, 
     // since a tree may be thousands of levels deep.
     std::vector<std::pair<std::uint32_t, std::size_t>> stack{{tree.top, 0}};
     while (!stack.empty()) {
-        auto& [index, next_child] = stack.back();
+        // A copy: growing the stack moves its frames.
+        const auto [index, next_child] = stack.back();
         const TreeDirectory& directory = tree.directories[index];
         const bool deeper = max_depth < 0 || levels_below_top(tree, index) < max_depth;
         if (deeper && next_child < directory.children.size()) {
-            stack.emplace_back(directory.children[next_child++], 0);
+            ++stack.back().second;
+            stack.emplace_back(directory.children[next_child], 0);
             continue;
         }
         write_line(out, directory, human_sizes);

@@ -1,6 +1,7 @@
 #include "ncdu_export.h"
 
-#include "catalog_rows.h"
+#include "client_escapes.h"
+#include "file_mode.h"
 
 #include <cstring>
 #include <string>
@@ -8,9 +9,6 @@
 
 namespace {
 
-constexpr std::int64_t type_bits = 0170000;
-constexpr std::int64_t directory_type = 0040000;
-constexpr std::int64_t regular_type = 0100000;
 constexpr std::uint64_t block_bytes = 512; // the unit of st_blocks
 
 void write_text(OutputBuffer& out, const char* text)
@@ -44,7 +42,6 @@ void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer
 // ncdu leaves them out. `show_dev` for the top and where the device changes.
 void write_attributes(OutputBuffer& out, const EntryAttributes& a, bool show_dev)
 {
-    const std::int64_t type = a.mode & type_bits;
     if (a.size != 0) {
         write_member(out, ",\"asize\":", a.size);
     }
@@ -59,12 +56,12 @@ void write_attributes(OutputBuffer& out, const EntryAttributes& a, bool show_dev
     write_member(out, ",\"gid\":", a.gid);
     write_member(out, ",\"mode\":", a.mode);
     write_member(out, ",\"mtime\":", a.mtime);
-    if (type != directory_type && a.nlink > 1) {
+    if (!is_directory(a.mode) && a.nlink > 1) {
         write_member(out, ",\"ino\":", a.ino);
         write_text(out, ",\"hlnkc\":true");
         write_member(out, ",\"nlink\":", a.nlink);
     }
-    if (type != directory_type && type != regular_type) {
+    if (!is_directory(a.mode) && !is_regular_file(a.mode)) {
         write_text(out, ",\"notreg\":true");
     }
 }

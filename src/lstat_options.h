@@ -1,0 +1,39 @@
+// The command line of b64num-lstat: its options, read with getopt_long, and
+// the messages of misuse.
+#ifndef B64NUM_LSTAT_OPTIONS_H
+#define B64NUM_LSTAT_OPTIONS_H
+
+#include "field_list.h"
+#include "long_listing.h"
+
+#include <string>
+
+constexpr int status_trouble = 1; // something could not be read or written, or a line was refused
+constexpr int status_usage = 2;
+
+// What b64num-lstat writes: one mode a run.
+enum class Mode { fields, json, long_listing, du, ncdu };
+
+struct Options {
+    Mode mode = Mode::fields;
+    FieldSelection fields{};
+    bool header = false;
+    int du_depth = -1; // levels below the top; -1 for all
+    ListingStyle listing;
+    bool help = false;    // print the help and stop
+    bool version = false; // print the version and stop
+    int first_file = 0;   // the first operand in argv
+};
+
+// The help of --help, its synopsis first.
+std::string help_text();
+
+// Reads the command line. Returns -1 when the run should go on, otherwise
+// the exit status of a usage error, which it has reported.
+int parse_options(int argc, char* argv[], Options& options);
+
+// Writes "b64num-lstat: MESSAGE" and a line feed to standard error;
+// `message` must quote input with quoted_for_terminal().
+void complain(const std::string& message);
+
+#endif

@@ -1,0 +1,117 @@
+#include "catalog_line.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+// The TABs in front of the LStat value, and whether a NUL byte hides there.
+// One pass that compilers can vectorize, instead of a library call per TAB.
+struct Prefix {
+    int tabs;
+    bool has_nul;
+};
+
+Prefix scan_prefix(const char* line, std::size_t length)
+{
+    const auto* const bytes = reinterpret_cast<const std::uint8_t*>(line);
+    std::size_t tabs = 0;
+    std::uint8_t nul = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        tabs += bytes[i] == '\t' ? 1 : 0;
+        nul |= static_cast<std::uint8_t>(bytes[i] == '\0');
+    }
+    return {tabs > INT_MAX ? INT_MAX : static_cast<int>(tabs), nul != 0};
+}
+
+// 1 for a byte that is neither a digit of the alphabet, nor the minus sign,
+// nor the space between numerals. Written as arithmetic on bytes, and in
+// this shape, so that compilers check sixteen bytes at a time.
+inline std::uint8_t is_stray(std::uint8_t c)
+{
+    const auto letter = static_cast<std::uint8_t>((c | 0x20) - 'a'); // a-z, A-Z
+    const auto plus_to_nine = static_cast<std::uint8_t>(c - '+');    // + , - . / 0-9
+    const bool not_sign_or_digit = plus_to_nine >= 15 || c == ',' || c == '.';
+    const bool not_letter = letter >= 26;
+    const bool not_space = c != ' ';
+    return static_cast<std::uint8_t>(static_cast<unsigned>(not_letter) &
+                                     static_cast<unsigned>(not_sign_or_digit) &
+                                     static_cast<unsigned>(not_space));
+}
+
+// The offset of the first byte of the `length` at `text` that no numeral
+// holds, or `length`.
+std::size_t find_stray_byte(const char* text, std::size_t length)
+{
+    const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text);
+    std::uint8_t stray = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        stray |= is_stray(bytes[i]);
+    }
+    std::size_t i = 0;
+    while (stray != 0 && is_stray(bytes[i]) == 0) {
+        ++i;
+    }
+    return stray != 0 ? i : length;
+}
+
+} // namespace
+
+std::string_view CatalogLine::first_column() const
+{
+    const std::size_t end = lstat_start > 0 ? lstat_start - 1 : length;
+    const auto* const tab = static_cast<const char*>(std::memchr(text, '\t', end));
+    return {text, tab != nullptr ? static_cast<std::size_t>(tab - text) : end};
+}
+
+void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std::size_t length)
+{
+    if (length > 0 && text[length - 1] == '\r') {
+        text[--length] = '\0';
+    }
+    line.number = number;
+    line.text = text;
+    line.length = length;
+    const auto* const tab = static_cast<const char*>(memrchr(text, '\t', length));
+    line.lstat_start = tab != nullptr ? static_cast<std::size_t>(tab + 1 - text) : 0;
+    const Prefix prefix = scan_prefix(text, line.lstat_start);
+    line.columns = prefix.tabs + 1;
+    line.has_nul = prefix.has_nul;
+    line.stray_at = line.lstat_start + find_stray_byte(line.lstat(), line.lstat_length());
+    line.names_lstat = is_lstat_column_name(line.lstat(), line.lstat_length());
+    line.fields.count = 0;
+    line.fields.has_overflow = false;
+    if (!line.has_stray_byte()) {
+        decode_lstat(line.lstat(), line.fields);
+    }
+    line.verdict = Verdict::row;
+    line.other_line = 0;
+    line.expected = 0;
+}
+
+void too_long_line(CatalogLine& line, unsigned long number, std::size_t length)
+{
+    line = CatalogLine{};
+    line.number = number;
+    line.length = length;
+    line.stray_at = length;
+    line.columns = 1;
+    line.verdict = Verdict::too_long;
+}
+
+bool is_lstat_column_name(const char* text, std::size_t length)
+{
+    static const char name[] = "lstat";
+    constexpr std::size_t name_length = sizeof name - 1;
+    if (length < name_length || (length > name_length && text[length - name_length - 1] != '.')) {
+        return false;
+    }
+    const char* const word = text + length - name_length;
+    for (std::size_t i = 0; i < name_length; ++i) {
+        if ((word[i] | 0x20) != name[i]) { // ASCII letters in either case
+            return false;
+        }
+    }
+    return true;
+}

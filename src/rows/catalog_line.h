@@ -1,0 +1,66 @@
+// One line of a catalog query's output, read once into what it is: its
+// columns, its LStat value and the fields decoded from it, and the verdict
+// on it. Columns are TAB-separated, escaped as psql's COPY ... TO STDOUT and
+// mysql -B escape them, and the LStat value is the last one.
+#ifndef B64NUM_CATALOG_LINE_H
+#define B64NUM_CATALOG_LINE_H
+
+#include "lstat.h"
+#include "verdict.h"
+
+#include <cstddef>
+#include <string_view>
+
+// An LStat value holds 13 to 16 numerals; fewer make a piece of a row.
+constexpr int fewest_in_a_value = 13;
+
+// The bytes in front of the LStat value: the TAB-separated columns that are
+// passed through, escaped as the catalog's client printed them.
+struct PassThrough {
+    char* text;
+    std::size_t length;
+    bool present; // false when the line held no TAB at all
+};
+
+struct CatalogLine {
+    unsigned long number;
+    char* text;              // CR taken off and NUL-terminated; nullptr when too long to hold
+    std::size_t length;      // of the text, or of the line too long to hold
+    std::size_t lstat_start; // where the last column starts: 0 when there is one column
+    std::size_t stray_at;    // the first byte of the LStat value that no numeral holds, or length
+    int columns;             // TAB-separated columns, the LStat value included
+    bool has_nul;
+    bool names_lstat; // the last column is the name LStat: a header line
+    LstatRow fields;  // decoded when the LStat value holds numeral bytes only
+    Verdict verdict;
+    unsigned long other_line; // the line that the verdict's message names
+    int expected;             // the columns or numerals that line has
+
+    const char* lstat() const { return text + lstat_start; }
+    std::size_t lstat_length() const { return length - lstat_start; }
+    bool has_stray_byte() const { return stray_at != length; }
+    // Numeral bytes only, and enough numerals for a whole LStat value.
+    bool is_whole() const { return fields.count >= fewest_in_a_value && !has_stray_byte() && !has_nul; }
+    PassThrough pass_through() const
+    {
+        return {text, lstat_start > 0 ? lstat_start - 1 : 0, lstat_start > 0};
+    }
+    // The first column, as the client escaped it; the path in the modes
+    // that build a tree.
+    std::string_view first_column() const;
+};
+
+// Reads line `number`, `length` bytes at `text`, NUL-terminated, into
+// `line`: takes off a CR at its end, in place, and finds its columns, its
+// LStat value and its fields. The verdict is left to the shape of the rows.
+void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std::size_t length);
+
+// A line that was too long to read, of `length` bytes.
+void too_long_line(CatalogLine& line, unsigned long number, std::size_t length);
+
+// True when a last column names the LStat column instead of holding a
+// value: the word lstat in any case, bare or qualified (File.LStat), as
+// mysql -B without -N and COPY ... WITH (HEADER) print it on a header line.
+bool is_lstat_column_name(const char* text, std::size_t length);
+
+#endif

@@ -1,0 +1,115 @@
+#include "row_shape.h"
+
+#include "client_escapes.h"
+#include "file_mode.h"
+
+#include <cstring>
+
+namespace {
+
+// The verdict on an LStat value that holds a byte no numeral holds.
+Verdict stray_verdict(const CatalogLine& line)
+{
+    if (is_null_column(line.lstat(), line.lstat_length())) {
+        return Verdict::null_value;
+    }
+    if (std::memchr(line.lstat(), '|', line.lstat_length()) != nullptr) {
+        return Verdict::psql_separator;
+    }
+    return Verdict::stray_byte;
+}
+
+// What a tree needs of a row that has the shape.
+Verdict tree_verdict(const CatalogLine& line)
+{
+    if (line.columns < 2) {
+        return Verdict::no_path;
+    }
+    const std::string_view path = line.first_column();
+    if (path.empty()) {
+        return Verdict::empty_path;
+    }
+    if (is_null_column(path.data(), path.size())) {
+        return Verdict::null_path;
+    }
+    if (line.fields.count < fewest_in_a_value) {
+        return Verdict::not_whole_value;
+    }
+    if (path.back() == '/' && !is_directory(line.fields.values[field_mode])) {
+        return Verdict::not_a_directory;
+    }
+    return Verdict::row;
+}
+
+// Judges the columns of a line against the shape, and follows a row that a
+// line feed cut into pieces. Returns Verdict::row when they fit.
+Verdict column_verdict(RowShape& shape, CatalogLine& line)
+{
+    // A line feed in a file name cuts its row in two (or more): the first
+    // piece lacks columns and the next lines bring the rest.
+    if (shape.columns_owed > 0) {
+        if (line.columns - 1 <= shape.columns_owed) {
+            shape.columns_owed -= line.columns - 1;
+            line.other_line = shape.cut_line;
+            return Verdict::continues_cut_row;
+        }
+        shape.columns_owed = 0;
+    }
+    if (line.columns == shape.columns) {
+        return Verdict::row;
+    }
+    line.other_line = shape.first_line;
+    line.expected = shape.columns;
+    if (line.columns > shape.columns) {
+        return Verdict::extra_columns;
+    }
+    shape.cut_line = line.number;
+    shape.columns_owed = shape.columns - line.columns;
+    return Verdict::cut_short;
+}
+
+} // namespace
+
+void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line)
+{
+    if (line.length == 0 && shape.columns_owed == 0) {
+        line.verdict = Verdict::empty;
+        return;
+    }
+    if (line.has_nul || (line.has_stray_byte() && line.text[line.stray_at] == '\0')) {
+        line.verdict = Verdict::nul_byte;
+        return;
+    }
+    if (line.names_lstat) {
+        line.verdict = Verdict::late_header;
+        return;
+    }
+    if (shape.first_line == 0) {
+        shape.first_line = line.number;
+        shape.columns = line.columns;
+    }
+    line.verdict = column_verdict(shape, line);
+    if (line.verdict != Verdict::row) {
+        return;
+    }
+    if (line.has_stray_byte()) {
+        line.verdict = stray_verdict(line);
+        return;
+    }
+    if (shape.numerals < 0) {
+        shape.numerals = line.fields.count;
+    }
+    if (shape.numerals >= fewest_in_a_value && line.fields.count < fewest_in_a_value) {
+        line.other_line = shape.first_line;
+        line.expected = shape.numerals;
+        line.verdict = Verdict::piece_of_value;
+        return;
+    }
+    if (rules.needs_path) {
+        line.verdict = tree_verdict(line);
+        if (line.verdict != Verdict::row) {
+            return;
+        }
+    }
+    line.verdict = line.fields.has_overflow ? Verdict::extra_numerals : Verdict::row;
+}

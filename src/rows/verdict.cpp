@@ -1,0 +1,103 @@
+#include "verdict.h"
+
+#include "catalog_line.h"
+#include "line_reader.h"
+
+#include <cstdio>
+
+namespace {
+
+const char client_hint[] = "Query with COPY ... TO STDOUT or mysql -B";
+
+std::string counted(int count, const char* one, const char* many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string byte_name(unsigned char byte)
+{
+    char name[16];
+    if (byte > ' ' && byte < 0x7F) {
+        (void)std::snprintf(name, sizeof name, "'%c'", byte);
+    } else {
+        (void)std::snprintf(name, sizeof name, "byte 0x%02X", byte);
+    }
+    return name;
+}
+
+// "N columns, but line M has K", of the shape's line.
+std::string columns_against_shape(const CatalogLine& line)
+{
+    return counted(line.columns, "column", "columns") + ", but line " +
+           std::to_string(line.other_line) + " has " + std::to_string(line.expected);
+}
+
+std::string octal(std::int64_t value)
+{
+    char text[32];
+    (void)std::snprintf(text, sizeof text, "0%llo", static_cast<unsigned long long>(value));
+    return text;
+}
+
+} // namespace
+
+std::string verdict_message(const CatalogLine& line)
+{
+    switch (line.verdict) {
+    case Verdict::row:
+    case Verdict::empty:
+    case Verdict::header:
+        break;
+    case Verdict::extra_numerals:
+        return "more than " + std::to_string(lstat_field_count) +
+               " numerals; the rest are not shown";
+    case Verdict::too_long:
+        return "a line of " + std::to_string(line.length) +
+               " bytes, longer than any catalog row (at most " + std::to_string(longest_line) +
+               "); skipped";
+    case Verdict::nul_byte:
+        return "line holds a NUL byte; skipped";
+    case Verdict::late_header:
+        return "a header line, but not at the top of the input; outputs of several queries run "
+               "together?";
+    case Verdict::line_feed_cut:
+        return columns_against_shape(line) + "; a file name holding a line feed? " + client_hint;
+    case Verdict::cut_short:
+        return columns_against_shape(line) + ", and no line brings the rest; a row cut short?";
+    case Verdict::continues_cut_row:
+        return "continues the row cut short on line " + std::to_string(line.other_line) +
+               "; a file name holding a line feed? " + client_hint;
+    case Verdict::extra_columns:
+        return columns_against_shape(line) + "; a file name holding a line feed or TAB? " +
+               client_hint;
+    case Verdict::null_value:
+        return "the LStat value is NULL";
+    case Verdict::psql_separator:
+        return "the line holds '|', the column separator of psql -A: query with psql -At -F "
+               "$'\\t', or with COPY ... TO STDOUT";
+    case Verdict::stray_byte:
+        return "the LStat value holds " +
+               byte_name(static_cast<unsigned char>(line.text[line.stray_at])) +
+               ", which no base-64 numeral does; is LStat the last column? " + client_hint;
+    case Verdict::piece_of_value:
+        return counted(line.fields.count, "numeral", "numerals") + ", but line " +
+               std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
+               "; a row cut short, or is LStat not the last column?";
+    case Verdict::no_path:
+        return "--du and --ncdu need the path as the first column";
+    case Verdict::empty_path:
+        return "the path is empty";
+    case Verdict::null_path:
+        return "the path is NULL";
+    case Verdict::not_whole_value:
+        return "--du and --ncdu need a whole LStat value, of " +
+               std::to_string(fewest_in_a_value) + " numerals or more";
+    case Verdict::not_a_directory:
+        return "the path ends in '/', but the mode " + octal(line.fields.values[field_mode]) +
+               " is not a directory's";
+    case Verdict::path_given_twice:
+        return "the same path as line " + std::to_string(line.other_line) +
+               "; rows of several jobs? Only the first one counts";
+    }
+    return {};
+}

@@ -1,0 +1,46 @@
+// What a line of catalog output is found to be: a row, or the reason it is
+// not printed. Every refusal has one message, which names the likely cause.
+#ifndef B64NUM_VERDICT_H
+#define B64NUM_VERDICT_H
+
+#include <string>
+
+enum class Verdict : unsigned char {
+    // Lines that are printed, or that a mode may take:
+    row,
+    extra_numerals, // a row with more numerals than fields: printed, and reported
+    empty,          // an empty line: a row without columns
+    header,         // column names at the top of an input: not a row, dropped
+    // Lines that cannot be whole rows:
+    too_long,          // longer than any catalog row, passed over unread
+    nul_byte,          // no client prints a NUL byte
+    late_header,       // column names below the top: outputs run together
+    line_feed_cut,     // fewer columns than the shape, and the next lines bring the rest
+    cut_short,         // fewer columns than the shape, and nothing brings the rest
+    continues_cut_row, // the rest of a row that a line feed cut
+    extra_columns,     // more columns than the shape
+    null_value,        // the LStat value is the clients' NULL
+    psql_separator,    // psql -A's '|' where a TAB should be
+    stray_byte,        // a byte in the LStat value that no numeral holds
+    piece_of_value,    // fewer numerals than a whole LStat value, where the shape has one
+    // Rows that a mode building a tree cannot place:
+    no_path,
+    empty_path,
+    null_path,
+    not_whole_value,
+    not_a_directory, // a path that ends in '/', of a file that is not a directory
+    path_given_twice,
+};
+
+inline bool is_refusal(Verdict verdict)
+{
+    return verdict >= Verdict::too_long;
+}
+
+struct CatalogLine;
+
+// Why `line` is not printed, or for extra_numerals what is not; for
+// messages that start with the input's name and the line's number.
+std::string verdict_message(const CatalogLine& line);
+
+#endif

@@ -1,0 +1,17 @@
+// The writers of the modes that build a backup tree from the rows and draw
+// from it once the last input is read: --du and --ncdu.
+#ifndef B64NUM_TREE_WRITERS_H
+#define B64NUM_TREE_WRITERS_H
+
+#include "row_writers.h"
+
+#include <memory>
+
+// The directories with their totals, as du -b lists them (see du_listing.h).
+std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, int max_depth, bool human_sizes);
+
+// The tree in ncdu's export format (see ncdu_export.h), stamped with the
+// time it is written.
+std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const char* version);
+
+#endif
