@@ -61,7 +61,7 @@ void decode_lstat(const char* begin, const char* end, LstatRow& row)
 
 namespace {
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are read little-endian");
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(B64NUM_PORTABLE)
 
 constexpr std::uint64_t ones = 0x0101010101010101;
 constexpr std::uint64_t high_bits = 0x8080808080808080;
@@ -79,6 +79,7 @@ inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte)
 // numerals vary from row to row, and a branch at each one costs more in
 // mispredictions than the decoding. A numeral starts at a byte that is not
 // a space after one that is (or at the beginning); a NUL ends the text.
+// Words are read little-endian: byte i of the text is byte i of the word.
 const char* find_numeral(const char* at, const char* end, int index)
 {
     std::uint64_t space_before = high_bits & 0xFF;         // the byte before `at` counts as a space
@@ -115,6 +116,30 @@ const char* find_numeral(const char* at, const char* end, int index)
     }
     return end;
 }
+
+#else
+
+// The start of numeral `index` in [at, end), or end when there is none, a
+// byte at a time, for any byte order: a numeral starts at a byte that is not
+// a space after one that is (or at the beginning); a NUL ends the text.
+const char* find_numeral(const char* at, const char* end, int index)
+{
+    bool after_space = true;
+    for (int passed = 0; at != end && *at != '\0'; ++at) {
+        if (*at == ' ') {
+            after_space = true;
+        } else if (after_space) {
+            if (passed == index) {
+                return at;
+            }
+            ++passed;
+            after_space = false;
+        }
+    }
+    return end;
+}
+
+#endif
 
 } // namespace
 

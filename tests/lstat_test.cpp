@@ -1,10 +1,10 @@
-#include "base64_encoder.h"
 #include "catalog_line.h"
 #include "client_escapes.h"
 #include "field_list.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "lstat_values.h"
 #include "row_filter.h"
 #include "row_shape.h"
 #include "terminal_text.h"
@@ -17,81 +17,6 @@
 #include <vector>
 
 namespace {
-
-using Values = std::vector<std::int64_t>;
-
-// The attributes of one regular file, in LStat order.
-const Values file_attributes = {2049, 1321729, 0100644,    1,          1000,       1000, 0, 1048576,
-                                4096, 2048,    1765432100, 1765400000, 1765400000, 0,    0, 2};
-
-std::string lstat_text(const Values& values, const std::string& separator = " ")
-{
-    std::string text;
-    for (std::int64_t value : values) {
-        text += (text.empty() ? "" : separator) + encode_base64(static_cast<std::uint64_t>(value));
-    }
-    return text;
-}
-
-Values first(std::size_t count)
-{
-    return {file_attributes.begin(), file_attributes.begin() + static_cast<long>(count)};
-}
-
-struct WalkCase {
-    const char* title;
-    std::string text;
-    Values values;
-    bool has_overflow;
-};
-
-void PrintTo(const WalkCase& c, std::ostream* os)
-{
-    *os << c.title;
-}
-
-class DecodeLstatTest : public testing::TestWithParam<WalkCase> {};
-
-TEST_P(DecodeLstatTest, FindsEveryNumeral)
-{
-    const WalkCase& c = GetParam();
-    LstatRow row{};
-    decode_lstat(c.text.c_str(), row);
-    EXPECT_EQ(Values(row.values, row.values + row.count), c.values);
-    EXPECT_EQ(row.has_overflow, c.has_overflow);
-    // Over [begin, end), without the NUL, field by field too.
-    LstatRow ranged{};
-    const char* const end = c.text.data() + c.text.size();
-    decode_lstat(c.text.data(), end, ranged);
-    EXPECT_EQ(Values(ranged.values, ranged.values + ranged.count), c.values);
-    EXPECT_EQ(ranged.has_overflow, c.has_overflow);
-    for (int index = 0; index <= lstat_field_count; ++index) {
-        std::int64_t value = 0;
-        const bool found = decode_lstat_field(c.text.data(), end, index, value);
-        EXPECT_EQ(found, index < ranged.count) << index;
-        EXPECT_EQ(found ? value : 0, index < ranged.count ? ranged.values[index] : 0) << index;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, DecodeLstatTest,
-    testing::Values(WalkCase{"sixteen fields", lstat_text(file_attributes), file_attributes, false},
-                    WalkCase{"thirteen fields", lstat_text(first(13)), first(13), false},
-                    WalkCase{"fourteen fields", lstat_text(first(14)), first(14), false},
-                    WalkCase{"repeated, leading and trailing spaces",
-                             "  " + lstat_text(first(14), "   ") + "  ", first(14), false},
-                    WalkCase{"empty", "", {}, false}, WalkCase{"only spaces", "   ", {}, false},
-                    WalkCase{"wraps past ten digits",
-                             "/////////// H////////// gB",
-                             {-1, INT64_MAX, 2049},
-                             false},
-                    WalkCase{"digits outside the alphabet count 0",
-                             "B= -B B-B \x80"
-                             "B",
-                             {64, -1, 4097, 1},
-                             false},
-                    WalkCase{"more numerals than fields", lstat_text(file_attributes) + " B C",
-                             file_attributes, true}));
 
 struct FieldListCase {
     const char* list;
@@ -238,7 +163,7 @@ TEST_P(RowShapeTest, HoldsRowsToTheShapeOfAWholeRow)
 }
 
 const std::string whole = "\t" + lstat_text(file_attributes);
-const std::string piece = "\t" + lstat_text(first(5));
+const std::string piece = "\t" + lstat_text(first_attributes(5));
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, RowShapeTest,
