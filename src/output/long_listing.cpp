@@ -84,6 +84,16 @@ void size_field_or_device(OutputBuffer& out, const LstatRow& row, bool human)
     right_aligned(out, text, static_cast<std::size_t>(at - text), size_width);
 }
 
+// strftime with the user's format, which --time-style gives as ls takes it.
+std::size_t format_time(char* text, std::size_t size, const std::string& format,
+                        const std::tm& local)
+{
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    return std::strftime(text, size, format.c_str(), &local);
+#pragma GCC diagnostic pop
+}
+
 // A space, then the local time as ls shows it in `style`, left-aligned in
 // the style's width when more follows. A time that the C library cannot
 // convert shows as its number of seconds, as ls shows it.
@@ -98,7 +108,7 @@ void time_field(OutputBuffer& out, const LstatRow& row, const TimeStyle& style, 
         const std::string& format = recent ? style.recent_format : style.old_format;
         std::tm local{};
         length = localtime_r(&when, &local) != nullptr
-                     ? std::strftime(text, sizeof text, format.c_str(), &local)
+                     ? format_time(text, sizeof text, format, local)
                      : 0;
         if (length == 0 && !format.empty()) {
             length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, seconds).ptr -

@@ -101,7 +101,7 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
     write_text(out, "[1,2,{\"progname\":\"b64num-lstat\",\"progver\":\"");
     write_text(out, version);
     write_text(out, "\",\"timestamp\":");
-    output_number(out, static_cast<std::int64_t>(now));
+    output_number(out, now);
     write_text(out, "},\n");
     std::string buffer;
     const TreeDirectory& top = tree.directories[tree.top];
