@@ -1,14 +1,18 @@
 # A database engine's loadable module named b64num.so, linking the decoder
 # core, so that SQL decodes exactly as the tools do. Nothing may throw
 # through the engine's C frames, so the module is built without exceptions
-# and needs nothing from the C++ runtime.
+# and needs nothing from the C++ runtime. Servers load modules into one
+# symbol scope, so a module is built with hidden visibility and exports
+# only the entry points that its source marks for the engine.
 #
 # b64num_engine_module(TARGET HEADERS_DIR SOURCE...): HEADERS_DIR holds the
 # engine's headers, included as system headers, so that what C++ warns of in
 # them does not turn off this project's warnings for its own code.
 function(b64num_engine_module target headers_dir)
     add_library(${target} MODULE ${ARGN})
-    set_target_properties(${target} PROPERTIES OUTPUT_NAME b64num PREFIX "")
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME b64num PREFIX ""
+                                               CXX_VISIBILITY_PRESET hidden
+                                               VISIBILITY_INLINES_HIDDEN ON)
     target_include_directories(${target} SYSTEM PRIVATE ${headers_dir})
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
     target_link_libraries(${target} PRIVATE b64num_core b64num_warnings)

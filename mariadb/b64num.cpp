@@ -1,5 +1,5 @@
-// The b64num loadable functions for MariaDB and MySQL: b64num() and
-// lstat_field() decode with the tools' own decoder, compiled in.
+// The b64num loadable functions for MariaDB and MySQL: b64num(),
+// lstat_field() and filemode() decode with the tools' own code, compiled in.
 //
 // The server calls loadable functions from many threads at once, so:
 // - values are decoded with from_base64_range and the LStat walkers over
@@ -9,14 +9,22 @@
 //   UDF_INIT;
 // - arguments are not NUL-terminated and may hold any byte: exactly the
 //   bytes the server gives are read.
+//
+// The module is built with hidden visibility: only the functions and their
+// _init and _deinit leave it, so that nothing else collides with another
+// library's names in the server.
 #include <mysql.h>
 
 #include "base64.h"
+#include "file_mode.h"
 #include "lstat.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#define B64NUM_EXPORT __attribute__((visibility("default")))
 
 namespace {
 
@@ -67,7 +75,7 @@ void unknown_field(const UDF_ARGS* args, char* message)
 extern "C" {
 
 // b64num(numeral): the numeral that starts the text, as b64num prints it.
-my_bool b64num_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+B64NUM_EXPORT my_bool b64num_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
 {
     if (args->arg_count != 1) {
         write_message(message, "b64num() takes one argument: a base-64 numeral");
@@ -78,7 +86,7 @@ my_bool b64num_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
     return 0;
 }
 
-long long b64num(UDF_INIT* /*initid*/, UDF_ARGS* args, char* is_null, char* /*error*/)
+B64NUM_EXPORT long long b64num(UDF_INIT* /*initid*/, UDF_ARGS* args, char* is_null, char* /*error*/)
 {
     const char* const numeral = args->args[0];
     if (numeral == nullptr) {
@@ -93,7 +101,7 @@ long long b64num(UDF_INIT* /*initid*/, UDF_ARGS* args, char* is_null, char* /*er
 // lstat_field(lstat, field): one field of an LStat value, by name or by
 // position 1 to 16, or NULL when the value lacks it. A constant field that
 // names none is refused when the statement starts.
-my_bool lstat_field_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+B64NUM_EXPORT my_bool lstat_field_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
 {
     if (args->arg_count != 2) {
         write_message(message, "lstat_field() takes two arguments: an LStat value and a field, "
@@ -121,14 +129,14 @@ my_bool lstat_field_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
     return 0;
 }
 
-void lstat_field_deinit(UDF_INIT* initid)
+B64NUM_EXPORT void lstat_field_deinit(UDF_INIT* initid)
 {
     std::free(initid->ptr);
 }
 
 // A field that is not constant and names none makes the row's value NULL
 // with the error flag set, never a number.
-long long lstat_field(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error)
+B64NUM_EXPORT long long lstat_field(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* error)
 {
     const char* const lstat = args->args[0];
     if (lstat == nullptr || args->args[1] == nullptr) {
@@ -148,6 +156,35 @@ long long lstat_field(UDF_INIT* initid, UDF_ARGS* args, char* is_null, char* err
         return 0;
     }
     return value;
+}
+
+// filemode(mode): the mode as the ten characters of ls -l, as
+// b64num-lstat -l shows it.
+B64NUM_EXPORT my_bool filemode_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    if (args->arg_count != 1) {
+        write_message(message, "filemode() takes one argument: a mode, such as "
+                               "lstat_field(LStat, 'mode')");
+        return 1;
+    }
+    args->arg_type[0] = INT_RESULT;
+    initid->maybe_null = 1;
+    initid->max_length = 10;
+    return 0;
+}
+
+B64NUM_EXPORT char* filemode(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
+                             unsigned long* length, char* is_null, char* /*error*/)
+{
+    if (args->args[0] == nullptr) {
+        *is_null = 1;
+        return nullptr;
+    }
+    char shown[10];
+    mode_string(*reinterpret_cast<const long long*>(args->args[0]), shown);
+    std::memcpy(result, shown, sizeof shown); // the server's buffer holds 255 bytes
+    *length = sizeof shown;
+    return result;
 }
 
 } // extern "C"

@@ -3,3 +3,4 @@
 --   mysql < install.sql
 CREATE FUNCTION b64num RETURNS INTEGER SONAME 'b64num.so';
 CREATE FUNCTION lstat_field RETURNS INTEGER SONAME 'b64num.so';
+CREATE FUNCTION filemode RETURNS STRING SONAME 'b64num.so';

@@ -8,13 +8,17 @@
 //   it may be called, and this file is built without exceptions;
 // - everything allocated lives in the per-call memory context, except the
 //   row descriptor and the last field name looked up, cached per call site.
+//
+// The module is built with hidden visibility: only Pg_magic_func, the
+// pg_finfo_ records and the functions, all declared PGDLLEXPORT, leave it,
+// so that nothing else collides with another module's names in the server.
 extern "C" {
+#define PGDLLEXPORT __attribute__((visibility("default")))
 #include "postgres.h"
 
 #include "access/htup_details.h"
 #include "fmgr.h"
 #include "funcapi.h"
-#include "lib/stringinfo.h"
 #include "utils/builtins.h"
 }
 
@@ -54,22 +58,23 @@ Bytes text_argument(FunctionCallInfo fcinfo, int n)
     return {begin, begin + VARSIZE_ANY_EXHDR(value)};
 }
 
-// "dev, ino, ..., stream", for hints; in the current memory context.
-const char* known_fields()
+// "dev, ino, ..., stream", for hints.
+struct FieldNames {
+    char text[256];
+};
+
+FieldNames known_fields()
 {
-    StringInfoData list;
-    initStringInfo(&list);
-    for (int index = 0; index < lstat_field_count; ++index) {
-        appendStringInfo(&list, "%s%s", index > 0 ? ", " : "", lstat_field_names[index]);
-    }
-    return list.data;
+    FieldNames names;
+    list_field_names(names.text, sizeof names.text, ", ");
+    return names;
 }
 
 [[noreturn]] void unknown_position(int position)
 {
     ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
                     errmsg("there is no LStat field at position %d", position),
-                    errhint("The fields are %s, at positions 1 to %d.", known_fields(),
+                    errhint("The fields are %s, at positions 1 to %d.", known_fields().text,
                             lstat_field_count)));
     pg_unreachable();
 }
@@ -114,8 +119,8 @@ int named_field(FunctionCallInfo fcinfo)
         ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
                         errmsg("unknown LStat field \"%.*s\"",
                                static_cast<int>(length < 64 ? length : 64), name),
-                        errhint("The fields are %s, or their positions 1 to %d.", known_fields(),
-                                lstat_field_count)));
+                        errhint("The fields are %s, or their positions 1 to %d.",
+                                known_fields().text, lstat_field_count)));
     }
     if (length <= sizeof cached->name) {
         if (cached == nullptr) {
@@ -155,7 +160,7 @@ TupleDesc row_descriptor(FunctionCallInfo fcinfo)
 extern "C" {
 
 // b64num(text): the numeral that starts the text, as b64num prints it.
-Datum b64num_numeral(PG_FUNCTION_ARGS)
+PGDLLEXPORT Datum b64num_numeral(PG_FUNCTION_ARGS)
 {
     const Bytes numeral = text_argument(fcinfo, 0);
     std::int64_t value = 0;
@@ -164,13 +169,13 @@ Datum b64num_numeral(PG_FUNCTION_ARGS)
 }
 
 // lstat_field(text, text)
-Datum b64num_lstat_field_by_name(PG_FUNCTION_ARGS)
+PGDLLEXPORT Datum b64num_lstat_field_by_name(PG_FUNCTION_ARGS)
 {
     return field_of(fcinfo, named_field(fcinfo));
 }
 
 // lstat_field(text, integer)
-Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
+PGDLLEXPORT Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
 {
     const int32 position = PG_GETARG_INT32(1);
     if (position < 1 || position > lstat_field_count) {
@@ -181,7 +186,7 @@ Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
 
 // lstat(text): every field, as a b64num_lstat row. Numerals after the 16th
 // name no field, and are left out, as lstat_field leaves them out.
-Datum b64num_lstat(PG_FUNCTION_ARGS)
+PGDLLEXPORT Datum b64num_lstat(PG_FUNCTION_ARGS)
 {
     const TupleDesc descriptor = row_descriptor(fcinfo);
     const Bytes value = text_argument(fcinfo, 0);
@@ -197,7 +202,7 @@ Datum b64num_lstat(PG_FUNCTION_ARGS)
 }
 
 // filemode(bigint): the mode as ls -l shows it, as b64num-lstat -l does.
-Datum b64num_filemode(PG_FUNCTION_ARGS)
+PGDLLEXPORT Datum b64num_filemode(PG_FUNCTION_ARGS)
 {
     char shown[10];
     mode_string(PG_GETARG_INT64(0), shown);

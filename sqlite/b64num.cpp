@@ -1,5 +1,5 @@
-// The b64num extension for SQLite: b64num() and lstat_field() decode with
-// the tools' own decoder, compiled in.
+// The b64num extension for SQLite: b64num(), lstat_field() and filemode()
+// decode with the tools' own code, compiled in.
 //
 // SQLite may run connections on several threads, so:
 // - values are decoded with from_base64_range and the LStat walkers over
@@ -9,13 +9,19 @@
 //   auxiliary data of that statement's argument;
 // - TEXT and BLOB values may hold any byte: exactly sqlite3_value_bytes()
 //   of them are read.
+//
+// The module is built with hidden visibility: only its entry point leaves
+// it.
 #include <sqlite3ext.h>
 
 #include "base64.h"
+#include "file_mode.h"
 #include "lstat.h"
 
 #include <cstdio>
 #include <cstdlib>
+
+#define B64NUM_EXPORT __attribute__((visibility("default")))
 
 SQLITE_EXTENSION_INIT1
 
@@ -120,22 +126,46 @@ void lstat_field(sqlite3_context* context, int /*count*/, sqlite3_value** argume
     sqlite3_result_int64(context, value);
 }
 
+// filemode(mode): the mode as the ten characters of ls -l, as
+// b64num-lstat -l shows it, or NULL for NULL.
+void filemode(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    char shown[10];
+    mode_string(sqlite3_value_int64(arguments[0]), shown);
+    sqlite3_result_text(context, shown, sizeof shown, SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 // SQLite names the entry point after the file: the letters of "b64num",
 // lower case, make sqlite3_bnum_init, which .load finds by itself.
-extern "C" int sqlite3_bnum_init(sqlite3* db, char** /*error*/,
-                                 const sqlite3_api_routines* routines)
+extern "C" B64NUM_EXPORT int sqlite3_bnum_init(sqlite3* db, char** error,
+                                               const sqlite3_api_routines* routines)
 {
     SQLITE_EXTENSION_INIT2(routines);
     // Deterministic: an expression index may use them. Innocuous: they
     // read nothing but their arguments, so schemas and triggers may too.
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    const int status =
-        sqlite3_create_function(db, "b64num", 1, flags, nullptr, b64num, nullptr, nullptr);
-    if (status != SQLITE_OK) {
-        return status;
+    const struct {
+        const char* name;
+        int arguments;
+        void (*function)(sqlite3_context*, int, sqlite3_value**);
+    } functions[] = {
+        {"b64num", 1, b64num}, {"lstat_field", 2, lstat_field}, {"filemode", 1, filemode}};
+    for (const auto& f : functions) {
+        const int status = sqlite3_create_function(db, f.name, f.arguments, flags, nullptr,
+                                                   f.function, nullptr, nullptr);
+        if (status != SQLITE_OK) {
+            if (error != nullptr) {
+                *error =
+                    sqlite3_mprintf("b64num: cannot create %s(): %s", f.name, sqlite3_errmsg(db));
+            }
+            return status;
+        }
     }
-    return sqlite3_create_function(db, "lstat_field", 2, flags, nullptr, lstat_field, nullptr,
-                                   nullptr);
+    return SQLITE_OK;
 }

@@ -28,6 +28,13 @@ SELECT lstat_field('B', 'sise');
 SELECT lstat_field('B', 17);
 SELECT lstat_field('B');
 
+-- The mode as ls -l shows it, from a number or a decoded field.
+SELECT filemode(33188), filemode(16877), filemode(41471), filemode(8630), filemode(24992),
+       filemode(4516), filemode(49645), filemode(35309), filemode(17407), filemode(420),
+       filemode(61860), filemode(NULL),
+       filemode(lstat_field('gB FCsB IGk B Po Po A EAAA', 'mode')) AS from_field;
+SELECT filemode();
+
 -- Fields from a column: a row whose field names none gets NULL with the
 -- error flag, and the server gives NULL for the rows after it too, as for
 -- every loadable function; never a number.

@@ -69,6 +69,26 @@ BEGIN
 END
 $$;
 
+-- The columns of the row type are the fields the module knows, in order.
+DO $$
+DECLARE
+    hint text;
+    type_columns text;
+BEGIN
+    SELECT string_agg(attname, ', ' ORDER BY attnum) INTO type_columns
+    FROM pg_attribute WHERE attrelid = 'b64num_lstat'::regclass AND attnum > 0;
+    BEGIN
+        PERFORM lstat_field('B', 0);
+    EXCEPTION WHEN invalid_parameter_value THEN
+        GET STACKED DIAGNOSTICS hint = PG_EXCEPTION_HINT;
+    END;
+    IF hint IS DISTINCT FROM 'The fields are ' || type_columns || ', at positions 1 to 16.' THEN
+        RAISE EXCEPTION 'b64num_lstat has the columns %, but the module: %', type_columns, hint;
+    END IF;
+    RAISE NOTICE 'b64num_lstat has the columns that the module knows';
+END
+$$;
+
 -- Numerals after the 16th name no field: lstat() leaves them out, as
 -- lstat_field does.
 SELECT (lstat(v)).stream, lstat_field(v, 16) AS stream_field

@@ -34,6 +34,12 @@ SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM field
 INSERT INTO fields VALUES ('Size');
 SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM fields;
 
+-- The mode as ls -l shows it, from a number or a decoded field.
+SELECT column1 AS mode, filemode(column1) AS shown
+FROM (VALUES (33188), (16877), (41471), (8630), (24992), (4516), (49645), (35309), (17407),
+             (420), (61860), (NULL));
+SELECT filemode(lstat_field('gB FCsB IGk B Po Po A EAAA', 'mode')) AS from_field;
+
 -- The numerals that b64num decoded, one process each: SQL agrees on all.
 SELECT count(*) || ' of ' || (SELECT count(*) FROM numerals) AS disagreements
 FROM numerals WHERE b64num(numeral) IS NOT printed;
