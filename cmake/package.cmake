@@ -3,10 +3,13 @@
 # postgresql-NN-b64num holds the PostgreSQL extension for server version NN,
 # and mariadb-plugin-b64num the MariaDB loadable functions, when they are.
 set(CPACK_GENERATOR DEB)
+# Each package's synopsis is the first line of its component's description:
+# CPack would put the project's summary in front of every one, where lintian
+# finds it repeated, unless the summary is CPack's own default.
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_NAME} built using CMake")
 set(CPACK_PACKAGE_NAME b64num)
 set(CPACK_PACKAGE_VENDOR "The b64num developers")
 set(CPACK_PACKAGE_CONTACT "b64num maintainers <maintainers@b64num.example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "decode base-64 numerals of Bacula LStat values")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -42,5 +45,21 @@ if(B64NUM_MARIADB)
     set(CPACK_COMPONENT_MARIADB_DESCRIPTION
         "decode Bacula LStat values inside MariaDB\nLoadable functions b64num() and lstat_field() that decode base-64 numerals\nand LStat values exactly as the b64num tools do. Create them with\nmysql < /usr/share/b64num/mariadb/install.sql.")
 endif()
+
+# What Debian's policy asks of every package: the machine-readable copyright
+# file and, for a native package, the changelog, compressed.
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+    COMMAND ${GZIP_EXECUTABLE} -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/changelog > ${changelog}
+    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog
+    VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${changelog})
+foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+    string(TOUPPER ${component} upper)
+    set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+    install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${changelog}
+            DESTINATION ${doc_dir} COMPONENT ${component})
+endforeach()
 
 include(CPack)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian packages and checks what a user would get from them: the
-# files, the control fields, that apt would install them, manual pages that
-# render cleanly, tools that run once extracted, and functions that SQLite,
-# MariaDB and PostgreSQL create and run from the packages' files.
+# files, the control fields, lintian's verdict, that apt would install them,
+# hardened binaries, modules that export only their entry points, manual
+# pages that render cleanly, tools that run once extracted, and functions
+# that SQLite, MariaDB and PostgreSQL create and run from the packages' files.
 #
 # usage: tests/catalog/with_servers.sh tests/package_check.sh
 set -euo pipefail
@@ -28,17 +29,24 @@ extension_deb=$(ls -t build/package/postgresql-*-b64num_*_"$arch".deb | head -n 
 mariadb_deb=$(ls -t build/package/mariadb-plugin-b64num_*_"$arch".deb | head -n 1)
 echo "checking $deb, $extension_deb and $mariadb_deb"
 
-files() { dpkg-deb -c "$1" | awk '$NF !~ /\/$/ {print $NF}' | sort; }
+# The paths of the files and links in a package: the sixth column of the
+# listing, which the packages' own names never split.
+files() { dpkg-deb -c "$1" | awk '$6 !~ /\/$/ {print $6}' | sort; }
 holds() {
     [ "$(files "$1")" = "$2" ] || fail "$1 holds"$'\n'"$(files "$1")"$'\n'"instead of"$'\n'"$2"
 }
-holds "$deb" $'./usr/bin/b64num\n./usr/bin/b64num-lstat\n./usr/lib/sqlite3/b64num.so\n./usr/share/man/man1/b64num-lstat.1.gz\n./usr/share/man/man1/b64num.1.gz'
-holds "$mariadb_deb" $'./usr/lib/mysql/plugin/b64num.so\n./usr/share/b64num/mariadb/install.sql\n./usr/share/b64num/mariadb/uninstall.sql'
+docs() { printf './usr/share/doc/%s/changelog.gz\n./usr/share/doc/%s/copyright\n' "$1" "$1"; }
+multiarch=$(dpkg-architecture -q DEB_HOST_MULTIARCH)
+holds "$deb" "$(printf '%s\n' ./usr/bin/b64num ./usr/bin/b64num-lstat ./usr/lib/sqlite3/b64num.so \
+    "./usr/lib/$multiarch/sqlite3/b64num.so" ./usr/share/man/man1/b64num-lstat.1.gz \
+    ./usr/share/man/man1/b64num.1.gz "$(docs b64num)" | sort)"
+holds "$mariadb_deb" "$(printf '%s\n' ./usr/lib/mysql/plugin/b64num.so ./usr/share/b64num/mariadb/install.sql \
+    ./usr/share/b64num/mariadb/uninstall.sql "$(docs mariadb-plugin-b64num)" | sort)"
 libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
     "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.0--1.1.sql" \
-    "$sharedir/extension/b64num.control" | sort)"
+    "$sharedir/extension/b64num.control" | cat - <(docs "$(dpkg-deb -f "$extension_deb" Package)") | sort)"
 
 for package in "$deb" "$extension_deb" "$mariadb_deb"; do
     for field in Package Version Architecture Maintainer Homepage Section Depends Description; do
@@ -47,6 +55,10 @@ for package in "$deb" "$extension_deb" "$mariadb_deb"; do
     [ "$(dpkg-deb -f "$package" Architecture)" = "$arch" ] || fail "wrong architecture in $package"
 done
 dpkg-deb -f "$deb" Depends | grep -q '^libc6 ' || fail "Depends does not name libc6"
+for package in "$deb" "$extension_deb" "$mariadb_deb"; do
+    lintian --fail-on error,warning --tag-display-limit 0 "$package" > build/package/lintian.log 2>&1 ||
+        { cat build/package/lintian.log >&2; fail "lintian finds errors or warnings in $package"; }
+done
 major=$(pg_config --version | grep -o '[0-9]*' | head -n 1)
 dpkg-deb -f "$extension_deb" Depends | grep -q "^postgresql-$major\b" ||
     fail "Depends of the extension does not name postgresql-$major"
@@ -62,6 +74,31 @@ trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 dpkg-deb -x "$extension_deb" "$root"
 dpkg-deb -x "$mariadb_deb" "$root"
+# Debian's hardening on every binary. Debian 12's start files and libc carry
+# no control-flow note, so that the linker cannot mark any program with one
+# (hardening-check says "no" of /bin/true too): the check of the note is
+# left out, and the instructions that -fcf-protection adds are looked for
+# instead.
+binaries=("$root/usr/bin/b64num" "$root/usr/bin/b64num-lstat" "$root/usr/lib/$multiarch/sqlite3/b64num.so"
+          "$root/usr/lib/mysql/plugin/b64num.so" "$root$libdir/b64num.so")
+hardening-check --nocfprotection "${binaries[@]}" > "$root/hardening.log" ||
+    { cat "$root/hardening.log" >&2; fail "hardening-check finds a binary not hardened"; }
+for binary in "${binaries[@]}"; do
+    [ "$(objdump -d "$binary" | grep -c endbr64)" -gt 0 ] || fail "$binary was built without -fcf-protection"
+done
+# Servers load modules into one symbol scope: each exports its entry points only.
+exports() { nm -D --defined-only "$1" | awk '{print $3}' | sort | tr '\n' ' '; }
+[ "$(exports "$root/usr/lib/$multiarch/sqlite3/b64num.so")" = "sqlite3_bnum_init " ] ||
+    fail "the SQLite extension exports $(exports "$root/usr/lib/$multiarch/sqlite3/b64num.so")"
+[ "$(exports "$root/usr/lib/mysql/plugin/b64num.so")" = \
+  "b64num b64num_init filemode filemode_init lstat_field lstat_field_deinit lstat_field_init " ] ||
+    fail "the MariaDB functions export $(exports "$root/usr/lib/mysql/plugin/b64num.so")"
+pg_functions=(b64num_filemode b64num_lstat b64num_lstat_field_by_name b64num_lstat_field_by_position
+              b64num_numeral)
+pg_exports=(Pg_magic_func "${pg_functions[@]}" "${pg_functions[@]/#/pg_finfo_}")
+[ "$(exports "$root$libdir/b64num.so")" = "$(printf '%s\n' "${pg_exports[@]}" | sort | tr '\n' ' ')" ] ||
+    fail "the PostgreSQL extension exports $(exports "$root$libdir/b64num.so")"
+
 [ "$("$root/usr/bin/b64num" gB)" = 2049 ] || fail "the extracted b64num does not decode gB"
 [ "$(echo $'name\tgB BA' | "$root/usr/bin/b64num-lstat" -f ino)" = $'name\t64' ] ||
     fail "the extracted b64num-lstat does not decode a row"
@@ -70,15 +107,16 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     [ -z "$warnings" ] || fail "$page has warnings: $warnings"
 done
 decodes="SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size')"
-[ "$(sqlite3 -cmd ".load $root/usr/lib/sqlite3/b64num" :memory: "$decodes")" = "2049|1048576" ] ||
-    fail "the packaged SQLite extension does not decode"
+[ "$(sqlite3 -cmd ".load $root/usr/lib/sqlite3/b64num" :memory: "$decodes, filemode(33188)")" = \
+  "2049|1048576|-rw-r--r--" ] || fail "the packaged SQLite extension does not decode"
 # The server looks for loadable functions in its plugin directory: the
 # packaged library goes there, renamed into place as dpkg would.
 cp "$root/usr/lib/mysql/plugin/b64num.so" "$B64NUM_MARIADB_PLUGINS/.b64num.so"
 mv -f "$B64NUM_MARIADB_PLUGINS/.b64num.so" "$B64NUM_MARIADB_PLUGINS/b64num.so"
 mysql < "$root/usr/share/b64num/mariadb/uninstall.sql"
 mysql < "$root/usr/share/b64num/mariadb/install.sql" || fail "the packaged install script failed"
-[ "$(mysql -B -N -e "$decodes")" = $'2049\t1048576' ] || fail "the packaged MariaDB functions do not decode"
+[ "$(mysql -B -N -e "$decodes, filemode(33188)")" = $'2049\t1048576\t-rw-r--r--' ] ||
+    fail "the packaged MariaDB functions do not decode"
 # The server looks for extensions under the extracted package first
 # (extension_destdir), in a database of the package check's own.
 psql -X -q -d postgres -c "DROP DATABASE IF EXISTS package_check" -c "CREATE DATABASE package_check"
