@@ -19,6 +19,8 @@ mkdir -p "$top/sub/deeper" "$top/empty" "$top/new"$'\n'"folder"$'\t'"2"
 cd "$top"
 printf 'hello' > a.txt
 ln a.txt a-hard # in one directory: du counts a link where it meets it first
+printf 'second' > sub/b.txt # another inode with two links, on the same device
+ln sub/b.txt sub/b-hard
 ln -s a.txt link
 mkfifo fifo
 truncate -s 1M sparse
