@@ -13,6 +13,13 @@ inline std::int64_t file_type(std::int64_t mode)
     return mode & S_IFMT;
 }
 
+// The bits of a mode beside its type: the permission bits, with set-user-ID,
+// set-group-ID and sticky.
+inline std::int64_t mode_without_type(std::int64_t mode)
+{
+    return mode & ~std::int64_t{S_IFMT};
+}
+
 inline bool is_directory(std::int64_t mode)
 {
     return file_type(mode) == S_IFDIR;

@@ -64,9 +64,12 @@ std::unique_ptr<RowWriter> writer_for(const Options& options, OutputBuffer& out)
     case Mode::long_listing:
         return make_long_writer(out, options.listing);
     case Mode::du:
-        return make_du_writer(out, options.du_depth, options.listing.human_sizes);
+        return make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes);
     case Mode::ncdu:
-        return make_ncdu_writer(out, B64NUM_VERSION);
+        return make_ncdu_writer(out, options.versions, B64NUM_VERSION);
+    case Mode::diff:
+        return make_diff_writer(out, options.compare, options.diff_report,
+                                options.listing.human_sizes);
     case Mode::fields:
         break;
     }
@@ -75,6 +78,7 @@ std::unique_ptr<RowWriter> writer_for(const Options& options, OutputBuffer& out)
 
 void process_file(Run& run, const char* path)
 {
+    run.writer->start_input();
     const bool standard_input = std::strcmp(path, "-") == 0;
     run.quoted_input_name = standard_input ? "standard input" : quoted_for_terminal(path);
     const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
@@ -85,7 +89,8 @@ void process_file(Run& run, const char* path)
     }
     start_reading(run.reader, fd);
     RowRules rules;
-    rules.needs_path = run.options.mode == Mode::du || run.options.mode == Mode::ncdu;
+    rules.needs_path = run.options.mode == Mode::du || run.options.mode == Mode::ncdu ||
+                       run.options.mode == Mode::diff;
     filter_start(run.filter, run, rules);
     char* line = nullptr;
     std::size_t length = 0;

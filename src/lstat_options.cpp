@@ -13,9 +13,11 @@
 
 namespace {
 
-const char synopsis[] = "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
-                        "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
-                        "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu [FILE...]\n";
+const char synopsis[] =
+    "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
+    "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
+    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu [--latest | --all-versions] [FILE...]\n"
+    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] OLD NEW\n";
 
 const char description[] =
     "Decode Bacula LStat values, one a line, into named fields.\n"
@@ -44,14 +46,29 @@ const char description[] =
     "                     default), full-iso, iso, or +FORMAT (strftime; a line\n"
     "                     feed parts the format of older times from that of\n"
     "                     the past six months)\n"
-    "  -h, --human-readable  sizes with -l and --du as ls -lh and du -h print\n"
-    "                     them: 1.0K, 234M, 2.5G (powers of 1024, rounded up)\n"
+    "  -h, --human-readable  sizes with -l, --du and --diff as ls -lh and du -h\n"
+    "                     print them: 1.0K, 234M, 2.5G (powers of 1024, rounded up)\n"
     "      --du[=DEPTH]   print each directory's total bytes, counting everything\n"
     "                     at or below it, as du -b prints them for the restored\n"
     "                     files, down to DEPTH levels below the top; the first\n"
     "                     column must be the path (a directory's mode makes it\n"
     "                     one; its path may end in /)\n"
     "      --ncdu         write the tree in ncdu's export format: ncdu -f FILE\n"
+    "      --latest       with --du and --ncdu, the last row of a path counts (a full\n"
+    "                     backup and the incrementals after it: the restore)\n"
+    "      --all-versions  with --du and --ncdu, every row of a path counts (the\n"
+    "                     bytes that several jobs backed up); by default a path\n"
+    "                     given twice is reported and its first row counts\n"
+    "      --diff         compare two inputs, OLD then NEW (one may be -), and print\n"
+    "                     STATUS, TAB, DELTA (NEW's size minus OLD's), TAB, PATH for\n"
+    "                     each path that differs, in byte order: + only in NEW,\n"
+    "                     - only in OLD, T other type, M size, mtime or a column\n"
+    "                     between path and LStat differs, U permission bits or\n"
+    "                     another field differ; a path's later row stands\n"
+    "      --compare=FIELDS  the fields whose differences count, by name or\n"
+    "                     position (default: mode,uid,gid,rdev,size,mtime)\n"
+    "      --summary      with --diff, one line for each status: the number of\n"
+    "                     paths and the sum of their DELTA\n"
     "      --help         print this help and exit\n"
     "      --version      print the version and exit\n"
     "\n";
@@ -112,19 +129,44 @@ struct Asked {
     bool fields = false;
     bool json = false;
     bool long_listing = false;
-    int tree_reports = 0;
+    int tree_reports = 0; // --du, --ncdu and --diff
+    bool diff = false;
     bool human_sizes = false;
     bool time_style = false;
+    bool compare = false;
+    bool summary = false;
+    int version_choices = 0; // --latest and --all-versions
 };
 
 // Holds the options to one another: one mode, and what it can take.
 int check_combination(const Asked& asked, Options& options)
 {
+    const bool diff = asked.diff;
+    const bool tree = asked.tree_reports > (diff ? 1 : 0);
+    if (asked.tree_reports > 1 && diff) {
+        return usage_error("--diff compares two inputs: it cannot be combined with --du or --ncdu");
+    }
     if (asked.tree_reports > 1 ||
-        (asked.tree_reports == 1 &&
-         (asked.fields || asked.json || options.header || asked.long_listing))) {
+        (tree && (asked.fields || asked.json || options.header || asked.long_listing))) {
         return usage_error("--du and --ncdu report a whole tree: they cannot be combined with "
                            "each other or with -f, -l, --json or -H");
+    }
+    if (diff && (asked.fields || options.header || asked.long_listing)) {
+        return usage_error("--diff compares whole rows: it cannot be combined with -f, -l or -H");
+    }
+    if ((asked.compare || asked.summary) && !diff) {
+        return usage_error("--compare and --summary tell --diff what to compare and print: they "
+                           "need --diff");
+    }
+    if (asked.summary && asked.json) {
+        return usage_error("--summary counts the changes: it cannot be combined with --json");
+    }
+    if (asked.version_choices > 1) {
+        return usage_error("--latest and --all-versions cannot be combined");
+    }
+    if (asked.version_choices > 0 && !tree) {
+        return usage_error("--latest and --all-versions choose the rows that a tree counts: "
+                           "they need --du or --ncdu");
     }
     if (asked.long_listing && (asked.fields || asked.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
@@ -132,18 +174,41 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.json && options.header) {
         return usage_error("--json names every value: it cannot be combined with -H");
     }
-    if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du) {
-        return usage_error("-h shows sizes as ls -lh and du -h do: it needs -l or --du");
+    if (asked.human_sizes && asked.json) {
+        return usage_error("--json writes numbers: it cannot be combined with -h");
+    }
+    if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du && !diff) {
+        return usage_error("-h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff");
     }
     if (asked.time_style && !asked.long_listing) {
         return usage_error("--time-style shows times as ls -l does: it needs -l");
     }
-    if (asked.long_listing) {
+    if (diff) {
+        options.diff_report = asked.json      ? DiffReport::json
+                              : asked.summary ? DiffReport::summary
+                                              : DiffReport::lines;
+    } else if (asked.long_listing) {
         options.mode = Mode::long_listing;
     } else if (asked.json) {
         options.mode = Mode::json;
     }
     options.listing.human_sizes = asked.human_sizes;
+    return -1;
+}
+
+// --diff reads two inputs, and standard input can be one of them only.
+int check_operands(int argc, char* argv[], const Options& options)
+{
+    if (options.mode != Mode::diff) {
+        return -1;
+    }
+    if (argc - options.first_file != 2) {
+        return usage_error("--diff compares two inputs: OLD and NEW");
+    }
+    if (std::strcmp(argv[options.first_file], "-") == 0 &&
+        std::strcmp(argv[options.first_file + 1], "-") == 0) {
+        return usage_error("--diff reads standard input once: OLD and NEW cannot both be -");
+    }
     return -1;
 }
 
@@ -163,10 +228,16 @@ void complain(const std::string& message)
 
 int parse_options(int argc, char* argv[], Options& options)
 {
+    std::string error;
     enum {
         option_json = 256,
         option_du,
         option_ncdu,
+        option_diff,
+        option_compare,
+        option_summary,
+        option_latest,
+        option_all_versions,
         option_time_style,
         option_help,
         option_version
@@ -178,6 +249,11 @@ int parse_options(int argc, char* argv[], Options& options)
         {"long", no_argument, nullptr, 'l'},
         {"du", optional_argument, nullptr, option_du},
         {"ncdu", no_argument, nullptr, option_ncdu},
+        {"diff", no_argument, nullptr, option_diff},
+        {"compare", required_argument, nullptr, option_compare},
+        {"summary", no_argument, nullptr, option_summary},
+        {"latest", no_argument, nullptr, option_latest},
+        {"all-versions", no_argument, nullptr, option_all_versions},
         {"time-style", required_argument, nullptr, option_time_style},
         {"human-readable", no_argument, nullptr, 'h'},
         {"help", no_argument, nullptr, option_help},
@@ -186,10 +262,13 @@ int parse_options(int argc, char* argv[], Options& options)
     };
     options = Options{};
     options.fields = all_fields();
+    const char* const default_compare = "mode,uid,gid,rdev,size,mtime";
+    if (!parse_field_list(default_compare, options.compare, error)) {
+        return usage_error(error);
+    }
     options.listing.time.now = std::time(nullptr); // long-iso, ls's default here
     Asked asked;
     opterr = 0;
-    std::string error;
     for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, nullptr)) != -1;) {
         switch (choice) {
         case 'f':
@@ -228,6 +307,28 @@ int parse_options(int argc, char* argv[], Options& options)
             options.mode = Mode::ncdu;
             ++asked.tree_reports;
             break;
+        case option_diff:
+            options.mode = Mode::diff;
+            ++asked.tree_reports;
+            asked.diff = true;
+            break;
+        case option_compare:
+            if (!parse_field_list(optarg, options.compare, error)) {
+                return usage_error(quoted_for_terminal(error), Hint::fields);
+            }
+            asked.compare = true;
+            break;
+        case option_summary:
+            asked.summary = true;
+            break;
+        case option_latest:
+            options.versions = Versions::latest;
+            ++asked.version_choices;
+            break;
+        case option_all_versions:
+            options.versions = Versions::all;
+            ++asked.version_choices;
+            break;
         case option_help:
             options.help = true;
             return -1;
@@ -249,5 +350,6 @@ int parse_options(int argc, char* argv[], Options& options)
         }
     }
     options.first_file = optind;
-    return check_combination(asked, options);
+    const int status = check_combination(asked, options);
+    return status >= 0 ? status : check_operands(argc, argv, options);
 }

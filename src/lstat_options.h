@@ -3,6 +3,8 @@
 #ifndef B64NUM_LSTAT_OPTIONS_H
 #define B64NUM_LSTAT_OPTIONS_H
 
+#include "backup_tree.h"
+#include "diff_listing.h"
 #include "field_list.h"
 #include "long_listing.h"
 
@@ -12,13 +14,16 @@ constexpr int status_trouble = 1; // something could not be read or written, or 
 constexpr int status_usage = 2;
 
 // What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu };
+enum class Mode { fields, json, long_listing, du, ncdu, diff };
 
 struct Options {
     Mode mode = Mode::fields;
     FieldSelection fields{};
     bool header = false;
     int du_depth = -1; // levels below the top; -1 for all
+    Versions versions = Versions::first;
+    FieldSelection compare{}; // with --diff
+    DiffReport diff_report = DiffReport::lines;
     ListingStyle listing;
     bool help = false;    // print the help and stop
     bool version = false; // print the version and stop

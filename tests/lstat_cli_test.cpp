@@ -262,6 +262,18 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:1: 2 numerals, but line 2 has 16; a row cut short, or "
              "is LStat not the last column?\n",
              1},
+        Case{"du --latest: the last row of a path counts",
+             {"--du", "--latest"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x\t" + dir_row + "\n",
+             "4096\t/d/x\n8192\t/d\n",
+             "",
+             0},
+        Case{"du --all-versions: every row of a path counts",
+             {"--du", "--all-versions"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x\t" + row + "\n/d/\t" + dir_row + "\n",
+             "2105344\t/d\n",
+             "",
+             0},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
 TEST(LstatCommand, HelpGoesToStandardOutput)
@@ -284,6 +296,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
                                    "be combined with each other or with -f, -l, --json or -H";
     const std::string long_alone =
         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or -H";
+    const std::string diff_alone =
+        "b64num-lstat: --diff compares whole rows: it cannot be combined with -f, -l or -H";
     const struct {
         std::vector<std::string> args;
         std::string first_line;
@@ -298,14 +312,41 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"-l", "-f", "size"}, long_alone, usage},
         {{"--json", "--long"}, long_alone, usage},
         {{"-lH"}, long_alone, usage},
-        {{"--json", "-H"}, "b64num-lstat: --json names every value: it cannot be combined with -H",
+        {{"--json", "-H"},
+         "b64num-lstat: --json names every value: it cannot be combined with -H",
+         usage},
+        {{"--diff", "-"}, "b64num-lstat: --diff compares two inputs: OLD and NEW", usage},
+        {{"--diff", "-", "-"},
+         "b64num-lstat: --diff reads standard input once: OLD and NEW cannot both be -",
+         usage},
+        {{"--diff", "--compare=sise", "a", "b"}, "b64num-lstat: unknown field 'sise'", fields},
+        {{"--diff", "-l", "a", "b"}, diff_alone, usage},
+        {{"--diff", "-f", "size", "a", "b"}, diff_alone, usage},
+        {{"--diff", "--ncdu", "a", "b"},
+         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du or --ncdu",
+         usage},
+        {{"--diff", "--json", "--summary", "a", "b"},
+         "b64num-lstat: --summary counts the changes: it cannot be combined with --json",
+         usage},
+        {{"--compare=size"},
+         "b64num-lstat: --compare and --summary tell --diff what to compare and print: they need "
+         "--diff",
+         usage},
+        {{"--du", "--latest", "--all-versions"},
+         "b64num-lstat: --latest and --all-versions cannot be combined",
+         usage},
+        {{"--all-versions"},
+         "b64num-lstat: --latest and --all-versions choose the rows that a tree counts: they need "
+         "--du or --ncdu",
          usage},
         {{"--du", "-f", "size"}, tree_alone, usage},
         {{"--ncdu", "--du=2"}, tree_alone, usage},
         {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more", usage},
-        {{"-h"}, "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l or --du", usage},
+        {{"-h"},
+         "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff",
+         usage},
         {{"--ncdu", "-h"},
-         "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l or --du",
+         "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff",
          usage},
         {{"--time-style=iso"},
          "b64num-lstat: --time-style shows times as ls -l does: it needs -l",
@@ -475,6 +516,48 @@ TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
 
 // Lines longer than the read buffer arrive whole; a line longer than any
 // catalog row is passed over without being held, and the rows after it print.
+// What changed between two inputs, OLD a file and NEW standard input, in
+// each form of report and with other fields compared.
+TEST(LstatCommand, DiffReportsWhatChanged)
+{
+    Values bigger = attributes;
+    bigger[7] += 1024; // size
+    Values private_mode = attributes;
+    private_mode[2] = 0100600;
+    Values other_inode = attributes;
+    other_inode[1] += 1;
+    const TemporaryFile old_rows("/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/y\t" + row +
+                                 "\n/d/w\t" + row + "\n/d/v\t" + row + "\n");
+    const std::string new_rows = "/d/z\t" + row + "\n/d\t" + dir_row + "\n/d/x\t" + lstat(bigger) +
+                                 "\n/d/y\t" + lstat(private_mode) + "\n/d/w\t" +
+                                 lstat(other_inode) + "\n/d/v/\t" + dir_row + "\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{}, "T\t-1044480\t/d/v/\nM\t1024\t/d/x\nU\t0\t/d/y\n+\t1048576\t/d/z\n"},
+        {{"-h"}, "T\t-1020K\t/d/v/\nM\t1.0K\t/d/x\nU\t0\t/d/y\n+\t1.0M\t/d/z\n"},
+        {{"--compare=size"}, "M\t-1044480\t/d/v/\nM\t1024\t/d/x\n+\t1048576\t/d/z\n"},
+        {{"--compare", "ino,mode"},
+         "T\t-1044480\t/d/v/\nU\t0\t/d/w\nU\t0\t/d/y\n+\t1048576\t/d/z\n"},
+        {{"--summary"}, "+\t1\t1048576\n-\t0\t0\nT\t1\t-1044480\nM\t1\t1024\nU\t1\t0\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--diff"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {old_rows.path(), "-"});
+        const Outcome outcome = run(args, new_rows);
+        EXPECT_EQ(outcome.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.err, "");
+        EXPECT_EQ(outcome.status, 0);
+    }
+    // An input that cannot be read is reported, and the other compared.
+    const Outcome missing = run({"--diff", "/nonexistent/old", "-"}, "/d/z\t" + row + "\n");
+    EXPECT_EQ(missing.out, "+\t1048576\t/d/z\n");
+    EXPECT_EQ(missing.err, "b64num-lstat: /nonexistent/old: No such file or directory\n");
+    EXPECT_EQ(missing.status, 1);
+}
+
 TEST(LstatCommand, LongLinesArriveWholeUpToTheBound)
 {
     const std::string name(768 << 10, 'n');

@@ -1,6 +1,8 @@
 #include "human_size.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 
 std::size_t human_size(std::int64_t bytes, char (&text)[24])
 {
@@ -41,4 +43,17 @@ std::size_t human_size(std::int64_t bytes, char (&text)[24])
     }
     *at++ = units[power];
     return static_cast<std::size_t>(at - text);
+}
+
+std::size_t human_delta(std::int64_t bytes, char (&text)[24])
+{
+    if (bytes >= 0) {
+        return human_size(bytes, text);
+    }
+    // The magnitude of the least value does not fit; one less shows the same.
+    char magnitude[24];
+    const std::size_t length = human_size(bytes == INT64_MIN ? INT64_MAX : -bytes, magnitude);
+    text[0] = '-';
+    std::copy(magnitude, magnitude + length, text + 1);
+    return length + 1;
 }

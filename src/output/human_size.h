@@ -11,4 +11,7 @@
 // negative size, which no file has, is written as it is. Returns the length.
 std::size_t human_size(std::int64_t bytes, char (&text)[24]);
 
+// A difference of sizes the same way, with a '-' before a negative one.
+std::size_t human_delta(std::int64_t bytes, char (&text)[24]);
+
 #endif

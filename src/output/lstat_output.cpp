@@ -285,6 +285,13 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields)
 {
+    write_json_object(out, columns, row, fields);
+    output_char(out, '\n');
+}
+
+void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
+                       const FieldSelection& fields)
+{
     output_char(out, '{');
     if (columns.present) {
         write_text(out, "\"columns\":[");
@@ -313,5 +320,5 @@ void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
         }
         write_json_field(out, row, fields.indices[i]);
     }
-    output_bytes(out, "}\n", 2);
+    output_char(out, '}');
 }

@@ -65,6 +65,10 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields);
 
+// The same object without the line feed after it.
+void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
+                       const FieldSelection& fields);
+
 // What a JSON string does with the bytes from 0x80 up.
 enum class HighBytes {
     escaped, // each byte that is not part of well-formed UTF-8 as \udcXX, C1 controls as \u00XX

@@ -42,10 +42,9 @@ public:
     void finish() override
     {
         if (header_pending_) {
-            write_header(has_names_ ? static_cast<int>(std::count(names_.begin(), names_.end(),
-                                                                  '\t')) +
-                                          1
-                                    : 0);
+            write_header(has_names_
+                             ? static_cast<int>(std::count(names_.begin(), names_.end(), '\t')) + 1
+                             : 0);
         }
     }
 

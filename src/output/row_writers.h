@@ -23,6 +23,9 @@ public:
     // take the row after all; the line's verdict then says why.
     virtual bool take(CatalogLine& line) = 0;
 
+    // Says that the lines of the next input come, before its first.
+    virtual void start_input() {}
+
     // Writes what comes after the last line of the last input.
     virtual void finish() {}
 };

@@ -3,31 +3,14 @@
 #include "file_mode.h"
 
 #include <algorithm>
-#include <cstring>
 #include <tuple>
 
 namespace {
 
-constexpr std::size_t store_block = std::size_t{1} << 20;
-
-std::string_view keep(PathStore& store, const char* text, std::size_t length)
-{
-    if (store.capacity - store.used < length) {
-        const std::size_t size = std::max(store_block, length);
-        store.blocks.push_back(std::make_unique<char[]>(size));
-        store.used = 0;
-        store.capacity = size;
-    }
-    char* const copy = store.blocks.back().get() + store.used;
-    std::memcpy(copy, text, length);
-    store.used += length;
-    return {copy, length};
-}
-
 EntryAttributes attributes_of(const LstatRow& row)
 {
     const std::int64_t* const v = row.values;
-    return {v[field_dev],  v[field_ino],  v[field_mode],   v[field_nlink], v[field_uid],
+    return {v[field_dev], v[field_ino],  v[field_mode],   v[field_nlink], v[field_uid],
             v[field_gid], v[field_size], v[field_blocks], v[field_mtime]};
 }
 
@@ -69,12 +52,72 @@ std::uint32_t directory_of(BackupTree& tree, std::string_view path)
     return found;
 }
 
-// Notes that line `number` gave `path`, which no earlier line gave.
-void note_row(BackupTree& tree, std::string_view path, std::uint32_t hash, unsigned long number)
+// Takes what `row` put into the tree out again.
+void take_out(BackupTree& tree, BackupTree::Row& row)
 {
-    const auto index = static_cast<std::uint32_t>(tree.rows.size());
-    tree.rows.push_back({path, number});
-    insert_path(tree.row_index, hash, index);
+    if (row.is_directory) {
+        tree.directories[row.directory].has_row = false;
+    } else {
+        --tree.directories[row.directory].file_rows;
+        if (row.link != BackupTree::none) {
+            tree.links[row.link].live = false;
+        }
+        if (row.file != BackupTree::none) {
+            tree.files[row.file].gone = true;
+        }
+    }
+    tree.bytes[row.directory] -= row.counted;
+    row.counted = 0;
+    row.link = BackupTree::none;
+}
+
+// Puts an entry with `attributes` into the tree for `row`, whose path is
+// `path`; a new row's path is kept here.
+void put_in(BackupTree& tree, BackupTree::Row& row, std::string_view path, bool is_new,
+            const EntryAttributes& attributes)
+{
+    const auto size = static_cast<std::uint64_t>(attributes.size);
+    row.size = size;
+    row.blocks = static_cast<std::uint64_t>(attributes.blocks);
+    row.is_directory = is_directory(attributes.mode);
+    if (row.is_directory) {
+        tree.with_slash.assign(path.data(), path.size()).push_back('/');
+        row.directory = directory_of(tree, tree.with_slash);
+        TreeDirectory& entry = tree.directories[row.directory];
+        entry.has_row = true;
+        entry.attributes = attributes;
+        if (is_new) {
+            row.path = entry.path.substr(0, entry.path.size() - 1);
+        }
+        tree.bytes[row.directory] += size;
+        row.counted = size;
+        return;
+    }
+    if (is_new) {
+        row.path = keep(tree.store, path.data(), path.size());
+    }
+    const std::size_t slash = row.path.rfind('/');
+    row.directory = directory_of(
+        tree, slash == std::string_view::npos ? std::string_view() : row.path.substr(0, slash + 1));
+    ++tree.directories[row.directory].file_rows;
+    if (tree.keeps_files) {
+        const TreeFile file{row.path.substr(slash + 1), row.directory, attributes, false};
+        if (row.file == BackupTree::none) {
+            row.file = static_cast<std::uint32_t>(tree.files.size());
+            tree.files.push_back(file);
+        } else {
+            tree.files[row.file] = file;
+        }
+    }
+    // Over several jobs every row's bytes count, however linked.
+    if (!tree.keeps_files && tree.versions != Versions::all && attributes.nlink > 1) {
+        row.link = static_cast<std::uint32_t>(tree.links.size());
+        tree.links.push_back({attributes.dev, attributes.ino, row.path, row.directory, size, true});
+        row.counted = 0;
+    } else {
+        tree.bytes[row.directory] += size;
+        row.counted = size;
+    }
 }
 
 // The first eight bytes of `name`, zero-padded, read big-endian: names
@@ -105,10 +148,11 @@ void sort_by_name(std::vector<const TreeFile*>& files)
 
 } // namespace
 
-void start_tree(BackupTree& tree, bool keeps_files)
+void start_tree(BackupTree& tree, bool keeps_files, Versions versions)
 {
     tree = BackupTree{};
     tree.keeps_files = keeps_files;
+    tree.versions = versions;
     tree.directories.push_back({std::string_view(), 0, 0, false, 0, {}, 0, {}});
     tree.bytes.push_back(0);
     tree.directory_paths.emplace_back();
@@ -117,50 +161,44 @@ void start_tree(BackupTree& tree, bool keeps_files)
 
 unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
 {
-    const EntryAttributes attributes = attributes_of(line.fields);
-    const auto size = static_cast<std::uint64_t>(attributes.size);
+    EntryAttributes attributes = attributes_of(line.fields);
     std::string_view path = line.first_column();
-    // A directory is one by its mode, whether or not its path ends in '/'.
-    const bool directory = is_directory(attributes.mode);
-    if (directory && path.back() != '/') {
-        tree.with_slash.assign(path.data(), path.size()).push_back('/');
-        path = tree.with_slash;
+    if (path.back() == '/') {
+        path.remove_suffix(1); // a path's identity ignores it
     }
     const std::uint32_t hash = path_hash(path);
     const std::int64_t earlier =
         find_path(tree.row_index, path, hash,
                   [&tree](std::uint32_t placed) { return tree.rows[placed].path; });
-    if (earlier >= 0) {
-        return tree.rows[static_cast<std::size_t>(earlier)].line;
-    }
-    if (directory) {
-        const std::uint32_t index = directory_of(tree, path);
-        TreeDirectory& entry = tree.directories[index];
-        entry.has_row = true;
-        entry.attributes = attributes;
-        tree.bytes[index] += size;
-        note_row(tree, entry.path, hash, line.number);
+    if (earlier < 0) {
+        BackupTree::Row row{{}, line.number, 0, BackupTree::none, BackupTree::none, false, 0, 0, 0};
+        put_in(tree, row, path, true, attributes);
+        insert_path(tree.row_index, hash, static_cast<std::uint32_t>(tree.rows.size()));
+        tree.rows.push_back(row);
         return 0;
     }
-    const std::size_t slash = path.rfind('/');
-    const std::uint32_t index = directory_of(
-        tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
-    const std::string_view kept = keep(tree.store, path.data(), path.size());
-    note_row(tree, kept, hash, line.number);
-    ++tree.directories[index].file_rows;
-    if (tree.keeps_files) {
-        tree.files.push_back({kept.substr(slash + 1), index, attributes});
+    BackupTree::Row& row = tree.rows[static_cast<std::size_t>(earlier)];
+    if (tree.versions == Versions::first) {
+        return row.line;
     }
-    if (attributes.nlink > 1 && !tree.keeps_files) {
-        tree.links.push_back({attributes.dev, attributes.ino, kept, index, size});
-    } else {
-        tree.bytes[index] += size;
+    if (tree.versions == Versions::all) {
+        // Sizes add up over the rows, modulo 2^64 as the totals do.
+        attributes.size =
+            from_twos_complement(static_cast<std::uint64_t>(attributes.size) + row.size);
+        attributes.blocks =
+            from_twos_complement(static_cast<std::uint64_t>(attributes.blocks) + row.blocks);
     }
+    take_out(tree, row);
+    row.line = line.number;
+    put_in(tree, row, row.path, false, attributes);
     return 0;
 }
 
 void finish_tree(BackupTree& tree)
 {
+    tree.links.erase(std::remove_if(tree.links.begin(), tree.links.end(),
+                                    [](const BackupTree::Link& link) { return !link.live; }),
+                     tree.links.end());
     std::sort(tree.links.begin(), tree.links.end(),
               [](const BackupTree::Link& a, const BackupTree::Link& b) {
                   return std::tie(a.dev, a.ino, a.path) < std::tie(b.dev, b.ino, b.path);
@@ -182,7 +220,9 @@ void finish_tree(BackupTree& tree)
     }
     tree.directory_files.assign(directories.size(), {});
     for (const TreeFile& file : tree.files) {
-        tree.directory_files[file.directory].push_back(&file);
+        if (!file.gone) {
+            tree.directory_files[file.directory].push_back(&file);
+        }
     }
     for (std::uint32_t i = 0; i < directories.size(); ++i) {
         std::sort(directories[i].children.begin(), directories[i].children.end(),

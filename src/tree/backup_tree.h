@@ -1,6 +1,8 @@
 // The tree of directories and files that a backup job's rows describe, as
 // du and ncdu would see it if the job were restored: subtree totals, hard
-// links counted once, and directories that have no row of their own.
+// links counted once, and directories that have no row of their own. Or,
+// over the rows of several jobs, where the backed-up bytes went (see
+// Versions).
 //
 // A row's first column is its full path, escaped as the catalog's client
 // printed it: a directory's path ends in '/' (or gets one), a file's path is
@@ -9,6 +11,7 @@
 #ifndef B64NUM_BACKUP_TREE_H
 #define B64NUM_BACKUP_TREE_H
 
+#include "byte_store.h"
 #include "catalog_line.h"
 #include "path_index.h"
 
@@ -40,26 +43,38 @@ struct TreeFile {
     std::string_view name; // escaped
     std::uint32_t directory;
     EntryAttributes attributes;
+    bool gone; // its path's later row is a directory's
 };
 
-// Copies of the paths, in blocks that never move, so that views stay valid.
-struct PathStore {
-    std::vector<std::unique_ptr<char[]>> blocks;
-    std::size_t used = 0;
-    std::size_t capacity = 0;
+// What counts of a path that rows give more than once, as the rows of
+// several jobs do. A path's identity ignores a trailing '/'.
+enum class Versions {
+    first,  // the first row counts; the others are refused
+    latest, // the last row counts: a restore of a full backup and the incrementals after it
+    all,    // every row counts: the bytes that the jobs backed up, hard links not merged
 };
 
 struct BackupTree {
     bool keeps_files = false; // ncdu lists files; du needs only their sizes
-    PathStore store;
+    Versions versions = Versions::first;
+    ByteStore store;
     std::vector<TreeDirectory> directories;        // a parent always before its children
     std::vector<std::string_view> directory_paths; // the same paths, compact for lookups
     PathIndex directory_index;
+    static constexpr std::uint32_t none = UINT32_MAX;
+    // What a path's row put into the tree, so that a later row can take it out.
     struct Row {
-        std::string_view path;
+        std::string_view path; // without a trailing '/'
         unsigned long line;
+        std::uint32_t directory; // the directory it is, or the one that holds it
+        std::uint32_t file;      // into files, or none
+        std::uint32_t link;      // into links, or none
+        bool is_directory;
+        std::uint64_t counted; // bytes it added to bytes[directory]
+        std::uint64_t size;    // its size, summed over its rows with Versions::all
+        std::uint64_t blocks;  // likewise
     };
-    std::vector<Row> rows; // every row placed, to find a path given twice
+    std::vector<Row> rows; // a path each, to find a path given again
     PathIndex row_index;
     std::deque<TreeFile> files;                                // when keeps_files
     std::vector<std::vector<const TreeFile*>> directory_files; // sorted by name, once finished
@@ -68,6 +83,7 @@ struct BackupTree {
         std::string_view path;
         std::uint32_t directory;
         std::uint64_t size;
+        bool live; // not replaced by a later row
     };
     std::vector<Link> links;          // files with more than one link, for du's count
     std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
@@ -75,13 +91,13 @@ struct BackupTree {
     std::string with_slash;           // a directory's path given without its '/'
 };
 
-void start_tree(BackupTree& tree, bool keeps_files);
+void start_tree(BackupTree& tree, bool keeps_files, Versions versions);
 
 // Adds a row that the rules of a tree passed (see RowRules): its path is
 // the first column, and its type comes from its mode, so that a directory
 // whose path lacks the trailing '/' is still a directory. Returns 0, or,
-// when an earlier row gave the same path, that row's line, and places
-// nothing.
+// with Versions::first, when an earlier row gave the same path, that row's
+// line, and places nothing.
 unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line);
 
 // Counts each hard-linked file once, in the directory of its link whose

@@ -40,12 +40,16 @@ void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer
 
 // The members after the name, in ncdu's order; zero sizes are left out, as
 // ncdu leaves them out. `show_dev` for the top and where the device changes.
-void write_attributes(OutputBuffer& out, const EntryAttributes& a, bool show_dev)
+// Sizes summed over several jobs' rows are no one inode's: then no entry is
+// a hard link, which ncdu would count once.
+void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttributes& a,
+                      bool show_dev)
 {
     if (a.size != 0) {
         write_member(out, ",\"asize\":", a.size);
     }
-    const auto disk = static_cast<std::int64_t>(static_cast<std::uint64_t>(a.blocks) * block_bytes);
+    const std::int64_t disk =
+        from_twos_complement(static_cast<std::uint64_t>(a.blocks) * block_bytes);
     if (disk != 0) {
         write_member(out, ",\"dsize\":", disk);
     }
@@ -56,7 +60,7 @@ void write_attributes(OutputBuffer& out, const EntryAttributes& a, bool show_dev
     write_member(out, ",\"gid\":", a.gid);
     write_member(out, ",\"mode\":", a.mode);
     write_member(out, ",\"mtime\":", a.mtime);
-    if (!is_directory(a.mode) && a.nlink > 1) {
+    if (!is_directory(a.mode) && a.nlink > 1 && tree.versions != Versions::all) {
         write_member(out, ",\"ino\":", a.ino);
         write_text(out, ",\"hlnkc\":true");
         write_member(out, ",\"nlink\":", a.nlink);
@@ -85,7 +89,7 @@ Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t in
                 parent != nullptr ? parent->dev : 0};
     if (directory.has_row) {
         const bool show_dev = !frame.has_dev || directory.attributes.dev != frame.dev;
-        write_attributes(out, directory.attributes, show_dev);
+        write_attributes(out, tree, directory.attributes, show_dev);
         frame.has_dev = true;
         frame.dev = directory.attributes.dev;
     }
@@ -125,7 +129,7 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
         if (more_files && (!more_directories || files[frame.next_file]->name < child_name)) {
             const TreeFile& file = *files[frame.next_file++];
             write_name(out, file.name, buffer);
-            write_attributes(out, file.attributes, false);
+            write_attributes(out, tree, file.attributes, false);
             output_char(out, '}');
             continue;
         }

@@ -1,21 +1,29 @@
 #include "tree_writers.h"
 
-#include "backup_tree.h"
 #include "du_listing.h"
+#include "job_diff.h"
 #include "ncdu_export.h"
 
 #include <ctime>
 
 namespace {
 
+bool is_entry(const CatalogLine& line)
+{
+    return line.verdict != Verdict::header && line.verdict != Verdict::empty;
+}
+
 // Builds the tree; headers and empty lines are no entries.
 class TreeWriter : public RowWriter {
 public:
-    TreeWriter(OutputBuffer& out, bool keeps_files) : out_(out) { start_tree(tree_, keeps_files); }
+    TreeWriter(OutputBuffer& out, bool keeps_files, Versions versions) : out_(out)
+    {
+        start_tree(tree_, keeps_files, versions);
+    }
 
     bool take(CatalogLine& line) final
     {
-        if (line.verdict == Verdict::header || line.verdict == Verdict::empty) {
+        if (!is_entry(line)) {
             return true;
         }
         const unsigned long earlier = add_to_tree(tree_, line);
@@ -42,8 +50,8 @@ private:
 
 class DuWriter final : public TreeWriter {
 public:
-    DuWriter(OutputBuffer& out, int max_depth, bool human_sizes)
-        : TreeWriter(out, false), max_depth_(max_depth), human_sizes_(human_sizes)
+    DuWriter(OutputBuffer& out, Versions versions, int max_depth, bool human_sizes)
+        : TreeWriter(out, false, versions), max_depth_(max_depth), human_sizes_(human_sizes)
     {
     }
 
@@ -59,7 +67,8 @@ private:
 
 class NcduWriter final : public TreeWriter {
 public:
-    NcduWriter(OutputBuffer& out, const char* version) : TreeWriter(out, true), version_(version)
+    NcduWriter(OutputBuffer& out, Versions versions, const char* version)
+        : TreeWriter(out, true, versions), version_(version)
     {
     }
 
@@ -72,14 +81,52 @@ private:
     const char* version_;
 };
 
+// Keeps the rows of OLD, the first input, and NEW, the second, by path.
+class DiffWriter final : public RowWriter {
+public:
+    DiffWriter(OutputBuffer& out, const FieldSelection& compare, DiffReport report,
+               bool human_sizes)
+        : out_(out), report_(report), human_sizes_(human_sizes)
+    {
+        start_diff(diff_, compare, report == DiffReport::json);
+    }
+
+    void start_input() override { ++side_; }
+
+    bool take(CatalogLine& line) override
+    {
+        if (is_entry(line)) {
+            add_to_diff(diff_, side_, line);
+        }
+        return true;
+    }
+
+    void finish() override { write_diff(out_, diff_, report_, human_sizes_); }
+
+private:
+    OutputBuffer& out_;
+    DiffReport report_;
+    bool human_sizes_;
+    JobDiff diff_;
+    int side_ = old_side - 1;
+};
+
 } // namespace
 
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, int max_depth, bool human_sizes)
+std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, Versions versions, int max_depth,
+                                          bool human_sizes)
 {
-    return std::make_unique<DuWriter>(out, max_depth, human_sizes);
+    return std::make_unique<DuWriter>(out, versions, max_depth, human_sizes);
 }
 
-std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const char* version)
+std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions,
+                                            const char* version)
 {
-    return std::make_unique<NcduWriter>(out, version);
+    return std::make_unique<NcduWriter>(out, versions, version);
+}
+
+std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
+                                            DiffReport report, bool human_sizes)
+{
+    return std::make_unique<DiffWriter>(out, compare, report, human_sizes);
 }

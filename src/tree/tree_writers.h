@@ -1,17 +1,27 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du and --ncdu.
+// from it once the last input is read: --du, --ncdu and --diff.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
+#include "backup_tree.h"
+#include "diff_listing.h"
+#include "field_list.h"
 #include "row_writers.h"
 
 #include <memory>
 
 // The directories with their totals, as du -b lists them (see du_listing.h).
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, int max_depth, bool human_sizes);
+std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, Versions versions, int max_depth,
+                                          bool human_sizes);
 
 // The tree in ncdu's export format (see ncdu_export.h), stamped with the
 // time it is written.
-std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const char* version);
+std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions,
+                                            const char* version);
+
+// What changed between the first input, OLD, and the second, NEW, in the
+// fields `compare` (see job_diff.h and diff_listing.h).
+std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
+                                            DiffReport report, bool human_sizes);
 
 #endif

@@ -1,0 +1,22 @@
+#include "byte_store.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::size_t block_size = std::size_t{1} << 20;
+
+} // namespace
+
+char* make_room(ByteStore& store, std::size_t length)
+{
+    if (store.capacity - store.used < length) {
+        const std::size_t size = std::max(block_size, length);
+        store.blocks.push_back(std::make_unique<char[]>(size));
+        store.used = 0;
+        store.capacity = size;
+    }
+    char* const room = store.blocks.back().get() + store.used;
+    store.used += length;
+    return room;
+}

@@ -1,0 +1,28 @@
+// Copies of bytes in blocks that never move, so that views of them stay
+// valid as more are kept: paths, and the rows that --diff keeps.
+#ifndef B64NUM_BYTE_STORE_H
+#define B64NUM_BYTE_STORE_H
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct ByteStore {
+    std::vector<std::unique_ptr<char[]>> blocks;
+    std::size_t used = 0;
+    std::size_t capacity = 0;
+};
+
+// Room for `length` bytes, which the caller fills.
+char* make_room(ByteStore& store, std::size_t length);
+
+// A copy of `length` bytes at `text`.
+inline std::string_view keep(ByteStore& store, const char* text, std::size_t length)
+{
+    char* const copy = make_room(store, length);
+    std::copy(text, text + length, copy);
+    return {copy, length};
+}
+
+#endif

@@ -1,0 +1,170 @@
+#include "diff_listing.h"
+
+#include "human_size.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Differing {
+    std::uint32_t entry;
+    Change change;
+    std::int64_t delta;
+};
+
+// Byte `i` of a path as a side printed it, its trailing '/' included; -1
+// past its end.
+int printed_byte(const JobDiff::Entry& entry, bool slash, std::size_t i)
+{
+    if (i < entry.length) {
+        return static_cast<unsigned char>(entry.path[i]);
+    }
+    return i == entry.length && slash ? '/' : -1;
+}
+
+// The side whose way of writing the path is printed: OLD's for a removed
+// path, NEW's otherwise.
+bool printed_slash(const JobDiff::Entry& entry, Change change)
+{
+    return entry.slash[change == Change::removed ? old_side : new_side];
+}
+
+bool printed_before(const JobDiff& diff, const Differing& a, const Differing& b)
+{
+    const JobDiff::Entry& first = diff.entries[a.entry];
+    const JobDiff::Entry& second = diff.entries[b.entry];
+    const std::size_t common = std::min(first.length, second.length);
+    const int order = std::memcmp(first.path, second.path, common);
+    if (order != 0) {
+        return order < 0;
+    }
+    const bool first_slash = printed_slash(first, a.change);
+    const bool second_slash = printed_slash(second, b.change);
+    for (std::size_t i = common;; ++i) {
+        const int x = printed_byte(first, first_slash, i);
+        const int y = printed_byte(second, second_slash, i);
+        if (x != y || x < 0) {
+            return x < y;
+        }
+    }
+}
+
+void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
+{
+    if (!human_sizes) {
+        output_number(out, delta);
+        return;
+    }
+    char text[24];
+    output_bytes(out, text, human_delta(delta, text));
+}
+
+void write_path(OutputBuffer& out, const JobDiff::Entry& entry, bool slash)
+{
+    write_columns(out, entry.path, entry.length);
+    if (slash) {
+        output_char(out, '/');
+    }
+}
+
+// The object that --json prints for a side's row: its columns, the path as
+// that side gave it first, and its fields.
+void write_side(OutputBuffer& out, const JobDiff::Entry& entry, int side, const KeptRow& row,
+                std::string& columns)
+{
+    if (entry.row[side] == nullptr) {
+        output_bytes(out, "null", 4);
+        return;
+    }
+    columns.assign(entry.path, entry.length);
+    if (entry.slash[side]) {
+        columns += '/';
+    }
+    if (row.has_between) {
+        columns += '\t';
+        columns.append(row.between.data(), row.between.size());
+    }
+    write_json_object(out, {columns.data(), columns.size(), true}, row.fields, all_fields());
+}
+
+void write_json_line(OutputBuffer& out, const JobDiff& diff, const Differing& differing,
+                     std::string& columns)
+{
+    const JobDiff::Entry& entry = diff.entries[differing.entry];
+    KeptRow old_row{};
+    KeptRow new_row{};
+    compare_entry(diff, entry, old_row, new_row);
+    const char status[] = {'{', '"', 's', 't', 'a', 't',
+                           'u', 's', '"', ':', '"', change_letter(differing.change),
+                           '"'};
+    output_bytes(out, status, sizeof status);
+    output_bytes(out, ",\"delta\":", 9);
+    output_number(out, differing.delta);
+    output_bytes(out, ",\"old\":", 7);
+    write_side(out, entry, old_side, old_row, columns);
+    output_bytes(out, ",\"new\":", 7);
+    write_side(out, entry, new_side, new_row, columns);
+    output_bytes(out, "}\n", 2);
+}
+
+void write_summary(OutputBuffer& out, const std::vector<Differing>& differing, bool human_sizes)
+{
+    unsigned long paths[change_count] = {};
+    std::uint64_t sums[change_count] = {};
+    for (const Differing& path : differing) {
+        const auto change = static_cast<std::size_t>(path.change);
+        ++paths[change];
+        sums[change] += static_cast<std::uint64_t>(path.delta);
+    }
+    for (const Change change :
+         {Change::added, Change::removed, Change::type, Change::modified, Change::attributes}) {
+        const auto index = static_cast<std::size_t>(change);
+        output_char(out, change_letter(change));
+        output_char(out, '\t');
+        output_number(out, static_cast<std::int64_t>(paths[index]));
+        output_char(out, '\t');
+        write_delta(out, from_twos_complement(sums[index]), human_sizes);
+        output_char(out, '\n');
+    }
+}
+
+} // namespace
+
+void write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes)
+{
+    std::vector<Differing> differing;
+    for (std::size_t i = 0; i < diff.entries.size(); ++i) {
+        KeptRow old_row{};
+        KeptRow new_row{};
+        const JobDiff::Entry& entry = diff.entries[i];
+        const Change change = compare_entry(diff, entry, old_row, new_row);
+        if (change != Change::none) {
+            differing.push_back(
+                {static_cast<std::uint32_t>(i), change, size_delta(entry, old_row, new_row)});
+        }
+    }
+    if (report == DiffReport::summary) {
+        write_summary(out, differing, human_sizes);
+        return;
+    }
+    std::sort(differing.begin(), differing.end(), [&diff](const Differing& a, const Differing& b) {
+        return printed_before(diff, a, b);
+    });
+    std::string columns;
+    for (const Differing& path : differing) {
+        if (report == DiffReport::json) {
+            write_json_line(out, diff, path, columns);
+            continue;
+        }
+        const JobDiff::Entry& entry = diff.entries[path.entry];
+        output_char(out, change_letter(path.change));
+        output_char(out, '\t');
+        write_delta(out, path.delta, human_sizes);
+        output_char(out, '\t');
+        write_path(out, entry, printed_slash(entry, path.change));
+        output_char(out, '\n');
+    }
+}

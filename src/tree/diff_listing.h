@@ -1,0 +1,20 @@
+// b64num-lstat --diff: what changed between two backups, one line per path
+// that differs, as a summary of the changes, or as JSON Lines.
+#ifndef B64NUM_DIFF_LISTING_H
+#define B64NUM_DIFF_LISTING_H
+
+#include "job_diff.h"
+#include "lstat_output.h"
+
+enum class DiffReport {
+    lines,   // STATUS TAB DELTA TAB PATH, in byte order of the path
+    json,    // {"status":...,"delta":...,"old":ROW,"new":ROW}, in the same order
+    summary, // + - T M U, each with TAB, the number of paths, TAB, their DELTA's sum
+};
+
+// Writes the report. A path is printed as the side that has it gave it, NEW
+// where both do, escaped as the client escaped it. DELTA is NEW's size minus
+// OLD's; with `human_sizes` as du -h shows sizes, with its sign.
+void write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes);
+
+#endif

@@ -1,0 +1,257 @@
+#include "job_diff.h"
+
+#include "client_escapes.h"
+#include "file_mode.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A kept row: the count of numerals, then each kept field that the row
+// has as a zigzag LEB128 varint (most fields take one to five bytes, where
+// 64-bit integers would take eight), then the length of the columns between
+// the path and the LStat value, plus one (0 for none), and their bytes.
+constexpr std::size_t longest_varint = 10;
+
+unsigned char* put_varint(unsigned char* at, std::uint64_t value)
+{
+    while (value >= 0x80) {
+        *at++ = static_cast<unsigned char>(value | 0x80);
+        value >>= 7;
+    }
+    *at++ = static_cast<unsigned char>(value);
+    return at;
+}
+
+const unsigned char* get_varint(const unsigned char* at, std::uint64_t& value)
+{
+    value = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const unsigned char byte = *at++;
+        value |= std::uint64_t{byte & 0x7FU} << shift;
+        if (byte < 0x80) {
+            return at;
+        }
+    }
+}
+
+std::uint64_t zigzag(std::int64_t value)
+{
+    const auto bits = static_cast<std::uint64_t>(value);
+    return (bits << 1) ^ (0 - (bits >> 63));
+}
+
+std::int64_t unzigzag(std::uint64_t value)
+{
+    return from_twos_complement((value >> 1) ^ (0 - (value & 1)));
+}
+
+bool kept_field(std::uint32_t mask, int field)
+{
+    return ((mask >> field) & 1U) != 0;
+}
+
+// The columns between the path and the LStat value of `line`, if any.
+bool between_columns(const CatalogLine& line, std::string_view path, std::string_view& between)
+{
+    const PassThrough columns = line.pass_through();
+    if (columns.length == path.size()) {
+        return false;
+    }
+    between = std::string_view(columns.text + path.size() + 1, columns.length - path.size() - 1);
+    return true;
+}
+
+const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::string_view path)
+{
+    std::string_view between;
+    const bool has_between = between_columns(line, path, between);
+    const std::size_t most =
+        1 + lstat_field_count * longest_varint + longest_varint + between.size();
+    auto* const start = reinterpret_cast<unsigned char*>(make_room(diff.rows, most));
+    unsigned char* at = start;
+    *at++ = static_cast<unsigned char>(line.fields.count);
+    for (int field = 0; field < line.fields.count; ++field) {
+        if (kept_field(diff.kept, field)) {
+            at = put_varint(at, zigzag(line.fields.values[field]));
+        }
+    }
+    at = put_varint(at, has_between ? between.size() + 1 : 0);
+    std::copy(between.begin(), between.end(), at);
+    at += between.size();
+    // Give back what the row did not take.
+    diff.rows.used -= most - static_cast<std::size_t>(at - start);
+    return start;
+}
+
+// One column of escaped text and the rest after its TAB.
+std::string_view next_column(std::string_view& rest)
+{
+    const std::size_t tab = rest.find('\t');
+    const std::string_view column = rest.substr(0, tab);
+    rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
+    return column;
+}
+
+// Whether two columns hold the same bytes, or are both NULL, whatever
+// escapes their client used.
+bool same_column(std::string_view a, std::string_view b)
+{
+    if (a == b) {
+        return true;
+    }
+    if (is_null_column(a.data(), a.size()) || is_null_column(b.data(), b.size())) {
+        return false;
+    }
+    std::string real_a(a);
+    std::string real_b(b);
+    real_a.resize(unescape_column(real_a.data(), real_a.size()));
+    real_b.resize(unescape_column(real_b.data(), real_b.size()));
+    return real_a == real_b;
+}
+
+bool same_between(const KeptRow& a, const KeptRow& b)
+{
+    if (a.has_between != b.has_between) {
+        return false;
+    }
+    if (a.between == b.between) {
+        return true;
+    }
+    std::string_view rest_a = a.between;
+    std::string_view rest_b = b.between;
+    for (;;) {
+        const bool last_a = rest_a.find('\t') == std::string_view::npos;
+        const bool last_b = rest_b.find('\t') == std::string_view::npos;
+        if (!same_column(next_column(rest_a), next_column(rest_b)) || last_a != last_b) {
+            return false;
+        }
+        if (last_a) {
+            return true;
+        }
+    }
+}
+
+// Whether both rows lack `field`, or both have it with one value.
+bool same_field(const KeptRow& a, const KeptRow& b, int field)
+{
+    const bool in_a = field < a.fields.count;
+    const bool in_b = field < b.fields.count;
+    return in_a == in_b && (!in_a || a.fields.values[field] == b.fields.values[field]);
+}
+
+} // namespace
+
+char change_letter(Change change)
+{
+    return "=+-TMU"[static_cast<int>(change)];
+}
+
+void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field)
+{
+    diff = JobDiff{};
+    for (int i = 0; i < compare.count; ++i) {
+        diff.compared |= 1U << compare.indices[i];
+    }
+    diff.kept = keep_every_field ? (1U << lstat_field_count) - 1
+                                 : diff.compared | 1U << field_mode | 1U << field_size;
+}
+
+void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
+{
+    const std::string_view given = line.first_column();
+    const bool slash = given.back() == '/';
+    const std::string_view path = slash ? given.substr(0, given.size() - 1) : given;
+    const std::uint32_t hash = path_hash(path);
+    const std::int64_t known = find_path(diff.index, path, hash, [&diff](std::uint32_t number) {
+        const JobDiff::Entry& entry = diff.entries[number];
+        return std::string_view(entry.path, entry.length);
+    });
+    const unsigned char* const row = keep_row(diff, line, given);
+    if (known >= 0) {
+        JobDiff::Entry& entry = diff.entries[static_cast<std::size_t>(known)];
+        entry.slash[side] = slash;
+        entry.row[side] = row; // a later row stands
+        return;
+    }
+    JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
+                         static_cast<std::uint32_t>(path.size()),
+                         {false, false},
+                         {nullptr, nullptr}};
+    entry.slash[side] = slash;
+    entry.row[side] = row;
+    insert_path(diff.index, hash, static_cast<std::uint32_t>(diff.entries.size()));
+    diff.entries.push_back(entry);
+}
+
+KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)
+{
+    KeptRow kept{};
+    kept.fields.count = *row++;
+    for (int field = 0; field < kept.fields.count; ++field) {
+        if (kept_field(diff.kept, field)) {
+            std::uint64_t value = 0;
+            row = get_varint(row, value);
+            kept.fields.values[field] = unzigzag(value);
+        }
+    }
+    std::uint64_t between = 0;
+    row = get_varint(row, between);
+    kept.has_between = between > 0;
+    if (kept.has_between) {
+        kept.between = std::string_view(reinterpret_cast<const char*>(row), between - 1);
+    }
+    return kept;
+}
+
+Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,
+                     KeptRow& new_row)
+{
+    if (entry.row[old_side] != nullptr) {
+        old_row = read_kept_row(diff, entry.row[old_side]);
+    }
+    if (entry.row[new_side] != nullptr) {
+        new_row = read_kept_row(diff, entry.row[new_side]);
+    }
+    if (entry.row[old_side] == nullptr) {
+        return Change::added;
+    }
+    if (entry.row[new_side] == nullptr) {
+        return Change::removed;
+    }
+    const std::int64_t old_mode = old_row.fields.values[field_mode];
+    const std::int64_t new_mode = new_row.fields.values[field_mode];
+    const bool mode_compared = kept_field(diff.compared, field_mode);
+    if (mode_compared && file_type(old_mode) != file_type(new_mode)) {
+        return Change::type;
+    }
+    const bool size_or_time =
+        (kept_field(diff.compared, field_size) && !same_field(old_row, new_row, field_size)) ||
+        (kept_field(diff.compared, field_mtime) && !same_field(old_row, new_row, field_mtime));
+    if (size_or_time || !same_between(old_row, new_row)) {
+        return Change::modified;
+    }
+    // The permission bits, and any other bit beside the type's.
+    if (mode_compared && mode_without_type(old_mode) != mode_without_type(new_mode)) {
+        return Change::attributes;
+    }
+    for (int field = 0; field < lstat_field_count; ++field) {
+        if (field != field_mode && field != field_size && field != field_mtime &&
+            kept_field(diff.compared, field) && !same_field(old_row, new_row, field)) {
+            return Change::attributes;
+        }
+    }
+    return Change::none;
+}
+
+std::int64_t size_delta(const JobDiff::Entry& entry, const KeptRow& old_row, const KeptRow& new_row)
+{
+    const auto size = [&entry](int side, const KeptRow& row) {
+        return entry.row[side] != nullptr
+                   ? static_cast<std::uint64_t>(row.fields.values[field_size])
+                   : 0;
+    };
+    return from_twos_complement(size(new_side, new_row) - size(old_side, old_row));
+}

@@ -1,0 +1,79 @@
+// What changed between two backups: the rows of two inputs, OLD and NEW, by
+// path, and how a path's row in one differs from its row in the other. A
+// path's identity ignores a trailing '/', so that a file that became a
+// directory is one path whose type changed; where an input gives a path
+// more than once, its later row stands, so that a full backup followed by
+// its incrementals gives each file at its latest version.
+#ifndef B64NUM_JOB_DIFF_H
+#define B64NUM_JOB_DIFF_H
+
+#include "byte_store.h"
+#include "catalog_line.h"
+#include "field_list.h"
+#include "path_index.h"
+
+#include <cstdint>
+#include <deque>
+#include <string_view>
+
+// One status a path, the first that applies, in this order after the two
+// that have one side only.
+enum class Change : unsigned char {
+    none,
+    added,      // + only in NEW
+    removed,    // - only in OLD
+    type,       // T the file type differs
+    modified,   // M size, mtime or a column between the path and the LStat value differs
+    attributes, // U only the permission bits, or another compared field, differ
+};
+
+constexpr int change_count = 6;
+
+// The status as --diff prints it: + - T M U.
+char change_letter(Change change);
+
+constexpr int old_side = 0;
+constexpr int new_side = 1;
+
+struct JobDiff {
+    std::uint32_t compared = 0; // a bit per field whose difference counts
+    std::uint32_t kept = 0;     // a bit per field kept of each row
+    ByteStore paths;
+    ByteStore rows;
+    struct Entry {
+        const char* path; // without a trailing '/'
+        std::uint32_t length;
+        bool slash[2];               // whether the path as each side gave it ended in '/'
+        const unsigned char* row[2]; // what each side keeps of its row, or nullptr
+    };
+    std::deque<Entry> entries;
+    PathIndex index;
+};
+
+// Starts a comparison of the fields `compare`. The rows keep those, mode and
+// size, or with `keep_every_field` all of them, as --json prints them.
+void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field);
+
+// Keeps what `side` gives of the row of `line`, which the rules of a tree
+// passed (see RowRules): its path is the first column.
+void add_to_diff(JobDiff& diff, int side, const CatalogLine& line);
+
+// A kept row, read back.
+struct KeptRow {
+    LstatRow fields; // the kept fields, the others 0; count as the row had them
+    bool has_between;
+    std::string_view between; // the columns between the path and the LStat value, escaped
+};
+
+KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row);
+
+// How the two sides of `entry` differ; `old_row` and `new_row` are read
+// back where the sides have a row.
+Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,
+                     KeptRow& new_row);
+
+// NEW's size minus OLD's, a missing side counting 0, modulo 2^64.
+std::int64_t size_delta(const JobDiff::Entry& entry, const KeptRow& old_row,
+                        const KeptRow& new_row);
+
+#endif
