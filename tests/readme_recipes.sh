@@ -3,7 +3,7 @@
 # each command prints with what the README shows. Lines starting with "$ "
 # are commands (a trailing backslash continues them); the lines up to the
 # next command are its output. A command belongs to psql, mysql or sqlite3
-# when it starts with that client, which then must reach a catalog holding
+# when it runs that client, which then must reach a catalog holding
 # the fixture (tests/catalog): a server, or for sqlite3 a database bacula.db
 # in the working directory; every other command belongs to "none".
 #
@@ -22,8 +22,12 @@ command=""
 expected=""
 
 check() {
-    local client=${command%% *}
-    case $client in psql | mysql | sqlite3) ;; *) client=none ;; esac
+    # The client that the command runs first, where a command may start: at
+    # the start, or after a pipe, a ( or a process substitution.
+    local client=none
+    if [[ $command =~ (^|[\|\(])[[:space:]]*(psql|mysql|sqlite3)[[:space:]] ]]; then
+        client=${BASH_REMATCH[2]}
+    fi
     if [ -n "$command" ] && [ "$client" = "$wanted" ]; then
         local actual
         # The sqlite3 recipes load the installed extension; tests load the

@@ -60,6 +60,74 @@ constexpr int bulk_paths = 97;
 constexpr std::int64_t regular = 0100000;
 constexpr std::int64_t december = 1765400000; // 2025-12-10 20:53:20 UTC
 
+constexpr std::int64_t week = 7 * 86400;
+
+// Job 44, the next full backup of job 42's client, a week later: files gone,
+// new, grown, shrunk, one whose type and some whose mode changed. None of it
+// is above 10^9 bytes or named odd..., so that the recipes that look for
+// those across jobs find what they found before.
+void add_next_full_backup(std::vector<File>& list)
+{
+    const std::size_t job42_files = list.size();
+    for (std::size_t i = 0; i < job42_files; ++i) {
+        File file = list[i];
+        if (file.job != 42 || file.name == "odd\nname.txt" || file.name == "IMG_0412.jpg") {
+            continue;
+        }
+        file.job = 44;
+        const std::string& name = file.name;
+        if (name == "backup.tar.gz" || name == "talk.mkv" || name == "index.db") {
+            file.size = name == "backup.tar.gz" ? 943718400 : name == "talk.mkv" ? 912261120 : 94371840;
+            file.mtime += week;
+        } else if (name == "thesis.pdf") {
+            file.mode = regular | 0600;
+        } else if (name == "link") {
+            file.mode = regular | 0644; // a link that became a file
+            file.size = 120;
+            file.mtime += week;
+        } else if (name.rfind("file", 0) == 0) {
+            const int number = std::stoi(name.substr(4));
+            if (number % 10 == 3) {
+                continue;
+            }
+            if (number % 10 == 7) {
+                file.size += number % 1000 * 1000;
+                file.mtime += week;
+            }
+        }
+        list.push_back(file);
+    }
+    const std::int64_t reg = regular | 0644;
+    list.push_back({44, 4, "talk-final.mkv", reg, 612368384, december + week, 0, false});
+    list.push_back({44, 2, "IMG_0413.jpg", reg, 5242880, december + week, 0, false});
+    for (int i = 0; i < 50; ++i) {
+        list.push_back({44, first_bulk_path + i, "new" + std::to_string(i) + ".dat", reg,
+                        100000 + i, december + week, 0, false});
+    }
+}
+
+// Jobs 45 to 47, the incrementals after job 44, a day apart: a cache that
+// grows, a thesis being written, a video edited twice, and the directories
+// whose entries changed.
+void add_incrementals(std::vector<File>& list)
+{
+    const std::int64_t reg = regular | 0644;
+    for (int day = 1; day <= 3; ++day) {
+        const int job = 44 + day;
+        const std::int64_t mtime = december + week + day * 86400;
+        list.push_back({job, 1, "", 040755, 4096, mtime, 0, false});
+        list.push_back({job, 5, "", 040755, 4096, mtime, 0, false});
+        list.push_back({job, 5, "index.db", reg, 94371840 + day * 10485760, mtime, 0, false});
+        list.push_back({job, 1, "thesis.pdf", regular | 0600, 8812437 + day * 100000, mtime, 0,
+                        false});
+        if (day != 2) {
+            list.push_back({job, 4, "", 040755, 4096, mtime, 0, false});
+            list.push_back({job, 4, "talk-final.mkv", reg, 612368384 + day * 1048576, mtime, 0,
+                            false});
+        }
+    }
+}
+
 std::vector<File> files()
 {
     const std::int64_t reg = regular | 0644;
@@ -140,6 +208,8 @@ std::vector<File> files()
         list.push_back(
             {43, 9, "old" + std::to_string(i), reg, 100 + i, december - 6000 + i, 0, false});
     }
+    add_next_full_backup(list);
+    add_incrementals(list);
     return list;
 }
 

@@ -79,7 +79,8 @@ CREATE FOREIGN TABLE File_43 PARTITION OF File FOR VALUES IN (43)
     SERVER shard2 OPTIONS (table_name 'file');
 CREATE TABLE One_server (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
                          PathId integer NOT NULL, Filename text NOT NULL, LStat text NOT NULL);
-\\copy One_server FROM '$work/file.tsv'
+\\copy One_server FROM '$work/file-42.tsv'
+\\copy One_server FROM '$work/file-43.tsv'
 SQL
 
 sums() { echo "SELECT JobId, sum(lstat_field(LStat, 'size')) AS bytes, count(*) AS files FROM $1 GROUP BY JobId ORDER BY JobId"; }
