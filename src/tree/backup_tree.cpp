@@ -52,71 +52,73 @@ std::uint32_t directory_of(BackupTree& tree, std::string_view path)
     return found;
 }
 
-// Takes what `row` put into the tree out again.
-void take_out(BackupTree& tree, BackupTree::Row& row)
+// Takes what `placed` put into the tree out again.
+void take_out(BackupTree& tree, BackupTree::Placed& placed)
 {
-    if (row.is_directory) {
-        tree.directories[row.directory].has_row = false;
+    if (placed.is_directory) {
+        tree.directories[placed.directory].has_row = false;
     } else {
-        --tree.directories[row.directory].file_rows;
-        if (row.link != BackupTree::none) {
-            tree.links[row.link].live = false;
+        --tree.directories[placed.directory].file_rows;
+        if (placed.link != BackupTree::none) {
+            tree.links[placed.link].live = false;
         }
-        if (row.file != BackupTree::none) {
-            tree.files[row.file].gone = true;
+        if (placed.file != BackupTree::none) {
+            tree.files[placed.file].gone = true;
         }
     }
-    tree.bytes[row.directory] -= row.counted;
-    row.counted = 0;
-    row.link = BackupTree::none;
+    tree.bytes[placed.directory] -= placed.counted;
+    placed.counted = 0;
+    placed.link = BackupTree::none;
 }
 
 // Puts an entry with `attributes` into the tree for `row`, whose path is
-// `path`; a new row's path is kept here.
-void put_in(BackupTree& tree, BackupTree::Row& row, std::string_view path, bool is_new,
-            const EntryAttributes& attributes)
+// `path`, and notes in `placed` what it put in; a new row's path is kept
+// here.
+void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
+            std::string_view path, bool is_new, const EntryAttributes& attributes)
 {
     const auto size = static_cast<std::uint64_t>(attributes.size);
-    row.size = size;
-    row.blocks = static_cast<std::uint64_t>(attributes.blocks);
-    row.is_directory = is_directory(attributes.mode);
-    if (row.is_directory) {
+    placed.size = size;
+    placed.blocks = static_cast<std::uint64_t>(attributes.blocks);
+    placed.is_directory = is_directory(attributes.mode);
+    if (placed.is_directory) {
         tree.with_slash.assign(path.data(), path.size()).push_back('/');
-        row.directory = directory_of(tree, tree.with_slash);
-        TreeDirectory& entry = tree.directories[row.directory];
+        placed.directory = directory_of(tree, tree.with_slash);
+        TreeDirectory& entry = tree.directories[placed.directory];
         entry.has_row = true;
         entry.attributes = attributes;
         if (is_new) {
             row.path = entry.path.substr(0, entry.path.size() - 1);
         }
-        tree.bytes[row.directory] += size;
-        row.counted = size;
+        tree.bytes[placed.directory] += size;
+        placed.counted = size;
         return;
     }
+    const std::size_t slash = path.rfind('/');
+    placed.directory = directory_of(
+        tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
     if (is_new) {
         row.path = keep(tree.store, path.data(), path.size());
     }
-    const std::size_t slash = row.path.rfind('/');
-    row.directory = directory_of(
-        tree, slash == std::string_view::npos ? std::string_view() : row.path.substr(0, slash + 1));
-    ++tree.directories[row.directory].file_rows;
+    ++tree.directories[placed.directory].file_rows;
     if (tree.keeps_files) {
-        const TreeFile file{row.path.substr(slash + 1), row.directory, attributes, false};
-        if (row.file == BackupTree::none) {
-            row.file = static_cast<std::uint32_t>(tree.files.size());
+        const TreeFile file{row.path.substr(slash + 1), placed.directory, false, attributes};
+        if (placed.file == BackupTree::none) {
+            placed.file = static_cast<std::uint32_t>(tree.files.size());
             tree.files.push_back(file);
         } else {
-            tree.files[row.file] = file;
+            tree.files[placed.file] = file;
         }
     }
     // Over several jobs every row's bytes count, however linked.
     if (!tree.keeps_files && tree.versions != Versions::all && attributes.nlink > 1) {
-        row.link = static_cast<std::uint32_t>(tree.links.size());
-        tree.links.push_back({attributes.dev, attributes.ino, row.path, row.directory, size, true});
-        row.counted = 0;
+        placed.link = static_cast<std::uint32_t>(tree.links.size());
+        tree.links.push_back(
+            {attributes.dev, attributes.ino, row.path, placed.directory, true, size});
+        placed.counted = 0;
     } else {
-        tree.bytes[row.directory] += size;
-        row.counted = size;
+        tree.bytes[placed.directory] += size;
+        placed.counted = size;
     }
 }
 
@@ -171,26 +173,31 @@ unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
         find_path(tree.row_index, path, hash,
                   [&tree](std::uint32_t placed) { return tree.rows[placed].path; });
     if (earlier < 0) {
-        BackupTree::Row row{{}, line.number, 0, BackupTree::none, BackupTree::none, false, 0, 0, 0};
-        put_in(tree, row, path, true, attributes);
+        BackupTree::Row row{{}, line.number};
+        BackupTree::Placed placed{0, BackupTree::none, BackupTree::none, false, 0, 0, 0};
+        put_in(tree, row, placed, path, true, attributes);
         insert_path(tree.row_index, hash, static_cast<std::uint32_t>(tree.rows.size()));
         tree.rows.push_back(row);
+        if (tree.versions != Versions::first) {
+            tree.placed.push_back(placed);
+        }
         return 0;
     }
     BackupTree::Row& row = tree.rows[static_cast<std::size_t>(earlier)];
     if (tree.versions == Versions::first) {
         return row.line;
     }
+    BackupTree::Placed& placed = tree.placed[static_cast<std::size_t>(earlier)];
     if (tree.versions == Versions::all) {
         // Sizes add up over the rows, modulo 2^64 as the totals do.
         attributes.size =
-            from_twos_complement(static_cast<std::uint64_t>(attributes.size) + row.size);
+            from_twos_complement(static_cast<std::uint64_t>(attributes.size) + placed.size);
         attributes.blocks =
-            from_twos_complement(static_cast<std::uint64_t>(attributes.blocks) + row.blocks);
+            from_twos_complement(static_cast<std::uint64_t>(attributes.blocks) + placed.blocks);
     }
-    take_out(tree, row);
+    take_out(tree, placed);
     row.line = line.number;
-    put_in(tree, row, row.path, false, attributes);
+    put_in(tree, row, placed, row.path, false, attributes);
     return 0;
 }
 

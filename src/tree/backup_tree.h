@@ -42,8 +42,8 @@ struct TreeDirectory {
 struct TreeFile {
     std::string_view name; // escaped
     std::uint32_t directory;
-    EntryAttributes attributes;
     bool gone; // its path's later row is a directory's
+    EntryAttributes attributes;
 };
 
 // What counts of a path that rows give more than once, as the rows of
@@ -61,11 +61,15 @@ struct BackupTree {
     std::vector<TreeDirectory> directories;        // a parent always before its children
     std::vector<std::string_view> directory_paths; // the same paths, compact for lookups
     PathIndex directory_index;
-    static constexpr std::uint32_t none = UINT32_MAX;
-    // What a path's row put into the tree, so that a later row can take it out.
     struct Row {
         std::string_view path; // without a trailing '/'
         unsigned long line;
+    };
+    std::vector<Row> rows; // a path each, to find a path given again
+    static constexpr std::uint32_t none = UINT32_MAX;
+    // What a path's row put into the tree, so that a later row can take it
+    // out: beside each of `rows` when later rows count, empty otherwise.
+    struct Placed {
         std::uint32_t directory; // the directory it is, or the one that holds it
         std::uint32_t file;      // into files, or none
         std::uint32_t link;      // into links, or none
@@ -74,7 +78,7 @@ struct BackupTree {
         std::uint64_t size;    // its size, summed over its rows with Versions::all
         std::uint64_t blocks;  // likewise
     };
-    std::vector<Row> rows; // a path each, to find a path given again
+    std::vector<Placed> placed;
     PathIndex row_index;
     std::deque<TreeFile> files;                                // when keeps_files
     std::vector<std::vector<const TreeFile*>> directory_files; // sorted by name, once finished
@@ -82,8 +86,8 @@ struct BackupTree {
         std::int64_t dev, ino;
         std::string_view path;
         std::uint32_t directory;
-        std::uint64_t size;
         bool live; // not replaced by a later row
+        std::uint64_t size;
     };
     std::vector<Link> links;          // files with more than one link, for du's count
     std::vector<std::uint64_t> bytes; // of each directory and its files, links aside

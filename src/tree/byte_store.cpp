@@ -12,7 +12,9 @@ char* make_room(ByteStore& store, std::size_t length)
 {
     if (store.capacity - store.used < length) {
         const std::size_t size = std::max(block_size, length);
-        store.blocks.push_back(std::make_unique<char[]>(size));
+        // Not zeroed: each byte is written before it is read, and pages that
+        // nothing writes stay unmapped.
+        store.blocks.emplace_back(new char[size]);
         store.used = 0;
         store.capacity = size;
     }

@@ -9,10 +9,12 @@
 
 namespace {
 
-// A kept row: the count of numerals, then each kept field that the row
-// has as a zigzag LEB128 varint (most fields take one to five bytes, where
-// 64-bit integers would take eight), then the length of the columns between
-// the path and the LStat value, plus one (0 for none), and their bytes.
+// A kept row: its length after this first varint, the count of numerals,
+// then each kept field that the row has as a zigzag LEB128 varint (most
+// fields take one to five bytes, where 64-bit integers would take eight),
+// then the length of the columns between the path and the LStat value, plus
+// one (0 for none), and their bytes. Varints are canonical, so that two rows
+// whose bytes are equal are equal, without being read back.
 constexpr std::size_t longest_varint = 10;
 
 unsigned char* put_varint(unsigned char* at, std::uint64_t value)
@@ -69,9 +71,10 @@ const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::strin
     std::string_view between;
     const bool has_between = between_columns(line, path, between);
     const std::size_t most =
-        1 + lstat_field_count * longest_varint + longest_varint + between.size();
+        longest_varint + 1 + lstat_field_count * longest_varint + longest_varint + between.size();
     auto* const start = reinterpret_cast<unsigned char*>(make_room(diff.rows, most));
-    unsigned char* at = start;
+    unsigned char* const body = start + longest_varint; // moved down behind its length below
+    unsigned char* at = body;
     *at++ = static_cast<unsigned char>(line.fields.count);
     for (int field = 0; field < line.fields.count; ++field) {
         if (kept_field(diff.kept, field)) {
@@ -81,8 +84,11 @@ const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::strin
     at = put_varint(at, has_between ? between.size() + 1 : 0);
     std::copy(between.begin(), between.end(), at);
     at += between.size();
+    const auto length = static_cast<std::size_t>(at - body);
+    unsigned char* const after_length = put_varint(start, length);
+    std::copy(body, at, after_length);
     // Give back what the row did not take.
-    diff.rows.used -= most - static_cast<std::size_t>(at - start);
+    diff.rows.used -= most - static_cast<std::size_t>(after_length + length - start);
     return start;
 }
 
@@ -142,6 +148,71 @@ bool same_field(const KeptRow& a, const KeptRow& b, int field)
     return in_a == in_b && (!in_a || a.fields.values[field] == b.fields.values[field]);
 }
 
+constexpr std::size_t batch_size = 32;
+
+// The entry that the index's first slot for `hash` names, if its hash is
+// that one: the entry a lookup will most likely read.
+const JobDiff::Entry* likely_entry(const JobDiff& diff, std::uint32_t hash)
+{
+    if (diff.index.slots.empty()) {
+        return nullptr;
+    }
+    const std::uint64_t slot = diff.index.slots[hash & (diff.index.slots.size() - 1)];
+    if (slot == 0 || static_cast<std::uint32_t>(slot >> 32) != hash) {
+        return nullptr;
+    }
+    return &diff.entries[static_cast<std::uint32_t>(slot) - 1];
+}
+
+std::string_view path_of(const JobDiff& diff, std::uint32_t number)
+{
+    const JobDiff::Entry& entry = diff.entries[number];
+    return {entry.path, entry.length};
+}
+
+void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path)
+{
+    const std::int64_t known = find_path(diff.index, path, row.hash, [&diff](std::uint32_t number) {
+        return path_of(diff, number);
+    });
+    if (known >= 0) {
+        JobDiff::Entry& entry = diff.entries[static_cast<std::size_t>(known)];
+        entry.slash[row.side] = row.slash;
+        entry.row[row.side] = row.row; // a later row stands
+        return;
+    }
+    JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
+                         static_cast<std::uint32_t>(path.size()),
+                         {false, false},
+                         {nullptr, nullptr}};
+    entry.slash[row.side] = row.slash;
+    entry.row[row.side] = row.row;
+    insert_path(diff.index, row.hash, static_cast<std::uint32_t>(diff.entries.size()));
+    diff.entries.push_back(entry);
+}
+
+// Fetches the entries, then their paths, that the pending rows will look
+// up, then places the rows in order.
+void place_pending(JobDiff& diff)
+{
+    for (const JobDiff::Pending& row : diff.pending) {
+        if (const JobDiff::Entry* const entry = likely_entry(diff, row.hash)) {
+            __builtin_prefetch(entry);
+        }
+    }
+    for (const JobDiff::Pending& row : diff.pending) {
+        if (const JobDiff::Entry* const entry = likely_entry(diff, row.hash)) {
+            __builtin_prefetch(entry->path);
+        }
+    }
+    for (const JobDiff::Pending& row : diff.pending) {
+        place(diff, row,
+              std::string_view(diff.pending_paths).substr(row.path_start, row.path_length));
+    }
+    diff.pending.clear();
+    diff.pending_paths.clear();
+}
+
 } // namespace
 
 char change_letter(Change change)
@@ -165,29 +236,26 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
     const bool slash = given.back() == '/';
     const std::string_view path = slash ? given.substr(0, given.size() - 1) : given;
     const std::uint32_t hash = path_hash(path);
-    const std::int64_t known = find_path(diff.index, path, hash, [&diff](std::uint32_t number) {
-        const JobDiff::Entry& entry = diff.entries[number];
-        return std::string_view(entry.path, entry.length);
-    });
-    const unsigned char* const row = keep_row(diff, line, given);
-    if (known >= 0) {
-        JobDiff::Entry& entry = diff.entries[static_cast<std::size_t>(known)];
-        entry.slash[side] = slash;
-        entry.row[side] = row; // a later row stands
-        return;
+    if (!diff.index.slots.empty()) {
+        __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
     }
-    JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
-                         static_cast<std::uint32_t>(path.size()),
-                         {false, false},
-                         {nullptr, nullptr}};
-    entry.slash[side] = slash;
-    entry.row[side] = row;
-    insert_path(diff.index, hash, static_cast<std::uint32_t>(diff.entries.size()));
-    diff.entries.push_back(entry);
+    diff.pending.push_back(
+        {hash, side, slash, keep_row(diff, line, given), diff.pending_paths.size(), path.size()});
+    diff.pending_paths.append(path.data(), path.size());
+    if (diff.pending.size() == batch_size) {
+        place_pending(diff);
+    }
+}
+
+void finish_diff(JobDiff& diff)
+{
+    place_pending(diff);
 }
 
 KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)
 {
+    std::uint64_t length = 0;
+    row = get_varint(row, length);
     KeptRow kept{};
     kept.fields.count = *row++;
     for (int field = 0; field < kept.fields.count; ++field) {
@@ -204,6 +272,13 @@ KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)
         kept.between = std::string_view(reinterpret_cast<const char*>(row), between - 1);
     }
     return kept;
+}
+
+bool same_kept_row(const unsigned char* a, const unsigned char* b)
+{
+    std::uint64_t length = 0;
+    const unsigned char* const body = get_varint(a, length);
+    return std::memcmp(a, b, static_cast<std::size_t>(body - a) + length) == 0;
 }
 
 Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,

@@ -14,7 +14,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // One status a path, the first that applies, in this order after the two
 // that have one side only.
@@ -48,6 +50,19 @@ struct JobDiff {
     };
     std::deque<Entry> entries;
     PathIndex index;
+    // Rows taken but not yet placed. Placing a row costs cache misses in the
+    // index, its entry and the entry's path, one after the other; a batch
+    // fetches each level for all its rows before it needs any of them.
+    struct Pending {
+        std::uint32_t hash;
+        int side;
+        bool slash;
+        const unsigned char* row;
+        std::size_t path_start; // in pending_paths
+        std::size_t path_length;
+    };
+    std::vector<Pending> pending;
+    std::string pending_paths;
 };
 
 // Starts a comparison of the fields `compare`. The rows keep those, mode and
@@ -58,6 +73,10 @@ void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_fi
 // passed (see RowRules): its path is the first column.
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line);
 
+// Places the rows still pending; after the last row, before the entries
+// are read.
+void finish_diff(JobDiff& diff);
+
 // A kept row, read back.
 struct KeptRow {
     LstatRow fields; // the kept fields, the others 0; count as the row had them
@@ -66,6 +85,10 @@ struct KeptRow {
 };
 
 KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row);
+
+// Whether two kept rows hold the same values, from their bytes: the test
+// that most paths pass, without reading either back.
+bool same_kept_row(const unsigned char* a, const unsigned char* b);
 
 // How the two sides of `entry` differ; `old_row` and `new_row` are read
 // back where the sides have a row.

@@ -101,7 +101,11 @@ public:
         return true;
     }
 
-    void finish() override { write_diff(out_, diff_, report_, human_sizes_); }
+    void finish() override
+    {
+        finish_diff(diff_);
+        write_diff(out_, diff_, report_, human_sizes_);
+    }
 
 private:
     OutputBuffer& out_;
