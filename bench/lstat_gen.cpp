@@ -4,9 +4,10 @@
 // file attributes, so that most numerals are long. With "tree", the rows
 // are a backup tree in a shuffled order: directory rows (paths ending in
 // '/') for 10,000 leaf directories and the 110 above them, and files spread
-// over the leaves.
+// over the leaves. With "next", the next backup of that tree: the same rows
+// with 5% of the files gone, 5% new and 10% changed, for --diff.
 //
-// usage: lstat_gen ROWS [long|tree]
+// usage: lstat_gen ROWS [long|tree|next]
 #include "lstat_corpus.h"
 
 #include <algorithm>
@@ -40,27 +41,60 @@ std::string directory_path(int level, int index)
     return path;
 }
 
-std::vector<std::string> tree_rows(long rows, std::mt19937_64& random)
+constexpr int leaves = 10000;
+
+struct Row {
+    std::string path;
+    std::vector<std::int64_t> values;
+};
+
+std::vector<Row> tree_rows(long rows, std::mt19937_64& random)
 {
-    constexpr int leaves = 10000;
-    std::vector<std::string> lines;
+    std::vector<Row> tree;
     for (int level = 1; level <= 3; ++level) {
         const int step = level == 1 ? 1000 : level == 2 ? 100 : 1;
         for (int index = 0; index < leaves; index += step) {
             auto values = lstat_corpus::lstat_row(random);
             values[2] = 040755; // mode
             values[7] = 4096;   // size
-            lines.push_back(directory_path(level, index) + "\t" + lstat_text(values) + "\n");
+            tree.push_back({directory_path(level, index), values});
         }
     }
-    for (long file = 0; static_cast<long>(lines.size()) < rows; ++file) {
+    for (long file = 0; static_cast<long>(tree.size()) < rows; ++file) {
         auto values = lstat_corpus::lstat_row(random);
         values[2] = 0100644;
-        lines.push_back(directory_path(3, static_cast<int>(random() % leaves)) + "file" +
-                        std::to_string(file) + ".dat\t" + lstat_text(values) + "\n");
+        tree.push_back({directory_path(3, static_cast<int>(random() % leaves)) + "file" +
+                            std::to_string(file) + ".dat",
+                        values});
     }
-    std::shuffle(lines.begin(), lines.end(), random);
-    return lines;
+    std::shuffle(tree.begin(), tree.end(), random);
+    return tree;
+}
+
+// The next backup of `tree`: of its files, 5% gone, 10% changed (grown
+// and touched), and as many new as gone.
+std::vector<Row> next_backup(const std::vector<Row>& tree, std::mt19937_64& random)
+{
+    std::vector<Row> next;
+    long added = 0;
+    for (const Row& row : tree) {
+        const std::uint64_t pick = random() % 100;
+        if (row.path.back() == '/' || pick >= 15) {
+            next.push_back(row);
+        } else if (pick >= 5) {
+            Row changed = row;
+            changed.values[7] += 1 + static_cast<std::int64_t>(random() % 100000); // size
+            changed.values[11] += 86400;                                           // mtime
+            next.push_back(changed);
+        } else {
+            auto values = lstat_corpus::lstat_row(random);
+            values[2] = 0100644;
+            next.push_back({directory_path(3, static_cast<int>(random() % leaves)) + "new" +
+                                std::to_string(added++) + ".dat",
+                            values});
+        }
+    }
+    return next;
 }
 
 } // namespace
@@ -68,15 +102,20 @@ std::vector<std::string> tree_rows(long rows, std::mt19937_64& random)
 int main(int argc, char* argv[])
 {
     const char* const kind = argc == 3 ? argv[2] : "";
-    if ((argc != 2 && argc != 3) ||
-        (argc == 3 && std::strcmp(kind, "long") != 0 && std::strcmp(kind, "tree") != 0)) {
-        (void)std::fputs("usage: lstat_gen ROWS [long|tree]\n", stderr);
+    const bool tree = std::strcmp(kind, "tree") == 0 || std::strcmp(kind, "next") == 0;
+    if ((argc != 2 && argc != 3) || (argc == 3 && std::strcmp(kind, "long") != 0 && !tree)) {
+        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next]\n", stderr);
         return 2;
     }
     const long rows = std::strtol(argv[1], nullptr, 10);
     std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
-    if (std::strcmp(kind, "tree") == 0) {
-        for (const std::string& line : tree_rows(rows, random)) {
+    if (tree) {
+        std::vector<Row> backup = tree_rows(rows, random);
+        if (std::strcmp(kind, "next") == 0) {
+            backup = next_backup(backup, random);
+        }
+        for (const Row& row : backup) {
+            const std::string line = row.path + "\t" + lstat_text(row.values) + "\n";
             if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size()) {
                 return 1;
             }
