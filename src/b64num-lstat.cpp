@@ -67,6 +67,9 @@ std::unique_ptr<RowWriter> writer_for(const Options& options, OutputBuffer& out)
         return make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes);
     case Mode::ncdu:
         return make_ncdu_writer(out, options.versions, B64NUM_VERSION);
+    case Mode::treemap:
+        return make_treemap_writer(out, options.versions, options.treemap_width,
+                                   options.treemap_height);
     case Mode::diff:
         return make_diff_writer(out, options.compare, options.diff_report,
                                 options.listing.human_sizes);
@@ -90,7 +93,7 @@ void process_file(Run& run, const char* path)
     start_reading(run.reader, fd);
     RowRules rules;
     rules.needs_path = run.options.mode == Mode::du || run.options.mode == Mode::ncdu ||
-                       run.options.mode == Mode::diff;
+                       run.options.mode == Mode::treemap || run.options.mode == Mode::diff;
     filter_start(run.filter, run, rules);
     char* line = nullptr;
     std::size_t length = 0;

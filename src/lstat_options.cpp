@@ -1,6 +1,7 @@
 #include "lstat_options.h"
 
 #include "terminal_text.h"
+#include "treemap_svg.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -16,7 +17,8 @@ namespace {
 const char synopsis[] =
     "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
     "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
-    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu [--latest | --all-versions] [FILE...]\n"
+    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --treemap[=WIDTHxHEIGHT]\n"
+    "                    [--latest | --all-versions] [FILE...]\n"
     "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] OLD NEW\n";
 
 const char description[] =
@@ -54,11 +56,15 @@ const char description[] =
     "                     column must be the path (a directory's mode makes it\n"
     "                     one; its path may end in /)\n"
     "      --ncdu         write the tree in ncdu's export format: ncdu -f FILE\n"
-    "      --latest       with --du and --ncdu, the last row of a path counts (a full\n"
-    "                     backup and the incrementals after it: the restore)\n"
-    "      --all-versions  with --du and --ncdu, every row of a path counts (the\n"
-    "                     bytes that several jobs backed up); by default a path\n"
-    "                     given twice is reported and its first row counts\n"
+    "      --treemap[=WIDTHxHEIGHT]  write the tree that --du totals as an SVG\n"
+    "                     treemap, 1600x1000 pixels by default, 320x200 at least:\n"
+    "                     each file a rectangle whose area is its bytes, nested\n"
+    "                     in its directories, colored by its name's extension\n"
+    "      --latest       with --du, --ncdu and --treemap, the last row of a path\n"
+    "                     counts (a full backup and the incrementals after it)\n"
+    "      --all-versions  the same, every row of a path counts (the bytes that\n"
+    "                     several jobs backed up); by default a path given\n"
+    "                     twice is reported and its first row counts\n"
     "      --diff         compare two inputs, OLD then NEW (one may be -), and print\n"
     "                     STATUS, TAB, DELTA (NEW's size minus OLD's), TAB, PATH for\n"
     "                     each path that differs, in byte order: + only in NEW,\n"
@@ -111,6 +117,27 @@ int usage_error(const std::string& message, Hint hint = Hint::usage)
     return status_usage;
 }
 
+// Reads a --treemap size, WIDTHxHEIGHT in pixels.
+bool parse_size(const char* text, int& width, int& height)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long parsed_width = std::strtol(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end != 'x' || errno != 0) {
+        return false;
+    }
+    const char* const second = end + 1;
+    const long parsed_height = std::strtol(second, &end, 10);
+    if (*second < '0' || *second > '9' || *end != '\0' || errno != 0 ||
+        parsed_width < smallest_treemap_width || parsed_height < smallest_treemap_height ||
+        parsed_width > largest_treemap_side || parsed_height > largest_treemap_side) {
+        return false;
+    }
+    width = static_cast<int>(parsed_width);
+    height = static_cast<int>(parsed_height);
+    return true;
+}
+
 // Reads a --du depth: a decimal number of levels, 0 or more.
 bool parse_depth(const char* text, int& depth)
 {
@@ -129,7 +156,7 @@ struct Asked {
     bool fields = false;
     bool json = false;
     bool long_listing = false;
-    int tree_reports = 0; // --du, --ncdu and --diff
+    int tree_reports = 0; // --du, --ncdu, --treemap and --diff
     bool diff = false;
     bool human_sizes = false;
     bool time_style = false;
@@ -144,12 +171,13 @@ int check_combination(const Asked& asked, Options& options)
     const bool diff = asked.diff;
     const bool tree = asked.tree_reports > (diff ? 1 : 0);
     if (asked.tree_reports > 1 && diff) {
-        return usage_error("--diff compares two inputs: it cannot be combined with --du or --ncdu");
+        return usage_error("--diff compares two inputs: it cannot be combined with --du, --ncdu "
+                           "or --treemap");
     }
     if (asked.tree_reports > 1 ||
         (tree && (asked.fields || asked.json || options.header || asked.long_listing))) {
-        return usage_error("--du and --ncdu report a whole tree: they cannot be combined with "
-                           "each other or with -f, -l, --json or -H");
+        return usage_error("--du, --ncdu and --treemap report a whole tree: they cannot be "
+                           "combined with each other or with -f, -l, --json or -H");
     }
     if (diff && (asked.fields || options.header || asked.long_listing)) {
         return usage_error("--diff compares whole rows: it cannot be combined with -f, -l or -H");
@@ -166,7 +194,7 @@ int check_combination(const Asked& asked, Options& options)
     }
     if (asked.version_choices > 0 && !tree) {
         return usage_error("--latest and --all-versions choose the rows that a tree counts: "
-                           "they need --du or --ncdu");
+                           "they need --du, --ncdu or --treemap");
     }
     if (asked.long_listing && (asked.fields || asked.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
@@ -233,6 +261,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_json = 256,
         option_du,
         option_ncdu,
+        option_treemap,
         option_diff,
         option_compare,
         option_summary,
@@ -249,6 +278,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"long", no_argument, nullptr, 'l'},
         {"du", optional_argument, nullptr, option_du},
         {"ncdu", no_argument, nullptr, option_ncdu},
+        {"treemap", optional_argument, nullptr, option_treemap},
         {"diff", no_argument, nullptr, option_diff},
         {"compare", required_argument, nullptr, option_compare},
         {"summary", no_argument, nullptr, option_summary},
@@ -306,6 +336,15 @@ int parse_options(int argc, char* argv[], Options& options)
         case option_ncdu:
             options.mode = Mode::ncdu;
             ++asked.tree_reports;
+            break;
+        case option_treemap:
+            options.mode = Mode::treemap;
+            ++asked.tree_reports;
+            if (optarg != nullptr &&
+                !parse_size(optarg, options.treemap_width, options.treemap_height)) {
+                return usage_error("invalid size '" + quoted_for_terminal(optarg) +
+                                   "': WIDTHxHEIGHT in pixels, 320x200 to 16384x16384");
+            }
             break;
         case option_diff:
             options.mode = Mode::diff;

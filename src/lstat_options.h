@@ -14,13 +14,15 @@ constexpr int status_trouble = 1; // something could not be read or written, or 
 constexpr int status_usage = 2;
 
 // What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu, diff };
+enum class Mode { fields, json, long_listing, du, ncdu, treemap, diff };
 
 struct Options {
     Mode mode = Mode::fields;
     FieldSelection fields{};
     bool header = false;
     int du_depth = -1; // levels below the top; -1 for all
+    int treemap_width = 1600;
+    int treemap_height = 1000;
     Versions versions = Versions::first;
     FieldSelection compare{}; // with --diff
     DiffReport diff_report = DiffReport::lines;

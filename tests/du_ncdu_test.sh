@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds a small real tree with every kind of entry, makes its catalog rows
+# Builds a small real tree with every kind of entry and name (see
+# real_tree.sh), makes its catalog rows
 # from lstat(2) in a shuffled order, and compares b64num-lstat --du with
 # du -b at two depths, and b64num-lstat --ncdu with ncdu -e -o-, entry by
 # entry. Needs du, ncdu and python3.
@@ -13,24 +14,11 @@ for program in du ncdu python3; do
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/real_tree.sh
+source "$(dirname "$0")/real_tree.sh"
 
 top=$work/top
-mkdir -p "$top/sub/deeper" "$top/empty" "$top/new"$'\n'"folder"$'\t'"2"
-cd "$top"
-printf 'hello' > a.txt
-ln a.txt a-hard # in one directory: du counts a link where it meets it first
-printf 'second' > sub/b.txt # another inode with two links, on the same device
-ln sub/b.txt sub/b-hard
-ln -s a.txt link
-mkfifo fifo
-truncate -s 1M sparse
-printf 'x' > $'lf\nname'
-printf 'yy' > $'tab\tname'
-printf 'zzz' > 'back\slash'
-printf 'w' > $'lat\xe9'
-printf 'esc' > $'esc\e]0;x\a'
-printf 'inside' > $'new\nfolder\t2/inside'
-head -c 5000 /dev/zero > sub/deeper/f
+make_real_tree "$top"
 cd "$work"
 
 "$tree_rows" "$top" > rows.tsv

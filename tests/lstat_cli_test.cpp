@@ -292,8 +292,9 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
     const char* const fields = "\nknown fields: dev ino mode nlink uid gid rdev size blksize "
                                "blocks atime mtime ctime linkfi flags stream";
     const char* const usage = "\nUsage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n";
-    const std::string tree_alone = "b64num-lstat: --du and --ncdu report a whole tree: they cannot "
-                                   "be combined with each other or with -f, -l, --json or -H";
+    const std::string tree_alone =
+        "b64num-lstat: --du, --ncdu and --treemap report a whole tree: they cannot be combined "
+        "with each other or with -f, -l, --json or -H";
     const std::string long_alone =
         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or -H";
     const std::string diff_alone =
@@ -323,7 +324,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"--diff", "-l", "a", "b"}, diff_alone, usage},
         {{"--diff", "-f", "size", "a", "b"}, diff_alone, usage},
         {{"--diff", "--ncdu", "a", "b"},
-         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du or --ncdu",
+         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu or "
+         "--treemap",
          usage},
         {{"--diff", "--json", "--summary", "a", "b"},
          "b64num-lstat: --summary counts the changes: it cannot be combined with --json",
@@ -332,12 +334,24 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
          "b64num-lstat: --compare and --summary tell --diff what to compare and print: they need "
          "--diff",
          usage},
+        {{"--treemap", "--ncdu"}, tree_alone, usage},
+        {{"--treemap", "-H"}, tree_alone, usage},
+        {{"--treemap=319x200"},
+         "b64num-lstat: invalid size '319x200': WIDTHxHEIGHT in pixels, 320x200 to 16384x16384",
+         usage},
+        {{"--treemap=800"},
+         "b64num-lstat: invalid size '800': WIDTHxHEIGHT in pixels, 320x200 to 16384x16384",
+         usage},
+        {{"--treemap", "--diff", "a", "b"},
+         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu or "
+         "--treemap",
+         usage},
         {{"--du", "--latest", "--all-versions"},
          "b64num-lstat: --latest and --all-versions cannot be combined",
          usage},
         {{"--all-versions"},
          "b64num-lstat: --latest and --all-versions choose the rows that a tree counts: they need "
-         "--du or --ncdu",
+         "--du, --ncdu or --treemap",
          usage},
         {{"--du", "-f", "size"}, tree_alone, usage},
         {{"--ncdu", "--du=2"}, tree_alone, usage},

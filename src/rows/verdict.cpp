@@ -84,13 +84,13 @@ std::string verdict_message(const CatalogLine& line)
                std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
                "; a row cut short, or is LStat not the last column?";
     case Verdict::no_path:
-        return "--du, --ncdu and --diff need the path as the first column";
+        return "--du, --ncdu, --treemap and --diff need the path as the first column";
     case Verdict::empty_path:
         return "the path is empty";
     case Verdict::null_path:
         return "the path is NULL";
     case Verdict::not_whole_value:
-        return "--du, --ncdu and --diff need a whole LStat value, of " +
+        return "--du, --ncdu, --treemap and --diff need a whole LStat value, of " +
                std::to_string(fewest_in_a_value) + " numerals or more";
     case Verdict::not_a_directory:
         return "the path ends in '/', but the mode " + octal(line.fields.values[field_mode]) +

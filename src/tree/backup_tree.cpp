@@ -102,7 +102,7 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     }
     ++tree.directories[placed.directory].file_rows;
     if (tree.keeps_files) {
-        const TreeFile file{row.path.substr(slash + 1), placed.directory, false, attributes};
+        const TreeFile file{row.path.substr(slash + 1), placed.directory, false, true, attributes};
         if (placed.file == BackupTree::none) {
             placed.file = static_cast<std::uint32_t>(tree.files.size());
             tree.files.push_back(file);
@@ -111,10 +111,10 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
         }
     }
     // Over several jobs every row's bytes count, however linked.
-    if (!tree.keeps_files && tree.versions != Versions::all && attributes.nlink > 1) {
+    if (tree.merges_links && tree.versions != Versions::all && attributes.nlink > 1) {
         placed.link = static_cast<std::uint32_t>(tree.links.size());
         tree.links.push_back(
-            {attributes.dev, attributes.ino, row.path, placed.directory, true, size});
+            {attributes.dev, attributes.ino, row.path, placed.directory, true, size, placed.file});
         placed.counted = 0;
     } else {
         tree.bytes[placed.directory] += size;
@@ -150,10 +150,11 @@ void sort_by_name(std::vector<const TreeFile*>& files)
 
 } // namespace
 
-void start_tree(BackupTree& tree, bool keeps_files, Versions versions)
+void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions)
 {
     tree = BackupTree{};
     tree.keeps_files = keeps_files;
+    tree.merges_links = merges_links;
     tree.versions = versions;
     tree.directories.push_back({std::string_view(), 0, 0, false, 0, {}, 0, {}});
     tree.bytes.push_back(0);
@@ -214,6 +215,8 @@ void finish_tree(BackupTree& tree)
         const BackupTree::Link& link = tree.links[i];
         if (i == 0 || link.dev != tree.links[i - 1].dev || link.ino != tree.links[i - 1].ino) {
             tree.bytes[link.directory] += link.size;
+        } else if (link.file != BackupTree::none) {
+            tree.files[link.file].counted = false;
         }
     }
     std::vector<TreeDirectory>& directories = tree.directories;

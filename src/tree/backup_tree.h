@@ -42,7 +42,8 @@ struct TreeDirectory {
 struct TreeFile {
     std::string_view name; // escaped
     std::uint32_t directory;
-    bool gone; // its path's later row is a directory's
+    bool gone;    // its path's later row is a directory's
+    bool counted; // its size counts in the totals: false for a hard link counted elsewhere
     EntryAttributes attributes;
 };
 
@@ -55,7 +56,8 @@ enum class Versions {
 };
 
 struct BackupTree {
-    bool keeps_files = false; // ncdu lists files; du needs only their sizes
+    bool keeps_files = false;  // ncdu lists files; du needs only their sizes
+    bool merges_links = false; // each hard-linked file counts once, as du counts it
     Versions versions = Versions::first;
     ByteStore store;
     std::vector<TreeDirectory> directories;        // a parent always before its children
@@ -88,6 +90,7 @@ struct BackupTree {
         std::uint32_t directory;
         bool live; // not replaced by a later row
         std::uint64_t size;
+        std::uint32_t file; // into files, or none
     };
     std::vector<Link> links;          // files with more than one link, for du's count
     std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
@@ -95,7 +98,9 @@ struct BackupTree {
     std::string with_slash;           // a directory's path given without its '/'
 };
 
-void start_tree(BackupTree& tree, bool keeps_files, Versions versions);
+// A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
+// or both, as a treemap draws them.
+void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions);
 
 // Adds a row that the rules of a tree passed (see RowRules): its path is
 // the first column, and its type comes from its mode, so that a directory
@@ -105,8 +110,8 @@ void start_tree(BackupTree& tree, bool keeps_files, Versions versions);
 unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line);
 
 // Counts each hard-linked file once, in the directory of its link whose
-// path sorts first, sums the subtrees, sorts children by name and finds the
-// top: the deepest directory that holds every row.
+// path sorts first, when links are merged; sums the subtrees, sorts children
+// by name and finds the top: the deepest directory that holds every row.
 void finish_tree(BackupTree& tree);
 
 // The number of '/'-separated levels between `directory` and the top.

@@ -3,6 +3,7 @@
 #include "du_listing.h"
 #include "job_diff.h"
 #include "ncdu_export.h"
+#include "treemap_svg.h"
 
 #include <ctime>
 
@@ -16,9 +17,10 @@ bool is_entry(const CatalogLine& line)
 // Builds the tree; headers and empty lines are no entries.
 class TreeWriter : public RowWriter {
 public:
-    TreeWriter(OutputBuffer& out, bool keeps_files, Versions versions) : out_(out)
+    TreeWriter(OutputBuffer& out, bool keeps_files, bool merges_links, Versions versions)
+        : out_(out)
     {
-        start_tree(tree_, keeps_files, versions);
+        start_tree(tree_, keeps_files, merges_links, versions);
     }
 
     bool take(CatalogLine& line) final
@@ -51,7 +53,7 @@ private:
 class DuWriter final : public TreeWriter {
 public:
     DuWriter(OutputBuffer& out, Versions versions, int max_depth, bool human_sizes)
-        : TreeWriter(out, false, versions), max_depth_(max_depth), human_sizes_(human_sizes)
+        : TreeWriter(out, false, true, versions), max_depth_(max_depth), human_sizes_(human_sizes)
     {
     }
 
@@ -68,7 +70,7 @@ private:
 class NcduWriter final : public TreeWriter {
 public:
     NcduWriter(OutputBuffer& out, Versions versions, const char* version)
-        : TreeWriter(out, true, versions), version_(version)
+        : TreeWriter(out, true, false, versions), version_(version)
     {
     }
 
@@ -79,6 +81,23 @@ private:
     }
 
     const char* version_;
+};
+
+class TreemapWriter final : public TreeWriter {
+public:
+    TreemapWriter(OutputBuffer& out, Versions versions, int width, int height)
+        : TreeWriter(out, true, true, versions), width_(width), height_(height)
+    {
+    }
+
+private:
+    void write(OutputBuffer& out, const BackupTree& tree) override
+    {
+        write_treemap(out, tree, width_, height_);
+    }
+
+    int width_;
+    int height_;
 };
 
 // Keeps the rows of OLD, the first input, and NEW, the second, by path.
@@ -127,6 +146,12 @@ std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions
                                             const char* version)
 {
     return std::make_unique<NcduWriter>(out, versions, version);
+}
+
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, Versions versions, int width,
+                                               int height)
+{
+    return std::make_unique<TreemapWriter>(out, versions, width, height);
 }
 
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,

@@ -1,5 +1,5 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du, --ncdu and --diff.
+// from it once the last input is read: --du, --ncdu, --treemap and --diff.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
@@ -18,6 +18,10 @@ std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, Versions versions, 
 // time it is written.
 std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions,
                                             const char* version);
+
+// The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, Versions versions, int width,
+                                               int height);
 
 // What changed between the first input, OLD, and the second, NEW, in the
 // fields `compare` (see job_diff.h and diff_listing.h).

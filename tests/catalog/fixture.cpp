@@ -60,7 +60,8 @@ constexpr int bulk_paths = 97;
 constexpr std::int64_t regular = 0100000;
 constexpr std::int64_t december = 1765400000; // 2025-12-10 20:53:20 UTC
 
-constexpr std::int64_t week = 7 * 86400;
+constexpr std::int64_t day_seconds = 86400;
+constexpr std::int64_t week = 7 * day_seconds;
 
 // Job 44, the next full backup of job 42's client, a week later: files gone,
 // new, grown, shrunk, one whose type and some whose mode changed. None of it
@@ -91,7 +92,7 @@ void add_next_full_backup(std::vector<File>& list)
                 continue;
             }
             if (number % 10 == 7) {
-                file.size += number % 1000 * 1000;
+                file.size += std::int64_t{number % 1000} * 1000;
                 file.mtime += week;
             }
         }
@@ -114,7 +115,7 @@ void add_incrementals(std::vector<File>& list)
     const std::int64_t reg = regular | 0644;
     for (int day = 1; day <= 3; ++day) {
         const int job = 44 + day;
-        const std::int64_t mtime = december + week + day * 86400;
+        const std::int64_t mtime = december + week + day * day_seconds;
         list.push_back({job, 1, "", 040755, 4096, mtime, 0, false});
         list.push_back({job, 5, "", 040755, 4096, mtime, 0, false});
         list.push_back({job, 5, "index.db", reg, 94371840 + day * 10485760, mtime, 0, false});

@@ -1,0 +1,443 @@
+#include "treemap_svg.h"
+
+#include "human_size.h"
+#include "markup_text.h"
+#include "terminal_text.h"
+#include "treemap_layout.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr double heading_height = 24;
+constexpr double heading_size = 13;
+constexpr double label_size = 11;
+constexpr double legend_row = 18;
+constexpr int legend_kinds = 8;
+// Rectangles of a few hundred bytes each: at most this many keep a document
+// near 5 MB. Past it, the smallest area drawn alone doubles until they fit.
+constexpr std::size_t most_rectangles = 25000;
+constexpr double smallest_area = 16; // about 4 by 4 pixels
+
+const char* const directory_fill = "#f4f4f4";
+const char* const directory_stroke = "#808080";
+const char* const rest_fill = "#c8c8c8";
+// The eight kinds with the most bytes, in the legend's order, and the others.
+const char* const kind_fills[legend_kinds] = {"#4e79a7", "#f28e2b", "#e15759", "#76b7b2",
+                                              "#59a14f", "#edc948", "#b07aa1", "#9c755f"};
+const char* const other_fills[8] = {"#a0cbe8", "#ffbe7d", "#ff9d9a", "#86bcb6",
+                                    "#8cd17d", "#f1ce63", "#d4a6c8", "#d7b5a6"};
+
+// The advance of each printable ASCII character in em, the larger of
+// DejaVu Sans's and Liberation Sans's (Arial's), the default sans-serif
+// fonts of browsers on Linux and elsewhere, rounded up: a label estimated to
+// fit in one of them fits.
+constexpr double ascii_widths[95] = {
+    // space ! " # $ % & ' ( ) * + , - . /
+    0.34, 0.42, 0.48, 0.86, 0.66, 0.97, 0.80, 0.30, 0.41, 0.41, 0.52, 0.86, 0.34, 0.38, 0.34, 0.36,
+    // 0-9
+    0.66, 0.66, 0.66, 0.66, 0.66, 0.66, 0.66, 0.66, 0.66, 0.66,
+    // : ; < = > ? @
+    0.36, 0.36, 0.86, 0.86, 0.86, 0.61, 1.04,
+    // A-Z
+    0.71, 0.71, 0.75, 0.79, 0.69, 0.64, 0.80, 0.78, 0.32, 0.52, 0.69, 0.58, 0.89, 0.77, 0.81, 0.69,
+    0.81, 0.75, 0.69, 0.64, 0.76, 0.71, 1.01, 0.71, 0.69, 0.71,
+    // [ \ ] ^ _ `
+    0.41, 0.36, 0.41, 0.86, 0.52, 0.52,
+    // a-z
+    0.64, 0.66, 0.57, 0.66, 0.64, 0.37, 0.66, 0.66, 0.30, 0.30, 0.60, 0.30, 1.00, 0.66, 0.64, 0.66,
+    0.66, 0.43, 0.55, 0.41, 0.66, 0.62, 0.84, 0.62, 0.62, 0.55,
+    // { | } ~
+    0.66, 0.36, 0.66, 0.86};
+
+// The width of `shown`, text as a reader sees it (escaped for a terminal,
+// before entities), at `size` pixels, at most.
+double text_width(const std::string& shown, double size)
+{
+    double em = 0;
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(shown.data());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const unsigned char byte = bytes[i];
+        if (byte >= 0x20 && byte < 0x7F) {
+            em += ascii_widths[byte - 0x20];
+        } else if (byte == 0xEF && i + 2 < shown.size() && bytes[i + 1] == 0xBF &&
+                   (bytes[i + 2] & 0xFE) == 0xBE) {
+            em += 12 * 0.65; // written as three octal escapes
+            i += 2;
+        } else if (byte >= 0xC0) {
+            em += byte < 0xE1 ? 1.0 : 1.3; // wide scripts and symbols from U+1000
+        }
+    }
+    return em * size + 1;
+}
+
+bool fits(const std::string& shown, double size, double width)
+{
+    return text_width(shown, size) + 6 <= width;
+}
+
+void write_text(OutputBuffer& out, const char* text)
+{
+    output_bytes(out, text, std::strlen(text));
+}
+
+void write_text(OutputBuffer& out, const std::string& text)
+{
+    output_bytes(out, text.data(), text.size());
+}
+
+// A number of hundredths of a pixel, with at most two decimals.
+void write_hundredths(OutputBuffer& out, long long hundredths)
+{
+    if (hundredths < 0) {
+        output_char(out, '-');
+        hundredths = -hundredths;
+    }
+    output_number(out, hundredths / 100);
+    const auto fraction = static_cast<int>(hundredths % 100);
+    if (fraction != 0) {
+        const char digits[] = {'.', static_cast<char>('0' + fraction / 10),
+                               static_cast<char>('0' + fraction % 10)};
+        output_bytes(out, digits, fraction % 10 != 0 ? 3 : 2);
+    }
+}
+
+long long hundredths(double value)
+{
+    return std::llround(value * 100);
+}
+
+// A rectangle's position and size, from its edges rounded to a hundredth of
+// a pixel, so that neighbours that share an edge still share it.
+void write_geometry(OutputBuffer& out, const Rect& rect)
+{
+    const long long left = hundredths(rect.x);
+    const long long top = hundredths(rect.y);
+    write_text(out, " x=\"");
+    write_hundredths(out, left);
+    write_text(out, "\" y=\"");
+    write_hundredths(out, top);
+    write_text(out, "\" width=\"");
+    write_hundredths(out, hundredths(rect.x + rect.width) - left);
+    write_text(out, "\" height=\"");
+    write_hundredths(out, hundredths(rect.y + rect.height) - top);
+    output_char(out, '"');
+}
+
+// A coordinate of a label.
+void write_coordinate(OutputBuffer& out, double value)
+{
+    write_hundredths(out, hundredths(value));
+}
+
+std::string human(std::uint64_t bytes)
+{
+    char text[24];
+    return {text, human_size(from_twos_complement(bytes), text)};
+}
+
+// 10044 as 10,044.
+std::string grouped(std::uint64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, 1, ',');
+    }
+    return digits;
+}
+
+// The kind of a file: the extension of its name, lower-cased; "" for none.
+// A leading dot makes a hidden file, not an extension.
+std::string kind_of(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) {
+        return {};
+    }
+    std::string kind(name.substr(dot + 1));
+    for (char& c : kind) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return kind;
+}
+
+std::string kind_label(const std::string& kind)
+{
+    return kind.empty() ? "(none)" : "." + kind;
+}
+
+// The kinds of the tree's files, the bytes of each, and their colors.
+class Kinds {
+public:
+    explicit Kinds(const BackupTree& tree)
+    {
+        for (const TreeFile& file : tree.files) {
+            if (!file.gone) {
+                bytes_[kind_of(file.name)] += counted_bytes(file);
+            }
+        }
+        for (const auto& [kind, bytes] : bytes_) {
+            if (bytes > 0) {
+                top_.emplace_back(kind, bytes);
+            }
+        }
+        std::sort(top_.begin(), top_.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        });
+        if (top_.size() > static_cast<std::size_t>(legend_kinds)) {
+            top_.resize(legend_kinds);
+        }
+    }
+
+    const char* fill(std::string_view name) const
+    {
+        const std::string kind = kind_of(name);
+        for (std::size_t i = 0; i < top_.size(); ++i) {
+            if (top_[i].first == kind) {
+                return kind_fills[i];
+            }
+        }
+        return other_fills[std::hash<std::string>{}(kind) % std::size(other_fills)];
+    }
+
+    const std::vector<std::pair<std::string, std::uint64_t>>& top() const { return top_; }
+
+private:
+    std::unordered_map<std::string, std::uint64_t> bytes_;
+    std::vector<std::pair<std::string, std::uint64_t>> top_;
+};
+
+// Black on light fills, white on dark ones.
+const char* ink_on(const char* fill)
+{
+    const auto channel = [fill](int at) {
+        int value = 0;
+        std::from_chars(fill + at, fill + at + 2, value, 16);
+        return value;
+    };
+    const int luma = 299 * channel(1) + 587 * channel(3) + 114 * channel(5);
+    return luma < 140000 ? "#ffffff" : "#1a1a1a";
+}
+
+// A label after its rectangle: the name, at the rectangle's top left.
+void write_label(OutputBuffer& out, const Rect& rect, std::string_view name, const char* ink)
+{
+    write_text(out, "<text x=\"");
+    write_coordinate(out, rect.x + 3);
+    write_text(out, "\" y=\"");
+    write_coordinate(out, rect.y + 12);
+    if (std::strcmp(ink, "#1a1a1a") != 0) {
+        write_text(out, "\" fill=\"");
+        write_text(out, ink);
+    }
+    write_text(out, "\">");
+    write_markup_text(out, name.data(), name.size());
+    write_text(out, "</text>\n");
+}
+
+bool label_fits(const Rect& rect, std::string_view name)
+{
+    return rect.height >= name_band &&
+           fits(quoted_for_terminal(std::string(name)), label_size, rect.width);
+}
+
+class SvgWriter final : public TreemapVisitor {
+public:
+    SvgWriter(OutputBuffer& out, const BackupTree& tree, const Kinds& kinds)
+        : out_(out), tree_(tree), kinds_(kinds)
+    {
+    }
+
+    void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) override
+    {
+        const TreeDirectory& entry = tree_.directories[directory];
+        const std::string_view path = path_without_slash(entry.path);
+        write_text(out_, "<g>\n<rect class=\"dir\"");
+        write_geometry(out_, rect);
+        write_text(out_, " fill=\"");
+        write_text(out_, directory_fill);
+        write_text(out_, "\" stroke=\"");
+        write_text(out_, directory_stroke);
+        write_text(out_, "\" stroke-width=\"0.5\"");
+        write_entry(path, entry.total);
+        // The top shows its whole path; the others their name.
+        const std::string_view name = directory == tree_.top ? path : last_component(entry.path);
+        if (band.height > 0 && label_fits(band, name)) {
+            write_label(out_, band, name, "#1a1a1a");
+        }
+    }
+
+    void file(const TreeFile& file, std::uint64_t bytes, const Rect& rect) override
+    {
+        const TreeDirectory& directory = tree_.directories[file.directory];
+        path_.assign(directory.path.data(), directory.path.size());
+        path_.append(file.name.data(), file.name.size());
+        const char* const fill = kinds_.fill(file.name);
+        write_text(out_, "<rect class=\"file\"");
+        write_geometry(out_, rect);
+        write_text(out_, " fill=\"");
+        write_text(out_, fill);
+        write_text(out_, "\" stroke=\"#ffffff\" stroke-width=\"0.5\"");
+        write_entry(path_, bytes);
+        if (label_fits(rect, file.name)) {
+            write_label(out_, rect, file.name, ink_on(fill));
+        }
+    }
+
+    void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
+              const Rect& rect) override
+    {
+        write_text(out_, "<rect class=\"rest\"");
+        write_geometry(out_, rect);
+        write_text(out_, " fill=\"");
+        write_text(out_, rest_fill);
+        write_text(out_, "\" data-rest=\"");
+        output_number(out_, from_twos_complement(entries));
+        write_text(out_, "\" data-bytes=\"");
+        output_number(out_, from_twos_complement(bytes));
+        write_text(out_, "\"><title>");
+        write_text(out_, grouped(entries) +
+                             (entries == 1 ? " smaller entry of " : " smaller entries of "));
+        const std::string_view path = path_without_slash(tree_.directories[directory].path);
+        write_markup_text(out_, path.data(), path.size());
+        write_text(out_, ": " + human(bytes) + "</title></rect>\n");
+    }
+
+    void close_directory() override { write_text(out_, "</g>\n"); }
+
+private:
+    // The attributes and title of an entry, which end its rectangle.
+    void write_entry(std::string_view path, std::uint64_t bytes)
+    {
+        write_text(out_, " data-path=\"");
+        write_markup_text(out_, path.data(), path.size());
+        write_text(out_, "\" data-bytes=\"");
+        output_number(out_, from_twos_complement(bytes));
+        write_text(out_, "\"><title>");
+        write_markup_text(out_, path.data(), path.size());
+        write_text(out_, " " + human(bytes) + "</title></rect>\n");
+    }
+
+    OutputBuffer& out_;
+    const BackupTree& tree_;
+    const Kinds& kinds_;
+    std::string path_;
+};
+
+const char ellipsis[] = "\xe2\x80\xa6";
+
+// The heading: the top directory, its total and its number of files, its
+// path shortened from the start where the whole does not fit.
+void write_heading(OutputBuffer& out, const std::string& path, const std::string& totals,
+                   double width)
+{
+    write_text(out, "<rect class=\"heading\"");
+    write_geometry(out, Rect{0, 0, width, heading_height});
+    write_text(out, " fill=\"none\"/>\n");
+    std::string tail = path;
+    const char* lead = "";
+    while (!fits(lead + quoted_for_terminal(tail) + totals, heading_size, width)) {
+        if (tail.empty()) {
+            return; // not even the totals fit
+        }
+        const std::size_t slash = tail.find('/', 1);
+        tail = slash == std::string::npos ? std::string() : tail.substr(slash);
+        lead = ellipsis;
+    }
+    write_text(out, "<text x=\"4\" y=\"17\" font-size=\"13\">");
+    write_text(out, lead);
+    write_markup_text(out, tail.data(), tail.size());
+    write_markup_text(out, totals.data(), totals.size());
+    write_text(out, "</text>\n");
+}
+
+// The legend: the eight kinds with the most bytes, their colors and totals.
+void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double width, double height)
+{
+    write_text(out, "<g class=\"legend\">\n");
+    double y = heading_height + 6;
+    for (std::size_t i = 0; i < kinds.top().size() && y + legend_row <= height; ++i) {
+        const auto& [kind, bytes] = kinds.top()[i];
+        write_text(out, "<rect");
+        write_geometry(out, Rect{left, y + 2, 12, 12});
+        write_text(out, " fill=\"");
+        write_text(out, kind_fills[i]);
+        write_text(out, "\"/>\n");
+        const Rect box{left + 16, y, std::max(0.0, width - 20), name_band};
+        write_text(out, "<rect class=\"key\"");
+        write_geometry(out, box);
+        write_text(out, " fill=\"none\"/>\n");
+        const std::string size = " " + human(bytes);
+        std::string label = kind_label(kind);
+        if (!fits(quoted_for_terminal(label) + size, label_size, box.width)) {
+            const std::string tail = ellipsis + size;
+            while (!label.empty() &&
+                   !fits(quoted_for_terminal(label) + tail, label_size, box.width)) {
+                label.pop_back();
+            }
+            if (!label.empty()) {
+                label += ellipsis;
+            }
+        }
+        if (!label.empty()) {
+            write_label(out, box, label + size, "#1a1a1a");
+        }
+        y += legend_row;
+    }
+    write_text(out, "</g>\n");
+}
+
+} // namespace
+
+void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int height)
+{
+    const auto total_width = static_cast<double>(width);
+    const auto total_height = static_cast<double>(height);
+    const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
+    const Rect canvas{0, heading_height, total_width - legend_width - 4,
+                      total_height - heading_height};
+    std::uint64_t files = 0;
+    for (const TreeFile& file : tree.files) {
+        files += file.gone ? 0 : 1;
+    }
+    const TreeDirectory& top = tree.directories[tree.top];
+    const std::string path(tree.rows.empty() ? std::string_view("(no rows)")
+                                             : path_without_slash(top.path));
+    const std::string totals = tree.rows.empty()
+                                   ? std::string()
+                                   : " \xe2\x80\x94 " + human(top.total) + " in " + grouped(files) +
+                                         (files == 1 ? " file" : " files");
+    const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
+    write_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                        dimensions + "\" viewBox=\"0 0 " + std::to_string(width) + " " +
+                        std::to_string(height) +
+                        "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>");
+    write_markup_text(out, path.data(), path.size());
+    write_markup_text(out, totals.data(), totals.size());
+    write_text(out, "</title>\n<rect class=\"background\" width=\"" + dimensions +
+                        "\" fill=\"#ffffff\"/>\n");
+    write_heading(out, path, totals, canvas.width);
+    if (!tree.rows.empty()) {
+        double smallest = smallest_area;
+        while (lay_out_treemap(tree, canvas, smallest, nullptr) > most_rectangles) {
+            smallest *= 2;
+        }
+        const Kinds kinds(tree);
+        SvgWriter writer(out, tree, kinds);
+        write_text(out, "<g class=\"tree\">\n");
+        lay_out_treemap(tree, canvas, smallest, &writer);
+        write_text(out, "</g>\n");
+        write_legend(out, kinds, canvas.width + 4, legend_width, total_height);
+    }
+    write_text(out, "</svg>\n");
+}

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# Draws the treemap of the real tree of real_tree.sh and checks it from the
+# SVG itself, parsed as XML: every directory's bytes are du -b's, every
+# rectangle lies inside its directory's, siblings do not overlap and their
+# areas go with their bytes, files' rectangles are near squares, and the
+# hostile name shows escaped. Then headless Chromium measures every label
+# against its rectangle, and takes a screenshot. Needs du, python3 and
+# chromium.
+#
+# usage: tests/treemap_test.sh B64NUM_LSTAT TREE_ROWS
+set -euo pipefail
+lstat=$1
+tree_rows=$2
+for program in du python3 chromium; do
+    command -v "$program" > /dev/null || { echo "treemap_test.sh: $program is missing" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/real_tree.sh
+source "$(dirname "$0")/real_tree.sh"
+make_real_tree "$work/top"
+cd "$work"
+"$tree_rows" top > rows.tsv
+failures=0
+fail() {
+    echo "treemap_test.sh: $*" >&2
+    failures=$((failures + 1))
+}
+
+"$lstat" --treemap rows.tsv > treemap.svg || fail "--treemap failed"
+du -b -0 top > du.real
+python3 - treemap.svg du.real <<'PY' || fail "the treemap's geometry is wrong"
+import re, sys, xml.etree.ElementTree as ET
+raw = open(sys.argv[1], "rb").read()
+raw.decode("utf-8")  # strictly UTF-8
+assert not re.search(rb"[\x00-\x09\x0b-\x1f\x7f]", raw), "a raw control byte"
+svg = ET.fromstring(raw)
+ns = "{http://www.w3.org/2000/svg}"
+assert svg.find(ns + "script") is None and b"href" not in raw and b"<image" not in raw
+def real(path):  # COPY's escapes, then ls -b's: back to the name's bytes
+    letters = {b"\\": b"\\", b"n": b"\n", b"t": b"\t", b"r": b"\r", b"b": b"\b", b"f": b"\f", b"v": b"\v", b"a": b"\a"}
+    one = lambda m: bytes([int(m.group(1), 8)]) if len(m.group(1)) == 3 else letters[m.group(1)]
+    return re.sub(rb"\\([0-7]{3}|.)", one, path.encode("utf-8"))
+du = {e.split(b"\t", 1)[1]: int(e.split(b"\t", 1)[0]) for e in open(sys.argv[2], "rb").read().split(b"\0") if e}
+box = lambda r: tuple(float(r.get(k)) for k in ("x", "y", "width", "height"))
+problems, directories, files = [], 0, []
+def visit(group):
+    global directories
+    rect = group.find(ns + "rect")
+    x, y, w, h = box(rect)
+    path = real(rect.get("data-path"))
+    directories += 1
+    if du.get(path) != int(rect.get("data-bytes")):
+        problems.append(f"{path!r}: {rect.get('data-bytes')} bytes, du -b says {du.get(path)}")
+    children = []
+    for child in group:
+        entry = child.find(ns + "rect") if child.tag == ns + "g" else child
+        if entry is rect or entry.tag != ns + "rect":
+            continue
+        cx, cy, cw, ch = box(entry)
+        if cx < x - 0.01 or cy < y - 0.01 or cx + cw > x + w + 0.01 or cy + ch > y + h + 0.01:
+            problems.append(f"{entry.get('data-path')} lies outside {path!r}")
+        children.append((cx, cy, cw, ch, int(entry.get("data-bytes"))))
+        if entry.get("class") == "file":
+            files.append((cw, ch))
+        if entry.get("class") in ("file", "dir") and entry.find(ns + "title") is None:
+            problems.append(f"{entry.get('data-path')} has no title")
+        if child.tag == ns + "g":
+            visit(child)
+    for i, a in enumerate(children):
+        for b in children[i + 1:]:
+            overlap = max(0, min(a[0] + a[2], b[0] + b[2]) - max(a[0], b[0])) * max(0, min(a[1] + a[3], b[1] + b[3]) - max(a[1], b[1]))
+            if overlap > 0.05:
+                problems.append(f"siblings overlap by {overlap} in {path!r}")
+    ratios = [c[2] * c[3] / c[4] for c in children if c[2] * c[3] >= 100]
+    if ratios and max(ratios) > 1.02 * min(ratios):
+        problems.append(f"areas of {path!r}'s entries do not go with their bytes: {ratios}")
+visit(svg.find(ns + "g[@class='tree']").find(ns + "g"))
+if directories != len(du):
+    problems.append(f"{directories} directories drawn, du lists {len(du)}")
+weighted = sum(w * h * max(w / h, h / w) for w, h in files) / sum(w * h for w, h in files)
+if weighted > 3:
+    problems.append(f"files' mean aspect ratio is {weighted}")
+hostile = [r.get("data-path") for r in svg.iter(ns + "rect") if "html" in (r.get("data-path") or "")]
+if hostile != ["top/docs/\\033[31m<b>&amp;\\n\\377.html"]:
+    problems.append(f"the hostile name shows as {hostile}")
+print(f"{directories} directories, {len(files)} files drawn, mean aspect ratio {weighted:.2f}")
+for problem in problems:
+    print(problem, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+
+# Every label inside its rectangle, as Chromium lays it out in its default
+# sans-serif: the page measures them and writes the result into its DOM.
+{
+    echo '<!DOCTYPE html><html><body>'
+    sed 1d treemap.svg
+    cat <<'HTML'
+<script>
+const outside = [];
+const texts = document.querySelectorAll("svg text");
+for (const text of texts) {
+    const rect = text.previousElementSibling;
+    const r = ["x", "y", "width", "height"].map((k) => Number(rect.getAttribute(k) || 0));
+    const b = text.getBBox();
+    if (b.x < r[0] - 0.5 || b.y < r[1] - 0.5 || b.x + b.width > r[0] + r[2] + 0.5 ||
+        b.y + b.height > r[1] + r[3] + 0.5) {
+        outside.push(text.textContent + " " + [b.x, b.y, b.width, b.height] + " in " + r);
+    }
+}
+document.body.setAttribute("data-labels", texts.length);
+document.body.setAttribute("data-outside", JSON.stringify(outside));
+</script></body></html>
+HTML
+} > labels.html
+chrome=(chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run
+        --disable-background-networking --disable-component-update --disable-sync
+        --user-data-dir="$work/chromium")
+"${chrome[@]}" --dump-dom "file://$work/labels.html" > labels.dom 2> chromium.log ||
+    fail "chromium could not load the page: $(tail -n 3 chromium.log)"
+labels=$(grep -o 'data-labels="[0-9]*"' labels.dom | grep -o '[0-9]*' || true)
+if [ -z "$labels" ] || [ "$labels" -lt 10 ]; then
+    fail "chromium measured ${labels:-no} labels"
+elif ! grep -qF 'data-outside="[]"' labels.dom; then
+    fail "labels run outside their rectangles: $(grep -o 'data-outside="[^"]*"' labels.dom)"
+fi
+"${chrome[@]}" --window-size=1600,1000 --screenshot="$work/treemap.png" "file://$work/treemap.svg" \
+    2>> chromium.log
+[ -s treemap.png ] || fail "chromium took no screenshot"
+
+[ "$failures" -eq 0 ] && echo "the treemap's geometry holds, and Chromium finds all $labels labels inside"
