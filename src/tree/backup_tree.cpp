@@ -111,14 +111,95 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
         }
     }
     // Over several jobs every row's bytes count, however linked.
-    if (tree.merges_links && tree.versions != Versions::all && attributes.nlink > 1) {
+    // Kept files carry what merging their links needs, when the tree is finished.
+    if (tree.merges_links && !tree.keeps_files && tree.versions != Versions::all &&
+        attributes.nlink > 1) {
         placed.link = static_cast<std::uint32_t>(tree.links.size());
         tree.links.push_back(
-            {attributes.dev, attributes.ino, row.path, placed.directory, true, size, placed.file});
+            {attributes.dev, attributes.ino, row.path, placed.directory, true, size});
         placed.counted = 0;
     } else {
         tree.bytes[placed.directory] += size;
         placed.counted = size;
+    }
+}
+
+// The one link of a hard-linked file that counts: the one whose path sorts
+// first, as finish_tree counts the links of a tree that keeps no files.
+void count_one_link(BackupTree& tree, const std::vector<std::uint32_t>& links)
+{
+    const auto full_path = [&tree](std::uint32_t index) {
+        const TreeFile& file = tree.files[index];
+        return std::string(tree.directories[file.directory].path) + std::string(file.name);
+    };
+    std::uint32_t first = links.front();
+    std::string first_path = full_path(first);
+    for (const std::uint32_t link : links) {
+        std::string path = full_path(link);
+        if (path < first_path) {
+            first = link;
+            first_path = std::move(path);
+        }
+    }
+    for (const std::uint32_t link : links) {
+        TreeFile& file = tree.files[link];
+        if (link != first) {
+            file.counted = false;
+            tree.bytes[file.directory] -= static_cast<std::uint64_t>(file.attributes.size);
+        }
+    }
+}
+
+// Counts each hard-linked file of the kept files once; the others leave
+// their directory's bytes. Done from the files themselves once all are
+// read, in 16 bytes a linked file for the time it takes, less than a tree
+// that keeps its files then takes to sort them: a hash of the device and
+// inode beside each finds the few that may share them.
+void merge_kept_links(BackupTree& tree)
+{
+    const auto is_linked = [](const TreeFile& file) {
+        return !file.gone && file.attributes.nlink > 1;
+    };
+    const auto inode_key = [](const TreeFile& file) {
+        const auto dev = static_cast<std::uint64_t>(file.attributes.dev);
+        const auto ino = static_cast<std::uint64_t>(file.attributes.ino);
+        return (dev * 0x9E3779B97F4A7C15) ^ ino;
+    };
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> linked; // counted first, not grown
+    linked.reserve(
+        static_cast<std::size_t>(std::count_if(tree.files.begin(), tree.files.end(), is_linked)));
+    for (std::size_t i = 0; i < tree.files.size(); ++i) {
+        if (is_linked(tree.files[i])) {
+            linked.emplace_back(inode_key(tree.files[i]), static_cast<std::uint32_t>(i));
+        }
+    }
+    std::sort(linked.begin(), linked.end());
+    std::vector<std::uint32_t> run;
+    std::vector<std::uint32_t> links;
+    for (std::size_t start = 0; start < linked.size();) {
+        std::size_t end = start + 1;
+        while (end < linked.size() && linked[end].first == linked[start].first) {
+            ++end;
+        }
+        // Among those of one key, the links of each inode.
+        run.clear();
+        for (std::size_t i = start; i < end && end - start > 1; ++i) {
+            run.push_back(linked[i].second);
+        }
+        while (!run.empty()) {
+            const EntryAttributes& first = tree.files[run.front()].attributes;
+            links.clear();
+            const auto other = std::partition(run.begin(), run.end(), [&](std::uint32_t file) {
+                const EntryAttributes& a = tree.files[file].attributes;
+                return a.dev != first.dev || a.ino != first.ino;
+            });
+            links.assign(other, run.end());
+            run.erase(other, run.end());
+            if (links.size() > 1) {
+                count_one_link(tree, links);
+            }
+        }
+        start = end;
     }
 }
 
@@ -215,9 +296,10 @@ void finish_tree(BackupTree& tree)
         const BackupTree::Link& link = tree.links[i];
         if (i == 0 || link.dev != tree.links[i - 1].dev || link.ino != tree.links[i - 1].ino) {
             tree.bytes[link.directory] += link.size;
-        } else if (link.file != BackupTree::none) {
-            tree.files[link.file].counted = false;
         }
+    }
+    if (tree.keeps_files && tree.merges_links && tree.versions != Versions::all) {
+        merge_kept_links(tree);
     }
     std::vector<TreeDirectory>& directories = tree.directories;
     for (std::size_t i = 0; i < directories.size(); ++i) {

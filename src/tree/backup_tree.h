@@ -90,9 +90,9 @@ struct BackupTree {
         std::uint32_t directory;
         bool live; // not replaced by a later row
         std::uint64_t size;
-        std::uint32_t file; // into files, or none
     };
-    std::vector<Link> links;          // files with more than one link, for du's count
+    std::vector<Link>
+        links; // files with more than one link, for du's count, when no files are kept
     std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
     std::uint32_t top = 0;            // once finished
     std::string with_slash;           // a directory's path given without its '/'
