@@ -6,7 +6,9 @@
 # and --du and --ncdu over a million shuffled rows of a tree of 10,000
 # directories; and --diff between those rows and the next backup of the
 # same tree (5% of the files gone, 5% new, 10% changed), beside -f size over
-# the same two files, and --du --all-versions over both.
+# the same two files, and --du --all-versions over both; and --treemap of
+# the tree: its speed, its peak memory beside --ncdu's, the size of its SVG
+# and the time headless Chromium takes to draw it.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -83,6 +85,22 @@ best_ncdu=$(best_rate --ncdu "$work/tree.tsv")
 ncdu_peak_kb() { /usr/bin/time -f %M "$lstat" --ncdu "$1" 2>&1 >/dev/null | tail -n 1; }
 peak_ncdu=$(least_of_five ncdu_peak_kb "$work/tree.tsv")
 
+best_treemap=$(best_rate --treemap "$work/tree.tsv")
+treemap_peak_kb() { /usr/bin/time -f %M "$lstat" --treemap "$1" 2>&1 >/dev/null | tail -n 1; }
+peak_treemap=$(least_of_five treemap_peak_kb "$work/tree.tsv")
+"$lstat" --treemap "$work/tree.tsv" > "$work/tree.svg"
+svg_bytes=$(wc -c < "$work/tree.svg")
+draw_seconds=missing
+if command -v chromium > /dev/null; then
+    start=$(now)
+    chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$work/chromium" --window-size=1600,1000 \
+        --screenshot="$work/tree.png" "file://$work/tree.svg" > /dev/null 2>&1
+    draw_seconds=$(awk -v a="$start" -v b="$(now)" 'BEGIN {printf "%.2f", b - a}')
+fi
+drawn_fast=$([ "$draw_seconds" != missing ] && awk -v s="$draw_seconds" 'BEGIN {print (s < 3)}' || echo 0)
+
 read -r best_fields_pair best_diff < <(best_rates_in_turn $((2 * rows)) "-f size" --diff \
     "$work/tree.tsv" "$work/next.tsv")
 diff_share=$(awk -v a="$best_diff" -v b="$best_fields_pair" 'BEGIN {printf "%.2f", a / b}')
@@ -118,6 +136,7 @@ echo "b64num-lstat, all 16 fields, $rows rows of long numerals: $best_long rows/
 echo "b64num-lstat -l, $rows rows: $best_listing rows/s (goal >= 1000000: $([ "$best_listing" -ge 1000000 ] && echo met || echo MISSED))"
 echo "b64num-lstat --du, $rows shuffled rows of a tree: $best_du rows/s (goal >= 1000000: $([ "$best_du" -ge 1000000 ] && echo met || echo MISSED))"
 echo "b64num-lstat --ncdu, the same rows: $best_ncdu rows/s (goal >= 500000: $([ "$best_ncdu" -ge 500000 ] && echo met || echo MISSED)), peak memory $peak_ncdu KiB (goal < 307200: $([ "$peak_ncdu" -lt 307200 ] && echo met || echo MISSED))"
+echo "b64num-lstat --treemap, the same rows: $best_treemap rows/s (goal >= 1000000: $([ "$best_treemap" -ge 1000000 ] && echo met || echo MISSED)), peak memory $peak_treemap KiB (goal <= --ncdu's $peak_ncdu, within the 1% that peaks move by: $([ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && echo met || echo MISSED)), $svg_bytes bytes of SVG (goal <= 5000000: $([ "$svg_bytes" -le 5000000 ] && echo met || echo MISSED)), drawn by headless Chromium in $draw_seconds s (goal < 3: $([ "$drawn_fast" = 1 ] && echo met || echo MISSED))"
 diff_fast=$(awk -v s="$diff_share" 'BEGIN {print (s >= 0.4)}')
 echo "b64num-lstat --diff, two backups of $rows rows: $best_diff rows/s, $diff_share of -f size's $best_fields_pair over the same files (goal >= 0.40: $([ "$diff_fast" = 1 ] && echo met || echo MISSED)), peak memory $peak_diff KiB (goal <= 204800: $([ "$peak_diff" -le 204800 ] && echo met || echo MISSED))"
 echo "b64num-lstat --du --all-versions, the same two files: $best_all_versions rows/s (goal >= 1000000: $([ "$best_all_versions" -ge 1000000 ] && echo met || echo MISSED))"
@@ -134,4 +153,5 @@ echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_li
     [ "$no_growth" = met ] && [ "$peak_huge_line" -lt 65536 ] &&
     [ "$huge_line_rows" = 1000 ] && [ "$best_du" -ge 1000000 ] && [ "$best_ncdu" -ge 500000 ] &&
     [ "$peak_ncdu" -lt 307200 ] && [ "$diff_fast" = 1 ] && [ "$peak_diff" -le 204800 ] &&
-    [ "$best_all_versions" -ge 1000000 ]
+    [ "$best_all_versions" -ge 1000000 ] && [ "$best_treemap" -ge 1000000 ] &&
+    [ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$svg_bytes" -le 5000000 ] && [ "$drawn_fast" = 1 ]

@@ -100,6 +100,16 @@ unit = 1024 ** ["B", "KiB", "MiB", "GiB", "TiB"].index(shown.group(2))
 sys.exit(abs(size / unit - float(shown.group(1))) > 0.05 or int(shown.group(3)) != items)
 PY
 
+# The README shows the treemap of job 42 as docs/job42.svg: it must be what
+# the tool draws of the fixture. Only COPY's escapes are the ones it was
+# drawn from.
+if [ "$escapes" = copy ]; then
+    rows "SELECT $full_name, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 42" |
+        b64num-lstat --treemap=1200x750 > "$work/job42.svg" || fail "b64num-lstat --treemap failed"
+    same "$here/../../docs/job42.svg" "$work/job42.svg" \
+        "docs/job42.svg is not the treemap of job 42: draw it anew as the README says"
+fi
+
 if declare -F engine_checks > /dev/null; then
     engine_checks
 fi
