@@ -1,12 +1,13 @@
 // Feeds arbitrary bytes to b64num-lstat's row walker, row filter, column
-// unescaping, JSON string writer and terminal escapes and checks what they
-// produce; any violation aborts the run.
+// unescaping, JSON string writer, terminal escapes and markup escapes and
+// checks what they produce; any violation aborts the run.
 #include "base64.h"
 #include "catalog_line.h"
 #include "client_escapes.h"
 #include "long_listing.h"
 #include "lstat.h"
 #include "lstat_output.h"
+#include "markup_text.h"
 #include "row_filter.h"
 #include "row_shape.h"
 #include "terminal_text.h"
@@ -176,6 +177,36 @@ void check_terminal_text(const std::string& text)
     }
 }
 
+// Whatever the bytes, as markup they are UTF-8 that XML accepts, with no
+// control character, no U+FFFE or U+FFFF, and no < > " or & but in the
+// entities that stand for them: no name can break a document or add to it.
+void check_markup_text(const std::string& text)
+{
+    const std::string markup = markup_text(text.data(), text.size());
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(markup.data());
+    for (std::size_t i = 0; i < markup.size(); ++i) {
+        if (bytes[i] < 0x20 || bytes[i] == 0x7F || bytes[i] == '<' || bytes[i] == '>' ||
+            bytes[i] == '"') {
+            fail("markup holds a control character or a raw < > \"");
+        }
+        if (bytes[i] == '&') {
+            const std::string_view rest = std::string_view(markup).substr(i);
+            if (rest.rfind("&amp;", 0) != 0 && rest.rfind("&lt;", 0) != 0 &&
+                rest.rfind("&gt;", 0) != 0 && rest.rfind("&quot;", 0) != 0) {
+                fail("markup holds an & that starts no entity");
+            }
+        }
+        if (bytes[i] >= 0x80) {
+            const std::size_t sequence = utf8_sequence_length(bytes + i, markup.size() - i);
+            if (sequence == 0 || (sequence == 3 && bytes[i] == 0xEF && bytes[i + 1] == 0xBF &&
+                                  bytes[i + 2] >= 0xBE)) {
+                fail("markup holds a byte that is not UTF-8, or U+FFFE or U+FFFF");
+            }
+            i += sequence - 1;
+        }
+    }
+}
+
 // A line passes the row check only if its LStat value holds nothing but
 // digits, minus signs and spaces and is no column name; unescaping never
 // lengthens a column.
@@ -321,6 +352,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_json_string(text, *out);
     check_long_row(text, *out);
     check_terminal_text(text);
+    check_markup_text(text);
     check_filter(text);
     return 0;
 }
