@@ -65,7 +65,7 @@ struct FieldNames {
 
 FieldNames known_fields()
 {
-    FieldNames names;
+    FieldNames names{};
     list_field_names(names.text, sizeof names.text, ", ");
     return names;
 }

@@ -124,26 +124,30 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     }
 }
 
-// The one link of a hard-linked file that counts: the one whose path sorts
-// first, as finish_tree counts the links of a tree that keeps no files.
-void count_one_link(BackupTree& tree, const std::vector<std::uint32_t>& links)
+// Of the links in [begin, end) of one hard-linked file, the one that counts:
+// the one whose path sorts first, as finish_tree counts the links of a tree
+// that keeps no files.
+void count_one_link(BackupTree& tree, std::vector<std::uint32_t>::const_iterator begin,
+                    std::vector<std::uint32_t>::const_iterator end)
 {
     const auto full_path = [&tree](std::uint32_t index) {
         const TreeFile& file = tree.files[index];
         return std::string(tree.directories[file.directory].path) + std::string(file.name);
     };
-    std::uint32_t first = links.front();
+    std::uint32_t first = *begin;
     std::string first_path = full_path(first);
-    for (const std::uint32_t link : links) {
+    for (auto it = begin; it != end; ++it) {
+        const std::uint32_t link = *it;
         std::string path = full_path(link);
         if (path < first_path) {
             first = link;
             first_path = std::move(path);
         }
     }
-    for (const std::uint32_t link : links) {
-        TreeFile& file = tree.files[link];
+    for (auto it = begin; it != end; ++it) {
+        const std::uint32_t link = *it;
         if (link != first) {
+            TreeFile& file = tree.files[link];
             file.counted = false;
             tree.bytes[file.directory] -= static_cast<std::uint64_t>(file.attributes.size);
         }
@@ -175,7 +179,6 @@ void merge_kept_links(BackupTree& tree)
     }
     std::sort(linked.begin(), linked.end());
     std::vector<std::uint32_t> run;
-    std::vector<std::uint32_t> links;
     for (std::size_t start = 0; start < linked.size();) {
         std::size_t end = start + 1;
         while (end < linked.size() && linked[end].first == linked[start].first) {
@@ -187,17 +190,16 @@ void merge_kept_links(BackupTree& tree)
             run.push_back(linked[i].second);
         }
         while (!run.empty()) {
-            const EntryAttributes& first = tree.files[run.front()].attributes;
-            links.clear();
+            const std::int64_t dev = tree.files[run.front()].attributes.dev;
+            const std::int64_t ino = tree.files[run.front()].attributes.ino;
             const auto other = std::partition(run.begin(), run.end(), [&](std::uint32_t file) {
                 const EntryAttributes& a = tree.files[file].attributes;
-                return a.dev != first.dev || a.ino != first.ino;
+                return a.dev != dev || a.ino != ino;
             });
-            links.assign(other, run.end());
-            run.erase(other, run.end());
-            if (links.size() > 1) {
-                count_one_link(tree, links);
+            if (run.end() - other > 1) {
+                count_one_link(tree, other, run.end());
             }
+            run.erase(other, run.end());
         }
         start = end;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <string_view>
 #include <vector>
 
@@ -126,19 +127,24 @@ private:
     // small ones folded into one rest.
     std::vector<Item> entries(std::uint32_t directory, const Rect& inner) const
     {
-        std::vector<Item> items;
-        for (const std::uint32_t child : tree_.directories[directory].children) {
-            items.push_back({Item::Kind::directory, child, nullptr, tree_.directories[child].total,
-                             0, 0, last_component(tree_.directories[child].path)});
-        }
-        for (const TreeFile* file : tree_.directory_files[directory]) {
-            items.push_back(
-                {Item::Kind::file, directory, file, counted_bytes(*file), 0, 0, file->name});
-        }
-        std::uint64_t total = 0;
-        for (const Item& item : items) {
-            total += item.bytes;
-        }
+        const std::vector<std::uint32_t>& children = tree_.directories[directory].children;
+        const std::vector<const TreeFile*>& files = tree_.directory_files[directory];
+        std::vector<Item> items(children.size() + files.size());
+        std::transform(children.begin(), children.end(), items.begin(),
+                       [this](std::uint32_t child) {
+                           const TreeDirectory& entry = tree_.directories[child];
+                           return Item{Item::Kind::directory,     child, nullptr, entry.total, 0, 0,
+                                       last_component(entry.path)};
+                       });
+        std::transform(
+            files.begin(), files.end(), items.begin() + static_cast<long>(children.size()),
+            [directory](const TreeFile* file) {
+                return Item{Item::Kind::file, directory, file, counted_bytes(*file), 0, 0,
+                            file->name};
+            });
+        const std::uint64_t total =
+            std::accumulate(items.begin(), items.end(), std::uint64_t{0},
+                            [](std::uint64_t sum, const Item& item) { return sum + item.bytes; });
         std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
             return a.bytes != b.bytes ? a.bytes > b.bytes : a.name < b.name;
         });

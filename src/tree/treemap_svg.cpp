@@ -162,11 +162,9 @@ std::string kind_of(std::string_view name)
         return {};
     }
     std::string kind(name.substr(dot + 1));
-    for (char& c : kind) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    std::transform(kind.begin(), kind.end(), kind.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
     return kind;
 }
 
@@ -405,10 +403,8 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
     const Rect canvas{0, heading_height, total_width - legend_width - 4,
                       total_height - heading_height};
-    std::uint64_t files = 0;
-    for (const TreeFile& file : tree.files) {
-        files += file.gone ? 0 : 1;
-    }
+    const auto files = static_cast<std::uint64_t>(std::count_if(
+        tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
     const std::string path(tree.rows.empty() ? std::string_view("(no rows)")
                                              : path_without_slash(top.path));
