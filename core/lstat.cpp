@@ -61,7 +61,8 @@ void decode_lstat(const char* begin, const char* end, LstatRow& row)
 
 namespace {
 
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ && !defined(B64NUM_PORTABLE)
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ &&                        \
+    !defined(B64NUM_PORTABLE)
 
 constexpr std::uint64_t ones = 0x0101010101010101;
 constexpr std::uint64_t high_bits = 0x8080808080808080;

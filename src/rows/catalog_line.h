@@ -40,7 +40,10 @@ struct CatalogLine {
     std::size_t lstat_length() const { return length - lstat_start; }
     bool has_stray_byte() const { return stray_at != length; }
     // Numeral bytes only, and enough numerals for a whole LStat value.
-    bool is_whole() const { return fields.count >= fewest_in_a_value && !has_stray_byte() && !has_nul; }
+    bool is_whole() const
+    {
+        return fields.count >= fewest_in_a_value && !has_stray_byte() && !has_nul;
+    }
     PassThrough pass_through() const
     {
         return {text, lstat_start > 0 ? lstat_start - 1 : 0, lstat_start > 0};

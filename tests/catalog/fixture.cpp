@@ -78,7 +78,9 @@ void add_next_full_backup(std::vector<File>& list)
         file.job = 44;
         const std::string& name = file.name;
         if (name == "backup.tar.gz" || name == "talk.mkv" || name == "index.db") {
-            file.size = name == "backup.tar.gz" ? 943718400 : name == "talk.mkv" ? 912261120 : 94371840;
+            file.size = name == "backup.tar.gz" ? 943718400
+                        : name == "talk.mkv"    ? 912261120
+                                                : 94371840;
             file.mtime += week;
         } else if (name == "thesis.pdf") {
             file.mode = regular | 0600;
@@ -119,12 +121,12 @@ void add_incrementals(std::vector<File>& list)
         list.push_back({job, 1, "", 040755, 4096, mtime, 0, false});
         list.push_back({job, 5, "", 040755, 4096, mtime, 0, false});
         list.push_back({job, 5, "index.db", reg, 94371840 + day * 10485760, mtime, 0, false});
-        list.push_back({job, 1, "thesis.pdf", regular | 0600, 8812437 + day * 100000, mtime, 0,
-                        false});
+        list.push_back(
+            {job, 1, "thesis.pdf", regular | 0600, 8812437 + day * 100000, mtime, 0, false});
         if (day != 2) {
             list.push_back({job, 4, "", 040755, 4096, mtime, 0, false});
-            list.push_back({job, 4, "talk-final.mkv", reg, 612368384 + day * 1048576, mtime, 0,
-                            false});
+            list.push_back(
+                {job, 4, "talk-final.mkv", reg, 612368384 + day * 1048576, mtime, 0, false});
         }
     }
 }
