@@ -126,11 +126,6 @@ int decimal_digits(std::uint64_t value)
     out.used = static_cast<std::size_t>(at - out.data);
 }
 
-void write_text(OutputBuffer& out, const char* text)
-{
-    output_bytes(out, text, std::strlen(text));
-}
-
 void write_unicode_escape(OutputBuffer& out, unsigned code)
 {
     static const char hex[] = "0123456789abcdef";
@@ -150,7 +145,7 @@ constexpr unsigned escaped_byte_base = 0xDC00;
 void write_json_field(OutputBuffer& out, const LstatRow& row, int index)
 {
     output_char(out, '"');
-    write_text(out, lstat_field_names[index]);
+    output_text(out, lstat_field_names[index]);
     output_bytes(out, "\":", 2);
     if (index < row.count) {
         write_number(out, row.values[index]);
@@ -249,7 +244,7 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
             write_columns(out, name, static_cast<std::size_t>(end - name));
             name = tab != nullptr ? tab + 1 : nullptr;
         } else {
-            write_text(out, "column");
+            output_text(out, "column");
             write_number(out, column);
         }
         output_char(out, '\t');
@@ -258,7 +253,7 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
         if (i > 0) {
             output_char(out, '\t');
         }
-        write_text(out, lstat_field_names[fields.indices[i]]);
+        output_text(out, lstat_field_names[fields.indices[i]]);
     }
     output_char(out, '\n');
 }
@@ -294,7 +289,7 @@ void write_json_object(OutputBuffer& out, const PassThrough& columns, const Lsta
 {
     output_char(out, '{');
     if (columns.present) {
-        write_text(out, "\"columns\":[");
+        output_text(out, "\"columns\":[");
         char* column = columns.text;
         char* const end = columns.text + columns.length;
         for (;;) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 struct OutputBuffer {
     int fd;
@@ -39,6 +40,11 @@ inline void output_char(OutputBuffer& out, char c)
         output_flush(out);
     }
     out.data[out.used++] = c;
+}
+
+inline void output_text(OutputBuffer& out, std::string_view text)
+{
+    output_bytes(out, text.data(), text.size());
 }
 
 // Writes `value` in signed decimal.

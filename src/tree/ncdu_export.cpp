@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::uint64_t block_bytes = 512; // the unit of st_blocks
 
-void write_text(OutputBuffer& out, const char* text)
-{
-    output_bytes(out, text, std::strlen(text));
-}
-
 // Writes ,"key":value; `member` is the text ,"key": as a literal.
 template <std::size_t length>
 void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t value)
@@ -28,7 +23,7 @@ void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t 
 // and every other byte as it is, UTF-8 or not, as ncdu reads it back.
 void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer)
 {
-    write_text(out, "{\"name\":");
+    output_text(out, "{\"name\":");
     if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
         write_json_string(out, escaped.data(), escaped.size(), HighBytes::raw);
         return;
@@ -62,11 +57,11 @@ void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttr
     write_member(out, ",\"mtime\":", a.mtime);
     if (!is_directory(a.mode) && a.nlink > 1 && tree.versions != Versions::all) {
         write_member(out, ",\"ino\":", a.ino);
-        write_text(out, ",\"hlnkc\":true");
+        output_text(out, ",\"hlnkc\":true");
         write_member(out, ",\"nlink\":", a.nlink);
     }
     if (!is_directory(a.mode) && !is_regular_file(a.mode)) {
-        write_text(out, ",\"notreg\":true");
+        output_text(out, ",\"notreg\":true");
     }
 }
 
@@ -102,11 +97,11 @@ Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t in
 void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
                        std::time_t now)
 {
-    write_text(out, "[1,2,{\"progname\":\"b64num-lstat\",\"progver\":\"");
-    write_text(out, version);
-    write_text(out, "\",\"timestamp\":");
+    output_text(out, "[1,2,{\"progname\":\"b64num-lstat\",\"progver\":\"");
+    output_text(out, version);
+    output_text(out, "\",\"timestamp\":");
     output_number(out, now);
-    write_text(out, "},\n");
+    output_text(out, "},\n");
     std::string buffer;
     const TreeDirectory& top = tree.directories[tree.top];
     std::vector<Frame> stack{
@@ -137,5 +132,5 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
         const Frame parent = frame; // open_directory may move the stack
         stack.push_back(open_directory(out, tree, child, child_name, &parent, buffer));
     }
-    write_text(out, "]\n");
+    output_text(out, "]\n");
 }

@@ -83,16 +83,6 @@ bool fits(const std::string& shown, double size, double width)
     return text_width(shown, size) + 6 <= width;
 }
 
-void write_text(OutputBuffer& out, const char* text)
-{
-    output_bytes(out, text, std::strlen(text));
-}
-
-void write_text(OutputBuffer& out, const std::string& text)
-{
-    output_bytes(out, text.data(), text.size());
-}
-
 // A number of hundredths of a pixel, with at most two decimals.
 void write_hundredths(OutputBuffer& out, long long hundredths)
 {
@@ -120,13 +110,13 @@ void write_geometry(OutputBuffer& out, const Rect& rect)
 {
     const long long left = hundredths(rect.x);
     const long long top = hundredths(rect.y);
-    write_text(out, " x=\"");
+    output_text(out, " x=\"");
     write_hundredths(out, left);
-    write_text(out, "\" y=\"");
+    output_text(out, "\" y=\"");
     write_hundredths(out, top);
-    write_text(out, "\" width=\"");
+    output_text(out, "\" width=\"");
     write_hundredths(out, hundredths(rect.x + rect.width) - left);
-    write_text(out, "\" height=\"");
+    output_text(out, "\" height=\"");
     write_hundredths(out, hundredths(rect.y + rect.height) - top);
     output_char(out, '"');
 }
@@ -229,17 +219,17 @@ const char* ink_on(const char* fill)
 // A label after its rectangle: the name, at the rectangle's top left.
 void write_label(OutputBuffer& out, const Rect& rect, std::string_view name, const char* ink)
 {
-    write_text(out, "<text x=\"");
+    output_text(out, "<text x=\"");
     write_coordinate(out, rect.x + 3);
-    write_text(out, "\" y=\"");
+    output_text(out, "\" y=\"");
     write_coordinate(out, rect.y + 12);
     if (std::strcmp(ink, "#1a1a1a") != 0) {
-        write_text(out, "\" fill=\"");
-        write_text(out, ink);
+        output_text(out, "\" fill=\"");
+        output_text(out, ink);
     }
-    write_text(out, "\">");
+    output_text(out, "\">");
     write_markup_text(out, name.data(), name.size());
-    write_text(out, "</text>\n");
+    output_text(out, "</text>\n");
 }
 
 bool label_fits(const Rect& rect, std::string_view name)
@@ -259,13 +249,13 @@ public:
     {
         const TreeDirectory& entry = tree_.directories[directory];
         const std::string_view path = path_without_slash(entry.path);
-        write_text(out_, "<g>\n<rect class=\"dir\"");
+        output_text(out_, "<g>\n<rect class=\"dir\"");
         write_geometry(out_, rect);
-        write_text(out_, " fill=\"");
-        write_text(out_, directory_fill);
-        write_text(out_, "\" stroke=\"");
-        write_text(out_, directory_stroke);
-        write_text(out_, "\" stroke-width=\"0.5\"");
+        output_text(out_, " fill=\"");
+        output_text(out_, directory_fill);
+        output_text(out_, "\" stroke=\"");
+        output_text(out_, directory_stroke);
+        output_text(out_, "\" stroke-width=\"0.5\"");
         write_entry(path, entry.total);
         // The top shows its whole path; the others their name.
         const std::string_view name = directory == tree_.top ? path : last_component(entry.path);
@@ -280,11 +270,11 @@ public:
         path_.assign(directory.path.data(), directory.path.size());
         path_.append(file.name.data(), file.name.size());
         const char* const fill = kinds_.fill(file.name);
-        write_text(out_, "<rect class=\"file\"");
+        output_text(out_, "<rect class=\"file\"");
         write_geometry(out_, rect);
-        write_text(out_, " fill=\"");
-        write_text(out_, fill);
-        write_text(out_, "\" stroke=\"#ffffff\" stroke-width=\"0.5\"");
+        output_text(out_, " fill=\"");
+        output_text(out_, fill);
+        output_text(out_, "\" stroke=\"#ffffff\" stroke-width=\"0.5\"");
         write_entry(path_, bytes);
         if (label_fits(rect, file.name)) {
             write_label(out_, rect, file.name, ink_on(fill));
@@ -294,35 +284,35 @@ public:
     void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
               const Rect& rect) override
     {
-        write_text(out_, "<rect class=\"rest\"");
+        output_text(out_, "<rect class=\"rest\"");
         write_geometry(out_, rect);
-        write_text(out_, " fill=\"");
-        write_text(out_, rest_fill);
-        write_text(out_, "\" data-rest=\"");
+        output_text(out_, " fill=\"");
+        output_text(out_, rest_fill);
+        output_text(out_, "\" data-rest=\"");
         output_number(out_, from_twos_complement(entries));
-        write_text(out_, "\" data-bytes=\"");
+        output_text(out_, "\" data-bytes=\"");
         output_number(out_, from_twos_complement(bytes));
-        write_text(out_, "\"><title>");
-        write_text(out_, grouped(entries) +
-                             (entries == 1 ? " smaller entry of " : " smaller entries of "));
+        output_text(out_, "\"><title>");
+        output_text(out_, grouped(entries) +
+                              (entries == 1 ? " smaller entry of " : " smaller entries of "));
         const std::string_view path = path_without_slash(tree_.directories[directory].path);
         write_markup_text(out_, path.data(), path.size());
-        write_text(out_, ": " + human(bytes) + "</title></rect>\n");
+        output_text(out_, ": " + human(bytes) + "</title></rect>\n");
     }
 
-    void close_directory() override { write_text(out_, "</g>\n"); }
+    void close_directory() override { output_text(out_, "</g>\n"); }
 
 private:
     // The attributes and title of an entry, which end its rectangle.
     void write_entry(std::string_view path, std::uint64_t bytes)
     {
-        write_text(out_, " data-path=\"");
+        output_text(out_, " data-path=\"");
         write_markup_text(out_, path.data(), path.size());
-        write_text(out_, "\" data-bytes=\"");
+        output_text(out_, "\" data-bytes=\"");
         output_number(out_, from_twos_complement(bytes));
-        write_text(out_, "\"><title>");
+        output_text(out_, "\"><title>");
         write_markup_text(out_, path.data(), path.size());
-        write_text(out_, " " + human(bytes) + "</title></rect>\n");
+        output_text(out_, " " + human(bytes) + "</title></rect>\n");
     }
 
     OutputBuffer& out_;
@@ -338,9 +328,9 @@ const char ellipsis[] = "\xe2\x80\xa6";
 void write_heading(OutputBuffer& out, const std::string& path, const std::string& totals,
                    double width)
 {
-    write_text(out, "<rect class=\"heading\"");
+    output_text(out, "<rect class=\"heading\"");
     write_geometry(out, Rect{0, 0, width, heading_height});
-    write_text(out, " fill=\"none\"/>\n");
+    output_text(out, " fill=\"none\"/>\n");
     std::string tail = path;
     const char* lead = "";
     while (!fits(lead + quoted_for_terminal(tail) + totals, heading_size, width)) {
@@ -351,29 +341,29 @@ void write_heading(OutputBuffer& out, const std::string& path, const std::string
         tail = slash == std::string::npos ? std::string() : tail.substr(slash);
         lead = ellipsis;
     }
-    write_text(out, "<text x=\"4\" y=\"17\" font-size=\"13\">");
-    write_text(out, lead);
+    output_text(out, "<text x=\"4\" y=\"17\" font-size=\"13\">");
+    output_text(out, lead);
     write_markup_text(out, tail.data(), tail.size());
     write_markup_text(out, totals.data(), totals.size());
-    write_text(out, "</text>\n");
+    output_text(out, "</text>\n");
 }
 
 // The legend: the eight kinds with the most bytes, their colors and totals.
 void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double width, double height)
 {
-    write_text(out, "<g class=\"legend\">\n");
+    output_text(out, "<g class=\"legend\">\n");
     double y = heading_height + 6;
     for (std::size_t i = 0; i < kinds.top().size() && y + legend_row <= height; ++i) {
         const auto& [kind, bytes] = kinds.top()[i];
-        write_text(out, "<rect");
+        output_text(out, "<rect");
         write_geometry(out, Rect{left, y + 2, 12, 12});
-        write_text(out, " fill=\"");
-        write_text(out, kind_fills[i]);
-        write_text(out, "\"/>\n");
+        output_text(out, " fill=\"");
+        output_text(out, kind_fills[i]);
+        output_text(out, "\"/>\n");
         const Rect box{left + 16, y, std::max(0.0, width - 20), name_band};
-        write_text(out, "<rect class=\"key\"");
+        output_text(out, "<rect class=\"key\"");
         write_geometry(out, box);
-        write_text(out, " fill=\"none\"/>\n");
+        output_text(out, " fill=\"none\"/>\n");
         const std::string size = " " + human(bytes);
         std::string label = kind_label(kind);
         if (!fits(quoted_for_terminal(label) + size, label_size, box.width)) {
@@ -391,7 +381,7 @@ void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double wid
         }
         y += legend_row;
     }
-    write_text(out, "</g>\n");
+    output_text(out, "</g>\n");
 }
 
 } // namespace
@@ -413,15 +403,15 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
                                    : " \xe2\x80\x94 " + human(top.total) + " in " + grouped(files) +
                                          (files == 1 ? " file" : " files");
     const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
-    write_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                        dimensions + "\" viewBox=\"0 0 " + std::to_string(width) + " " +
-                        std::to_string(height) +
-                        "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>");
+    output_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                         dimensions + "\" viewBox=\"0 0 " + std::to_string(width) + " " +
+                         std::to_string(height) +
+                         "\" font-family=\"sans-serif\" font-size=\"11\">\n<title>");
     write_markup_text(out, path.data(), path.size());
     write_markup_text(out, totals.data(), totals.size());
-    write_text(out, "</title>\n<rect class=\"background\" width=\"" + dimensions +
-                        "\" fill=\"#ffffff\"/>\n");
+    output_text(out, "</title>\n<rect class=\"background\" width=\"" + dimensions +
+                         "\" fill=\"#ffffff\"/>\n");
     write_heading(out, path, totals, canvas.width);
     if (!tree.rows.empty()) {
         double smallest = smallest_area;
@@ -430,10 +420,10 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
         }
         const Kinds kinds(tree);
         SvgWriter writer(out, tree, kinds);
-        write_text(out, "<g class=\"tree\">\n");
+        output_text(out, "<g class=\"tree\">\n");
         lay_out_treemap(tree, canvas, smallest, &writer);
-        write_text(out, "</g>\n");
+        output_text(out, "</g>\n");
         write_legend(out, kinds, canvas.width + 4, legend_width, total_height);
     }
-    write_text(out, "</svg>\n");
+    output_text(out, "</svg>\n");
 }
