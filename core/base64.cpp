@@ -35,16 +35,6 @@ inline std::uint64_t digit_value(unsigned char code)
     return code < 128 ? static_cast<std::uint64_t>(base64_map[code]) : 0;
 }
 
-// Reads the low 64 bits as two's complement without relying on an
-// implementation-defined narrowing conversion.
-inline std::int64_t to_signed(std::uint64_t bits)
-{
-    if (bits <= static_cast<std::uint64_t>(INT64_MAX)) {
-        return static_cast<std::int64_t>(bits);
-    }
-    return -static_cast<std::int64_t>(~bits) - 1;
-}
-
 } // namespace
 
 int from_base64(std::int64_t* value, const char* text)
@@ -69,6 +59,6 @@ int from_base64(std::int64_t* value, const char* text)
         accumulator = 0 - accumulator;
     }
 
-    *value = to_signed(accumulator);
+    *value = from_twos_complement(accumulator);
     return position > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(position);
 }

@@ -29,6 +29,15 @@ void base64_init();
 // that ended the numeral), saturated at INT_MAX for texts longer than that.
 int from_base64(std::int64_t* value, const char* text);
 
+// `bits` read as a two's complement number, without the conversion that
+// C++17 leaves to the implementation: numerals wrap modulo 2^64, and so do
+// sums and differences of the values they hold.
+constexpr std::int64_t from_twos_complement(std::uint64_t bits)
+{
+    return bits <= static_cast<std::uint64_t>(INT64_MAX) ? static_cast<std::int64_t>(bits)
+                                                         : -static_cast<std::int64_t>(~bits) - 1;
+}
+
 namespace base64_detail {
 
 // The digit value of every byte, 0 outside the alphabet: base64_map's
@@ -71,10 +80,7 @@ inline const char* from_base64_range(std::int64_t* value, const char* begin, con
     if (begin != end && *begin == '-') {
         accumulator = 0 - accumulator;
     }
-    // Two's complement without an implementation-defined conversion.
-    *value = accumulator <= static_cast<std::uint64_t>(INT64_MAX)
-                 ? static_cast<std::int64_t>(accumulator)
-                 : -static_cast<std::int64_t>(~accumulator) - 1;
+    *value = from_twos_complement(accumulator);
     return at;
 }
 

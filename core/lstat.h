@@ -3,6 +3,8 @@
 #ifndef B64NUM_LSTAT_H
 #define B64NUM_LSTAT_H
 
+#include "base64.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -39,15 +41,6 @@ struct LstatRow {
 
     bool has(LstatField field) const { return field < count; }
 };
-
-// `bits` read as a two's complement number, without the conversion that
-// C++17 leaves to the implementation: sums and differences of fields wrap
-// modulo 2^64, as the numerals do.
-constexpr std::int64_t from_twos_complement(std::uint64_t bits)
-{
-    return bits <= static_cast<std::uint64_t>(INT64_MAX) ? static_cast<std::int64_t>(bits)
-                                                         : -static_cast<std::int64_t>(~bits) - 1;
-}
 
 // Decodes the numerals of a NUL-terminated LStat text, each exactly as
 // from_base64 reads it. Spaces before, between and after numerals are
