@@ -117,6 +117,13 @@ int usage_error(const std::string& message, Hint hint = Hint::usage)
     return status_usage;
 }
 
+// A second list would silently replace the first, as cut refuses to do.
+std::string one_list_only(const char* option)
+{
+    return std::string(option) + " takes one list: give every field in it, as in " + option +
+           " size,mtime";
+}
+
 // Reads a --treemap size, WIDTHxHEIGHT in pixels.
 bool parse_size(const char* text, int& width, int& height)
 {
@@ -302,6 +309,9 @@ int parse_options(int argc, char* argv[], Options& options)
     for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, nullptr)) != -1;) {
         switch (choice) {
         case 'f':
+            if (asked.fields) {
+                return usage_error(one_list_only("-f"), Hint::fields);
+            }
             if (!parse_field_list(optarg, options.fields, error)) {
                 return usage_error(quoted_for_terminal(error), Hint::fields);
             }
@@ -352,6 +362,9 @@ int parse_options(int argc, char* argv[], Options& options)
             asked.diff = true;
             break;
         case option_compare:
+            if (asked.compare) {
+                return usage_error(one_list_only("--compare"), Hint::fields);
+            }
             if (!parse_field_list(optarg, options.compare, error)) {
                 return usage_error(quoted_for_terminal(error), Hint::fields);
             }

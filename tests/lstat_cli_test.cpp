@@ -308,6 +308,13 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"-f", "size,size"}, "b64num-lstat: field 'size' is asked for twice", fields},
         {{"-f", "size, 8"}, "b64num-lstat: field '8' (size) is asked for twice", fields},
         {{"-f"}, "b64num-lstat: option '-f' needs a list of fields", fields},
+        {{"-f", "size", "-f", "mode"},
+         "b64num-lstat: -f takes one list: give every field in it, as in -f size,mtime",
+         fields},
+        {{"--diff", "--compare=size", "--compare=mode", "a", "b"},
+         "b64num-lstat: --compare takes one list: give every field in it, as in --compare "
+         "size,mtime",
+         fields},
         {{"-x"}, "b64num-lstat: unknown option '-x'", usage},
         {{"--jsn"}, "b64num-lstat: unknown option '--jsn'", usage},
         {{"-l", "-f", "size"}, long_alone, usage},
