@@ -3,6 +3,7 @@
 // the writer of the mode asked for, reads the inputs through the row filter,
 // and reports every line that is not printed.
 #include "line_reader.h"
+#include "line_reports.h"
 #include "lstat_options.h"
 #include "lstat_output.h"
 #include "row_filter.h"
@@ -32,13 +33,24 @@ struct Run final : LineSink {
     RowFilter filter;
     std::unique_ptr<RowWriter> writer;
     std::string quoted_input_name; // of the input being read
+    LineReports reports;           // of the input being read
     int status = 0;
+
+    // As GNU error() does: what was printed before the message comes
+    // before it, where both streams go to one terminal or file.
+    void complain(const std::string& message)
+    {
+        output_flush(out);
+        ::complain(message);
+    }
 
     void report(const CatalogLine& line)
     {
-        complain(quoted_input_name + ":" + std::to_string(line.number) + ": " +
-                 verdict_message(line));
         status = status_trouble;
+        if (report_in_full(reports, line.verdict)) {
+            complain(quoted_input_name + ":" + std::to_string(line.number) + ": " +
+                     verdict_message(line));
+        }
     }
 
     void take(CatalogLine& line) override
@@ -84,9 +96,10 @@ void process_file(Run& run, const char* path)
     run.writer->start_input();
     const bool standard_input = std::strcmp(path, "-") == 0;
     run.quoted_input_name = standard_input ? "standard input" : quoted_for_terminal(path);
+    run.reports = LineReports{};
     const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        complain(run.quoted_input_name + ": " + std::strerror(errno));
+        run.complain(run.quoted_input_name + ": " + std::strerror(errno));
         run.status = status_trouble;
         return;
     }
@@ -111,8 +124,12 @@ void process_file(Run& run, const char* path)
     if (run.out.error == 0) {
         filter_finish(run.filter);
     }
+    const std::string rest = lines_not_in_full(run.reports);
+    if (!rest.empty()) {
+        run.complain(run.quoted_input_name + ": " + rest);
+    }
     if (run.reader.error != 0) {
-        complain(run.quoted_input_name + ": " + std::strerror(run.reader.error));
+        run.complain(run.quoted_input_name + ": " + std::strerror(run.reader.error));
         run.status = status_trouble;
     }
     if (!standard_input) {

@@ -46,6 +46,7 @@ Outcome spawn(const char* program, const std::vector<std::string>& argv, const s
     posix_spawn_file_actions_adddup2(&actions, in, STDIN_FILENO);
     switch (destination) {
     case Stdout::captured:
+    case Stdout::with_stderr:
         posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
         break;
     case Stdout::dev_full:
@@ -55,7 +56,8 @@ Outcome spawn(const char* program, const std::vector<std::string>& argv, const s
         posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
         break;
     }
-    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, destination == Stdout::with_stderr ? out : err,
+                                     STDERR_FILENO);
 
     // posix_spawn takes char* for historical reasons; it does not write.
     std::vector<char*> args(argv.size() + 1, nullptr);

@@ -1,12 +1,13 @@
 // Runs a built program as a child process with an exact argument vector and
-// captures what it writes.
+// captures what it writes. With Stdout::with_stderr both streams go to
+// `out`, in the order they were written, as on a terminal.
 #ifndef B64NUM_TESTS_CHILD_PROCESS_H
 #define B64NUM_TESTS_CHILD_PROCESS_H
 
 #include <string>
 #include <vector>
 
-enum class Stdout { captured, dev_full, closed };
+enum class Stdout { captured, dev_full, closed, with_stderr };
 
 struct Outcome {
     std::string out;

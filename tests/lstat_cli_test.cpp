@@ -276,6 +276,41 @@ INSTANTIATE_TEST_SUITE_P(
              0},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
+std::string repeated(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += text;
+    }
+    return all;
+}
+
+// Ten refused lines of an input are reported in full, the rest counted, so
+// that millions of bad rows do not flood standard error; each message
+// comes after the rows read before it, however the streams are buffered.
+TEST(LstatCommand, ReportsTenRefusedLinesAnInputThenCountsTheRest)
+{
+    const std::string stray = "b64num-lstat: standard input:";
+    const std::string why = ": the LStat value holds '=', which no base-64 numeral does; is LStat "
+                            "the last column? Query with COPY ... TO STDOUT or mysql -B\n";
+    const Outcome outcome = run({"-f", "dev"}, "a\t" + row + "\n" +
+                                                   repeated("b\t" + row + "=\n", 11) +
+                                                   repeated("c\t\\N\n", 2) + "d\t" + row + "\n");
+    std::string reported;
+    for (int line = 2; line <= 11; ++line) {
+        reported += stray + std::to_string(line) + why;
+    }
+    EXPECT_EQ(outcome.out, "a\t2049\nd\t2049\n");
+    EXPECT_EQ(outcome.err, reported + "b64num-lstat: standard input: 3 more lines refused (2 of "
+                                      "them: a NULL LStat value)\n");
+    EXPECT_EQ(outcome.status, 1);
+
+    const Outcome in_order = run({"-f", "dev"}, "a\t" + row + "\nb\t\\N\nc\t" + row + "\n",
+                                 Stdout::with_stderr);
+    EXPECT_EQ(in_order.out,
+              "a\t2049\nb64num-lstat: standard input:2: the LStat value is NULL\nc\t2049\n");
+}
+
 TEST(LstatCommand, HelpGoesToStandardOutput)
 {
     const Outcome outcome = run({"--help"}, row + "\n");

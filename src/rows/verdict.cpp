@@ -101,3 +101,49 @@ std::string verdict_message(const CatalogLine& line)
     }
     return {};
 }
+
+const char* verdict_reason(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::row:
+    case Verdict::empty:
+    case Verdict::header:
+        break;
+    case Verdict::extra_numerals:
+        return "more than 16 numerals";
+    case Verdict::too_long:
+        return "longer than any catalog row";
+    case Verdict::nul_byte:
+        return "a NUL byte";
+    case Verdict::late_header:
+        return "a header line below the top";
+    case Verdict::line_feed_cut:
+    case Verdict::continues_cut_row:
+        return "a row cut by a line feed";
+    case Verdict::cut_short:
+        return "fewer columns than the first row";
+    case Verdict::extra_columns:
+        return "more columns than the first row";
+    case Verdict::null_value:
+        return "a NULL LStat value";
+    case Verdict::psql_separator:
+        return "psql -A's '|' between columns";
+    case Verdict::stray_byte:
+        return "a byte that no numeral holds";
+    case Verdict::piece_of_value:
+        return "fewer numerals than an LStat value";
+    case Verdict::no_path:
+        return "no path";
+    case Verdict::empty_path:
+        return "an empty path";
+    case Verdict::null_path:
+        return "a NULL path";
+    case Verdict::not_whole_value:
+        return "fewer numerals than an LStat value";
+    case Verdict::not_a_directory:
+        return "a path ending in '/' that is not a directory's";
+    case Verdict::path_given_twice:
+        return "a path given twice";
+    }
+    return "";
+}

@@ -43,4 +43,8 @@ struct CatalogLine;
 // messages that start with the input's name and the line's number.
 std::string verdict_message(const CatalogLine& line);
 
+// The cause of a refusal in a few words, the same for every line refused
+// for it, for a count of such lines ("2 of them: a NULL LStat value").
+const char* verdict_reason(Verdict verdict);
+
 #endif
