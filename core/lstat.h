@@ -31,6 +31,10 @@ enum LstatField : int {
 
 constexpr int lstat_field_count = field_stream + 1;
 
+// An LStat value holds 13 to 16 numerals, the first 13 always: fewer are a
+// piece of a row, or no LStat value at all.
+constexpr int fewest_in_a_value = 13;
+
 // The fields' names, as users and SQL name them, in LStat order.
 extern const char* const lstat_field_names[lstat_field_count];
 

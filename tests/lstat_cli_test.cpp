@@ -137,10 +137,39 @@ INSTANTIATE_TEST_SUITE_P(
              0},
         Case{"numerals decode as in b64num",
              {"-f", "1,2,3"},
-             "/////////// -B B-B\n",
+             "/////////// -B B-B A A A A A A A A A A\n",
              "-1\t-1\t4097\n",
              "",
              0},
+        Case{"a line of fewer than 13 numerals is no LStat value, whatever comes before it",
+             {"-f", "dev"},
+             "hello world\n/srv/data/odd/new\n\n",
+             "\n",
+             "b64num-lstat: standard input:1: 2 numerals, fewer than the 13 of an LStat value; "
+             "is there no LStat column, or is LStat not the last column?\n"
+             "b64num-lstat: standard input:2: 1 numeral, fewer than the 13 of an LStat value; is "
+             "there no LStat column, or is LStat not the last column?\n",
+             1},
+        Case{"columns swapped: a path of numeral bytes is no LStat value either",
+             {"-f", "dev"},
+             row + "\t/srv/data/odd/new\n" + row + "\t/srv/my data\n" + row + "\t/srv/caf\xc3\xa9\n",
+             "",
+             "b64num-lstat: standard input:1: 1 numeral, fewer than the 13 of an LStat value; is "
+             "there no LStat column, or is LStat not the last column?\n"
+             "b64num-lstat: standard input:2: 2 numerals, fewer than the 13 of an LStat value; is "
+             "there no LStat column, or is LStat not the last column?\n"
+             "b64num-lstat: standard input:3: the LStat value holds byte 0xC3, which no base-64 "
+             "numeral does; is LStat the last column? Query with COPY ... TO STDOUT or mysql -B\n",
+             1},
+        Case{"a query that forgot the LStat column",
+             {"--json"},
+             "/srv/a\t1234\n/srv/b\t\n",
+             "",
+             "b64num-lstat: standard input:1: 1 numeral, fewer than the 13 of an LStat value; is "
+             "there no LStat column, or is LStat not the last column?\n"
+             "b64num-lstat: standard input:2: 0 numerals, fewer than the 13 of an LStat value; is "
+             "there no LStat column, or is LStat not the last column?\n",
+             1},
         Case{"json",
              {"--json", "-f", "size,stream"},
              dir_row + "\n",

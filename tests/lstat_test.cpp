@@ -109,7 +109,8 @@ TEST(RowCheck, LStatValuesHoldOnlyNumeralBytes)
         if (byte == '\t') {
             continue;
         }
-        std::string line = "name\tgB B" + std::string(1, static_cast<char>(byte)) + "B";
+        std::string line =
+            "name\tgB B" + std::string(1, static_cast<char>(byte)) + "B A A A A A A A A A A A";
         RowShape shape;
         CatalogLine read{};
         read_catalog_line(read, 1, line.data(), line.size());
@@ -180,15 +181,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {"/u/new", "dir\t2/x" + whole, "/u/a" + whole, "/u/b" + whole},
                   "RRPP"},
         ShapeCase{"blank first line", {"", "a" + whole}, "PP"},
-        ShapeCase{
-            "no whole row: the first line sets the shape", {"n\tgB", "x\ty\tB", "m\tBA"}, "PRP"},
+        ShapeCase{"no whole row: nothing is an LStat value", {"n\tgB", "x\ty\tB", "m\tBA"}, "RRR"},
         ShapeCase{"more lines waiting than the limit",
                   [] {
                       std::vector<std::string> lines(waiting_line_limit + 1, "gB");
                       lines.push_back(whole.substr(1));
                       return lines;
                   }(),
-                  std::string(waiting_line_limit + 2, 'P')}));
+                  std::string(waiting_line_limit + 1, 'R') + "P"}));
 
 TEST(TerminalText, EscapesAsLsB)
 {

@@ -11,9 +11,6 @@
 #include <cstddef>
 #include <string_view>
 
-// An LStat value holds 13 to 16 numerals; fewer make a piece of a row.
-constexpr int fewest_in_a_value = 13;
-
 // The bytes in front of the LStat value: the TAB-separated columns that are
 // passed through, escaped as the catalog's client printed them.
 struct PassThrough {

@@ -48,6 +48,7 @@ void settle(RowFilter& filter, const RowFilter::Waiting* from)
         filter.shape.first_line = first->line.number;
         filter.shape.columns = first->line.columns;
         filter.shape.numerals = first->line.fields.count;
+        filter.shape.numerals_line = first->line.number;
     }
     filter.shape_known = true;
     for (RowFilter::Waiting& waiting : filter.waiting) {

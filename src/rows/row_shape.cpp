@@ -32,9 +32,6 @@ Verdict tree_verdict(const CatalogLine& line)
     if (is_null_column(path.data(), path.size())) {
         return Verdict::null_path;
     }
-    if (line.fields.count < fewest_in_a_value) {
-        return Verdict::not_whole_value;
-    }
     if (path.back() == '/' && !is_directory(line.fields.values[field_mode])) {
         return Verdict::not_a_directory;
     }
@@ -96,14 +93,17 @@ void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line)
         line.verdict = stray_verdict(line);
         return;
     }
+    // Whatever came before, fewer numerals are no LStat value: a path or a
+    // number where the value should be, or a row cut short.
+    if (line.fields.count < fewest_in_a_value) {
+        line.other_line = shape.numerals_line;
+        line.expected = shape.numerals;
+        line.verdict = shape.numerals < 0 ? Verdict::too_few_numerals : Verdict::piece_of_value;
+        return;
+    }
     if (shape.numerals < 0) {
         shape.numerals = line.fields.count;
-    }
-    if (shape.numerals >= fewest_in_a_value && line.fields.count < fewest_in_a_value) {
-        line.other_line = shape.first_line;
-        line.expected = shape.numerals;
-        line.verdict = Verdict::piece_of_value;
-        return;
+        shape.numerals_line = line.number;
     }
     if (rules.needs_path) {
         line.verdict = tree_verdict(line);

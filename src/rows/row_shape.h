@@ -7,7 +7,7 @@
 //  - has another number of columns than the shape, or
 //  - continues a row cut short by a line feed, or
 //  - has a byte in its LStat value that no numeral holds, or
-//  - holds fewer numerals than a whole LStat value where the shape has one.
+//  - holds fewer numerals than a whole LStat value.
 #ifndef B64NUM_ROW_SHAPE_H
 #define B64NUM_ROW_SHAPE_H
 
@@ -16,7 +16,8 @@
 struct RowShape {
     unsigned long first_line = 0; // the line the shape comes from; 0 before it
     int columns = 0;              // its number of TAB-separated columns
-    int numerals = -1;            // its number of numerals; -1 before a row is decoded
+    int numerals = -1;            // of the first whole LStat value; -1 before one
+    unsigned long numerals_line = 0; // the line of that value
     unsigned long cut_line = 0;   // a row cut short here, by a line feed in a name?
     int columns_owed = 0;         // columns that its rest still has to bring
 };
@@ -32,7 +33,8 @@ struct RowRules {
 // line with fewer columns than the shape is judged cut_short: whether the
 // next line brings its rest, which would make it line_feed_cut, only the
 // next line tells. While the shape is unknown, the first non-empty line
-// without a NUL sets its columns, and the first row decoded its numerals.
+// without a NUL sets its columns, and the first whole LStat value its
+// numerals.
 void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line);
 
 #endif

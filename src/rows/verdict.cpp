@@ -83,15 +83,16 @@ std::string verdict_message(const CatalogLine& line)
         return counted(line.fields.count, "numeral", "numerals") + ", but line " +
                std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
                "; a row cut short, or is LStat not the last column?";
+    case Verdict::too_few_numerals:
+        return counted(line.fields.count, "numeral", "numerals") + ", fewer than the " +
+               std::to_string(fewest_in_a_value) +
+               " of an LStat value; is there no LStat column, or is LStat not the last column?";
     case Verdict::no_path:
         return "--du, --ncdu, --treemap and --diff need the path as the first column";
     case Verdict::empty_path:
         return "the path is empty";
     case Verdict::null_path:
         return "the path is NULL";
-    case Verdict::not_whole_value:
-        return "--du, --ncdu, --treemap and --diff need a whole LStat value, of " +
-               std::to_string(fewest_in_a_value) + " numerals or more";
     case Verdict::not_a_directory:
         return "the path ends in '/', but the mode " + octal(line.fields.values[field_mode]) +
                " is not a directory's";
@@ -131,15 +132,14 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::stray_byte:
         return "a byte that no numeral holds";
     case Verdict::piece_of_value:
-        return "fewer numerals than an LStat value";
+    case Verdict::too_few_numerals:
+        return "fewer than 13 numerals";
     case Verdict::no_path:
         return "no path";
     case Verdict::empty_path:
         return "an empty path";
     case Verdict::null_path:
         return "a NULL path";
-    case Verdict::not_whole_value:
-        return "fewer numerals than an LStat value";
     case Verdict::not_a_directory:
         return "a path ending in '/' that is not a directory's";
     case Verdict::path_given_twice:

@@ -22,12 +22,12 @@ enum class Verdict : unsigned char {
     null_value,        // the LStat value is the clients' NULL
     psql_separator,    // psql -A's '|' where a TAB should be
     stray_byte,        // a byte in the LStat value that no numeral holds
-    piece_of_value,    // fewer numerals than a whole LStat value, where the shape has one
+    piece_of_value,    // fewer numerals than a whole LStat value, after one
+    too_few_numerals,  // fewer numerals than a whole LStat value, before any
     // Rows that a mode building a tree cannot place:
     no_path,
     empty_path,
     null_path,
-    not_whole_value,
     not_a_directory, // a path that ends in '/', of a file that is not a directory
     path_given_twice,
 };
