@@ -153,6 +153,12 @@ bool decode_lstat_field(const char* begin, const char* end, int index, std::int6
     if (numeral == end) {
         return false;
     }
+    // Fewer numerals than an LStat value are no LStat value ('hello world',
+    // a path): none of them is a field.
+    const int to_last_required = fewest_in_a_value - 1 - index;
+    if (to_last_required > 0 && find_numeral(numeral, end, to_last_required) == end) {
+        return false;
+    }
     from_base64_range(&value, numeral, end);
     return true;
 }

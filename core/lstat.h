@@ -57,7 +57,8 @@ void decode_lstat(const char* text, LstatRow& row);
 void decode_lstat(const char* begin, const char* end, LstatRow& row);
 
 // Decodes the one numeral that decode_lstat would put at `index`, over
-// [begin, end) as above; false when the text holds no numeral there.
+// [begin, end) as above; false when the text holds no numeral there, or
+// fewer numerals than an LStat value.
 bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
 
 // Writes the field names into `text` (`size` bytes, NUL-terminated, cut

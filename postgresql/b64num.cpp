@@ -7,7 +7,7 @@
 // - ereport unwinds with longjmp: no object with a destructor is alive when
 //   it may be called, and this file is built without exceptions;
 // - everything allocated lives in the per-call memory context, except the
-//   row descriptor and the last field name looked up, cached per call site.
+//   row descriptor and the last field name looked up, kept per call site.
 //
 // The module is built with hidden visibility: only Pg_magic_func, the
 // pg_finfo_ records and the functions, all declared PGDLLEXPORT, leave it,
@@ -91,12 +91,12 @@ Datum field_of(FunctionCallInfo fcinfo, int index)
 }
 
 // The index of the field named by argument 1. The name is nearly always the
-// same constant for every row: when the argument is a constant or a
-// parameter, its index is looked up once per call site; otherwise the last
-// name looked up is kept.
+// same for every row, so the last name looked up is kept with its index,
+// and compared with each name before it is used: a parameter that the
+// planner counts as stable, such as a PL/pgSQL variable, still changes
+// from one turn of a loop to the next.
 struct NamedField {
     int index;
-    bool constant; // the argument stays the same while the call site lives
     std::size_t length;
     char name[16];
 };
@@ -104,9 +104,6 @@ struct NamedField {
 int named_field(FunctionCallInfo fcinfo)
 {
     auto* cached = static_cast<NamedField*>(fcinfo->flinfo->fn_extra);
-    if (cached != nullptr && cached->constant) {
-        return cached->index;
-    }
     const Bytes field = text_argument(fcinfo, 1);
     const char* const name = field.begin;
     const auto length = static_cast<std::size_t>(field.end - field.begin);
@@ -129,7 +126,6 @@ int named_field(FunctionCallInfo fcinfo)
             fcinfo->flinfo->fn_extra = cached;
         }
         cached->index = index;
-        cached->constant = get_fn_expr_arg_stable(fcinfo->flinfo, 1);
         cached->length = length;
         std::memcpy(cached->name, name, length);
     }
@@ -185,13 +181,17 @@ PGDLLEXPORT Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
 }
 
 // lstat(text): every field, as a b64num_lstat row. Numerals after the 16th
-// name no field, and are left out, as lstat_field leaves them out.
+// name no field, and are left out, as lstat_field leaves them out; a text
+// of fewer numerals than an LStat value has no field at all.
 PGDLLEXPORT Datum b64num_lstat(PG_FUNCTION_ARGS)
 {
     const TupleDesc descriptor = row_descriptor(fcinfo);
     const Bytes value = text_argument(fcinfo, 0);
     LstatRow row;
     decode_lstat(value.begin, value.end, row);
+    if (row.count < fewest_in_a_value) {
+        row.count = 0;
+    }
     Datum values[lstat_field_count];
     bool nulls[lstat_field_count];
     for (int index = 0; index < lstat_field_count; ++index) {

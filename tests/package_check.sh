@@ -45,7 +45,8 @@ holds "$mariadb_deb" "$(printf '%s\n' ./usr/lib/mysql/plugin/b64num.so ./usr/sha
 libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
-    "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.0--1.1.sql" \
+    "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.2.sql" \
+    "$sharedir/extension/b64num--1.0--1.1.sql" "$sharedir/extension/b64num--1.1--1.2.sql" \
     "$sharedir/extension/b64num.control" | cat - <(docs "$(dpkg-deb -f "$extension_deb" Package)") | sort)"
 
 for package in "$deb" "$extension_deb" "$mariadb_deb"; do

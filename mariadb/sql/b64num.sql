@@ -9,16 +9,19 @@ SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='),
        b64num('///////////'), b64num('IAAAAAAAAAA'), b64num(X'42004243'), b64num(X'42E9'),
        b64num(12), b64num(NULL);
 
--- Values of 16, 14 and 13 numerals, an empty one and NULL, in a TINYBLOB.
+-- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
+-- which are no LStat values, in a TINYBLOB.
 CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat TINYBLOB);
 INSERT INTO lstats VALUES
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
     (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
     (13, 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    (2, 'hello world'),
     (0, ''),
     (NULL, NULL);
-SELECT numerals, lstat_field(lstat, 'size') AS size, lstat_field(lstat, 12) AS mtime,
-       lstat_field(lstat, '14') AS linkfi, lstat_field(lstat, 'stream') AS stream
+SELECT numerals, lstat_field(lstat, 'dev') AS dev, lstat_field(lstat, 'size') AS size,
+       lstat_field(lstat, 12) AS mtime, lstat_field(lstat, '14') AS linkfi,
+       lstat_field(lstat, 'stream') AS stream
 FROM lstats ORDER BY numerals;
 SELECT lstat_field('B', NULL) AS null_field;
 
@@ -32,7 +35,8 @@ SELECT lstat_field('B');
 SELECT filemode(33188), filemode(16877), filemode(41471), filemode(8630), filemode(24992),
        filemode(4516), filemode(49645), filemode(35309), filemode(17407), filemode(420),
        filemode(61860), filemode(NULL),
-       filemode(lstat_field('gB FCsB IGk B Po Po A EAAA', 'mode')) AS from_field;
+       filemode(lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', 'mode'))
+           AS from_field;
 SELECT filemode();
 
 -- Fields from a column: a row whose field names none gets NULL with the
@@ -40,7 +44,8 @@ SELECT filemode();
 -- every loadable function; never a number.
 CREATE TEMPORARY TABLE fields (position INTEGER, name VARCHAR(16));
 INSERT INTO fields VALUES (1, 'size'), (2, 'mode'), (3, '3'), (4, 'Size'), (5, 'size');
-SELECT position, name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value
+SELECT position, name,
+       lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', name) AS value
 FROM fields ORDER BY position;
 
 -- The numerals that b64num decoded, one process each: SQL agrees on all.
@@ -56,7 +61,8 @@ CREATE TRIGGER filecopy_size_insert BEFORE INSERT ON FileCopy
 CREATE TRIGGER filecopy_size_update BEFORE UPDATE ON FileCopy
     FOR EACH ROW SET NEW.Size = lstat_field(NEW.LStat, 'size');
 UPDATE FileCopy SET Size = NULL;
-INSERT INTO FileCopy (FileId, JobId, LStat) VALUES (99999, 44, 'gB FCsB IGk B Po Po A BAAAAA');
+INSERT INTO FileCopy (FileId, JobId, LStat)
+    VALUES (99999, 44, 'gB FCsB IGk B Po Po A BAAAAA BAA gA BpOlsk BpOd3A BpOd3A');
 SELECT GROUP_CONCAT(FileId ORDER BY FileId) AS by_index
 FROM FileCopy FORCE INDEX (file_size) WHERE Size > 1000000000;
 SELECT GROUP_CONCAT(FileId ORDER BY FileId) AS by_decoding

@@ -11,15 +11,18 @@ SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='), b64n
        b64num('IAAAAAAAAAA'), b64num(X'42004243'), b64num(CAST(X'42E9' AS TEXT)), b64num(12),
        b64num(NULL) IS NULL AS null_in_null_out;
 
--- Values of 16, 14 and 13 numerals, an empty one and NULL, as TEXT and as BLOB.
+-- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
+-- which are no LStat values, as TEXT and as BLOB.
 CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat);
 INSERT INTO lstats VALUES
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
     (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
     (13, CAST('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk' AS BLOB)),
+    (2, 'hello world'),
     (0, ''),
     (NULL, NULL);
-SELECT numerals, typeof(lstat) AS type, lstat_field(lstat, 'size') AS size,
+SELECT numerals, typeof(lstat) AS type, lstat_field(lstat, 'dev') AS dev,
+       lstat_field(lstat, 'size') AS size,
        lstat_field(lstat, 12) AS mtime, lstat_field(lstat, '14') AS linkfi,
        lstat_field(lstat, 'stream') AS stream
 FROM lstats ORDER BY numerals;
@@ -30,15 +33,15 @@ SELECT lstat_field('B', 'sise');
 SELECT lstat_field('B', 17);
 CREATE TEMPORARY TABLE fields (name);
 INSERT INTO fields VALUES ('size'), ('mode'), ('3');
-SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM fields;
+SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', name) AS value FROM fields;
 INSERT INTO fields VALUES ('Size');
-SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA', name) AS value FROM fields;
+SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', name) AS value FROM fields;
 
 -- The mode as ls -l shows it, from a number or a decoded field.
 SELECT column1 AS mode, filemode(column1) AS shown
 FROM (VALUES (33188), (16877), (41471), (8630), (24992), (4516), (49645), (35309), (17407),
              (420), (61860), (NULL));
-SELECT filemode(lstat_field('gB FCsB IGk B Po Po A EAAA', 'mode')) AS from_field;
+SELECT filemode(lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', 'mode')) AS from_field;
 
 -- The numerals that b64num decoded, one process each: SQL agrees on all.
 SELECT count(*) || ' of ' || (SELECT count(*) FROM numerals) AS disagreements
