@@ -101,6 +101,7 @@ void process_file(Run& run, const char* path)
     if (fd < 0) {
         run.complain(run.quoted_input_name + ": " + std::strerror(errno));
         run.status = status_trouble;
+        run.writer->end_input(false);
         return;
     }
     start_reading(run.reader, fd);
@@ -132,6 +133,7 @@ void process_file(Run& run, const char* path)
         run.complain(run.quoted_input_name + ": " + std::strerror(run.reader.error));
         run.status = status_trouble;
     }
+    run.writer->end_input(run.reader.error == 0 && run.out.error == 0);
     if (!standard_input) {
         close(fd);
     }
@@ -182,7 +184,11 @@ int main(int argc, char* argv[])
         process_file(run, argv[i]);
     }
     if (run.out.error == 0) {
-        run.writer->finish();
+        const Ending ending = run.writer->finish();
+        if (!ending.refusal.empty()) {
+            run.complain(ending.refusal);
+            run.status = ending.unusable_inputs ? status_not_compared : status_trouble;
+        }
     }
     return finish(run);
 }

@@ -12,6 +12,7 @@
 
 constexpr int status_trouble = 1; // something could not be read or written, or a line was refused
 constexpr int status_usage = 2;
+constexpr int status_not_compared = 2; // --diff: an input was unusable, as diff tells trouble
 
 // What b64num-lstat writes: one mode a run.
 enum class Mode { fields, json, long_listing, du, ncdu, treemap, diff };

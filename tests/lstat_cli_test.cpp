@@ -28,6 +28,12 @@ const Values attributes = {2049, 1321729, 0100644,    1,          1000,       10
 const Values directory = {2049, 1321730, 040755, 3,          0,          0,          0,
                           4096, 4096,    8,      1765432100, 1765432100, 1765432100, 0};
 
+Values with(Values values, std::size_t field, std::int64_t value)
+{
+    values.at(field) = value;
+    return values;
+}
+
 std::string lstat(const Values& values)
 {
     std::string text;
@@ -60,6 +66,36 @@ Outcome run(const std::vector<std::string>& args, const std::string& input = "",
     std::vector<std::string> argv{"b64num-lstat"};
     argv.insert(argv.end(), args.begin(), args.end());
     return spawn(B64NUM_LSTAT_EXE, argv, input, destination);
+}
+
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& contents)
+    {
+        char name[] = "/tmp/b64num-lstat-test-XXXXXX";
+        const int fd = mkstemp(name);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(write(fd, contents.data(), contents.size()),
+                  static_cast<ssize_t>(contents.size()));
+        close(fd);
+        path_ = name;
+    }
+    ~TemporaryFile() { unlink(path_.c_str()); }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+std::string repeated(const std::string& text, int times)
+{
+    std::string all;
+    for (int i = 0; i < times; ++i) {
+        all += text;
+    }
+    return all;
 }
 
 struct Case {
@@ -303,16 +339,51 @@ INSTANTIATE_TEST_SUITE_P(
              "2105344\t/d\n",
              "",
              0},
+        Case{"tree modes refuse a negative size, block count or link count",
+             {"--du"},
+             "/d/\t" + dir_row + "\n/d/x\t" + lstat(with(attributes, 7, -1)) + "\n/d/y\t" +
+                 lstat(with(attributes, 9, -8)) + "\n/d/z\t" + lstat(with(attributes, 3, -2)) +
+                 "\n",
+             "4096\t/d\n",
+             "b64num-lstat: standard input:2: the size is -1, but no file's size, block count or "
+             "link count is negative\n"
+             "b64num-lstat: standard input:3: the blocks is -8, but no file's size, block count "
+             "or link count is negative\n"
+             "b64num-lstat: standard input:4: the nlink is -2, but no file's size, block count or "
+             "link count is negative\n",
+             1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
-std::string repeated(const std::string& text, int times)
+// Nine files of 2^60 - 1 bytes, and the ways their total reaches a report.
+TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
 {
-    std::string all;
-    for (int i = 0; i < times; ++i) {
-        all += text;
+    const std::string huge = lstat(with(attributes, 7, (std::int64_t{1} << 60) - 1));
+    std::string rows = "/d/\t" + dir_row + "\n";
+    for (int i = 0; i < 9; ++i) {
+        rows += "/d/f" + std::to_string(i) + "\t" + huge + "\n";
     }
-    return all;
+    const TemporaryFile old_rows("/d/\t" + dir_row + "\n");
+    const std::string refused = "b64num-lstat: total passes 2^63 - 1 bytes\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+    } cases[] = {
+        {{"--du"}, rows},
+        {{"--du", "-h"}, rows},
+        {{"--ncdu"}, rows},
+        {{"--treemap"}, rows},
+        {{"--du", "--all-versions"}, repeated("/d/f\t" + huge + "\n", 9)},
+        {{"--diff", "--summary", old_rows.path(), "-"}, rows},
+        {{"--ncdu"}, "/d/f\t" + lstat(with(attributes, 9, (std::int64_t{1} << 60) - 1)) + "\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.args, c.input);
+        EXPECT_EQ(outcome.out, "") << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.err, refused) << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.status, 1) << testing::PrintToString(c.args);
+    }
 }
+
 
 // Ten refused lines of an input are reported in full, the rest counted, so
 // that millions of bad rows do not flood standard error; each message
@@ -567,26 +638,6 @@ TEST(LstatCommand, HumanSizesAsLsAndDuPrintThem)
     EXPECT_EQ(run({"-lh"}, lstat(huge) + "\n").out.substr(0, 28), "-rw-r--r--  1 1000 1000 1.1P");
 }
 
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& contents)
-    {
-        char name[] = "/tmp/b64num-lstat-test-XXXXXX";
-        const int fd = mkstemp(name);
-        EXPECT_GE(fd, 0);
-        EXPECT_EQ(write(fd, contents.data(), contents.size()),
-                  static_cast<ssize_t>(contents.size()));
-        close(fd);
-        path_ = name;
-    }
-    ~TemporaryFile() { unlink(path_.c_str()); }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
 {

@@ -39,13 +39,14 @@ public:
         return true;
     }
 
-    void finish() override
+    Ending finish() override
     {
         if (header_pending_) {
             write_header(has_names_
                              ? static_cast<int>(std::count(names_.begin(), names_.end(), '\t')) + 1
                              : 0);
         }
+        return {};
     }
 
 private:

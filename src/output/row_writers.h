@@ -10,6 +10,15 @@
 #include "lstat_output.h"
 
 #include <memory>
+#include <string>
+
+// What a writer says at the end, when it writes nothing there: why, and
+// whether the inputs were unusable for a comparison, which diff tells by
+// its status as trouble rather than as a difference.
+struct Ending {
+    std::string refusal; // empty when the report was written
+    bool unusable_inputs = false;
+};
 
 class RowWriter {
 public:
@@ -26,8 +35,12 @@ public:
     // Says that the lines of the next input come, before its first.
     virtual void start_input() {}
 
-    // Writes what comes after the last line of the last input.
-    virtual void finish() {}
+    // Says that an input ended, and whether it could be read to its end.
+    virtual void end_input(bool /*read_whole*/) {}
+
+    // Writes what comes after the last line of the last input, or says why
+    // it writes nothing: a report that would be wrong is not written.
+    virtual Ending finish() { return {}; }
 };
 
 // TAB-separated fields after the passed-through columns, an empty line for

@@ -20,7 +20,7 @@ Verdict stray_verdict(const CatalogLine& line)
 }
 
 // What a tree needs of a row that has the shape.
-Verdict tree_verdict(const CatalogLine& line)
+Verdict tree_verdict(CatalogLine& line)
 {
     if (line.columns < 2) {
         return Verdict::no_path;
@@ -34,6 +34,13 @@ Verdict tree_verdict(const CatalogLine& line)
     }
     if (path.back() == '/' && !is_directory(line.fields.values[field_mode])) {
         return Verdict::not_a_directory;
+    }
+    // Totals are sums of these: one negative would take bytes from them.
+    for (const LstatField field : {field_size, field_blocks, field_nlink}) {
+        if (line.fields.values[field] < 0) {
+            line.expected = field;
+            return Verdict::negative_field;
+        }
     }
     return Verdict::row;
 }

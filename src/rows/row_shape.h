@@ -23,8 +23,8 @@ struct RowShape {
 };
 
 // What a mode needs of a row beyond its shape. The modes that build a tree
-// need the path as the first column, a whole LStat value, and a trailing
-// '/' only on directories.
+// need the path as the first column, a trailing '/' only on directories,
+// and no negative size, block count or link count.
 struct RowRules {
     bool needs_path = false;
 };

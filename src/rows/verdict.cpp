@@ -96,6 +96,10 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::not_a_directory:
         return "the path ends in '/', but the mode " + octal(line.fields.values[field_mode]) +
                " is not a directory's";
+    case Verdict::negative_field:
+        return std::string("the ") + lstat_field_names[line.expected] + " is " +
+               std::to_string(line.fields.values[line.expected]) +
+               ", but no file's size, block count or link count is negative";
     case Verdict::path_given_twice:
         return "the same path as line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
@@ -142,6 +146,8 @@ const char* verdict_reason(Verdict verdict)
         return "a NULL path";
     case Verdict::not_a_directory:
         return "a path ending in '/' that is not a directory's";
+    case Verdict::negative_field:
+        return "a negative size, block count or link count";
     case Verdict::path_given_twice:
         return "a path given twice";
     }

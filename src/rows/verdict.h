@@ -29,6 +29,7 @@ enum class Verdict : unsigned char {
     empty_path,
     null_path,
     not_a_directory, // a path that ends in '/', of a file that is not a directory
+    negative_field,  // a size, block count or link count below 0: `expected` names it
     path_given_twice,
 };
 

@@ -273,11 +273,12 @@ unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
     }
     BackupTree::Placed& placed = tree.placed[static_cast<std::size_t>(earlier)];
     if (tree.versions == Versions::all) {
-        // Sizes add up over the rows, modulo 2^64 as the totals do.
-        attributes.size =
-            from_twos_complement(static_cast<std::uint64_t>(attributes.size) + placed.size);
-        attributes.blocks =
-            from_twos_complement(static_cast<std::uint64_t>(attributes.blocks) + placed.blocks);
+        // Sizes add up over the rows: every one of them counts in the end,
+        // so a sum that wraps makes the total pass 2^63 - 1 too.
+        tree.sum_wrapped |= __builtin_add_overflow(
+            attributes.size, from_twos_complement(placed.size), &attributes.size);
+        tree.blocks_wrapped |= __builtin_add_overflow(
+            attributes.blocks, from_twos_complement(placed.blocks), &attributes.blocks);
     }
     take_out(tree, placed);
     row.line = line.number;
@@ -304,13 +305,16 @@ void finish_tree(BackupTree& tree)
         merge_kept_links(tree);
     }
     std::vector<TreeDirectory>& directories = tree.directories;
-    for (std::size_t i = 0; i < directories.size(); ++i) {
-        directories[i].total = tree.bytes[i];
-    }
     // Children come after their parents, so one backward pass sums subtrees.
+    std::vector<ByteSum>& totals = tree.bytes;
     for (std::size_t i = directories.size() - 1; i > 0; --i) {
-        directories[directories[i].parent].total += directories[i].total;
+        totals[directories[i].parent] += totals[i];
         directories[directories[i].parent].children.push_back(static_cast<std::uint32_t>(i));
+    }
+    // Every total is at most the root's: nothing below it is negative.
+    tree.too_large = tree.sum_wrapped || totals[0] > static_cast<ByteSum>(INT64_MAX);
+    for (std::size_t i = 0; i < directories.size(); ++i) {
+        directories[i].total = static_cast<std::uint64_t>(totals[i]);
     }
     tree.directory_files.assign(directories.size(), {});
     for (const TreeFile& file : tree.files) {
@@ -334,6 +338,19 @@ void finish_tree(BackupTree& tree)
         top = directories[top].children.front();
     }
     tree.top = top;
+}
+
+bool disk_usage_fits(const BackupTree& tree)
+{
+    constexpr unsigned block_bytes = 512; // the unit of st_blocks
+    ByteSum blocks = 0;
+    for (const TreeFile& file : tree.files) {
+        blocks += file.gone ? 0 : static_cast<std::uint64_t>(file.attributes.blocks);
+    }
+    for (const TreeDirectory& directory : tree.directories) {
+        blocks += directory.has_row ? static_cast<std::uint64_t>(directory.attributes.blocks) : 0;
+    }
+    return !tree.blocks_wrapped && blocks * block_bytes <= static_cast<ByteSum>(INT64_MAX);
 }
 
 int levels_below_top(const BackupTree& tree, std::uint32_t directory)

@@ -23,6 +23,10 @@
 #include <string_view>
 #include <vector>
 
+// Bytes summed over a tree: wide enough that no sum of rows wraps, so that
+// a total past what a 64-bit number holds is found, not printed wrapped.
+__extension__ typedef unsigned __int128 ByteSum;
+
 // What du and ncdu show of an entry, from its LStat value.
 struct EntryAttributes {
     std::int64_t dev, ino, mode, nlink, uid, gid, size, blocks, mtime;
@@ -35,7 +39,7 @@ struct TreeDirectory {
     bool has_row;
     std::uint32_t file_rows;             // rows of files directly in it
     EntryAttributes attributes;          // when has_row
-    std::uint64_t total;                 // bytes at or below it, once the tree is finished
+    std::uint64_t total; // bytes at or below it, once the tree is finished and not too_large
     std::vector<std::uint32_t> children; // sorted by name, once the tree is finished
 };
 
@@ -93,9 +97,12 @@ struct BackupTree {
     };
     std::vector<Link>
         links; // files with more than one link, for du's count, when no files are kept
-    std::vector<std::uint64_t> bytes; // of each directory and its files, links aside
-    std::uint32_t top = 0;            // once finished
-    std::string with_slash;           // a directory's path given without its '/'
+    std::vector<ByteSum> bytes; // of each directory and its files, links aside
+    std::uint32_t top = 0;      // once finished
+    std::string with_slash;     // a directory's path given without its '/'
+    bool sum_wrapped = false;   // sizes of one path's rows passed 2^63 - 1 (Versions::all)
+    bool blocks_wrapped = false; // so did its block counts
+    bool too_large = false;      // once finished: its total passes 2^63 - 1
 };
 
 // A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
@@ -112,7 +119,12 @@ unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line);
 // Counts each hard-linked file once, in the directory of its link whose
 // path sorts first, when links are merged; sums the subtrees, sorts children
 // by name and finds the top: the deepest directory that holds every row.
+// Sets too_large when the total passes 2^63 - 1, where no total is right.
 void finish_tree(BackupTree& tree);
+
+// The disk usage of every entry, blocks times 512, summed as ncdu sums
+// it, each link of a file apart: false when it passes 2^63 - 1.
+bool disk_usage_fits(const BackupTree& tree);
 
 // The number of '/'-separated levels between `directory` and the top.
 int levels_below_top(const BackupTree& tree, std::uint32_t directory);

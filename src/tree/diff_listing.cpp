@@ -152,14 +152,21 @@ void write_json_line(OutputBuffer& out, const JobDiff& diff, const Differing& di
     output_bytes(out, "}\n", 2);
 }
 
-void write_summary(OutputBuffer& out, const std::vector<Differing>& differing, bool human_sizes)
+bool write_summary(OutputBuffer& out, const std::vector<Differing>& differing, bool human_sizes)
 {
+    // Each DELTA lies within 2^63 - 1 either way; a sum of them need not.
+    __extension__ typedef __int128 DeltaSum;
     unsigned long paths[change_count] = {};
-    std::uint64_t sums[change_count] = {};
+    DeltaSum sums[change_count] = {};
     for (const Differing& path : differing) {
         const auto change = static_cast<std::size_t>(path.change);
         ++paths[change];
-        sums[change] += static_cast<std::uint64_t>(path.delta);
+        sums[change] += path.delta;
+    }
+    for (const DeltaSum sum : sums) {
+        if (sum > INT64_MAX || sum < -INT64_MAX) {
+            return false;
+        }
     }
     for (const Change change :
          {Change::added, Change::removed, Change::type, Change::modified, Change::attributes}) {
@@ -168,14 +175,15 @@ void write_summary(OutputBuffer& out, const std::vector<Differing>& differing, b
         output_char(out, '\t');
         output_number(out, static_cast<std::int64_t>(paths[index]));
         output_char(out, '\t');
-        write_delta(out, from_twos_complement(sums[index]), human_sizes);
+        write_delta(out, static_cast<std::int64_t>(sums[index]), human_sizes);
         output_char(out, '\n');
     }
+    return true;
 }
 
 } // namespace
 
-void write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes)
+bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes)
 {
     std::vector<Differing> differing;
     // NEW's rows lie in the order NEW gave them, not in the entries' order:
@@ -201,8 +209,7 @@ void write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         }
     }
     if (report == DiffReport::summary) {
-        write_summary(out, differing, human_sizes);
-        return;
+        return write_summary(out, differing, human_sizes);
     }
     sort_by_path(diff, differing);
     std::string columns;
@@ -219,4 +226,5 @@ void write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         write_path(out, entry, printed_slash(entry, path.change));
         output_char(out, '\n');
     }
+    return true;
 }

@@ -9,6 +9,8 @@
 
 namespace {
 
+const char total_too_large[] = "total passes 2^63 - 1 bytes";
+
 bool is_entry(const CatalogLine& line)
 {
     return line.verdict != Verdict::header && line.verdict != Verdict::empty;
@@ -37,14 +39,20 @@ public:
         return true;
     }
 
-    void finish() final
+    Ending finish() final
     {
         finish_tree(tree_);
+        if (tree_.too_large || !fits(tree_)) {
+            return {total_too_large, false};
+        }
         write(out_, tree_);
+        return {};
     }
 
 private:
     virtual void write(OutputBuffer& out, const BackupTree& tree) = 0;
+    // Whatever else the report sums, beside the bytes that the tree totals.
+    virtual bool fits(const BackupTree& /*tree*/) const { return true; }
 
     OutputBuffer& out_;
     BackupTree tree_;
@@ -79,6 +87,9 @@ private:
     {
         write_ncdu_export(out, tree, version_, std::time(nullptr));
     }
+
+    // ncdu sums the disk usage too.
+    bool fits(const BackupTree& tree) const override { return disk_usage_fits(tree); }
 
     const char* version_;
 };
@@ -120,10 +131,13 @@ public:
         return true;
     }
 
-    void finish() override
+    Ending finish() override
     {
         finish_diff(diff_);
-        write_diff(out_, diff_, report_, human_sizes_);
+        if (!write_diff(out_, diff_, report_, human_sizes_)) {
+            return {total_too_large, false};
+        }
+        return {};
     }
 
 private:
