@@ -352,6 +352,36 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:4: the nlink is -2, but no file's size, block count or "
              "link count is negative\n",
              1},
+        Case{"du --latest: a directory replaced by a file takes its subtree with it",
+             {"--du", "--latest"},
+             "/d/\t" + dir_row + "\n/d/x/\t" + dir_row + "\n/d/x/y\t" + row + "\n/d/x\t" + row +
+                 "\n",
+             "1052672\t/d\n",
+             "",
+             0},
+        Case{"du --latest: a path below a file makes it a directory again",
+             {"--du", "--latest"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x/y\t" + row + "\n",
+             "1048576\t/d/x\n1052672\t/d\n",
+             "",
+             0},
+        Case{"du --all-versions: a path that holds paths is a directory, of all its rows' bytes",
+             {"--du", "--all-versions"},
+             "/d/\t" + dir_row + "\n/d/x/\t" + dir_row + "\n/d/x/y\t" + row + "\n/d/x\t" + row +
+                 "\n",
+             "2101248\t/d/x\n2105344\t/d\n",
+             "",
+             0},
+        Case{"du: one job's file cannot hold paths",
+             {"--du"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x/y\t" + row + "\n/d/z/w\t" + row +
+                 "\n/d/z\t" + row + "\n",
+             "1048576\t/d/z\n2101248\t/d\n",
+             "b64num-lstat: standard input:3: below the file of line 2; rows of several jobs? "
+             "Only the first one counts\n"
+             "b64num-lstat: standard input:5: a file, where line 4 has a path below it; rows of "
+             "several jobs? Only the first one counts\n",
+             1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
 // Nine files of 2^60 - 1 bytes, and the ways their total reaches a report.
@@ -384,6 +414,25 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
     }
 }
 
+// Over several jobs a path may be a file in one and a directory in
+// another: ncdu must never see two entries of one name.
+TEST(LstatCommand, NcduWritesAPathOnce)
+{
+    for (const char* versions : {"--latest", "--all-versions"}) {
+        for (const std::string& rows :
+             {"/d/\t" + dir_row + "\n/d/x/\t" + dir_row + "\n/d/x/y\t" + row + "\n/d/x\t" + row,
+              "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x/y\t" + row}) {
+            const Outcome outcome = run({"--ncdu", versions}, rows + "\n");
+            std::size_t names = 0;
+            for (std::size_t at = outcome.out.find("\"name\":\"x\""); at != std::string::npos;
+                 at = outcome.out.find("\"name\":\"x\"", at + 1)) {
+                ++names;
+            }
+            EXPECT_EQ(names, 1U) << versions << " " << outcome.out;
+            EXPECT_EQ(outcome.status, 0);
+        }
+    }
+}
 
 // Ten refused lines of an input are reported in full, the rest counted, so
 // that millions of bad rows do not flood standard error; each message

@@ -103,6 +103,12 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::path_given_twice:
         return "the same path as line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
+    case Verdict::file_over_paths:
+        return "a file, where line " + std::to_string(line.other_line) +
+               " has a path below it; rows of several jobs? Only the first one counts";
+    case Verdict::below_a_file:
+        return "below the file of line " + std::to_string(line.other_line) +
+               "; rows of several jobs? Only the first one counts";
     }
     return {};
 }
@@ -150,6 +156,10 @@ const char* verdict_reason(Verdict verdict)
         return "a negative size, block count or link count";
     case Verdict::path_given_twice:
         return "a path given twice";
+    case Verdict::file_over_paths:
+        return "a file where paths lie below it";
+    case Verdict::below_a_file:
+        return "a path below a file";
     }
     return "";
 }

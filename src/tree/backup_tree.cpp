@@ -23,27 +23,51 @@ std::string_view parent_path(std::string_view path)
     return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
 }
 
-// The directory of `path`, made with the directories above it that have not
-// been seen yet; iterative, since a path may hold thousands of levels.
-std::uint32_t directory_of(BackupTree& tree, std::string_view path)
+// The directory of a path that ends in '/', or -1 when there is none yet.
+std::int64_t find_directory(const BackupTree& tree, std::string_view path, std::uint32_t hash)
 {
-    const auto path_of = [&tree](std::uint32_t index) { return tree.directory_paths[index]; };
-    std::vector<std::pair<std::string_view, std::uint32_t>> missing; // and their hashes
-    std::uint32_t found = 0;
+    return find_path(tree.directory_index, path, hash,
+                     [&tree](std::uint32_t index) { return tree.directory_paths[index]; });
+}
+
+// The row of a path given without its trailing '/', or -1.
+std::int64_t find_row(const BackupTree& tree, std::string_view path)
+{
+    return find_path(tree.row_index, path, path_hash(path),
+                     [&tree](std::uint32_t row) { return tree.rows[row].path; });
+}
+
+// Finds the directory of `path` (with its trailing '/'), or the deepest one
+// above it that there is, and lists in tree.missing those below that one
+// that are not there yet, deepest first; iterative, since a path may hold
+// thousands of levels. Returns the one found.
+std::uint32_t find_needed(BackupTree& tree, std::string_view path)
+{
+    tree.missing.clear();
     for (std::string_view at = path;; at = parent_path(at)) {
         const std::uint32_t hash = path_hash(at);
-        const std::int64_t known = find_path(tree.directory_index, at, hash, path_of);
+        const std::int64_t known = find_directory(tree, at, hash);
         if (known >= 0) {
-            found = static_cast<std::uint32_t>(known);
-            break;
+            return static_cast<std::uint32_t>(known);
         }
-        missing.emplace_back(at, hash);
+        tree.missing.emplace_back(at, hash);
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+}
+
+// Makes the directories that find_needed listed below `found`, for the row
+// of `line`, and returns the deepest.
+std::uint32_t make_missing(BackupTree& tree, std::uint32_t found, unsigned long line)
+{
+    for (auto it = tree.missing.rbegin(); it != tree.missing.rend(); ++it) {
         const std::string_view kept = keep(tree.store, it->first.data(), it->first.size());
         const auto index = static_cast<std::uint32_t>(tree.directories.size());
-        tree.directories.push_back(
-            {kept, found, tree.directories[found].depth + 1, false, 0, {}, 0, {}});
+        TreeDirectory directory{};
+        directory.path = kept;
+        directory.parent = found;
+        directory.depth = tree.directories[found].depth + 1;
+        directory.line = line;
+        ++tree.directories[found].child_nodes;
+        tree.directories.push_back(std::move(directory));
         tree.bytes.push_back(0);
         tree.directory_paths.push_back(kept);
         insert_path(tree.directory_index, it->second, index);
@@ -69,40 +93,40 @@ void take_out(BackupTree& tree, BackupTree::Placed& placed)
     tree.bytes[placed.directory] -= placed.counted;
     placed.counted = 0;
     placed.link = BackupTree::none;
+    placed.live = false;
 }
 
-// Puts an entry with `attributes` into the tree for `row`, whose path is
-// `path`, and notes in `placed` what it put in; a new row's path is kept
-// here.
+// Puts an entry with `attributes` into `directory`, the one it is or the
+// one that holds it, for `row`, whose path is `path`, and notes in
+// `placed` what it put in; a new row's path is kept here.
 void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
-            std::string_view path, bool is_new, const EntryAttributes& attributes)
+            std::string_view path, std::uint32_t directory, bool is_new,
+            const EntryAttributes& attributes)
 {
     const auto size = static_cast<std::uint64_t>(attributes.size);
     placed.size = size;
     placed.blocks = static_cast<std::uint64_t>(attributes.blocks);
     placed.is_directory = is_directory(attributes.mode);
+    placed.directory = directory;
+    placed.live = true;
     if (placed.is_directory) {
-        tree.with_slash.assign(path.data(), path.size()).push_back('/');
-        placed.directory = directory_of(tree, tree.with_slash);
-        TreeDirectory& entry = tree.directories[placed.directory];
+        TreeDirectory& entry = tree.directories[directory];
         entry.has_row = true;
         entry.attributes = attributes;
         if (is_new) {
             row.path = entry.path.substr(0, entry.path.size() - 1);
         }
-        tree.bytes[placed.directory] += size;
+        tree.bytes[directory] += size;
         placed.counted = size;
         return;
     }
     const std::size_t slash = path.rfind('/');
-    placed.directory = directory_of(
-        tree, slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
     if (is_new) {
         row.path = keep(tree.store, path.data(), path.size());
     }
-    ++tree.directories[placed.directory].file_rows;
+    ++tree.directories[directory].file_rows;
     if (tree.keeps_files) {
-        const TreeFile file{row.path.substr(slash + 1), placed.directory, false, true, attributes};
+        const TreeFile file{row.path.substr(slash + 1), directory, false, true, attributes};
         if (placed.file == BackupTree::none) {
             placed.file = static_cast<std::uint32_t>(tree.files.size());
             tree.files.push_back(file);
@@ -115,13 +139,53 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     if (tree.merges_links && !tree.keeps_files && tree.versions != Versions::all &&
         attributes.nlink > 1) {
         placed.link = static_cast<std::uint32_t>(tree.links.size());
-        tree.links.push_back(
-            {attributes.dev, attributes.ino, row.path, placed.directory, true, size});
+        tree.links.push_back({attributes.dev, attributes.ino, row.path, directory, true, size});
         placed.counted = 0;
     } else {
-        tree.bytes[placed.directory] += size;
+        tree.bytes[directory] += size;
         placed.counted = size;
     }
+}
+
+// Finds where the row `row_index` of `path` would make a path a file's and
+// a directory's: a directory about to be made at a file's path, or a file
+// at a directory's path. With Versions::first the row is refused; otherwise
+// the file is noted, to be settled when the tree is finished, and with
+// Versions::latest the row of a file takes what earlier rows put below it.
+Placement find_clashes(BackupTree& tree, std::string_view path, std::uint32_t row_index,
+                       std::uint32_t found, bool is_directory)
+{
+    for (const auto& missing : tree.missing) {
+        const std::string_view directory = missing.first.substr(0, missing.first.size() - 1);
+        const std::int64_t file = find_row(tree, directory);
+        if (file < 0 || static_cast<std::uint32_t>(file) == row_index) {
+            continue;
+        }
+        if (tree.versions == Versions::first) {
+            return {Verdict::below_a_file, tree.rows[static_cast<std::size_t>(file)].line};
+        }
+        tree.conflicts.push_back(static_cast<std::uint32_t>(file));
+    }
+    // A file's path can be a directory's only where the directory that holds
+    // it has directories: most files' directories have none.
+    if (is_directory || !tree.missing.empty() || tree.directories[found].child_nodes == 0) {
+        return {Verdict::row, 0};
+    }
+    tree.below_path.assign(path.data(), path.size()).push_back('/');
+    const std::int64_t below = find_directory(tree, tree.below_path, path_hash(tree.below_path));
+    if (below < 0) {
+        return {Verdict::row, 0};
+    }
+    TreeDirectory& directory = tree.directories[static_cast<std::size_t>(below)];
+    if (tree.versions == Versions::first) {
+        return {Verdict::file_over_paths, directory.line};
+    }
+    if (tree.versions == Versions::latest) {
+        directory.cleared_at = tree.rows_taken;
+        tree.has_clearings = true;
+    }
+    tree.conflicts.push_back(row_index);
+    return {Verdict::row, 0};
 }
 
 // Of the links in [begin, end) of one hard-linked file, the one that counts:
@@ -231,6 +295,89 @@ void sort_by_name(std::vector<const TreeFile*>& files)
     }
 }
 
+// With Versions::latest, what the clearings took away (see cleared_at),
+// then the files whose paths later rows made directories again.
+void settle_latest(BackupTree& tree)
+{
+    const std::vector<TreeDirectory>& directories = tree.directories;
+    const std::size_t count = directories.size();
+    std::vector<std::uint32_t> cleared(count); // by the directory or one above it
+    for (std::size_t i = 0; i < count; ++i) {
+        cleared[i] = std::max(directories[i].cleared_at, cleared[directories[i].parent]);
+    }
+    for (BackupTree::Placed& placed : tree.placed) {
+        const std::uint32_t holder =
+            placed.is_directory ? directories[placed.directory].parent : placed.directory;
+        if (placed.live && placed.order < cleared[holder]) {
+            take_out(tree, placed);
+        }
+    }
+    std::vector<std::uint32_t> latest(count); // the last row left at or below each
+    for (const BackupTree::Placed& placed : tree.placed) {
+        if (placed.live) {
+            latest[placed.directory] = std::max(latest[placed.directory], placed.order);
+        }
+    }
+    for (std::size_t i = count - 1; i > 0; --i) {
+        latest[directories[i].parent] = std::max(latest[directories[i].parent], latest[i]);
+    }
+    for (const std::uint32_t row : tree.conflicts) {
+        BackupTree::Placed& placed = tree.placed[row];
+        if (!placed.live || placed.is_directory) {
+            continue;
+        }
+        tree.below_path.assign(tree.rows[row].path).push_back('/');
+        const std::int64_t below = find_directory(tree, tree.below_path, path_hash(tree.below_path));
+        if (below >= 0 && latest[static_cast<std::size_t>(below)] > placed.order) {
+            take_out(tree, placed);
+        }
+    }
+}
+
+// With Versions::all, a file whose path holds paths becomes the directory
+// there, with the bytes of all its rows as its own.
+void settle_all(BackupTree& tree)
+{
+    for (const std::uint32_t row : tree.conflicts) {
+        BackupTree::Placed& placed = tree.placed[row];
+        tree.below_path.assign(tree.rows[row].path).push_back('/');
+        const std::int64_t below = find_directory(tree, tree.below_path, path_hash(tree.below_path));
+        if (!placed.live || placed.is_directory || below < 0) {
+            continue;
+        }
+        EntryAttributes attributes{};
+        if (placed.file != BackupTree::none) {
+            attributes = tree.files[placed.file].attributes;
+        }
+        take_out(tree, placed);
+        attributes.mode = S_IFDIR | mode_without_type(attributes.mode);
+        attributes.size = from_twos_complement(placed.size);
+        attributes.blocks = from_twos_complement(placed.blocks);
+        const auto directory = static_cast<std::uint32_t>(below);
+        tree.directories[directory].has_row = true;
+        tree.directories[directory].attributes = attributes;
+        tree.bytes[directory] += placed.size;
+        placed = {directory, BackupTree::none, BackupTree::none, placed.order, true, true,
+                  placed.size, placed.size, placed.blocks};
+    }
+}
+
+// Marks the directories that nothing is left in, now that later rows took
+// their rows away: they are not listed.
+void mark_empty(BackupTree& tree)
+{
+    std::vector<TreeDirectory>& directories = tree.directories;
+    for (TreeDirectory& directory : directories) {
+        directory.empty = !directory.has_row && directory.file_rows == 0;
+    }
+    // Children come after their parents.
+    for (std::size_t i = directories.size() - 1; i > 0; --i) {
+        if (!directories[i].empty) {
+            directories[directories[i].parent].empty = false;
+        }
+    }
+}
+
 } // namespace
 
 void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions)
@@ -239,13 +386,13 @@ void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions 
     tree.keeps_files = keeps_files;
     tree.merges_links = merges_links;
     tree.versions = versions;
-    tree.directories.push_back({std::string_view(), 0, 0, false, 0, {}, 0, {}});
+    tree.directories.emplace_back();
     tree.bytes.push_back(0);
     tree.directory_paths.emplace_back();
     insert_path(tree.directory_index, path_hash(std::string_view()), 0);
 }
 
-unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
+Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
 {
     EntryAttributes attributes = attributes_of(line.fields);
     std::string_view path = line.first_column();
@@ -256,38 +403,70 @@ unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line)
     const std::int64_t earlier =
         find_path(tree.row_index, path, hash,
                   [&tree](std::uint32_t placed) { return tree.rows[placed].path; });
-    if (earlier < 0) {
-        BackupTree::Row row{{}, line.number};
-        BackupTree::Placed placed{0, BackupTree::none, BackupTree::none, false, 0, 0, 0};
-        put_in(tree, row, placed, path, true, attributes);
-        insert_path(tree.row_index, hash, static_cast<std::uint32_t>(tree.rows.size()));
+    if (earlier >= 0 && tree.versions == Versions::first) {
+        return {Verdict::path_given_twice, tree.rows[static_cast<std::size_t>(earlier)].line};
+    }
+    const bool is_new = earlier < 0;
+    const auto row_index =
+        static_cast<std::uint32_t>(is_new ? tree.rows.size() : static_cast<std::size_t>(earlier));
+    ++tree.rows_taken;
+    // The directory that the row needs: its own, or the one that holds it.
+    const bool directory_row = is_directory(attributes.mode);
+    const std::size_t slash = path.rfind('/');
+    if (directory_row) {
+        tree.with_slash.assign(path.data(), path.size()).push_back('/');
+    } else {
+        tree.with_slash.assign(slash == std::string_view::npos ? std::string_view()
+                                                               : path.substr(0, slash + 1));
+    }
+    const std::uint32_t found = find_needed(tree, tree.with_slash);
+    const Placement placement = find_clashes(tree, path, row_index, found, directory_row);
+    if (placement.verdict != Verdict::row) {
+        return placement;
+    }
+    BackupTree::Row new_row{{}, line.number};
+    BackupTree::Placed new_placed{
+        0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, 0, 0, 0};
+    BackupTree::Row& row = is_new ? new_row : tree.rows[row_index];
+    BackupTree::Placed& placed = is_new || tree.versions == Versions::first
+                                     ? new_placed
+                                     : tree.placed[row_index];
+    if (!is_new) {
+        if (tree.versions == Versions::all) {
+            // Sizes add up over the rows: every one of them counts in the
+            // end, so a sum that wraps makes the total pass 2^63 - 1 too.
+            tree.sum_wrapped |= __builtin_add_overflow(
+                attributes.size, from_twos_complement(placed.size), &attributes.size);
+            tree.blocks_wrapped |= __builtin_add_overflow(
+                attributes.blocks, from_twos_complement(placed.blocks), &attributes.blocks);
+        }
+        take_out(tree, placed);
+        row.line = line.number;
+        placed.order = tree.rows_taken;
+    }
+    const std::uint32_t directory = make_missing(tree, found, line.number);
+    put_in(tree, row, placed, path, directory, is_new, attributes);
+    if (is_new) {
+        insert_path(tree.row_index, hash, row_index);
         tree.rows.push_back(row);
         if (tree.versions != Versions::first) {
             tree.placed.push_back(placed);
         }
-        return 0;
     }
-    BackupTree::Row& row = tree.rows[static_cast<std::size_t>(earlier)];
-    if (tree.versions == Versions::first) {
-        return row.line;
-    }
-    BackupTree::Placed& placed = tree.placed[static_cast<std::size_t>(earlier)];
-    if (tree.versions == Versions::all) {
-        // Sizes add up over the rows: every one of them counts in the end,
-        // so a sum that wraps makes the total pass 2^63 - 1 too.
-        tree.sum_wrapped |= __builtin_add_overflow(
-            attributes.size, from_twos_complement(placed.size), &attributes.size);
-        tree.blocks_wrapped |= __builtin_add_overflow(
-            attributes.blocks, from_twos_complement(placed.blocks), &attributes.blocks);
-    }
-    take_out(tree, placed);
-    row.line = line.number;
-    put_in(tree, row, placed, row.path, false, attributes);
-    return 0;
+    return {Verdict::row, 0};
 }
 
 void finish_tree(BackupTree& tree)
 {
+    std::sort(tree.conflicts.begin(), tree.conflicts.end());
+    tree.conflicts.erase(std::unique(tree.conflicts.begin(), tree.conflicts.end()),
+                         tree.conflicts.end());
+    if (tree.versions == Versions::latest && (tree.has_clearings || !tree.conflicts.empty())) {
+        settle_latest(tree);
+    } else if (tree.versions == Versions::all) {
+        settle_all(tree);
+    }
+    mark_empty(tree);
     tree.links.erase(std::remove_if(tree.links.begin(), tree.links.end(),
                                     [](const BackupTree::Link& link) { return !link.live; }),
                      tree.links.end());
@@ -309,7 +488,9 @@ void finish_tree(BackupTree& tree)
     std::vector<ByteSum>& totals = tree.bytes;
     for (std::size_t i = directories.size() - 1; i > 0; --i) {
         totals[directories[i].parent] += totals[i];
-        directories[directories[i].parent].children.push_back(static_cast<std::uint32_t>(i));
+        if (!directories[i].empty) {
+            directories[directories[i].parent].children.push_back(static_cast<std::uint32_t>(i));
+        }
     }
     // Every total is at most the root's: nothing below it is negative.
     tree.too_large = tree.sum_wrapped || totals[0] > static_cast<ByteSum>(INT64_MAX);

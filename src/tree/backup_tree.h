@@ -37,8 +37,12 @@ struct TreeDirectory {
     std::uint32_t parent;
     std::uint32_t depth; // levels below the root above every path
     bool has_row;
-    std::uint32_t file_rows;             // rows of files directly in it
-    EntryAttributes attributes;          // when has_row
+    bool empty;                 // once finished: nothing at or below it is left
+    unsigned long line;         // of the row that made it, for messages
+    std::uint32_t file_rows;    // rows of files directly in it
+    std::uint32_t child_nodes;  // directories made directly in it
+    std::uint32_t cleared_at;   // Versions::latest: rows below it before this one are gone
+    EntryAttributes attributes; // when has_row
     std::uint64_t total; // bytes at or below it, once the tree is finished and not too_large
     std::vector<std::uint32_t> children; // sorted by name, once the tree is finished
 };
@@ -52,11 +56,21 @@ struct TreeFile {
 };
 
 // What counts of a path that rows give more than once, as the rows of
-// several jobs do. A path's identity ignores a trailing '/'.
+// several jobs do. A path's identity ignores a trailing '/'. Over several
+// jobs a path may also be a file in one and hold paths in another.
 enum class Versions {
-    first,  // the first row counts; the others are refused
-    latest, // the last row counts: a restore of a full backup and the incrementals after it
-    all,    // every row counts: the bytes that the jobs backed up, hard links not merged
+    // The first row counts; the others are refused, and so is a row that
+    // puts a file where paths lie below it, or a path below a file.
+    first,
+    // The last row counts, as a restore of a full backup and the
+    // incrementals after it brings it back: a row that puts a file at a
+    // path takes away what earlier rows put below it, and a path below a
+    // file that comes later makes it a directory again.
+    latest,
+    // Every row counts: the bytes that the jobs backed up, hard links not
+    // merged. A path holds the sizes of all its rows and the type of its
+    // last, but a path that holds paths is a directory.
+    all,
 };
 
 struct BackupTree {
@@ -79,12 +93,20 @@ struct BackupTree {
         std::uint32_t directory; // the directory it is, or the one that holds it
         std::uint32_t file;      // into files, or none
         std::uint32_t link;      // into links, or none
+        std::uint32_t order;     // of its row among all rows, from 1
         bool is_directory;
+        bool live;             // not taken out
         std::uint64_t counted; // bytes it added to bytes[directory]
         std::uint64_t size;    // its size, summed over its rows with Versions::all
         std::uint64_t blocks;  // likewise
     };
     std::vector<Placed> placed;
+    std::uint32_t rows_taken = 0;
+    // Rows of files whose path is a directory's too, to settle once all
+    // rows are in: by order with Versions::latest, as a directory with
+    // Versions::all.
+    std::vector<std::uint32_t> conflicts;
+    bool has_clearings = false; // some directory's cleared_at is set
     PathIndex row_index;
     std::deque<TreeFile> files;                                // when keeps_files
     std::vector<std::vector<const TreeFile*>> directory_files; // sorted by name, once finished
@@ -100,6 +122,10 @@ struct BackupTree {
     std::vector<ByteSum> bytes; // of each directory and its files, links aside
     std::uint32_t top = 0;      // once finished
     std::string with_slash;     // a directory's path given without its '/'
+    std::string below_path;     // a file's path as a directory's
+    // Directories that a row needs and that are not there yet, deepest
+    // first, with their hashes.
+    std::vector<std::pair<std::string_view, std::uint32_t>> missing;
     bool sum_wrapped = false;   // sizes of one path's rows passed 2^63 - 1 (Versions::all)
     bool blocks_wrapped = false; // so did its block counts
     bool too_large = false;      // once finished: its total passes 2^63 - 1
@@ -109,16 +135,24 @@ struct BackupTree {
 // or both, as a treemap draws them.
 void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions);
 
+// Whether a row found its place in the tree, or the line of the row it
+// clashes with (Versions::first only).
+struct Placement {
+    Verdict verdict; // Verdict::row, path_given_twice, file_over_paths or below_a_file
+    unsigned long other_line;
+};
+
 // Adds a row that the rules of a tree passed (see RowRules): its path is
 // the first column, and its type comes from its mode, so that a directory
-// whose path lacks the trailing '/' is still a directory. Returns 0, or,
-// with Versions::first, when an earlier row gave the same path, that row's
-// line, and places nothing.
-unsigned long add_to_tree(BackupTree& tree, const CatalogLine& line);
+// whose path lacks the trailing '/' is still a directory. A row refused
+// places nothing.
+Placement add_to_tree(BackupTree& tree, const CatalogLine& line);
 
-// Counts each hard-linked file once, in the directory of its link whose
+// Settles the paths that are a file's and a directory's (see Versions);
+// counts each hard-linked file once, in the directory of its link whose
 // path sorts first, when links are merged; sums the subtrees, sorts children
-// by name and finds the top: the deepest directory that holds every row.
+// by name, leaves out directories that nothing is left in, and finds the
+// top: the deepest directory that holds every row.
 // Sets too_large when the total passes 2^63 - 1, where no total is right.
 void finish_tree(BackupTree& tree);
 

@@ -30,10 +30,10 @@ public:
         if (!is_entry(line)) {
             return true;
         }
-        const unsigned long earlier = add_to_tree(tree_, line);
-        if (earlier != 0) {
-            line.verdict = Verdict::path_given_twice;
-            line.other_line = earlier;
+        const Placement placement = add_to_tree(tree_, line);
+        if (placement.verdict != Verdict::row) {
+            line.verdict = placement.verdict;
+            line.other_line = placement.other_line;
             return false;
         }
         return true;
