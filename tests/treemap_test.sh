@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Draws the treemap of the real tree of real_tree.sh and checks it from the
 # SVG itself, parsed as XML: every directory's bytes are du -b's, every
-# rectangle lies inside its directory's, siblings do not overlap and their
-# areas go with their bytes, files' rectangles are near squares, and the
+# rectangle lies inside its directory's, siblings do not overlap, each
+# one's share of its directory's area is its share of the bytes (the
+# directory's own among them), files' rectangles are near squares, and the
 # hostile name shows escaped. Then headless Chromium measures every label
 # against its rectangle, and takes a screenshot. Needs du, python3 and
 # chromium.
@@ -72,9 +73,18 @@ def visit(group):
             overlap = max(0, min(a[0] + a[2], b[0] + b[2]) - max(a[0], b[0])) * max(0, min(a[1] + a[3], b[1] + b[3]) - max(a[1], b[1]))
             if overlap > 0.05:
                 problems.append(f"siblings overlap by {overlap} in {path!r}")
-    ratios = [c[2] * c[3] / c[4] for c in children if c[2] * c[3] >= 100]
-    if ratios and max(ratios) > 1.02 * min(ratios):
-        problems.append(f"areas of {path!r}'s entries do not go with their bytes: {ratios}")
+    # Below the name band, the entries tile the directory: each one's share
+    # of that area is its share of the directory's bytes, its own included.
+    if children:
+        inner = (max(c[0] + c[2] for c in children) - min(c[0] for c in children)) * \
+                (max(c[1] + c[3] for c in children) - min(c[1] for c in children))
+        total = int(rect.get("data-bytes"))
+        if sum(c[4] for c in children) != total:
+            problems.append(f"{path!r}'s entries hold {sum(c[4] for c in children)} of its {total} bytes")
+        for c in children:
+            share = c[4] / total
+            if c[2] * c[3] >= 100 and abs(c[2] * c[3] / inner - share) > 0.02 * share:
+                problems.append(f"in {path!r}, {c[2] * c[3] / inner:.4f} of the area for {share:.4f} of the bytes")
 visit(svg.find(ns + "g[@class='tree']").find(ns + "g"))
 if directories != len(du):
     problems.append(f"{directories} directories drawn, du lists {len(du)}")

@@ -9,7 +9,7 @@
 namespace {
 
 struct Item {
-    enum class Kind { directory, file, rest } kind;
+    enum class Kind { directory, file, own, rest } kind;
     std::uint32_t directory; // the directory, or for the rest its parent
     const TreeFile* file;
     std::uint64_t bytes;
@@ -111,6 +111,8 @@ public:
             }
             if (item.kind == Item::Kind::file) {
                 visitor_->file(*item.file, item.bytes, rects[i]);
+            } else if (item.kind == Item::Kind::own) {
+                visitor_->own(directory, item.bytes, rects[i]);
             } else {
                 visitor_->rest(directory, item.entries, item.bytes, rects[i]);
             }
@@ -142,9 +144,15 @@ private:
                 return Item{Item::Kind::file, directory, file, counted_bytes(*file), 0, 0,
                             file->name};
             });
-        const std::uint64_t total =
+        const std::uint64_t entries_bytes =
             std::accumulate(items.begin(), items.end(), std::uint64_t{0},
                             [](std::uint64_t sum, const Item& item) { return sum + item.bytes; });
+        // What the directory's total holds beside its entries: its own.
+        const std::uint64_t total = tree_.directories[directory].total;
+        if (total > entries_bytes) {
+            items.push_back({Item::Kind::own, directory, nullptr, total - entries_bytes, 0, 0,
+                             std::string_view()});
+        }
         std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
             return a.bytes != b.bytes ? a.bytes > b.bytes : a.name < b.name;
         });

@@ -1,9 +1,11 @@
 // The squarified treemap (Bruls, Huizing and van Wijk, 2000) of a backup
 // tree: each entry a rectangle whose area is its bytes, nested in its
-// directory's rectangle below a band for the directory's name. Siblings are
-// placed largest first, in rows that take another sibling while that makes
-// the row's worst aspect ratio better. Entries too small to see are not laid
-// out alone: each directory's are one rectangle, its rest.
+// directory's rectangle below a band for the directory's name, where the
+// directory's own bytes (its own entry's size) take their share beside its
+// entries. Siblings are placed largest first, in rows that take another
+// sibling while that makes the row's worst aspect ratio better. Entries too
+// small to see are not laid out alone: each directory's are one rectangle,
+// its rest.
 #ifndef B64NUM_TREEMAP_LAYOUT_H
 #define B64NUM_TREEMAP_LAYOUT_H
 
@@ -32,6 +34,8 @@ public:
     // the rectangle is too small for a name.
     virtual void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) = 0;
     virtual void file(const TreeFile& file, std::uint64_t bytes, const Rect& rect) = 0;
+    // The bytes of `directory`'s own entry.
+    virtual void own(std::uint32_t directory, std::uint64_t bytes, const Rect& rect) = 0;
     // The entries of `directory` too small to draw alone.
     virtual void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
                       const Rect& rect) = 0;

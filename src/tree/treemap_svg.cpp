@@ -281,6 +281,24 @@ public:
         }
     }
 
+    void own(std::uint32_t directory, std::uint64_t bytes, const Rect& rect) override
+    {
+        const std::string_view path = path_without_slash(tree_.directories[directory].path);
+        output_text(out_, "<rect class=\"own\"");
+        write_geometry(out_, rect);
+        output_text(out_, " fill=\"");
+        output_text(out_, directory_fill);
+        output_text(out_, "\" stroke=\"");
+        output_text(out_, directory_stroke);
+        output_text(out_, "\" stroke-width=\"0.5\" data-path=\"");
+        write_markup_text(out_, path.data(), path.size());
+        output_text(out_, "\" data-bytes=\"");
+        output_number(out_, from_twos_complement(bytes));
+        output_text(out_, "\"><title>");
+        write_markup_text(out_, path.data(), path.size());
+        output_text(out_, ", the directory's own entry: " + human(bytes) + "</title></rect>\n");
+    }
+
     void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
               const Rect& rect) override
     {

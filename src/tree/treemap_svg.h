@@ -6,8 +6,10 @@
 //
 // Every entry drawn is a <rect> with data-path, its path, data-bytes, its
 // bytes as --du counts them, and a <title> of both for the browser to show
-// on hover; the rest of a directory, its entries too small to draw alone, is
-// one <rect> with data-rest, their number, and data-bytes, their sum. A name
+// on hover; a directory's own bytes are a <rect> of class "own", in the
+// directory's colour, with its path and its own bytes; the rest of a
+// directory, its entries too small to draw alone, is one <rect> with
+// data-rest, their number, and data-bytes, their sum. A name
 // is a <text> after its <rect>, and only where it fits. Files are filled by
 // kind, the extension of their name lower-cased, and a legend gives the
 // colors of the eight kinds with the most bytes.
