@@ -5,8 +5,9 @@
 # hard links of two inodes (each pair in one directory: du counts a link
 # where it meets it first, b64num-lstat in the directory whose path sorts
 # first), a symbolic link, a FIFO, a sparse file, names with line feeds,
-# TABs, backslashes, ESC, '<', '&' and bytes that are not UTF-8, and files of
-# many kinds and sizes, some too small to draw alone in a treemap.
+# TABs, backslashes, ESC, '<', '&' and bytes that are not UTF-8, a file
+# dated before 1970, and files of many kinds and sizes, some too small to
+# draw alone in a treemap.
 make_real_tree() {
     local top=$1 i
     mkdir -p "$top/sub/deeper" "$top/empty" "$top/new"$'\n'"folder"$'\t'"2" "$top/docs" "$top/music"
@@ -34,5 +35,7 @@ make_real_tree() {
         truncate -s 3M music/a.flac
         truncate -s 2M music/B.FLAC
         truncate -s 1500K music/c.ogg
+        printf 'old' > before-1970
+        touch -h -d @-3600 before-1970
     )
 }

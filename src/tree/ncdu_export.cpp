@@ -3,6 +3,8 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +19,27 @@ void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t 
 {
     output_bytes(out, member, length - 1);
     output_number(out, value);
+}
+
+// The same for a member that ncdu writes as an unsigned 64-bit number.
+template <std::size_t length>
+void write_unsigned_member(OutputBuffer& out, const char (&member)[length], std::int64_t value)
+{
+    char digits[24];
+    output_bytes(out, member, length - 1);
+    const char* const end =
+        std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(value)).ptr;
+    output_bytes(out, digits, static_cast<std::size_t>(end - digits));
+}
+
+// The same for a member that ncdu may not read: left out then.
+template <std::size_t length>
+void write_member_if_read(OutputBuffer& out, const char (&member)[length], LstatField field,
+                          std::int64_t value)
+{
+    if (ncdu_reads(field, value)) {
+        write_member(out, member, value);
+    }
 }
 
 // A name as ncdu writes one: its real bytes, with JSON's escapes below 0x80
@@ -49,16 +72,16 @@ void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttr
         write_member(out, ",\"dsize\":", disk);
     }
     if (show_dev) {
-        write_member(out, ",\"dev\":", a.dev);
+        write_unsigned_member(out, ",\"dev\":", a.dev);
     }
-    write_member(out, ",\"uid\":", a.uid);
-    write_member(out, ",\"gid\":", a.gid);
-    write_member(out, ",\"mode\":", a.mode);
-    write_member(out, ",\"mtime\":", a.mtime);
+    write_member_if_read(out, ",\"uid\":", field_uid, a.uid);
+    write_member_if_read(out, ",\"gid\":", field_gid, a.gid);
+    write_member_if_read(out, ",\"mode\":", field_mode, a.mode);
+    write_unsigned_member(out, ",\"mtime\":", a.mtime);
     if (!is_directory(a.mode) && a.nlink > 1 && tree.versions != Versions::all) {
-        write_member(out, ",\"ino\":", a.ino);
+        write_unsigned_member(out, ",\"ino\":", a.ino);
         output_text(out, ",\"hlnkc\":true");
-        write_member(out, ",\"nlink\":", a.nlink);
+        write_member_if_read(out, ",\"nlink\":", field_nlink, a.nlink);
     }
     if (!is_directory(a.mode) && !is_regular_file(a.mode)) {
         output_text(out, ",\"notreg\":true");
@@ -93,6 +116,21 @@ Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t in
 }
 
 } // namespace
+
+bool ncdu_reads(LstatField field, std::int64_t value)
+{
+    switch (field) {
+    case field_uid:
+    case field_gid:
+        return value >= 0 && value <= INT32_MAX;
+    case field_mode:
+        return value >= 0 && value <= UINT16_MAX;
+    case field_nlink:
+        return value >= 0 && value <= UINT32_MAX;
+    default:
+        return true;
+    }
+}
 
 void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
                        std::time_t now)

@@ -9,8 +9,16 @@
 
 #include <ctime>
 
+// Whether ncdu reads `value` back as `field` of an entry: it reads owners
+// and groups up to 2^31 - 1, modes up to 0xFFFF and link counts up to
+// 2^32 - 1, none of them negative, and refuses the whole export otherwise.
+// An entry's field that it would not read is left out of the export.
+bool ncdu_reads(LstatField field, std::int64_t value);
+
 // Writes the tree below its top, names with their real bytes, as ncdu -e -o
-// writes a directory it scanned. `now` is the export's timestamp.
+// writes a directory it scanned: devices, inodes and times as the unsigned
+// 64-bit numbers of stat(2) (a time before 1970 as 2^64 plus it), as ncdu
+// writes and reads them. `now` is the export's timestamp.
 void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
                        std::time_t now);
 

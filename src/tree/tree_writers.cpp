@@ -36,7 +36,7 @@ public:
             line.other_line = placement.other_line;
             return false;
         }
-        return true;
+        return check(line);
     }
 
     Ending finish() final
@@ -51,6 +51,9 @@ public:
 
 private:
     virtual void write(OutputBuffer& out, const BackupTree& tree) = 0;
+    // What the report has to say of a row that the tree took: false, with
+    // the line's verdict saying why, to report it.
+    virtual bool check(CatalogLine& /*line*/) const { return true; }
     // Whatever else the report sums, beside the bytes that the tree totals.
     virtual bool fits(const BackupTree& /*tree*/) const { return true; }
 
@@ -83,6 +86,20 @@ public:
     }
 
 private:
+    // A row stands in the export whatever ncdu cannot read of it, which is
+    // left out, and reported.
+    bool check(CatalogLine& line) const override
+    {
+        for (const LstatField field : {field_uid, field_gid, field_mode, field_nlink}) {
+            if (!ncdu_reads(field, line.fields.values[field])) {
+                line.verdict = Verdict::beyond_ncdu;
+                line.expected = field;
+                return false;
+            }
+        }
+        return true;
+    }
+
     void write(OutputBuffer& out, const BackupTree& tree) override
     {
         write_ncdu_export(out, tree, version_, std::time(nullptr));
