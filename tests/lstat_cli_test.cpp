@@ -736,11 +736,67 @@ TEST(LstatCommand, DiffReportsWhatChanged)
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(outcome.status, 0);
     }
-    // An input that cannot be read is reported, and the other compared.
-    const Outcome missing = run({"--diff", "/nonexistent/old", "-"}, "/d/z\t" + row + "\n");
-    EXPECT_EQ(missing.out, "+\t1048576\t/d/z\n");
-    EXPECT_EQ(missing.err, "b64num-lstat: /nonexistent/old: No such file or directory\n");
-    EXPECT_EQ(missing.status, 1);
+}
+
+// Two inputs compared are two backups of one shape, or nothing is compared:
+// a side that could not be read or holds no rows is no empty backup, and
+// rows of another number of columns would differ in every path.
+TEST(LstatCommand, DiffComparesOnlyTwoBackupsOfOneShape)
+{
+    const TemporaryFile old_rows("/d/\t" + dir_row + "\n/d/z\t" + row + "\n");
+    const TemporaryFile with_md5("/d/\tx\t" + dir_row + "\n/d/z\tx\t" + row + "\n");
+    const TemporaryFile empty("");
+    const std::string not_compared = ": nothing compared\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        std::string err;
+    } cases[] = {
+        {{"/nonexistent/old", "-"},
+         "/d/z\t" + row + "\n",
+         "b64num-lstat: /nonexistent/old: No such file or directory\n"
+         "b64num-lstat: OLD could not be read" +
+             not_compared},
+        {{old_rows.path(), empty.path()}, "", "b64num-lstat: NEW holds no rows" + not_compared},
+        {{"-", old_rows.path()},
+         "/d/z\tgB BA\n",
+         "b64num-lstat: standard input:1: 2 numerals, fewer than the 13 of an LStat value; is "
+         "there no LStat column, or is LStat not the last column?\n"
+         "b64num-lstat: OLD holds no rows" +
+             not_compared},
+        {{empty.path(), "-"}, "", "b64num-lstat: OLD and NEW hold no rows" + not_compared},
+        {{with_md5.path(), old_rows.path()},
+         "",
+         "b64num-lstat: OLD's rows have 3 columns and NEW's 2" + not_compared},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--diff"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome outcome = run(args, c.input);
+        EXPECT_EQ(outcome.out, "") << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.err, c.err);
+        EXPECT_EQ(outcome.status, 2);
+    }
+    // A tree of no rows is no empty job either.
+    for (const char* mode : {"--du", "--ncdu", "--treemap"}) {
+        const Outcome outcome = run({mode}, "\n");
+        EXPECT_EQ(outcome.out, "") << mode;
+        EXPECT_EQ(outcome.err, "b64num-lstat: no rows: nothing to total\n") << mode;
+        EXPECT_EQ(outcome.status, 1);
+    }
+}
+
+// The same catalog through psql's COPY and mysql -B: a name with a CR is
+// one path, escaped by one client and raw from the other, and a path is
+// printed as its side gave it.
+TEST(LstatCommand, DiffKnowsAPathByItsRealBytes)
+{
+    const TemporaryFile through_mysql("/d/a\rb\t" + row + "\n/d/tab\\tname\t" + row + "\n");
+    const Outcome outcome =
+        run({"--diff", through_mysql.path(), "-"},
+            "/d/a\\rb\t" + row + "\n/d/tab\\tname\t" + row + "\n/d/new\\nline\t" + row + "\n");
+    EXPECT_EQ(outcome.out, "+\t1048576\t/d/new\\nline\n");
+    EXPECT_EQ(outcome.status, 0);
 }
 
 TEST(LstatCommand, LongLinesArriveWholeUpToTheBound)

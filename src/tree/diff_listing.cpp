@@ -11,45 +11,42 @@ namespace {
 
 struct Differing {
     std::uint64_t key[2]; // sixteen bytes of the printed path, past what all of them share
+    std::string_view printed; // the path as the printed side gave it, without its '/'
+    bool slash;               // and whether that side's ended in '/'
     std::uint32_t entry;
     Change change;
     std::int64_t delta;
 };
 
-// Byte `i` of a path as a side printed it, its trailing '/' included; -1
-// past its end.
-int printed_byte(const JobDiff::Entry& entry, bool slash, std::size_t i)
-{
-    if (i < entry.length) {
-        return static_cast<unsigned char>(entry.path[i]);
-    }
-    return i == entry.length && slash ? '/' : -1;
-}
-
 // The side whose way of writing the path is printed: OLD's for a removed
 // path, NEW's otherwise.
-bool printed_slash(const JobDiff::Entry& entry, Change change)
+int printed_side(Change change)
 {
-    return entry.slash[change == Change::removed ? old_side : new_side];
+    return change == Change::removed ? old_side : new_side;
 }
 
-bool printed_before(const JobDiff& diff, const Differing& a, const Differing& b)
+// Byte `i` of a path as printed, its trailing '/' included; -1 past its end.
+int printed_byte(const Differing& path, std::size_t i)
+{
+    if (i < path.printed.size()) {
+        return static_cast<unsigned char>(path.printed[i]);
+    }
+    return i == path.printed.size() && path.slash ? '/' : -1;
+}
+
+bool printed_before(const Differing& a, const Differing& b)
 {
     if (a.key[0] != b.key[0] || a.key[1] != b.key[1]) {
         return a.key[0] != b.key[0] ? a.key[0] < b.key[0] : a.key[1] < b.key[1];
     }
-    const JobDiff::Entry& first = diff.entries[a.entry];
-    const JobDiff::Entry& second = diff.entries[b.entry];
-    const std::size_t common = std::min(first.length, second.length);
-    const int order = std::memcmp(first.path, second.path, common);
+    const std::size_t common = std::min(a.printed.size(), b.printed.size());
+    const int order = std::memcmp(a.printed.data(), b.printed.data(), common);
     if (order != 0) {
         return order < 0;
     }
-    const bool first_slash = printed_slash(first, a.change);
-    const bool second_slash = printed_slash(second, b.change);
     for (std::size_t i = common;; ++i) {
-        const int x = printed_byte(first, first_slash, i);
-        const int y = printed_byte(second, second_slash, i);
+        const int x = printed_byte(a, i);
+        const int y = printed_byte(b, i);
         if (x != y || x < 0) {
             return x < y;
         }
@@ -60,38 +57,31 @@ bool printed_before(const JobDiff& diff, const Differing& a, const Differing& b)
 // comparing their bytes would follow two pointers each time: the sixteen
 // bytes after the prefix that all share, read big-endian into a key beside
 // each, tell most of them apart without leaving the vector.
-void sort_by_path(const JobDiff& diff, std::vector<Differing>& differing)
+void sort_by_path(std::vector<Differing>& differing)
 {
     if (differing.empty()) {
         return;
     }
-    const JobDiff::Entry& first = diff.entries[differing.front().entry];
-    const bool first_slash = printed_slash(first, differing.front().change);
-    std::size_t shared = first.length + (first_slash ? 1 : 0);
+    const Differing& first = differing.front();
+    std::size_t shared = first.printed.size() + (first.slash ? 1 : 0);
     for (const Differing& path : differing) {
-        const JobDiff::Entry& entry = diff.entries[path.entry];
-        const bool slash = printed_slash(entry, path.change);
         std::size_t i = 0;
-        while (i < shared && printed_byte(entry, slash, i) == printed_byte(first, first_slash, i)) {
+        while (i < shared && printed_byte(path, i) == printed_byte(first, i)) {
             ++i;
         }
         shared = i;
     }
     for (Differing& path : differing) {
-        const JobDiff::Entry& entry = diff.entries[path.entry];
-        const bool slash = printed_slash(entry, path.change);
         for (std::size_t half = 0; half < 2; ++half) {
             path.key[half] = 0;
             for (std::size_t i = shared + 8 * half; i < shared + 8 * half + 8; ++i) {
-                const int byte = printed_byte(entry, slash, i);
+                const int byte = printed_byte(path, i);
                 path.key[half] =
                     path.key[half] << 8 | static_cast<std::uint64_t>(byte < 0 ? 0 : byte);
             }
         }
     }
-    std::sort(differing.begin(), differing.end(), [&diff](const Differing& a, const Differing& b) {
-        return printed_before(diff, a, b);
-    });
+    std::sort(differing.begin(), differing.end(), printed_before);
 }
 
 void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
@@ -104,24 +94,25 @@ void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
     output_bytes(out, text, human_delta(delta, text));
 }
 
-void write_path(OutputBuffer& out, const JobDiff::Entry& entry, bool slash)
+void write_path(OutputBuffer& out, const Differing& path)
 {
-    write_columns(out, entry.path, entry.length);
-    if (slash) {
+    write_columns(out, path.printed.data(), path.printed.size());
+    if (path.slash) {
         output_char(out, '/');
     }
 }
 
 // The object that --json prints for a side's row: its columns, the path as
-// that side gave it first, and its fields.
-void write_side(OutputBuffer& out, const JobDiff::Entry& entry, int side, const KeptRow& row,
-                std::string& columns)
+// that side gave it, and its fields.
+void write_side(OutputBuffer& out, const JobDiff& diff, std::uint32_t number, int side,
+                const KeptRow& row, std::string& columns)
 {
+    const JobDiff::Entry& entry = diff.entries[number];
     if (entry.row[side] == nullptr) {
         output_bytes(out, "null", 4);
         return;
     }
-    columns.assign(entry.path, entry.length);
+    columns.assign(given_path(diff, number, side));
     if (entry.slash[side]) {
         columns += '/';
     }
@@ -146,9 +137,9 @@ void write_json_line(OutputBuffer& out, const JobDiff& diff, const Differing& di
     output_bytes(out, ",\"delta\":", 9);
     output_number(out, differing.delta);
     output_bytes(out, ",\"old\":", 7);
-    write_side(out, entry, old_side, old_row, columns);
+    write_side(out, diff, differing.entry, old_side, old_row, columns);
     output_bytes(out, ",\"new\":", 7);
-    write_side(out, entry, new_side, new_row, columns);
+    write_side(out, diff, differing.entry, new_side, new_row, columns);
     output_bytes(out, "}\n", 2);
 }
 
@@ -202,8 +193,12 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         KeptRow new_row{};
         const Change change = compare_entry(diff, entry, old_row, new_row);
         if (change != Change::none) {
+            const auto number = static_cast<std::uint32_t>(i);
+            const int side = printed_side(change);
             differing.push_back({{0, 0},
-                                 static_cast<std::uint32_t>(i),
+                                 given_path(diff, number, side),
+                                 entry.slash[side],
+                                 number,
                                  change,
                                  size_delta(entry, old_row, new_row)});
         }
@@ -211,19 +206,18 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
     if (report == DiffReport::summary) {
         return write_summary(out, differing, human_sizes);
     }
-    sort_by_path(diff, differing);
+    sort_by_path(differing);
     std::string columns;
     for (const Differing& path : differing) {
         if (report == DiffReport::json) {
             write_json_line(out, diff, path, columns);
             continue;
         }
-        const JobDiff::Entry& entry = diff.entries[path.entry];
         output_char(out, change_letter(path.change));
         output_char(out, '\t');
         write_delta(out, path.delta, human_sizes);
         output_char(out, '\t');
-        write_path(out, entry, printed_slash(entry, path.change));
+        write_path(out, path);
         output_char(out, '\n');
     }
     return true;

@@ -27,9 +27,6 @@ void write_line(OutputBuffer& out, const TreeDirectory& directory, bool human_si
 
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes)
 {
-    if (tree.rows.empty()) {
-        return;
-    }
     // Depth first, a directory written once its children are: iterative,
     // since a tree may be thousands of levels deep.
     std::vector<std::pair<std::uint32_t, std::size_t>> stack{{tree.top, 0}};

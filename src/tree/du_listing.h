@@ -9,9 +9,8 @@
 // Writes one line per directory at most `max_depth` levels below the top (no
 // limit when negative): the bytes at or below it, a TAB, and its path as the
 // input escaped it, without the trailing '/'. Each directory comes after its
-// subdirectories, siblings in byte order, so that the top comes last. Nothing
-// for a tree without rows. With `human_sizes`, totals are shown as du -h
-// shows them.
+// subdirectories, siblings in byte order, so that the top comes last. With
+// `human_sizes`, totals are shown as du -h shows them.
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes);
 
 #endif

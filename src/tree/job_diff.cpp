@@ -170,25 +170,31 @@ std::string_view path_of(const JobDiff& diff, std::uint32_t number)
     return {entry.path, entry.length};
 }
 
-void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path)
+void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
+           std::string_view escaped)
 {
     const std::int64_t known = find_path(diff.index, path, row.hash, [&diff](std::uint32_t number) {
         return path_of(diff, number);
     });
+    auto number = static_cast<std::uint32_t>(known);
     if (known >= 0) {
-        JobDiff::Entry& entry = diff.entries[static_cast<std::size_t>(known)];
+        JobDiff::Entry& entry = diff.entries[number];
         entry.slash[row.side] = row.slash;
         entry.row[row.side] = row.row; // a later row stands
-        return;
+    } else {
+        number = static_cast<std::uint32_t>(diff.entries.size());
+        JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
+                             static_cast<std::uint32_t>(path.size()),
+                             {false, false},
+                             {nullptr, nullptr}};
+        entry.slash[row.side] = row.slash;
+        entry.row[row.side] = row.row;
+        insert_path(diff.index, row.hash, number);
+        diff.entries.push_back(entry);
     }
-    JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
-                         static_cast<std::uint32_t>(path.size()),
-                         {false, false},
-                         {nullptr, nullptr}};
-    entry.slash[row.side] = row.slash;
-    entry.row[row.side] = row.row;
-    insert_path(diff.index, row.hash, static_cast<std::uint32_t>(diff.entries.size()));
-    diff.entries.push_back(entry);
+    if (!escaped.empty()) {
+        diff.escaped[row.side][number] = keep(diff.paths, escaped.data(), escaped.size());
+    }
 }
 
 // Fetches the entries, then their paths, that the pending rows will look
@@ -205,9 +211,10 @@ void place_pending(JobDiff& diff)
             __builtin_prefetch(entry->path);
         }
     }
+    const std::string_view paths(diff.pending_paths);
     for (const JobDiff::Pending& row : diff.pending) {
-        place(diff, row,
-              std::string_view(diff.pending_paths).substr(row.path_start, row.path_length));
+        place(diff, row, paths.substr(row.path_start, row.path_length),
+              paths.substr(row.path_start + row.path_length, row.escaped_length));
     }
     diff.pending.clear();
     diff.pending_paths.clear();
@@ -234,14 +241,25 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
 {
     const std::string_view given = line.first_column();
     const bool slash = given.back() == '/';
-    const std::string_view path = slash ? given.substr(0, given.size() - 1) : given;
+    const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
+    std::string_view path = escaped;
+    if (std::memchr(escaped.data(), '\\', escaped.size()) != nullptr) {
+        diff.unescaped.assign(escaped);
+        diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
+        path = diff.unescaped;
+    }
     const std::uint32_t hash = path_hash(path);
     if (!diff.index.slots.empty()) {
         __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
     }
-    diff.pending.push_back(
-        {hash, side, slash, keep_row(diff, line, given), diff.pending_paths.size(), path.size()});
+    const bool as_real = path.data() == escaped.data();
+    diff.pending.push_back({hash, side, slash, keep_row(diff, line, given),
+                            diff.pending_paths.size(), path.size(),
+                            as_real ? 0 : escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
+    if (!as_real) {
+        diff.pending_paths.append(escaped.data(), escaped.size());
+    }
     if (diff.pending.size() == batch_size) {
         place_pending(diff);
     }
@@ -250,6 +268,18 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
 void finish_diff(JobDiff& diff)
 {
     place_pending(diff);
+}
+
+std::string_view given_path(const JobDiff& diff, std::uint32_t entry, int side)
+{
+    const auto& escaped = diff.escaped[side];
+    if (!escaped.empty()) {
+        const auto found = escaped.find(entry);
+        if (found != escaped.end()) {
+            return found->second;
+        }
+    }
+    return path_of(diff, entry);
 }
 
 KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)

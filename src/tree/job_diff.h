@@ -1,9 +1,11 @@
 // What changed between two backups: the rows of two inputs, OLD and NEW, by
 // path, and how a path's row in one differs from its row in the other. A
-// path's identity ignores a trailing '/', so that a file that became a
-// directory is one path whose type changed; where an input gives a path
-// more than once, its later row stands, so that a full backup followed by
-// its incrementals gives each file at its latest version.
+// path is known by its real bytes, whatever escapes its client wrote, so
+// that the same catalog through psql and mysql gives the same paths; its
+// identity ignores a trailing '/', so that a file that became a directory
+// is one path whose type changed; where an input gives a path more than
+// once, its later row stands, so that a full backup followed by its
+// incrementals gives each file at its latest version.
 #ifndef B64NUM_JOB_DIFF_H
 #define B64NUM_JOB_DIFF_H
 
@@ -16,6 +18,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One status a path, the first that applies, in this order after the two
@@ -43,23 +46,28 @@ struct JobDiff {
     ByteStore paths;
     ByteStore rows;
     struct Entry {
-        const char* path; // without a trailing '/'
+        const char* path; // its real bytes, without a trailing '/'
         std::uint32_t length;
         bool slash[2];               // whether the path as each side gave it ended in '/'
         const unsigned char* row[2]; // what each side keeps of its row, or nullptr
     };
     std::deque<Entry> entries;
     PathIndex index;
+    // The path as each side gave it, by entry, where its client's escapes
+    // make it differ from the real bytes: a few paths of a catalog.
+    std::unordered_map<std::uint32_t, std::string_view> escaped[2];
+    std::string unescaped; // a path's real bytes, while they are looked up
     // Rows taken but not yet placed. Placing a row costs cache misses in the
     // index, its entry and the entry's path, one after the other; a batch
     // fetches each level for all its rows before it needs any of them.
     struct Pending {
-        std::uint32_t hash;
+        std::uint32_t hash; // of the real bytes
         int side;
         bool slash;
         const unsigned char* row;
-        std::size_t path_start; // in pending_paths
+        std::size_t path_start; // in pending_paths: the real bytes, then the escaped ones
         std::size_t path_length;
+        std::size_t escaped_length; // 0 where they are the real bytes
     };
     std::vector<Pending> pending;
     std::string pending_paths;
@@ -76,6 +84,9 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line);
 // Places the rows still pending; after the last row, before the entries
 // are read.
 void finish_diff(JobDiff& diff);
+
+// The path of `entry` as `side` gave it, without its trailing '/'.
+std::string_view given_path(const JobDiff& diff, std::uint32_t entry, int side);
 
 // A kept row, read back.
 struct KeptRow {

@@ -414,12 +414,9 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     const auto files = static_cast<std::uint64_t>(std::count_if(
         tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
-    const std::string path(tree.rows.empty() ? std::string_view("(no rows)")
-                                             : path_without_slash(top.path));
-    const std::string totals = tree.rows.empty()
-                                   ? std::string()
-                                   : " \xe2\x80\x94 " + human(top.total) + " in " + grouped(files) +
-                                         (files == 1 ? " file" : " files");
+    const std::string path(path_without_slash(top.path));
+    const std::string totals = " \xe2\x80\x94 " + human(top.total) + " in " + grouped(files) +
+                               (files == 1 ? " file" : " files");
     const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
     output_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
@@ -431,17 +428,15 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     output_text(out, "</title>\n<rect class=\"background\" width=\"" + dimensions +
                          "\" fill=\"#ffffff\"/>\n");
     write_heading(out, path, totals, canvas.width);
-    if (!tree.rows.empty()) {
-        double smallest = smallest_area;
-        while (lay_out_treemap(tree, canvas, smallest, nullptr) > most_rectangles) {
-            smallest *= 2;
-        }
-        const Kinds kinds(tree);
-        SvgWriter writer(out, tree, kinds);
-        output_text(out, "<g class=\"tree\">\n");
-        lay_out_treemap(tree, canvas, smallest, &writer);
-        output_text(out, "</g>\n");
-        write_legend(out, kinds, canvas.width + 4, legend_width, total_height);
+    double smallest = smallest_area;
+    while (lay_out_treemap(tree, canvas, smallest, nullptr) > most_rectangles) {
+        smallest *= 2;
     }
+    const Kinds kinds(tree);
+    SvgWriter writer(out, tree, kinds);
+    output_text(out, "<g class=\"tree\">\n");
+    lay_out_treemap(tree, canvas, smallest, &writer);
+    output_text(out, "</g>\n");
+    write_legend(out, kinds, canvas.width + 4, legend_width, total_height);
     output_text(out, "</svg>\n");
 }

@@ -23,7 +23,8 @@ constexpr int smallest_treemap_width = 320;
 constexpr int smallest_treemap_height = 200;
 constexpr int largest_treemap_side = 16384;
 
-// Writes the document of the finished `tree`, `width` by `height` pixels.
+// Writes the document of the finished `tree`, which holds rows, `width` by
+// `height` pixels.
 void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int height);
 
 #endif
