@@ -36,11 +36,12 @@ Verdict tree_verdict(CatalogLine& line)
         return Verdict::not_a_directory;
     }
     // Totals are sums of these: one negative would take bytes from them.
-    for (const LstatField field : {field_size, field_blocks, field_nlink}) {
-        if (line.fields.values[field] < 0) {
-            line.expected = field;
-            return Verdict::negative_field;
-        }
+    const std::int64_t* const values = line.fields.values;
+    if ((values[field_size] | values[field_blocks] | values[field_nlink]) < 0) {
+        line.expected = values[field_size] < 0     ? field_size
+                        : values[field_blocks] < 0 ? field_blocks
+                                                   : field_nlink;
+        return Verdict::negative_field;
     }
     return Verdict::row;
 }

@@ -412,14 +412,14 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     ++tree.rows_taken;
     // The directory that the row needs: its own, or the one that holds it.
     const bool directory_row = is_directory(attributes.mode);
-    const std::size_t slash = path.rfind('/');
-    if (directory_row) {
-        tree.with_slash.assign(path.data(), path.size()).push_back('/');
-    } else {
-        tree.with_slash.assign(slash == std::string_view::npos ? std::string_view()
-                                                               : path.substr(0, slash + 1));
+    std::string_view needed = line.first_column();
+    if (directory_row && needed.back() != '/') {
+        needed = tree.with_slash.assign(path.data(), path.size()).append(1, '/');
+    } else if (!directory_row) {
+        const std::size_t slash = path.rfind('/');
+        needed = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
     }
-    const std::uint32_t found = find_needed(tree, tree.with_slash);
+    const std::uint32_t found = find_needed(tree, needed);
     const Placement placement = find_clashes(tree, path, row_index, found, directory_row);
     if (placement.verdict != Verdict::row) {
         return placement;
