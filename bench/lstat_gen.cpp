@@ -5,9 +5,13 @@
 // are a backup tree in a shuffled order: directory rows (paths ending in
 // '/') for 10,000 leaf directories and the 110 above them, and files spread
 // over the leaves. With "next", the next backup of that tree: the same rows
-// with 5% of the files gone, 5% new and 10% changed, for --diff.
+// with 5% of the files gone, 5% new and 10% changed, for --diff. With
+// "pile", files in one directory whose paths all hash alike under
+// libstdc++'s std::hash; with "scattered", as many of the same length whose
+// names are random letters.
 //
-// usage: lstat_gen ROWS [long|tree|next]
+// usage: lstat_gen ROWS [long|tree|next|pile|scattered]
+#include "colliding_names.h"
 #include "lstat_corpus.h"
 
 #include <algorithm>
@@ -97,21 +101,44 @@ std::vector<Row> next_backup(const std::vector<Row>& tree, std::mt19937_64& rand
     return next;
 }
 
+// Files in one directory: with `colliding` paths that hash alike under
+// libstdc++'s std::hash, otherwise random letters of the same length.
+std::vector<Row> pile_rows(long rows, bool colliding, std::mt19937_64& random)
+{
+    const std::string directory = "/srv/pile/";
+    std::vector<Row> pile{{directory, lstat_corpus::lstat_row(random)}};
+    pile.front().values[2] = 040755; // mode
+    std::vector<std::string> paths = colliding_paths(static_cast<std::size_t>(rows), directory);
+    for (std::string& path : paths) {
+        if (!colliding) {
+            for (std::size_t i = directory.size(); i < path.size(); ++i) {
+                path[i] = static_cast<char>('a' + random() % 26);
+            }
+        }
+        auto values = lstat_corpus::lstat_row(random);
+        values[2] = 0100644;
+        pile.push_back({path, values});
+    }
+    return pile;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const char* const kind = argc == 3 ? argv[2] : "";
-    const bool tree = std::strcmp(kind, "tree") == 0 || std::strcmp(kind, "next") == 0;
-    if ((argc != 2 && argc != 3) || (argc == 3 && std::strcmp(kind, "long") != 0 && !tree)) {
-        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next]\n", stderr);
+    const std::string kind = argc == 3 ? argv[2] : "";
+    const bool tree = kind == "tree" || kind == "next";
+    const bool pile = kind == "pile" || kind == "scattered";
+    if ((argc != 2 && argc != 3) || (argc == 3 && kind != "long" && !tree && !pile)) {
+        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next|pile|scattered]\n", stderr);
         return 2;
     }
     const long rows = std::strtol(argv[1], nullptr, 10);
     std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
-    if (tree) {
-        std::vector<Row> backup = tree_rows(rows, random);
-        if (std::strcmp(kind, "next") == 0) {
+    if (tree || pile) {
+        std::vector<Row> backup =
+            pile ? pile_rows(rows, kind == "pile", random) : tree_rows(rows, random);
+        if (kind == "next") {
             backup = next_backup(backup, random);
         }
         for (const Row& row : backup) {
@@ -122,7 +149,7 @@ int main(int argc, char* argv[])
         }
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
-    const bool long_numerals = std::strcmp(kind, "long") == 0;
+    const bool long_numerals = kind == "long";
     for (long row = 0; row < rows; ++row) {
         std::string line = "/srv/data/project" + std::to_string(row % 97) + "/file" +
                            std::to_string(row) + ".dat\t";

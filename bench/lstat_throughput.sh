@@ -8,7 +8,9 @@
 # same tree (5% of the files gone, 5% new, 10% changed), beside -f size over
 # the same two files, and --du --all-versions over both; and --treemap of
 # the tree: its speed, its peak memory beside --ncdu's, the size of its SVG
-# and the time headless Chromium takes to draw it.
+# and the time headless Chromium takes to draw it; and --du over 100,000
+# files whose paths all hash alike under libstdc++'s std::hash, beside as
+# many of random names.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -34,6 +36,8 @@ rows=1000000
 "$generate" 1000 > "$work/small.tsv"
 "$generate" "$rows" tree > "$work/tree.tsv"
 "$generate" "$rows" next > "$work/next.tsv"
+"$generate" 100000 pile > "$work/pile.tsv"
+"$generate" 100000 scattered > "$work/scattered.tsv"
 
 now() { date +%s.%N; }
 per_second() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN {printf "%.0f", n / (b - a)}'; }
@@ -107,6 +111,10 @@ diff_share=$(awk -v a="$best_diff" -v b="$best_fields_pair" 'BEGIN {printf "%.2f
 diff_peak_kb() { /usr/bin/time -f %M "$lstat" --diff "$1" "$2" 2>&1 >/dev/null | tail -n 1; }
 peak_diff=$(least_of_five diff_peak_kb "$work/tree.tsv" "$work/next.tsv")
 best_all_versions=$(best_rate_of $((2 * rows)) --du --all-versions "$work/tree.tsv" "$work/next.tsv")
+best_scattered=$(best_rate_of 100000 --du "$work/scattered.tsv")
+best_pile=$(best_rate_of 100000 --du "$work/pile.tsv")
+pile_share=$(awk -v a="$best_pile" -v b="$best_scattered" 'BEGIN {printf "%.2f", a / b}')
+pile_fast=$(awk -v s="$pile_share" 'BEGIN {print (s >= 0.5)}')
 
 peak_small=$(least_of_five peak_kb "$work/small.tsv")
 peak_million=$(least_of_five peak_kb "$work/rows.tsv")
@@ -140,6 +148,7 @@ echo "b64num-lstat --treemap, the same rows: $best_treemap rows/s (goal >= 10000
 diff_fast=$(awk -v s="$diff_share" 'BEGIN {print (s >= 0.4)}')
 echo "b64num-lstat --diff, two backups of $rows rows: $best_diff rows/s, $diff_share of -f size's $best_fields_pair over the same files (goal >= 0.40: $([ "$diff_fast" = 1 ] && echo met || echo MISSED)), peak memory $peak_diff KiB (goal <= 204800: $([ "$peak_diff" -le 204800 ] && echo met || echo MISSED))"
 echo "b64num-lstat --du --all-versions, the same two files: $best_all_versions rows/s (goal >= 1000000: $([ "$best_all_versions" -ge 1000000 ] && echo met || echo MISSED))"
+echo "b64num-lstat --du, 100000 files whose paths collide under std::hash: $best_pile rows/s, $pile_share of $best_scattered for random names (goal >= 0.50: $([ "$pile_fast" = 1 ] && echo met || echo MISSED))"
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 # Growth is judged with a tolerance: the peak moves by tens of KiB from run
 # to run, while a leak of one byte a row would add 10 MB over ten million.
@@ -154,4 +163,5 @@ echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_li
     [ "$huge_line_rows" = 1000 ] && [ "$best_du" -ge 1000000 ] && [ "$best_ncdu" -ge 500000 ] &&
     [ "$peak_ncdu" -lt 307200 ] && [ "$diff_fast" = 1 ] && [ "$peak_diff" -le 204800 ] &&
     [ "$best_all_versions" -ge 1000000 ] && [ "$best_treemap" -ge 1000000 ] &&
-    [ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$svg_bytes" -le 5000000 ] && [ "$drawn_fast" = 1 ]
+    [ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$svg_bytes" -le 5000000 ] && [ "$drawn_fast" = 1 ] &&
+    [ "$pile_fast" = 1 ]

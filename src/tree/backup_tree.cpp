@@ -37,15 +37,16 @@ std::int64_t find_row(const BackupTree& tree, std::string_view path)
                      [&tree](std::uint32_t row) { return tree.rows[row].path; });
 }
 
-// Finds the directory of `path` (with its trailing '/'), or the deepest one
-// above it that there is, and lists in tree.missing those below that one
-// that are not there yet, deepest first; iterative, since a path may hold
-// thousands of levels. Returns the one found.
-std::uint32_t find_needed(BackupTree& tree, std::string_view path)
+// Finds the directory of `path` (with its trailing '/'), whose hash is
+// `path_hash_of`, or the deepest one above it that there is, and lists in
+// tree.missing those below that one that are not there yet, deepest first;
+// iterative, since a path may hold thousands of levels. Returns the one
+// found.
+std::uint32_t find_needed(BackupTree& tree, std::string_view path, std::uint32_t path_hash_of)
 {
     tree.missing.clear();
     for (std::string_view at = path;; at = parent_path(at)) {
-        const std::uint32_t hash = path_hash(at);
+        const std::uint32_t hash = at.size() == path.size() ? path_hash_of : path_hash(at);
         const std::int64_t known = find_directory(tree, at, hash);
         if (known >= 0) {
             return static_cast<std::uint32_t>(known);
@@ -399,7 +400,21 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     if (path.back() == '/') {
         path.remove_suffix(1); // a path's identity ignores it
     }
+    // The directory that the row needs: its own, or the one that holds it.
+    const bool directory_row = is_directory(attributes.mode);
+    std::string_view needed = line.first_column();
+    if (directory_row && needed.back() != '/') {
+        needed = tree.with_slash.assign(path.data(), path.size()).append(1, '/');
+    } else if (!directory_row) {
+        const std::size_t slash = path.rfind('/');
+        needed = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
+    }
+    // Both hashes first, and the slots they lead to fetched at once: a row
+    // waits for one cache miss of the index rather than two in a row.
     const std::uint32_t hash = path_hash(path);
+    prefetch_slot(tree.row_index, hash);
+    const std::uint32_t needed_hash = path_hash(needed);
+    prefetch_slot(tree.directory_index, needed_hash);
     const std::int64_t earlier =
         find_path(tree.row_index, path, hash,
                   [&tree](std::uint32_t placed) { return tree.rows[placed].path; });
@@ -410,16 +425,7 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     const auto row_index =
         static_cast<std::uint32_t>(is_new ? tree.rows.size() : static_cast<std::size_t>(earlier));
     ++tree.rows_taken;
-    // The directory that the row needs: its own, or the one that holds it.
-    const bool directory_row = is_directory(attributes.mode);
-    std::string_view needed = line.first_column();
-    if (directory_row && needed.back() != '/') {
-        needed = tree.with_slash.assign(path.data(), path.size()).append(1, '/');
-    } else if (!directory_row) {
-        const std::size_t slash = path.rfind('/');
-        needed = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
-    }
-    const std::uint32_t found = find_needed(tree, needed);
+    const std::uint32_t found = find_needed(tree, needed, needed_hash);
     const Placement placement = find_clashes(tree, path, row_index, found, directory_row);
     if (placement.verdict != Verdict::row) {
         return placement;

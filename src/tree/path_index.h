@@ -2,12 +2,17 @@
 // over one array of 8-byte slots, each the path's hash and its number, so
 // that a lookup among millions of paths costs one or two cache misses, where
 // std::unordered_map pays one per node and an allocation per insert.
+//
+// Any user of a backed-up host names files, and so chooses paths: with a
+// hash that can be computed ahead, such as std::hash, names that all hash
+// alike pile up in the index and make it quadratic. Paths are hashed with
+// SipHash-1-3 (see siphash.h), under a key drawn at random for each process,
+// which nobody can choose names against.
 #ifndef B64NUM_PATH_INDEX_H
 #define B64NUM_PATH_INDEX_H
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -16,10 +21,8 @@ struct PathIndex {
     std::size_t count = 0;
 };
 
-inline std::uint32_t path_hash(std::string_view path)
-{
-    return static_cast<std::uint32_t>(std::hash<std::string_view>{}(path));
-}
+// The hash of `path` under this process's key.
+std::uint32_t path_hash(std::string_view path);
 
 // The number stored for `path`, whose hash is `hash`, or -1 when there is
 // none. `path_of(number)` gives back the path a number was stored for.
@@ -40,6 +43,14 @@ std::int64_t find_path(const PathIndex& index, std::string_view path, std::uint3
         if (static_cast<std::uint32_t>(slot >> 32) == hash && path_of(number) == path) {
             return number;
         }
+    }
+}
+
+// Fetches the slot where a lookup of `hash` starts, ahead of the lookup.
+inline void prefetch_slot(const PathIndex& index, std::uint32_t hash)
+{
+    if (!index.slots.empty()) {
+        __builtin_prefetch(&index.slots[hash & (index.slots.size() - 1)]);
     }
 }
 

@@ -1,0 +1,68 @@
+// The path index against names chosen to collide: however names are
+// chosen, a lookup compares a path or two, not every path of a pile. And
+// its SipHash, which with the rounds of SipHash-2-4 must be libsodium's.
+#include "colliding_names.h"
+#include "path_index.h"
+#include "siphash.h"
+
+#include <gtest/gtest.h>
+#include <sodium.h>
+
+#include <functional>
+#include <random>
+#include <string_view>
+
+namespace {
+
+TEST(PathIndex, NamesThatCollideUnderTheLibraryHashDoNotPileUp)
+{
+    const std::vector<std::string> names = colliding_paths(4000, "/home/mallory/");
+    const std::size_t library_hash = std::hash<std::string_view>{}(names.front());
+    for (const std::string& name : names) {
+        ASSERT_EQ(std::hash<std::string_view>{}(name), library_hash) << "the names do not collide";
+    }
+    PathIndex index;
+    for (std::uint32_t i = 0; i < names.size(); ++i) {
+        insert_path(index, path_hash(names[i]), i);
+    }
+    std::size_t compared = 0;
+    for (std::uint32_t i = 0; i < names.size(); ++i) {
+        const auto path_of = [&](std::uint32_t number) {
+            ++compared;
+            return std::string_view(names[number]);
+        };
+        ASSERT_EQ(find_path(index, names[i], path_hash(names[i]), path_of), i);
+    }
+    EXPECT_LT(compared, 2 * names.size());
+}
+
+TEST(SipHash, TwoFourGivesTheVectorOfItsPaperAndLibsodiumsHashes)
+{
+    unsigned char message[64];
+    for (unsigned char i = 0; i < sizeof message; ++i) {
+        message[i] = i;
+    }
+    const SipKey counting{0x0706050403020100, 0x0F0E0D0C0B0A0908}; // bytes 0 to 15
+    EXPECT_EQ((siphash<2, 4>(counting, message, 15)), 0xa129ca6149be45e5U);
+    ASSERT_GE(sodium_init(), 0);
+    std::mt19937_64 random(3); // NOLINT(cert-msc32-c,cert-msc51-cpp): the same cases every run
+    for (std::size_t length = 0; length <= sizeof message; ++length) {
+        for (unsigned char& byte : message) {
+            byte = static_cast<unsigned char>(random());
+        }
+        const SipKey key{random(), random()};
+        unsigned char key_bytes[crypto_shorthash_KEYBYTES];
+        unsigned char expected[crypto_shorthash_BYTES];
+        for (int i = 0; i < 8; ++i) {
+            key_bytes[i] = static_cast<unsigned char>(key.k0 >> (8 * i));
+            key_bytes[8 + i] = static_cast<unsigned char>(key.k1 >> (8 * i));
+        }
+        crypto_shorthash(expected, message, length, key_bytes);
+        const std::uint64_t ours = siphash<2, 4>(key, message, length);
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(static_cast<unsigned char>(ours >> (8 * i)), expected[i]) << length;
+        }
+    }
+}
+
+} // namespace
