@@ -73,7 +73,9 @@ std::uint64_t siphash(const SipKey& key, const unsigned char* data, std::size_t 
     }
     // The last word: the bytes left over, and the length in its top byte.
     unsigned char rest[8] = {};
-    std::memcpy(rest, data + whole, length % 8);
+    if (length % 8 != 0) { // an empty path may have no bytes at all to point to
+        std::memcpy(rest, data + whole, length % 8);
+    }
     rest[7] = static_cast<unsigned char>(length);
     state.absorb<compression_rounds>(siphash_detail::little_endian(rest));
     state.v2 ^= 0xFF;

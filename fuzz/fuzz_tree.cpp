@@ -1,0 +1,245 @@
+// Feeds rows made from arbitrary bytes to the modes that build a tree,
+// --du, --ncdu, --treemap and --diff, with --latest and --all-versions:
+// paths of a few troublesome names, often the same or one below another,
+// files that become directories and back, sizes and counts from 0 to past
+// 2^63 and below 0, hard links, and lines that are no rows at all. Under
+// the sanitizers, any undefined behaviour aborts the run; and what a mode
+// writes must hold together.
+#include "base64_encoder.h"
+#include "row_filter.h"
+#include "tree_writers.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+void fail(const char* what)
+{
+    (void)std::fprintf(stderr, "tree modes: %s\n", what);
+    std::abort();
+}
+
+// The bytes of the input, handed out one at a time; 0 past the end.
+class Bytes {
+public:
+    Bytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool more() const { return at_ < size_; }
+    std::uint8_t next() { return at_ < size_ ? data_[at_++] : 0; }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+// Names that make trouble: escapes of both clients, a name of numerals, one
+// that is not UTF-8, and kinds of files for the treemap's legend.
+const char* const names[] = {"a", "b", "x.so.6", "back\\\\slash", "lf\\nname", "tab\\tname",
+                             "raw\rcr", "caf\xc3\xa9", "\xff", "gB BA", "1.2", ".hidden",
+                             "T.MKV", "a.tar.gz", "\\N", "<&>"};
+
+// Values where totals, units and encodings change, and some no file has.
+const std::int64_t sizes[] = {0,
+                              1,
+                              5,
+                              4096,
+                              1 << 20,
+                              (std::int64_t{1} << 60) - 1,
+                              INT64_MAX,
+                              -1,
+                              INT64_MIN,
+                              std::int64_t{1} << 40,
+                              1023,
+                              1025,
+                              10240,
+                              3,
+                              7,
+                              (std::int64_t{1} << 62) + 1};
+
+const std::int64_t modes[] = {040755, 0100644, 0100644, 0100755, 0120777, 010644, 020644, 0644};
+
+std::int64_t size_from(std::uint8_t byte)
+{
+    return byte < 0xF0 ? sizes[byte % 16] : static_cast<std::int64_t>(byte) << (byte % 56);
+}
+
+// One catalog row: a path of one to four names, a TAB, and an LStat value.
+std::string row_from(std::uint8_t first, Bytes& bytes)
+{
+    const std::int64_t mode = modes[(first >> 2) % 8];
+    std::string path;
+    for (int level = 0; level <= (first & 3); ++level) {
+        path += "/";
+        path += names[bytes.next() % 16];
+    }
+    if ((mode & 0170000) == 040000 && (bytes.next() & 1) != 0) {
+        path += "/";
+    }
+    const std::uint8_t flags = bytes.next();
+    const std::int64_t values[] = {
+        flags & 1,                                          // dev
+        bytes.next() % 4,                                   // ino: hard links
+        mode,                                               //
+        (flags & 2) != 0 ? size_from(bytes.next()) : 1,     // nlink
+        (flags & 4) != 0 ? size_from(bytes.next()) : 1000,  // uid
+        1000,                                               // gid
+        0,                                                  // rdev
+        size_from(bytes.next()),                            // size
+        4096,                                               // blksize
+        (flags & 8) != 0 ? size_from(bytes.next()) : 8,     // blocks
+        0,                                                  // atime
+        (flags & 16) != 0 ? -3600 : 1765400000,             // mtime
+        0,                                                  // ctime
+    };
+    std::string value;
+    for (const std::int64_t field : values) {
+        value += (value.empty() ? "" : " ") + std::string(field < 0 ? "-" : "") +
+                 encode_base64(field < 0 ? 0 - static_cast<std::uint64_t>(field)
+                                         : static_cast<std::uint64_t>(field));
+    }
+    return path + "\t" + value;
+}
+
+// What the tree modes take: rows to their writer, refusals left aside, as
+// b64num-lstat hands them over.
+class Feeder final : public LineSink {
+public:
+    explicit Feeder(RowWriter& writer) : writer_(writer) {}
+
+    void take(CatalogLine& line) override
+    {
+        if (!is_refusal(line.verdict)) {
+            (void)writer_.take(line);
+        }
+    }
+
+private:
+    RowWriter& writer_;
+};
+
+void feed(RowFilter& filter, RowWriter& writer, const std::vector<std::string>& lines)
+{
+    Feeder feeder(writer);
+    writer.start_input();
+    filter_start(filter, feeder, RowRules{true});
+    unsigned long number = 0;
+    for (const std::string& text : lines) {
+        std::string line = text;
+        filter_line(filter, ++number, line.data(), line.size());
+    }
+    filter_finish(filter);
+    writer.end_input(true);
+}
+
+// The totals of --du, each line's first column: never negative, and none
+// above the top's, which comes last.
+void check_du(const std::string& out)
+{
+    std::vector<long long> totals;
+    for (std::size_t at = 0; at < out.size();) {
+        const std::size_t end = out.find('\n', at);
+        if (end == std::string::npos) {
+            fail("--du ends without a line feed");
+        }
+        totals.push_back(std::strtoll(out.c_str() + at, nullptr, 10));
+        at = end + 1;
+    }
+    if (totals.empty()) {
+        fail("--du wrote nothing of a tree of rows");
+    }
+    if (*std::min_element(totals.begin(), totals.end()) < 0 ||
+        *std::max_element(totals.begin(), totals.end()) != totals.back()) {
+        fail("--du wrote a negative total, or one above the top's");
+    }
+}
+
+std::string written(int fd)
+{
+    std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
+    if (pread(fd, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
+        fail("cannot read back what a mode wrote");
+    }
+    return text;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const int fd = memfd_create("tree-mode", MFD_CLOEXEC);
+    static RowFilter filter;
+    if (size > 2048 || fd < 0) {
+        return 0;
+    }
+    Bytes bytes(data, size);
+    const std::uint8_t options = bytes.next();
+    const int mode = options % 4;
+    const auto versions = static_cast<Versions>((options >> 2) % 3);
+    std::vector<std::string> sides[2];
+    int side = 0;
+    while (bytes.more()) {
+        const std::uint8_t first = bytes.next();
+        if (first == 0xFF) {
+            side = 1; // the rows of NEW, for --diff
+        } else if (first >= 0xF0) {
+            std::string junk; // a line that is no row
+            for (std::uint8_t byte = bytes.next(); byte != 0 && byte != '\n';
+                 byte = bytes.next()) {
+                junk += static_cast<char>(byte);
+            }
+            sides[side].push_back(junk);
+        } else {
+            sides[side].push_back(row_from(first, bytes));
+        }
+    }
+    const auto out = std::make_unique<OutputBuffer>();
+    out->fd = fd;
+    if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+        fail("cannot empty the output");
+    }
+    const bool human = (options & 0x20) != 0;
+    std::unique_ptr<RowWriter> writer;
+    switch (mode) {
+    case 0:
+        writer = make_du_writer(*out, versions, (options >> 6) - 1, human);
+        break;
+    case 1:
+        writer = make_ncdu_writer(*out, versions, "0");
+        break;
+    case 2:
+        writer = make_treemap_writer(*out, versions, 320 + (options >> 6) * 300, 200);
+        break;
+    default:
+        writer = make_diff_writer(*out, all_fields(), static_cast<DiffReport>((options >> 6) % 3),
+                                  human);
+        break;
+    }
+    feed(filter, *writer, sides[0]);
+    if (mode == 3) {
+        feed(filter, *writer, sides[1]);
+    }
+    const Ending ending = writer->finish();
+    output_flush(*out);
+    const std::string text = written(fd);
+    if (!ending.refusal.empty() && !text.empty()) {
+        fail("a mode that refused its report wrote some of it");
+    }
+    if (ending.refusal.empty() && mode == 0 && !human) {
+        check_du(text);
+    }
+    if (ending.refusal.empty() && mode == 2 &&
+        (text.rfind("<?xml", 0) != 0 || text.size() < 7 ||
+         text.compare(text.size() - 7, 7, "</svg>\n") != 0)) {
+        fail("--treemap wrote no whole document");
+    }
+    return 0;
+}
