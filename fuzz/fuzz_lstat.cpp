@@ -230,13 +230,12 @@ void check_row_and_column(const std::string& text)
     const std::size_t tab = line.rfind('\t');
     const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
     const bool numeral_bytes =
-        line.empty() ||
-        (line.find_first_not_of(
-             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ", lstat) ==
-             std::string::npos &&
-         line.find('\0') == std::string::npos &&
-         !is_lstat_column_name(line.data() + lstat, line.size() - lstat) &&
-         numerals_in(std::string_view(line).substr(lstat)) >= fewest_in_a_value);
+        line.empty() || (line.find_first_not_of(
+                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
+                             lstat) == std::string::npos &&
+                         line.find('\0') == std::string::npos &&
+                         !is_lstat_column_name(line.data() + lstat, line.size() - lstat) &&
+                         numerals_in(std::string_view(line).substr(lstat)) >= fewest_in_a_value);
     std::string copy = text;
     CatalogLine read{};
     read_catalog_line(read, 1, copy.data(), copy.size());

@@ -5,6 +5,7 @@
 // 2^63 and below 0, hard links, and lines that are no rows at all. Under
 // the sanitizers, any undefined behaviour aborts the run; and what a mode
 // writes must hold together.
+#include "base64.h"
 #include "base64_encoder.h"
 #include "row_filter.h"
 #include "tree_writers.h"
@@ -43,33 +44,26 @@ private:
 
 // Names that make trouble: escapes of both clients, a name of numerals, one
 // that is not UTF-8, and kinds of files for the treemap's legend.
-const char* const names[] = {"a", "b", "x.so.6", "back\\\\slash", "lf\\nname", "tab\\tname",
-                             "raw\rcr", "caf\xc3\xa9", "\xff", "gB BA", "1.2", ".hidden",
-                             "T.MKV", "a.tar.gz", "\\N", "<&>"};
+const char* const names[] = {
+    "a",    "b",     "x.so.6", "back\\\\slash", "lf\\nname", "tab\\tname", "raw\rcr", "caf\xc3\xa9",
+    "\xff", "gB BA", "1.2",    ".hidden",       "T.MKV",     "a.tar.gz",   "\\N",     "<&>"};
 
 // Values where totals, units and encodings change, and some no file has.
-const std::int64_t sizes[] = {0,
-                              1,
-                              5,
-                              4096,
-                              1 << 20,
-                              (std::int64_t{1} << 60) - 1,
-                              INT64_MAX,
-                              -1,
-                              INT64_MIN,
-                              std::int64_t{1} << 40,
-                              1023,
-                              1025,
-                              10240,
-                              3,
-                              7,
-                              (std::int64_t{1} << 62) + 1};
+const std::int64_t sizes[] = {0,         1,
+                              5,         4096,
+                              1 << 20,   (std::int64_t{1} << 60) - 1,
+                              INT64_MAX, -1,
+                              INT64_MIN, std::int64_t{1} << 40,
+                              1023,      1025,
+                              10240,     3,
+                              7,         (std::int64_t{1} << 62) + 1};
 
 const std::int64_t modes[] = {040755, 0100644, 0100644, 0100755, 0120777, 010644, 020644, 0644};
 
 std::int64_t size_from(std::uint8_t byte)
 {
-    return byte < 0xF0 ? sizes[byte % 16] : static_cast<std::int64_t>(byte) << (byte % 56);
+    return byte < 0xF0 ? sizes[byte % 16]
+                       : from_twos_complement(std::uint64_t{byte} << (byte % 64));
 }
 
 // One catalog row: a path of one to four names, a TAB, and an LStat value.
@@ -86,19 +80,19 @@ std::string row_from(std::uint8_t first, Bytes& bytes)
     }
     const std::uint8_t flags = bytes.next();
     const std::int64_t values[] = {
-        flags & 1,                                          // dev
-        bytes.next() % 4,                                   // ino: hard links
-        mode,                                               //
-        (flags & 2) != 0 ? size_from(bytes.next()) : 1,     // nlink
-        (flags & 4) != 0 ? size_from(bytes.next()) : 1000,  // uid
-        1000,                                               // gid
-        0,                                                  // rdev
-        size_from(bytes.next()),                            // size
-        4096,                                               // blksize
-        (flags & 8) != 0 ? size_from(bytes.next()) : 8,     // blocks
-        0,                                                  // atime
-        (flags & 16) != 0 ? -3600 : 1765400000,             // mtime
-        0,                                                  // ctime
+        flags & 1,                                         // dev
+        bytes.next() % 4,                                  // ino: hard links
+        mode,                                              //
+        (flags & 2) != 0 ? size_from(bytes.next()) : 1,    // nlink
+        (flags & 4) != 0 ? size_from(bytes.next()) : 1000, // uid
+        1000,                                              // gid
+        0,                                                 // rdev
+        size_from(bytes.next()),                           // size
+        4096,                                              // blksize
+        (flags & 8) != 0 ? size_from(bytes.next()) : 8,    // blocks
+        0,                                                 // atime
+        (flags & 16) != 0 ? -3600 : 1765400000,            // mtime
+        0,                                                 // ctime
     };
     std::string value;
     for (const std::int64_t field : values) {
@@ -192,8 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             side = 1; // the rows of NEW, for --diff
         } else if (first >= 0xF0) {
             std::string junk; // a line that is no row
-            for (std::uint8_t byte = bytes.next(); byte != 0 && byte != '\n';
-                 byte = bytes.next()) {
+            for (std::uint8_t byte = bytes.next(); byte != 0 && byte != '\n'; byte = bytes.next()) {
                 junk += static_cast<char>(byte);
             }
             sides[side].push_back(junk);

@@ -27,9 +27,9 @@ std::string lines_not_in_full(const LineReports& reports)
         return {};
     }
     const unsigned long rest = reports.reported - lines_reported_in_full;
-    const auto commonest = std::max_element(
-        reports.counted.begin(), reports.counted.end(),
-        [](const auto& a, const auto& b) { return a.second < b.second; });
+    const auto commonest =
+        std::max_element(reports.counted.begin(), reports.counted.end(),
+                         [](const auto& a, const auto& b) { return a.second < b.second; });
     if (rest == 1) {
         return std::string("1 more line refused (") + commonest->first + ")";
     }

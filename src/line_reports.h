@@ -14,7 +14,7 @@
 constexpr unsigned long lines_reported_in_full = 10;
 
 struct LineReports {
-    unsigned long reported = 0;                                  // of this input, in full or not
+    unsigned long reported = 0;                                 // of this input, in full or not
     std::vector<std::pair<const char*, unsigned long>> counted; // by verdict_reason, past the first
 };
 

@@ -91,11 +91,11 @@ private:
 
 std::string repeated(const std::string& text, int times)
 {
-    std::string all;
+    std::string lines;
     for (int i = 0; i < times; ++i) {
-        all += text;
+        lines += text;
     }
-    return all;
+    return lines;
 }
 
 struct Case {
@@ -188,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
              1},
         Case{"columns swapped: a path of numeral bytes is no LStat value either",
              {"-f", "dev"},
-             row + "\t/srv/data/odd/new\n" + row + "\t/srv/my data\n" + row + "\t/srv/caf\xc3\xa9\n",
+             row + "\t/srv/data/odd/new\n" + row + "\t/srv/my data\n" + row +
+                 "\t/srv/caf\xc3\xa9\n",
              "",
              "b64num-lstat: standard input:1: 1 numeral, fewer than the 13 of an LStat value; is "
              "there no LStat column, or is LStat not the last column?\n"
@@ -418,11 +419,13 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
 // another: ncdu must never see two entries of one name.
 TEST(LstatCommand, NcduWritesAPathOnce)
 {
+    const std::string file_after_directory =
+        "/d/\t" + dir_row + "\n/d/x/\t" + dir_row + "\n/d/x/y\t" + row + "\n/d/x\t" + row + "\n";
+    const std::string directory_after_file =
+        "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x/y\t" + row + "\n";
     for (const char* versions : {"--latest", "--all-versions"}) {
-        for (const std::string& rows :
-             {"/d/\t" + dir_row + "\n/d/x/\t" + dir_row + "\n/d/x/y\t" + row + "\n/d/x\t" + row,
-              "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x/y\t" + row}) {
-            const Outcome outcome = run({"--ncdu", versions}, rows + "\n");
+        for (const std::string& rows : {file_after_directory, directory_after_file}) {
+            const Outcome outcome = run({"--ncdu", versions}, rows);
             std::size_t names = 0;
             for (std::size_t at = outcome.out.find("\"name\":\"x\""); at != std::string::npos;
                  at = outcome.out.find("\"name\":\"x\"", at + 1)) {
@@ -442,20 +445,20 @@ TEST(LstatCommand, ReportsTenRefusedLinesAnInputThenCountsTheRest)
     const std::string stray = "b64num-lstat: standard input:";
     const std::string why = ": the LStat value holds '=', which no base-64 numeral does; is LStat "
                             "the last column? Query with COPY ... TO STDOUT or mysql -B\n";
-    const Outcome outcome = run({"-f", "dev"}, "a\t" + row + "\n" +
-                                                   repeated("b\t" + row + "=\n", 11) +
-                                                   repeated("c\t\\N\n", 2) + "d\t" + row + "\n");
+    const Outcome outcome =
+        run({"-f", "dev"}, "a\t" + row + "\n" + repeated("b\t" + row + "=\n", 11) +
+                               repeated("c\t\\N\n", 2) + "d\t" + row + "\n");
     std::string reported;
     for (int line = 2; line <= 11; ++line) {
-        reported += stray + std::to_string(line) + why;
+        reported.append(stray).append(std::to_string(line)).append(why);
     }
     EXPECT_EQ(outcome.out, "a\t2049\nd\t2049\n");
     EXPECT_EQ(outcome.err, reported + "b64num-lstat: standard input: 3 more lines refused (2 of "
                                       "them: a NULL LStat value)\n");
     EXPECT_EQ(outcome.status, 1);
 
-    const Outcome in_order = run({"-f", "dev"}, "a\t" + row + "\nb\t\\N\nc\t" + row + "\n",
-                                 Stdout::with_stderr);
+    const Outcome in_order =
+        run({"-f", "dev"}, "a\t" + row + "\nb\t\\N\nc\t" + row + "\n", Stdout::with_stderr);
     EXPECT_EQ(in_order.out,
               "a\t2049\nb64num-lstat: standard input:2: the LStat value is NULL\nc\t2049\n");
 }
@@ -686,7 +689,6 @@ TEST(LstatCommand, HumanSizesAsLsAndDuPrintThem)
     huge[7] = (std::int64_t{1} << 50) + 1;
     EXPECT_EQ(run({"-lh"}, lstat(huge) + "\n").out.substr(0, 28), "-rw-r--r--  1 1000 1000 1.1P");
 }
-
 
 TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
 {

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string_view>
 
@@ -39,17 +41,16 @@ TEST(PathIndex, NamesThatCollideUnderTheLibraryHashDoNotPileUp)
 TEST(SipHash, TwoFourGivesTheVectorOfItsPaperAndLibsodiumsHashes)
 {
     unsigned char message[64];
-    for (unsigned char i = 0; i < sizeof message; ++i) {
-        message[i] = i;
+    for (std::size_t i = 0; i < sizeof message; ++i) {
+        message[i] = static_cast<unsigned char>(i);
     }
     const SipKey counting{0x0706050403020100, 0x0F0E0D0C0B0A0908}; // bytes 0 to 15
     EXPECT_EQ((siphash<2, 4>(counting, message, 15)), 0xa129ca6149be45e5U);
     ASSERT_GE(sodium_init(), 0);
     std::mt19937_64 random(3); // NOLINT(cert-msc32-c,cert-msc51-cpp): the same cases every run
     for (std::size_t length = 0; length <= sizeof message; ++length) {
-        for (unsigned char& byte : message) {
-            byte = static_cast<unsigned char>(random());
-        }
+        std::generate(std::begin(message), std::end(message),
+                      [&random] { return static_cast<unsigned char>(random()); });
         const SipKey key{random(), random()};
         unsigned char key_bytes[crypto_shorthash_KEYBYTES];
         unsigned char expected[crypto_shorthash_BYTES];

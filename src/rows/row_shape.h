@@ -14,12 +14,12 @@
 #include "catalog_line.h"
 
 struct RowShape {
-    unsigned long first_line = 0; // the line the shape comes from; 0 before it
-    int columns = 0;              // its number of TAB-separated columns
-    int numerals = -1;            // of the first whole LStat value; -1 before one
+    unsigned long first_line = 0;    // the line the shape comes from; 0 before it
+    int columns = 0;                 // its number of TAB-separated columns
+    int numerals = -1;               // of the first whole LStat value; -1 before one
     unsigned long numerals_line = 0; // the line of that value
-    unsigned long cut_line = 0;   // a row cut short here, by a line feed in a name?
-    int columns_owed = 0;         // columns that its rest still has to bring
+    unsigned long cut_line = 0;      // a row cut short here, by a line feed in a name?
+    int columns_owed = 0;            // columns that its rest still has to bring
 };
 
 // What a mode needs of a row beyond its shape. The modes that build a tree

@@ -3,6 +3,7 @@
 #include "file_mode.h"
 
 #include <algorithm>
+#include <numeric>
 #include <tuple>
 
 namespace {
@@ -328,7 +329,8 @@ void settle_latest(BackupTree& tree)
             continue;
         }
         tree.below_path.assign(tree.rows[row].path).push_back('/');
-        const std::int64_t below = find_directory(tree, tree.below_path, path_hash(tree.below_path));
+        const std::int64_t below =
+            find_directory(tree, tree.below_path, path_hash(tree.below_path));
         if (below >= 0 && latest[static_cast<std::size_t>(below)] > placed.order) {
             take_out(tree, placed);
         }
@@ -342,7 +344,8 @@ void settle_all(BackupTree& tree)
     for (const std::uint32_t row : tree.conflicts) {
         BackupTree::Placed& placed = tree.placed[row];
         tree.below_path.assign(tree.rows[row].path).push_back('/');
-        const std::int64_t below = find_directory(tree, tree.below_path, path_hash(tree.below_path));
+        const std::int64_t below =
+            find_directory(tree, tree.below_path, path_hash(tree.below_path));
         if (!placed.live || placed.is_directory || below < 0) {
             continue;
         }
@@ -358,8 +361,8 @@ void settle_all(BackupTree& tree)
         tree.directories[directory].has_row = true;
         tree.directories[directory].attributes = attributes;
         tree.bytes[directory] += placed.size;
-        placed = {directory, BackupTree::none, BackupTree::none, placed.order, true, true,
-                  placed.size, placed.size, placed.blocks};
+        placed = {directory, BackupTree::none, BackupTree::none, placed.order, true,
+                  true,      placed.size,      placed.size,      placed.blocks};
     }
 }
 
@@ -434,9 +437,8 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     BackupTree::Placed new_placed{
         0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, 0, 0, 0};
     BackupTree::Row& row = is_new ? new_row : tree.rows[row_index];
-    BackupTree::Placed& placed = is_new || tree.versions == Versions::first
-                                     ? new_placed
-                                     : tree.placed[row_index];
+    BackupTree::Placed& placed =
+        is_new || tree.versions == Versions::first ? new_placed : tree.placed[row_index];
     if (!is_new) {
         if (tree.versions == Versions::all) {
             // Sizes add up over the rows: every one of them counts in the
@@ -530,13 +532,17 @@ void finish_tree(BackupTree& tree)
 bool disk_usage_fits(const BackupTree& tree)
 {
     constexpr unsigned block_bytes = 512; // the unit of st_blocks
-    ByteSum blocks = 0;
-    for (const TreeFile& file : tree.files) {
-        blocks += file.gone ? 0 : static_cast<std::uint64_t>(file.attributes.blocks);
-    }
-    for (const TreeDirectory& directory : tree.directories) {
-        blocks += directory.has_row ? static_cast<std::uint64_t>(directory.attributes.blocks) : 0;
-    }
+    const ByteSum file_blocks = std::accumulate(
+        tree.files.begin(), tree.files.end(), ByteSum{0}, [](ByteSum sum, const TreeFile& file) {
+            return sum + (file.gone ? 0 : static_cast<std::uint64_t>(file.attributes.blocks));
+        });
+    const ByteSum blocks = std::accumulate(
+        tree.directories.begin(), tree.directories.end(), file_blocks,
+        [](ByteSum sum, const TreeDirectory& directory) {
+            return sum + (directory.has_row
+                              ? static_cast<std::uint64_t>(directory.attributes.blocks)
+                              : 0);
+        });
     return !tree.blocks_wrapped && blocks * block_bytes <= static_cast<ByteSum>(INT64_MAX);
 }
 

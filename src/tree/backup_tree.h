@@ -43,7 +43,7 @@ struct TreeDirectory {
     std::uint32_t child_nodes;  // directories made directly in it
     std::uint32_t cleared_at;   // Versions::latest: rows below it before this one are gone
     EntryAttributes attributes; // when has_row
-    std::uint64_t total; // bytes at or below it, once the tree is finished and not too_large
+    std::uint64_t total;        // bytes at or below it, once the tree is finished and not too_large
     std::vector<std::uint32_t> children; // sorted by name, once the tree is finished
 };
 
@@ -126,7 +126,7 @@ struct BackupTree {
     // Directories that a row needs and that are not there yet, deepest
     // first, with their hashes.
     std::vector<std::pair<std::string_view, std::uint32_t>> missing;
-    bool sum_wrapped = false;   // sizes of one path's rows passed 2^63 - 1 (Versions::all)
+    bool sum_wrapped = false;    // sizes of one path's rows passed 2^63 - 1 (Versions::all)
     bool blocks_wrapped = false; // so did its block counts
     bool too_large = false;      // once finished: its total passes 2^63 - 1
 };

@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
 struct Differing {
-    std::uint64_t key[2]; // sixteen bytes of the printed path, past what all of them share
+    std::uint64_t key[2];     // sixteen bytes of the printed path, past what all of them share
     std::string_view printed; // the path as the printed side gave it, without its '/'
     bool slash;               // and whether that side's ended in '/'
     std::uint32_t entry;
@@ -154,10 +155,9 @@ bool write_summary(OutputBuffer& out, const std::vector<Differing>& differing, b
         ++paths[change];
         sums[change] += path.delta;
     }
-    for (const DeltaSum sum : sums) {
-        if (sum > INT64_MAX || sum < -INT64_MAX) {
-            return false;
-        }
+    if (std::any_of(std::begin(sums), std::end(sums),
+                    [](DeltaSum sum) { return sum > INT64_MAX || sum < -INT64_MAX; })) {
+        return false;
     }
     for (const Change change :
          {Change::added, Change::removed, Change::type, Change::modified, Change::attributes}) {

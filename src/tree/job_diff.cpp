@@ -193,7 +193,8 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
         diff.entries.push_back(entry);
     }
     if (!escaped.empty()) {
-        diff.escaped[row.side][number] = keep(diff.paths, escaped.data(), escaped.size());
+        diff.escaped.at(static_cast<std::size_t>(row.side))[number] =
+            keep(diff.paths, escaped.data(), escaped.size());
     }
 }
 
@@ -254,8 +255,7 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
     }
     const bool as_real = path.data() == escaped.data();
     diff.pending.push_back({hash, side, slash, keep_row(diff, line, given),
-                            diff.pending_paths.size(), path.size(),
-                            as_real ? 0 : escaped.size()});
+                            diff.pending_paths.size(), path.size(), as_real ? 0 : escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
     if (!as_real) {
         diff.pending_paths.append(escaped.data(), escaped.size());
@@ -272,7 +272,7 @@ void finish_diff(JobDiff& diff)
 
 std::string_view given_path(const JobDiff& diff, std::uint32_t entry, int side)
 {
-    const auto& escaped = diff.escaped[side];
+    const auto& escaped = diff.escaped.at(static_cast<std::size_t>(side));
     if (!escaped.empty()) {
         const auto found = escaped.find(entry);
         if (found != escaped.end()) {

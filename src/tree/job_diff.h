@@ -14,6 +14,7 @@
 #include "field_list.h"
 #include "path_index.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -55,7 +56,7 @@ struct JobDiff {
     PathIndex index;
     // The path as each side gave it, by entry, where its client's escapes
     // make it differ from the real bytes: a few paths of a catalog.
-    std::unordered_map<std::uint32_t, std::string_view> escaped[2];
+    std::array<std::unordered_map<std::uint32_t, std::string_view>, 2> escaped;
     std::string unescaped; // a path's real bytes, while they are looked up
     // Rows taken but not yet placed. Placing a row costs cache misses in the
     // index, its entry and the entry's path, one after the other; a batch

@@ -5,7 +5,9 @@
 #include "ncdu_export.h"
 #include "treemap_svg.h"
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -95,14 +97,16 @@ private:
     // left out, and reported.
     bool check(CatalogLine& line) const override
     {
-        for (const LstatField field : {field_uid, field_gid, field_mode, field_nlink}) {
-            if (!ncdu_reads(field, line.fields.values[field])) {
-                line.verdict = Verdict::beyond_ncdu;
-                line.expected = field;
-                return false;
-            }
+        const LstatField fields[] = {field_uid, field_gid, field_mode, field_nlink};
+        const auto beyond =
+            std::find_if(std::begin(fields), std::end(fields),
+                         [&line](LstatField f) { return !ncdu_reads(f, line.fields.values[f]); });
+        if (beyond == std::end(fields)) {
+            return true;
         }
-        return true;
+        line.verdict = Verdict::beyond_ncdu;
+        line.expected = *beyond;
+        return false;
     }
 
     void write(OutputBuffer& out, const BackupTree& tree) override
