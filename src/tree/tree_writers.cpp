@@ -98,7 +98,7 @@ private:
     bool check(CatalogLine& line) const override
     {
         const LstatField fields[] = {field_uid, field_gid, field_mode, field_nlink};
-        const auto beyond =
+        const auto* const beyond =
             std::find_if(std::begin(fields), std::end(fields),
                          [&line](LstatField f) { return !ncdu_reads(f, line.fields.values[f]); });
         if (beyond == std::end(fields)) {
