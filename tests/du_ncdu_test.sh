@@ -61,8 +61,10 @@ for path in sorted(set(ours) | set(real)):
 PY
 # ncdu reports what it cannot read on standard error, and exits with 0.
 reads_export() {
-    ncdu -f "$1" -o- > /dev/null 2> ncdu.err && [ ! -s ncdu.err ] ||
-        { echo "ncdu cannot read $1: $(cat ncdu.err)" >&2; failures=$((failures + 1)); }
+    if ! ncdu -f "$1" -o- > /dev/null 2> ncdu.err || [ -s ncdu.err ]; then
+        echo "ncdu cannot read $1: $(cat ncdu.err)" >&2
+        failures=$((failures + 1))
+    fi
 }
 reads_export ours.json
 
@@ -75,8 +77,10 @@ reads_export ours.json
 } > odd.tsv
 status=0
 "$lstat" --ncdu odd.tsv > odd.json 2> odd.err || status=$?
-[ "$status" = 1 ] && grep -q "the uid -1 is beyond what ncdu reads" odd.err ||
-    { echo "--ncdu did not report the row ncdu cannot read: $(cat odd.err)" >&2; failures=$((failures + 1)); }
+if [ "$status" != 1 ] || ! grep -q "the uid -1 is beyond what ncdu reads" odd.err; then
+    echo "--ncdu did not report the row ncdu cannot read: $(cat odd.err)" >&2
+    failures=$((failures + 1))
+fi
 reads_export odd.json
 
 [ "$failures" -eq 0 ] && echo "--du and --ncdu agree with du -b and ncdu"
