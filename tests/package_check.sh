@@ -101,13 +101,13 @@ pg_exports=(Pg_magic_func "${pg_functions[@]}" "${pg_functions[@]/#/pg_finfo_}")
     fail "the PostgreSQL extension exports $(exports "$root$libdir/b64num.so")"
 
 [ "$("$root/usr/bin/b64num" gB)" = 2049 ] || fail "the extracted b64num does not decode gB"
-[ "$(echo $'name\tgB BA' | "$root/usr/bin/b64num-lstat" -f ino)" = $'name\t64' ] ||
+[ "$(echo $'name\tgB BA A A A A A A A A A A A' | "$root/usr/bin/b64num-lstat" -f ino)" = $'name\t64' ] ||
     fail "the extracted b64num-lstat does not decode a row"
 for page in "$root"/usr/share/man/man1/*.1.gz; do
     warnings=$(zcat "$page" | groff -man -ww -z 2>&1)
     [ -z "$warnings" ] || fail "$page has warnings: $warnings"
 done
-decodes="SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA', 'size')"
+decodes="SELECT b64num('gB'), lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', 'size')"
 [ "$(sqlite3 -cmd ".load $root/usr/lib/sqlite3/b64num" :memory: "$decodes, filemode(33188)")" = \
   "2049|1048576|-rw-r--r--" ] || fail "the packaged SQLite extension does not decode"
 # The server looks for loadable functions in its plugin directory: the
