@@ -11,43 +11,49 @@
 namespace {
 
 struct Differing {
-    std::uint64_t key[2];     // sixteen bytes of the printed path, past what all of them share
-    std::string_view printed; // the path as the printed side gave it, without its '/'
-    bool slash;               // and whether that side's ended in '/'
+    std::uint64_t key[2]; // sixteen bytes of the printed path, past what all of them share
     std::uint32_t entry;
     Change change;
     std::int64_t delta;
 };
 
-// The side whose way of writing the path is printed: OLD's for a removed
-// path, NEW's otherwise.
-int printed_side(Change change)
+// A path as printed: as the side that is printed gave it, OLD's for a
+// removed path and NEW's otherwise, and whether that side's ended in '/'.
+struct Printed {
+    std::string_view path;
+    bool slash;
+};
+
+Printed printed(const JobDiff& diff, const Differing& differing)
 {
-    return change == Change::removed ? old_side : new_side;
+    const int side = differing.change == Change::removed ? old_side : new_side;
+    return {given_path(diff, differing.entry, side), diff.entries[differing.entry].slash[side]};
 }
 
 // Byte `i` of a path as printed, its trailing '/' included; -1 past its end.
-int printed_byte(const Differing& path, std::size_t i)
+int printed_byte(const Printed& path, std::size_t i)
 {
-    if (i < path.printed.size()) {
-        return static_cast<unsigned char>(path.printed[i]);
+    if (i < path.path.size()) {
+        return static_cast<unsigned char>(path.path[i]);
     }
-    return i == path.printed.size() && path.slash ? '/' : -1;
+    return i == path.path.size() && path.slash ? '/' : -1;
 }
 
-bool printed_before(const Differing& a, const Differing& b)
+bool printed_before(const JobDiff& diff, const Differing& a, const Differing& b)
 {
     if (a.key[0] != b.key[0] || a.key[1] != b.key[1]) {
         return a.key[0] != b.key[0] ? a.key[0] < b.key[0] : a.key[1] < b.key[1];
     }
-    const std::size_t common = std::min(a.printed.size(), b.printed.size());
-    const int order = std::memcmp(a.printed.data(), b.printed.data(), common);
+    const Printed first = printed(diff, a);
+    const Printed second = printed(diff, b);
+    const std::size_t common = std::min(first.path.size(), second.path.size());
+    const int order = std::memcmp(first.path.data(), second.path.data(), common);
     if (order != 0) {
         return order < 0;
     }
     for (std::size_t i = common;; ++i) {
-        const int x = printed_byte(a, i);
-        const int y = printed_byte(b, i);
+        const int x = printed_byte(first, i);
+        const int y = printed_byte(second, i);
         if (x != y || x < 0) {
             return x < y;
         }
@@ -58,31 +64,35 @@ bool printed_before(const Differing& a, const Differing& b)
 // comparing their bytes would follow two pointers each time: the sixteen
 // bytes after the prefix that all share, read big-endian into a key beside
 // each, tell most of them apart without leaving the vector.
-void sort_by_path(std::vector<Differing>& differing)
+void sort_by_path(const JobDiff& diff, std::vector<Differing>& differing)
 {
     if (differing.empty()) {
         return;
     }
-    const Differing& first = differing.front();
-    std::size_t shared = first.printed.size() + (first.slash ? 1 : 0);
+    const Printed first = printed(diff, differing.front());
+    std::size_t shared = first.path.size() + (first.slash ? 1 : 0);
     for (const Differing& path : differing) {
+        const Printed shown = printed(diff, path);
         std::size_t i = 0;
-        while (i < shared && printed_byte(path, i) == printed_byte(first, i)) {
+        while (i < shared && printed_byte(shown, i) == printed_byte(first, i)) {
             ++i;
         }
         shared = i;
     }
     for (Differing& path : differing) {
+        const Printed shown = printed(diff, path);
         for (std::size_t half = 0; half < 2; ++half) {
             path.key[half] = 0;
             for (std::size_t i = shared + 8 * half; i < shared + 8 * half + 8; ++i) {
-                const int byte = printed_byte(path, i);
+                const int byte = printed_byte(shown, i);
                 path.key[half] =
                     path.key[half] << 8 | static_cast<std::uint64_t>(byte < 0 ? 0 : byte);
             }
         }
     }
-    std::sort(differing.begin(), differing.end(), printed_before);
+    std::sort(differing.begin(), differing.end(), [&diff](const Differing& a, const Differing& b) {
+        return printed_before(diff, a, b);
+    });
 }
 
 void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
@@ -95,9 +105,9 @@ void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
     output_bytes(out, text, human_delta(delta, text));
 }
 
-void write_path(OutputBuffer& out, const Differing& path)
+void write_path(OutputBuffer& out, const Printed& path)
 {
-    write_columns(out, path.printed.data(), path.printed.size());
+    write_columns(out, path.path.data(), path.path.size());
     if (path.slash) {
         output_char(out, '/');
     }
@@ -193,12 +203,8 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         KeptRow new_row{};
         const Change change = compare_entry(diff, entry, old_row, new_row);
         if (change != Change::none) {
-            const auto number = static_cast<std::uint32_t>(i);
-            const int side = printed_side(change);
             differing.push_back({{0, 0},
-                                 given_path(diff, number, side),
-                                 entry.slash[side],
-                                 number,
+                                 static_cast<std::uint32_t>(i),
                                  change,
                                  size_delta(entry, old_row, new_row)});
         }
@@ -206,7 +212,7 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
     if (report == DiffReport::summary) {
         return write_summary(out, differing, human_sizes);
     }
-    sort_by_path(differing);
+    sort_by_path(diff, differing);
     std::string columns;
     for (const Differing& path : differing) {
         if (report == DiffReport::json) {
@@ -217,7 +223,7 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         output_char(out, '\t');
         write_delta(out, path.delta, human_sizes);
         output_char(out, '\t');
-        write_path(out, path);
+        write_path(out, printed(diff, path));
         output_char(out, '\n');
     }
     return true;
