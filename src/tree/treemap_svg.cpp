@@ -290,13 +290,8 @@ public:
         output_text(out_, directory_fill);
         output_text(out_, "\" stroke=\"");
         output_text(out_, directory_stroke);
-        output_text(out_, "\" stroke-width=\"0.5\" data-path=\"");
-        write_markup_text(out_, path.data(), path.size());
-        output_text(out_, "\" data-bytes=\"");
-        output_number(out_, from_twos_complement(bytes));
-        output_text(out_, "\"><title>");
-        write_markup_text(out_, path.data(), path.size());
-        output_text(out_, ", the directory's own entry: " + human(bytes) + "</title></rect>\n");
+        output_text(out_, "\" stroke-width=\"0.5\"");
+        write_entry(path, bytes, ", the directory's own entry: ");
     }
 
     void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
@@ -321,8 +316,9 @@ public:
     void close_directory() override { output_text(out_, "</g>\n"); }
 
 private:
-    // The attributes and title of an entry, which end its rectangle.
-    void write_entry(std::string_view path, std::uint64_t bytes)
+    // The attributes and title of an entry, which end its rectangle: the
+    // title is the path, `before_size` and the size.
+    void write_entry(std::string_view path, std::uint64_t bytes, const char* before_size = " ")
     {
         output_text(out_, " data-path=\"");
         write_markup_text(out_, path.data(), path.size());
@@ -330,7 +326,7 @@ private:
         output_number(out_, from_twos_complement(bytes));
         output_text(out_, "\"><title>");
         write_markup_text(out_, path.data(), path.size());
-        output_text(out_, " " + human(bytes) + "</title></rect>\n");
+        output_text(out_, before_size + human(bytes) + "</title></rect>\n");
     }
 
     OutputBuffer& out_;
