@@ -5,7 +5,7 @@
 #include "line_reader.h"
 #include "line_reports.h"
 #include "lstat_options.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 #include "row_filter.h"
 #include "row_writers.h"
 #include "terminal_text.h"

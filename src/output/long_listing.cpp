@@ -1,6 +1,7 @@
 #include "long_listing.h"
 
 #include "human_size.h"
+#include "row_formats.h"
 
 #include <sys/sysmacros.h>
 

@@ -3,9 +3,10 @@
 #ifndef B64NUM_LONG_LISTING_H
 #define B64NUM_LONG_LISTING_H
 
+#include "catalog_line.h"
 #include "file_mode.h"
 #include "lstat.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 #include <cstdint>
 #include <ctime>

@@ -6,7 +6,7 @@
 #ifndef B64NUM_MARKUP_TEXT_H
 #define B64NUM_MARKUP_TEXT_H
 
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 #include <cstddef>
 #include <string>

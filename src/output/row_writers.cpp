@@ -1,5 +1,7 @@
 #include "row_writers.h"
 
+#include "row_formats.h"
+
 #include <algorithm>
 #include <string>
 

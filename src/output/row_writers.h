@@ -7,7 +7,7 @@
 #include "catalog_line.h"
 #include "field_list.h"
 #include "long_listing.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,7 @@
 #include "diff_listing.h"
 
 #include "human_size.h"
+#include "row_formats.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 #define B64NUM_DIFF_LISTING_H
 
 #include "job_diff.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 enum class DiffReport {
     lines,   // STATUS TAB DELTA TAB PATH, in byte order of the path

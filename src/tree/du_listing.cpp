@@ -1,6 +1,7 @@
 #include "du_listing.h"
 
 #include "human_size.h"
+#include "row_formats.h"
 
 #include <cstddef>
 #include <utility>

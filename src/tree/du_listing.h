@@ -4,7 +4,7 @@
 #define B64NUM_DU_LISTING_H
 
 #include "backup_tree.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 // Writes one line per directory at most `max_depth` levels below the top (no
 // limit when negative): the bytes at or below it, a TAB, and its path as the

@@ -1,6 +1,7 @@
 #include "ncdu_export.h"
 
 #include "client_escapes.h"
+#include "json_text.h"
 #include "file_mode.h"
 
 #include <charconv>

@@ -5,7 +5,7 @@
 #define B64NUM_NCDU_EXPORT_H
 
 #include "backup_tree.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 #include <ctime>
 

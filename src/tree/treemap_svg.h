@@ -17,7 +17,7 @@
 #define B64NUM_TREEMAP_SVG_H
 
 #include "backup_tree.h"
-#include "lstat_output.h"
+#include "output_buffer.h"
 
 constexpr int smallest_treemap_width = 320;
 constexpr int smallest_treemap_height = 200;
