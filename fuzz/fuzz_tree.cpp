@@ -7,6 +7,7 @@
 // writes must hold together.
 #include "base64.h"
 #include "base64_encoder.h"
+#include "diff_writer.h"
 #include "row_filter.h"
 #include "tree_writers.h"
 

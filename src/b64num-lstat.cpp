@@ -4,12 +4,12 @@
 // and reports every line that is not printed.
 #include "line_reader.h"
 #include "line_reports.h"
+#include "lstat_modes.h"
 #include "lstat_options.h"
 #include "output_buffer.h"
 #include "row_filter.h"
 #include "row_writers.h"
 #include "terminal_text.h"
-#include "tree_writers.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -32,6 +32,7 @@ struct Run final : LineSink {
     LineReader reader;
     RowFilter filter;
     std::unique_ptr<RowWriter> writer;
+    RowRules rules;                // what the mode needs of a row
     std::string quoted_input_name; // of the input being read
     LineReports reports;           // of the input being read
     int status = 0;
@@ -68,29 +69,6 @@ struct Run final : LineSink {
     }
 };
 
-std::unique_ptr<RowWriter> writer_for(const Options& options, OutputBuffer& out)
-{
-    switch (options.mode) {
-    case Mode::json:
-        return make_json_writer(out, options.fields);
-    case Mode::long_listing:
-        return make_long_writer(out, options.listing);
-    case Mode::du:
-        return make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes);
-    case Mode::ncdu:
-        return make_ncdu_writer(out, options.versions, B64NUM_VERSION);
-    case Mode::treemap:
-        return make_treemap_writer(out, options.versions, options.treemap_width,
-                                   options.treemap_height);
-    case Mode::diff:
-        return make_diff_writer(out, options.compare, options.diff_report,
-                                options.listing.human_sizes);
-    case Mode::fields:
-        break;
-    }
-    return make_tsv_writer(out, options.fields, options.header);
-}
-
 void process_file(Run& run, const char* path)
 {
     run.writer->start_input();
@@ -105,10 +83,7 @@ void process_file(Run& run, const char* path)
         return;
     }
     start_reading(run.reader, fd);
-    RowRules rules;
-    rules.needs_path = run.options.mode == Mode::du || run.options.mode == Mode::ncdu ||
-                       run.options.mode == Mode::treemap || run.options.mode == Mode::diff;
-    filter_start(run.filter, run, rules);
+    filter_start(run.filter, run, run.rules);
     char* line = nullptr;
     std::size_t length = 0;
     for (unsigned long number = 1; run.out.error == 0; ++number) {
@@ -176,7 +151,9 @@ int main(int argc, char* argv[])
     if (run.options.mode == Mode::long_listing) {
         tzset(); // once, not at every row
     }
-    run.writer = writer_for(run.options, run.out);
+    ModeSetup mode = set_up_mode(run.options, run.out);
+    run.writer = std::move(mode.writer);
+    run.rules = mode.rules;
     if (run.options.first_file == argc) {
         process_file(run, "-");
     }

@@ -76,7 +76,7 @@ public:
 
     bool take(CatalogLine& line) override
     {
-        if (line.verdict != Verdict::header && line.verdict != Verdict::empty) {
+        if (line.is_entry()) {
             write_json_row(out_, line.pass_through(), line.fields, fields_);
         }
         return true;

@@ -20,6 +20,10 @@ struct Ending {
     bool unusable_inputs = false;
 };
 
+// The refusal of a report whose total would not be right: 64 bits hold
+// no more.
+inline constexpr char total_passes[] = "total passes 2^63 - 1 bytes";
+
 class RowWriter {
 public:
     RowWriter() = default;

@@ -1,8 +1,8 @@
 #include "ncdu_export.h"
 
 #include "client_escapes.h"
-#include "json_text.h"
 #include "file_mode.h"
+#include "json_text.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,10 +1,9 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du, --ncdu, --treemap and --diff.
+// from it once the last input is read: --du, --ncdu and --treemap.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
 #include "backup_tree.h"
-#include "diff_listing.h"
 #include "field_list.h"
 #include "row_writers.h"
 
@@ -22,10 +21,5 @@ std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions
 // The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, Versions versions, int width,
                                                int height);
-
-// What changed between the first input, OLD, and the second, NEW, in the
-// fields `compare` (see job_diff.h and diff_listing.h).
-std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
-                                            DiffReport report, bool human_sizes);
 
 #endif

@@ -48,6 +48,8 @@ struct CatalogLine {
     // The first column, as the client escaped it; the path in the modes
     // that build a tree.
     std::string_view first_column() const;
+    // A row that the modes take: not a header line, not an empty line.
+    bool is_entry() const { return verdict != Verdict::header && verdict != Verdict::empty; }
 };
 
 // Reads line `number`, `length` bytes at `text`, NUL-terminated, into

@@ -1,0 +1,17 @@
+// The writer of --diff: the rows of two inputs, OLD then NEW, compared once
+// the second is read.
+#ifndef B64NUM_DIFF_WRITER_H
+#define B64NUM_DIFF_WRITER_H
+
+#include "diff_listing.h"
+#include "field_list.h"
+#include "row_writers.h"
+
+#include <memory>
+
+// What changed between the first input, OLD, and the second, NEW, in the
+// fields `compare` (see job_diff.h and diff_listing.h).
+std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
+                                            DiffReport report, bool human_sizes);
+
+#endif

@@ -1,0 +1,38 @@
+#include "lstat_modes.h"
+
+#include "diff_writer.h"
+#include "tree_writers.h"
+
+#ifndef B64NUM_VERSION
+#error "the build defines B64NUM_VERSION"
+#endif
+
+ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
+{
+    // The modes that read a tree need the path as the first column.
+    RowRules tree_rows;
+    tree_rows.needs_path = true;
+    switch (options.mode) {
+    case Mode::json:
+        return {make_json_writer(out, options.fields), {}};
+    case Mode::long_listing:
+        return {make_long_writer(out, options.listing), {}};
+    case Mode::du:
+        return {
+            make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes),
+            tree_rows};
+    case Mode::ncdu:
+        return {make_ncdu_writer(out, options.versions, B64NUM_VERSION), tree_rows};
+    case Mode::treemap:
+        return {make_treemap_writer(out, options.versions, options.treemap_width,
+                                    options.treemap_height),
+                tree_rows};
+    case Mode::diff:
+        return {make_diff_writer(out, options.compare, options.diff_report,
+                                 options.listing.human_sizes),
+                tree_rows};
+    case Mode::fields:
+        break;
+    }
+    return {make_tsv_writer(out, options.fields, options.header), {}};
+}
