@@ -22,7 +22,6 @@ constexpr int id_width = 4;
 constexpr int size_width = 10;
 constexpr int human_size_width = 4; // 1023, 1.0K, 999M
 constexpr int device_part_width = 3;
-constexpr std::time_t six_months = 31556952 / 2; // half a Gregorian year, as ls counts it
 
 void pad(OutputBuffer& out, int width, std::size_t length)
 {
@@ -85,57 +84,18 @@ void size_field_or_device(OutputBuffer& out, const LstatRow& row, bool human)
     right_aligned(out, text, static_cast<std::size_t>(at - text), size_width);
 }
 
-// strftime with the user's format, which --time-style gives as ls takes it.
-std::size_t format_time(char* text, std::size_t size, const std::string& format,
-                        const std::tm& local)
-{
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    return std::strftime(text, size, format.c_str(), &local);
-#pragma GCC diagnostic pop
-}
-
 // A space, then the local time as ls shows it in `style`, left-aligned in
-// the style's width when more follows. A time that the C library cannot
-// convert shows as its number of seconds, as ls shows it.
+// the style's width when more follows.
 void time_field(OutputBuffer& out, const LstatRow& row, const TimeStyle& style, bool more_follows)
 {
-    char text[1024] = "?";
-    std::size_t length = 1;
-    if (row.has(field_mtime)) {
-        const std::int64_t seconds = row.values[field_mtime];
-        const auto when = static_cast<std::time_t>(seconds);
-        const bool recent = when > style.now - six_months && when <= style.now;
-        const std::string& format = recent ? style.recent_format : style.old_format;
-        std::tm local{};
-        length = localtime_r(&when, &local) != nullptr
-                     ? format_time(text, sizeof text, format, local)
-                     : 0;
-        if (length == 0 && !format.empty()) {
-            length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, seconds).ptr -
-                                              text);
-        }
-    }
+    char text[time_text_size] = "?";
+    const std::size_t length =
+        row.has(field_mtime) ? time_text(style, row.values[field_mtime], text) : 1;
     output_char(out, ' ');
     output_bytes(out, text, length);
     if (more_follows) {
         pad(out, style.width, length);
     }
-}
-
-// `format` with each %N, ls's nanoseconds, as nine zeros.
-std::string whole_seconds(const std::string& format)
-{
-    std::string out;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size()) {
-            out += format[i + 1] == 'N' ? std::string("000000000") : format.substr(i, 2);
-            ++i;
-        } else {
-            out += format[i];
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -144,32 +104,6 @@ DeviceNumbers device_numbers(std::int64_t rdev)
 {
     const auto encoded = static_cast<dev_t>(rdev);
     return {major(encoded), minor(encoded)};
-}
-
-bool parse_time_style(const std::string& style, std::time_t now, TimeStyle& parsed,
-                      std::string& error)
-{
-    parsed = TimeStyle{};
-    parsed.now = now;
-    if (style == "full-iso") {
-        parsed.recent_format = parsed.old_format = "%Y-%m-%d %H:%M:%S.000000000 %z";
-        parsed.width = 35;
-    } else if (style == "iso") {
-        parsed.recent_format = "%m-%d %H:%M";
-        parsed.old_format = "%Y-%m-%d ";
-        parsed.width = 11;
-    } else if (!style.empty() && style[0] == '+') {
-        const std::size_t feed = style.find('\n');
-        parsed.old_format =
-            whole_seconds(style.substr(1, feed == std::string::npos ? feed : feed - 1));
-        parsed.recent_format =
-            feed == std::string::npos ? parsed.old_format : whole_seconds(style.substr(feed + 1));
-        parsed.width = 0;
-    } else if (style != "long-iso") {
-        error = "invalid time style '" + style + "': long-iso, full-iso, iso or +FORMAT";
-        return false;
-    }
-    return true;
 }
 
 void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,

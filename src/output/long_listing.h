@@ -7,10 +7,9 @@
 #include "file_mode.h"
 #include "lstat.h"
 #include "output_buffer.h"
+#include "time_style.h"
 
 #include <cstdint>
-#include <ctime>
-#include <string>
 
 struct DeviceNumbers {
     unsigned major;
@@ -20,24 +19,6 @@ struct DeviceNumbers {
 // The major and minor numbers of a device, in Linux's encoding: the old
 // 16-bit form and the 64-bit one alike.
 DeviceNumbers device_numbers(std::int64_t rdev);
-
-// How a row shows its time of last modification, as ls --time-style does:
-// one strftime format for times in the past six months, another for the
-// others, and a width to pad to when a name follows (0 for none).
-struct TimeStyle {
-    std::string recent_format = "%Y-%m-%d %H:%M";
-    std::string old_format = "%Y-%m-%d %H:%M";
-    int width = 16;
-    std::time_t now = 0; // what "the past six months" are counted back from
-};
-
-// Reads a style as ls --time-style names it: long-iso (the default),
-// full-iso, iso, or +FORMAT, where a line feed in FORMAT separates the
-// format of older times from that of recent ones and %N is the nanoseconds
-// (LStat times are whole seconds). On an unknown style, returns false and
-// says why in `error`.
-bool parse_time_style(const std::string& style, std::time_t now, TimeStyle& parsed,
-                      std::string& error);
 
 struct ListingStyle {
     TimeStyle time;
