@@ -26,6 +26,11 @@ char type_letter(std::int64_t mode)
 
 } // namespace
 
+char find_type_letter(std::int64_t mode)
+{
+    return is_regular_file(mode) ? 'f' : type_letter(mode);
+}
+
 void mode_string(std::int64_t mode, char (&text)[10])
 {
     text[0] = type_letter(mode);

@@ -36,6 +36,10 @@ inline bool is_device(std::int64_t mode)
     return file_type(mode) == S_IFCHR || file_type(mode) == S_IFBLK;
 }
 
+// The type of a file as find -printf %y prints it: f d l c b p s, or ? for
+// any other.
+char find_type_letter(std::int64_t mode);
+
 // The ten characters of ls -l for `mode`: the type (- d l c b p s, or ? for
 // any other), then rwx for owner, group and others, with s/S for set-user-ID
 // and set-group-ID and t/T for the sticky bit.

@@ -148,9 +148,8 @@ int main(int argc, char* argv[])
         output_bytes(run.out, text.data(), text.size());
         return finish(run);
     }
-    if (run.options.mode == Mode::long_listing) {
-        tzset(); // once, not at every row
-    }
+    // Local times: the zone read once, not at every row.
+    tzset();
     ModeSetup mode = set_up_mode(run.options, run.out);
     run.writer = std::move(mode.writer);
     run.rules = mode.rules;

@@ -12,9 +12,10 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     // The modes that read a tree need the path as the first column.
     RowRules tree_rows;
     tree_rows.needs_path = true;
+    const TimeStyle* const times = options.times_in_style ? &options.listing.time : nullptr;
     switch (options.mode) {
     case Mode::json:
-        return {make_json_writer(out, options.fields), {}};
+        return {make_json_writer(out, options.fields, times), {}};
     case Mode::long_listing:
         return {make_long_writer(out, options.listing), {}};
     case Mode::du:
@@ -34,5 +35,5 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     case Mode::fields:
         break;
     }
-    return {make_tsv_writer(out, options.fields, options.header), {}};
+    return {make_tsv_writer(out, options.fields, options.header, times), {}};
 }

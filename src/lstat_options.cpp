@@ -45,9 +45,10 @@ const char description[] =
     "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
     "                     group, size (or major, minor), local time of last\n"
     "                     modification (TZ applies), then the passed-through columns\n"
-    "      --time-style=STYLE  the time with -l, as ls shows it: long-iso (the\n"
-    "                     default), full-iso, iso, or +FORMAT (strftime; a line\n"
-    "                     feed parts the format of older times from that of\n"
+    "      --time-style=STYLE  times as ls shows them, with -l and for atime,\n"
+    "                     mtime and ctime of -f and --json: long-iso (the\n"
+    "                     default of -l), full-iso, iso, or +FORMAT (strftime; a\n"
+    "                     line feed parts the format of older times from that of\n"
     "                     the past six months)\n"
     "  -h, --human-readable  sizes with -l, --du and --diff as ls -lh and du -h\n"
     "                     print them: 1.0K, 234M, 2.5G (powers of 1024, rounded up)\n"
@@ -98,7 +99,7 @@ std::string field_names_text()
         text += field;
         line_length += 1 + length;
     }
-    return text + "\n";
+    return text + "\n       and, read from mode, type (f d l b c p s ?) and perm (-rw-r--r--)\n";
 }
 
 enum class Hint { usage, fields };
@@ -112,7 +113,7 @@ int usage_error(const std::string& message, Hint hint = Hint::usage)
         char names[256];
         list_field_names(names, sizeof names, " ");
         help = std::string("known fields: ") + names + " (or their positions, 1 to " +
-               std::to_string(lstat_field_count) + ")";
+               std::to_string(lstat_field_count) + "), and type and perm, read from mode";
     } else {
         help.assign(synopsis, sizeof synopsis - 2); // without its last line feed
     }
@@ -218,9 +219,10 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du && !diff) {
         return usage_error("-h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff");
     }
-    if (asked.time_style && !asked.long_listing) {
-        return usage_error("--time-style shows times as ls -l does: it needs -l");
+    if (asked.time_style && (tree || diff)) {
+        return usage_error("--time-style shows times as ls -l does: it needs -l, -f or --json");
     }
+    options.times_in_style = asked.time_style;
     if (diff) {
         options.diff_report = asked.json      ? DiffReport::json
                               : asked.summary ? DiffReport::summary
@@ -370,6 +372,15 @@ int parse_options(int argc, char* argv[], Options& options)
             }
             if (!parse_field_list(optarg, options.compare, error)) {
                 return usage_error(quoted_for_terminal(error), Hint::fields);
+            }
+            for (int i = 0; i < options.compare.count; ++i) {
+                if (options.compare.indices[i] >= lstat_field_count) {
+                    return usage_error(std::string("--compare takes the fields of an LStat "
+                                                   "value: '") +
+                                           selected_field_name(options.compare.indices[i]) +
+                                           "' is read from mode",
+                                       Hint::fields);
+                }
             }
             asked.compare = true;
             break;

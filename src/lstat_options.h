@@ -28,9 +28,10 @@ struct Options {
     FieldSelection compare{}; // with --diff
     DiffReport diff_report = DiffReport::lines;
     ListingStyle listing;
-    bool help = false;    // print the help and stop
-    bool version = false; // print the version and stop
-    int first_file = 0;   // the first operand in argv
+    bool times_in_style = false; // -f and --json show times in listing.time's style
+    bool help = false;           // print the help and stop
+    bool version = false;        // print the version and stop
+    int first_file = 0;          // the first operand in argv
 };
 
 // The help of --help, its synopsis first.

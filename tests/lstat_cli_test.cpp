@@ -556,9 +556,12 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"--ncdu", "-h"},
          "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff",
          usage},
-        {{"--time-style=iso"},
-         "b64num-lstat: --time-style shows times as ls -l does: it needs -l",
+        {{"--du", "--time-style=iso"},
+         "b64num-lstat: --time-style shows times as ls -l does: it needs -l, -f or --json",
          usage},
+        {{"--diff", "--compare=type", "a", "b"},
+         "b64num-lstat: --compare takes the fields of an LStat value: 'type' is read from mode",
+         fields},
         {{"-l", "--time-style=locale"},
          "b64num-lstat: invalid time style 'locale': long-iso, full-iso, iso or +FORMAT",
          usage},
@@ -611,6 +614,45 @@ TEST(LstatCommand, LongListingInUtc)
     now[11] = hour_ago; // mtime
     EXPECT_EQ(run({"-l", "--time-style=iso"}, "n\t" + lstat(now) + "\n").out,
               "-rw-r--r--  1 1000 1000    1048576 " + std::string(recent) + " n\n");
+}
+
+// The type as find -printf %y prints it, the mode as ls -l does, and the
+// times in a style of ls, in TSV and in JSON.
+TEST(LstatCommand, ReadableFields)
+{
+    ASSERT_EQ(setenv("TZ", "UTC", 1), 0);
+    const std::string rows = "f\t" + row + "\nd\t" + dir_row + "\nl\t" +
+                             lstat(with(attributes, 2, 0120777)) + "\np\t" +
+                             lstat(with(attributes, 2, 010600)) + "\nu\t" +
+                             lstat(with(attributes, 2, 0170644)) + "\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"-H", "-f", "type,perm,size"},
+         "column1\ttype\tperm\tsize\nf\tf\t-rw-r--r--\t1048576\nd\td\tdrwxr-xr-x\t4096\n"
+         "l\tl\tlrwxrwxrwx\t1048576\np\tp\tprw-------\t1048576\nu\t?\t?rw-r--r--\t1048576\n"},
+        {{"-f", "type,mtime,atime", "--time-style=long-iso"},
+         "f\tf\t2025-12-10 20:53\t2025-12-11 05:48\nd\td\t2025-12-11 05:48\t2025-12-11 05:48\n"
+         "l\tl\t2025-12-10 20:53\t2025-12-11 05:48\np\tp\t2025-12-10 20:53\t2025-12-11 05:48\n"
+         "u\t?\t2025-12-10 20:53\t2025-12-11 05:48\n"},
+        {{"--json", "-f", "type,perm,mtime", "--time-style=+%s %Y"},
+         R"({"columns":["f"],"type":"f","perm":"-rw-r--r--","mtime":"1765400000 2025"})"
+         "\n"
+         R"({"columns":["d"],"type":"d","perm":"drwxr-xr-x","mtime":"1765432100 2025"})"
+         "\n"
+         R"({"columns":["l"],"type":"l","perm":"lrwxrwxrwx","mtime":"1765400000 2025"})"
+         "\n"
+         R"({"columns":["p"],"type":"p","perm":"prw-------","mtime":"1765400000 2025"})"
+         "\n"
+         R"({"columns":["u"],"type":"?","perm":"?rw-r--r--","mtime":"1765400000 2025"})"
+         "\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.args, rows);
+        EXPECT_EQ(outcome.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.status, 0);
+    }
 }
 
 std::string lstat_of(const std::string& path)

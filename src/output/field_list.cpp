@@ -5,6 +5,11 @@
 #include <cstring>
 #include <string>
 
+const char* selected_field_name(int index)
+{
+    return index == field_type ? "type" : index == field_perm ? "perm" : lstat_field_names[index];
+}
+
 FieldSelection all_fields()
 {
     FieldSelection selection{};
@@ -18,7 +23,7 @@ FieldSelection all_fields()
 bool parse_field_list(const char* list, FieldSelection& selection, std::string& error)
 {
     selection.count = 0;
-    bool seen[lstat_field_count] = {};
+    bool seen[selectable_field_count] = {};
     for (const char* item = list;;) {
         const char* const comma = std::strchr(item, ',');
         std::size_t length =
@@ -32,14 +37,16 @@ bool parse_field_list(const char* list, FieldSelection& selection, std::string& 
             --length;
         }
         const std::string name(item, length);
-        const int index = lstat_field_index(item, length);
+        const int index = name == "type"   ? field_type
+                          : name == "perm" ? field_perm
+                                           : lstat_field_index(item, length);
         if (index < 0) {
             error = name.empty() ? "empty field name in '" + std::string(list) + "'"
                                  : "unknown field '" + name + "'";
             return false;
         }
         if (seen[index]) {
-            const std::string field = lstat_field_names[index];
+            const std::string field = selected_field_name(index);
             error = "field '" + name + "'" + (name == field ? "" : " (" + field + ")") +
                     " is asked for twice";
             return false;

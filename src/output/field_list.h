@@ -6,11 +6,26 @@
 
 #include <string>
 
-// The fields asked for, as indices into LstatRow::values, in the order asked.
+// Fields that are read from the value's mode rather than being numerals of
+// it: the type as find -printf %y prints it, and the mode as ls -l does.
+constexpr int field_type = lstat_field_count;
+constexpr int field_perm = lstat_field_count + 1;
+constexpr int selectable_field_count = lstat_field_count + 2;
+
+// The fields asked for, as indices into LstatRow::values or the fields read
+// from them, in the order asked.
 struct FieldSelection {
-    int indices[lstat_field_count];
+    int indices[selectable_field_count];
     int count;
 };
+
+// The name of a field of a selection.
+const char* selected_field_name(int index);
+
+inline bool is_time_field(int index)
+{
+    return index == field_atime || index == field_mtime || index == field_ctime;
+}
 
 // Every field in LStat order.
 FieldSelection all_fields();

@@ -1,20 +1,52 @@
 #include "row_formats.h"
 
 #include "client_escapes.h"
+#include "file_mode.h"
 #include "json_text.h"
 #include "terminal_text.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
-void write_json_field(OutputBuffer& out, const LstatRow& row, int index)
+// Writes the text of a field that is no number: the type or the mode read
+// from the row's mode, or a time in `times`'s style. False for a number.
+bool write_field_text(OutputBuffer& out, const LstatRow& row, int index, const TimeStyle* times,
+                      bool quoted)
+{
+    char text[time_text_size];
+    std::size_t length = 0;
+    if (index == field_type) {
+        text[0] = find_type_letter(row.values[field_mode]);
+        length = 1;
+    } else if (index == field_perm) {
+        char mode[10];
+        mode_string(row.values[field_mode], mode);
+        std::copy(std::begin(mode), std::end(mode), text);
+        length = sizeof mode;
+    } else if (times != nullptr && is_time_field(index)) {
+        length = time_text(*times, row.values[index], text);
+    } else {
+        return false;
+    }
+    if (quoted) {
+        write_json_string(out, text, length);
+    } else {
+        write_columns(out, text, length);
+    }
+    return true;
+}
+
+void write_json_field(OutputBuffer& out, const LstatRow& row, int index, const TimeStyle* times)
 {
     output_char(out, '"');
-    output_text(out, lstat_field_names[index]);
+    output_text(out, selected_field_name(index));
     output_bytes(out, "\":", 2);
-    if (index < row.count) {
-        output_number(out, row.values[index]);
-    } else {
+    if (index >= row.count && index < lstat_field_count) {
         output_bytes(out, "null", 4);
+    } else if (!write_field_text(out, row, index, times, true)) {
+        output_number(out, row.values[index]);
     }
 }
 
@@ -58,13 +90,13 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
         if (i > 0) {
             output_char(out, '\t');
         }
-        output_text(out, lstat_field_names[fields.indices[i]]);
+        output_text(out, selected_field_name(fields.indices[i]));
     }
     output_char(out, '\n');
 }
 
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                   const FieldSelection& fields)
+                   const FieldSelection& fields, const TimeStyle* times)
 {
     if (columns.present) {
         write_columns(out, columns.text, columns.length);
@@ -75,22 +107,24 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
             output_char(out, '\t');
         }
         const int index = fields.indices[i];
-        if (index < row.count) {
+        if (index < row.count && (times == nullptr || !is_time_field(index))) {
             output_number(out, row.values[index]);
+        } else if (index < row.count || index >= lstat_field_count) {
+            write_field_text(out, row, index, times, false);
         }
     }
     output_char(out, '\n');
 }
 
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const FieldSelection& fields)
+                    const FieldSelection& fields, const TimeStyle* times)
 {
-    write_json_object(out, columns, row, fields);
+    write_json_object(out, columns, row, fields, times);
     output_char(out, '\n');
 }
 
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                       const FieldSelection& fields)
+                       const FieldSelection& fields, const TimeStyle* times)
 {
     output_char(out, '{');
     if (columns.present) {
@@ -118,7 +152,7 @@ void write_json_object(OutputBuffer& out, const PassThrough& columns, const Lsta
         if (i > 0 || columns.present) {
             output_char(out, ',');
         }
-        write_json_field(out, row, fields.indices[i]);
+        write_json_field(out, row, fields.indices[i], times);
     }
     output_char(out, '}');
 }

@@ -7,6 +7,7 @@
 #include "field_list.h"
 #include "lstat.h"
 #include "output_buffer.h"
+#include "time_style.h"
 
 #include <cstddef>
 
@@ -24,15 +25,18 @@ void write_columns(OutputBuffer& out, const char* text, std::size_t length);
 // the fields' names.
 void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThrough& names,
                       const FieldSelection& fields);
+// The fields of a row: numbers, the type and the mode as letters, and with
+// `times` the times as that style shows them (a JSON string then), or as
+// seconds since the epoch without it.
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                   const FieldSelection& fields);
+                   const FieldSelection& fields, const TimeStyle* times = nullptr);
 // Unescapes the passed-through columns in place: JSON holds their real bytes,
 // and a column that is \N, the clients' NULL, becomes null.
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const FieldSelection& fields);
+                    const FieldSelection& fields, const TimeStyle* times = nullptr);
 
 // The same object without the line feed after it.
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                       const FieldSelection& fields);
+                       const FieldSelection& fields, const TimeStyle* times = nullptr);
 
 #endif

@@ -9,8 +9,8 @@ namespace {
 
 class TsvWriter final : public RowWriter {
 public:
-    TsvWriter(OutputBuffer& out, const FieldSelection& fields, bool header)
-        : out_(out), fields_(fields), header_pending_(header)
+    TsvWriter(OutputBuffer& out, const FieldSelection& fields, bool header, const TimeStyle* times)
+        : out_(out), fields_(fields), header_pending_(header), times_(times)
     {
     }
 
@@ -35,7 +35,7 @@ public:
             if (header_pending_) {
                 write_header(line.columns - 1);
             }
-            write_tsv_row(out_, line.pass_through(), line.fields, fields_);
+            write_tsv_row(out_, line.pass_through(), line.fields, fields_, times_);
             break;
         }
         return true;
@@ -65,6 +65,7 @@ private:
     OutputBuffer& out_;
     FieldSelection fields_;
     bool header_pending_;
+    const TimeStyle* times_;
     unsigned long empty_rows_held_ = 0;
     std::string names_; // of the passed-through columns, from an input's header line
     bool has_names_ = false;
@@ -72,12 +73,15 @@ private:
 
 class JsonWriter final : public RowWriter {
 public:
-    JsonWriter(OutputBuffer& out, const FieldSelection& fields) : out_(out), fields_(fields) {}
+    JsonWriter(OutputBuffer& out, const FieldSelection& fields, const TimeStyle* times)
+        : out_(out), fields_(fields), times_(times)
+    {
+    }
 
     bool take(CatalogLine& line) override
     {
         if (line.is_entry()) {
-            write_json_row(out_, line.pass_through(), line.fields, fields_);
+            write_json_row(out_, line.pass_through(), line.fields, fields_, times_);
         }
         return true;
     }
@@ -85,6 +89,7 @@ public:
 private:
     OutputBuffer& out_;
     FieldSelection fields_;
+    const TimeStyle* times_;
 };
 
 class LongWriter final : public RowWriter {
@@ -109,14 +114,15 @@ private:
 } // namespace
 
 std::unique_ptr<RowWriter> make_tsv_writer(OutputBuffer& out, const FieldSelection& fields,
-                                           bool header)
+                                           bool header, const TimeStyle* times)
 {
-    return std::make_unique<TsvWriter>(out, fields, header);
+    return std::make_unique<TsvWriter>(out, fields, header, times);
 }
 
-std::unique_ptr<RowWriter> make_json_writer(OutputBuffer& out, const FieldSelection& fields)
+std::unique_ptr<RowWriter> make_json_writer(OutputBuffer& out, const FieldSelection& fields,
+                                            const TimeStyle* times)
 {
-    return std::make_unique<JsonWriter>(out, fields);
+    return std::make_unique<JsonWriter>(out, fields, times);
 }
 
 std::unique_ptr<RowWriter> make_long_writer(OutputBuffer& out, const ListingStyle& style)

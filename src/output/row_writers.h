@@ -49,12 +49,13 @@ public:
 
 // TAB-separated fields after the passed-through columns, an empty line for
 // an empty one; with `header`, a line of column names first, which an
-// input's header line names.
+// input's header line names. With `times`, times in that style.
 std::unique_ptr<RowWriter> make_tsv_writer(OutputBuffer& out, const FieldSelection& fields,
-                                           bool header);
+                                           bool header, const TimeStyle* times);
 
 // JSON Lines, one object a row; nothing for empty lines.
-std::unique_ptr<RowWriter> make_json_writer(OutputBuffer& out, const FieldSelection& fields);
+std::unique_ptr<RowWriter> make_json_writer(OutputBuffer& out, const FieldSelection& fields,
+                                            const TimeStyle* times);
 
 // Rows as ls -l lists files; an empty line for an empty one.
 std::unique_ptr<RowWriter> make_long_writer(OutputBuffer& out, const ListingStyle& style);
