@@ -8,6 +8,7 @@
 #include "lstat_options.h"
 #include "output_buffer.h"
 #include "row_filter.h"
+#include "row_selection.h"
 #include "row_writers.h"
 #include "terminal_text.h"
 
@@ -33,6 +34,9 @@ struct Run final : LineSink {
     RowFilter filter;
     std::unique_ptr<RowWriter> writer;
     RowRules rules;                // what the mode needs of a row
+    bool selecting = false;        // the command line selects rows
+    bool takes_unselected = false; // and the writer takes the others too
+    std::string scratch;           // a path's real bytes, while selecting
     std::string quoted_input_name; // of the input being read
     LineReports reports;           // of the input being read
     int status = 0;
@@ -63,9 +67,28 @@ struct Run final : LineSink {
         if (line.verdict == Verdict::extra_numerals) {
             report(line);
         }
+        if (selecting && !select(line)) {
+            return;
+        }
         if (!writer->take(line)) {
             report(line);
         }
+    }
+
+    // Marks whether the selections let `line` through, and says whether its
+    // writer takes it: a row outside --under is nobody's.
+    bool select(CatalogLine& line)
+    {
+        const RowSelection& selection = options.selection;
+        if (!line.is_entry()) {
+            line.selected = false;
+            return line.verdict == Verdict::header; // -H names columns from it
+        }
+        if (!lies_under(selection, line, scratch)) {
+            return false;
+        }
+        line.selected = passes_tests(selection, line, scratch);
+        return line.selected || takes_unselected;
     }
 };
 
@@ -153,6 +176,8 @@ int main(int argc, char* argv[])
     ModeSetup mode = set_up_mode(run.options, run.out);
     run.writer = std::move(mode.writer);
     run.rules = mode.rules;
+    run.takes_unselected = mode.takes_unselected;
+    run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
     if (run.options.first_file == argc) {
         process_file(run, "-");
     }

@@ -23,15 +23,15 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
             make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes),
             tree_rows};
     case Mode::ncdu:
-        return {make_ncdu_writer(out, options.versions, B64NUM_VERSION), tree_rows};
+        return {make_ncdu_writer(out, options.versions, B64NUM_VERSION), tree_rows, true};
     case Mode::treemap:
         return {make_treemap_writer(out, options.versions, options.treemap_width,
                                     options.treemap_height),
-                tree_rows};
+                tree_rows, true};
     case Mode::diff:
         return {make_diff_writer(out, options.compare, options.diff_report,
                                  options.listing.human_sizes),
-                tree_rows};
+                tree_rows, true};
     case Mode::fields:
         break;
     }

@@ -13,6 +13,10 @@
 struct ModeSetup {
     std::unique_ptr<RowWriter> writer;
     RowRules rules;
+    // The writer takes the rows that the selections do not let through, to
+    // know of them (a tree's paths, --diff's other side); the other modes
+    // never see them.
+    bool takes_unselected = false;
 };
 
 // The writer and the row rules of the mode that `options` ask for, writing

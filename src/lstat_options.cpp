@@ -1,16 +1,19 @@
 #include "lstat_options.h"
 
+#include "selection_options.h"
 #include "terminal_text.h"
 #include "treemap_svg.h"
 
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -99,7 +102,7 @@ std::string field_names_text()
         text += field;
         line_length += 1 + length;
     }
-    return text + "\n       and, read from mode, type (f d l b c p s ?) and perm (-rw-r--r--)\n";
+    return text + "\n        and, read from mode, type (f d l b c p s ?) and perm (-rw-r--r--)\n";
 }
 
 enum class Hint { usage, fields };
@@ -281,7 +284,8 @@ int parse_options(int argc, char* argv[], Options& options)
         option_all_versions,
         option_time_style,
         option_help,
-        option_version
+        option_version,
+        option_selection, // --type and the other tests: the name says which
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -300,8 +304,17 @@ int parse_options(int argc, char* argv[], Options& options)
         {"human-readable", no_argument, nullptr, 'h'},
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
+        {"type", required_argument, nullptr, option_selection},
+        {"size", required_argument, nullptr, option_selection},
+        {"newer", required_argument, nullptr, option_selection},
+        {"older", required_argument, nullptr, option_selection},
+        {"uid", required_argument, nullptr, option_selection},
+        {"gid", required_argument, nullptr, option_selection},
+        {"name", required_argument, nullptr, option_selection},
+        {"under", required_argument, nullptr, option_selection},
         {nullptr, 0, nullptr, 0},
     };
+    std::vector<std::string> selections_given;
     options = Options{};
     options.fields = all_fields();
     const char* const default_compare = "mode,uid,gid,rdev,size,mtime";
@@ -311,8 +324,21 @@ int parse_options(int argc, char* argv[], Options& options)
     options.listing.time.now = std::time(nullptr); // long-iso, ls's default here
     Asked asked;
     opterr = 0;
-    for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, nullptr)) != -1;) {
+    int index = 0;
+    for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, &index)) != -1;) {
         switch (choice) {
+        case option_selection: {
+            const std::string name = long_options[index].name;
+            if (std::find(selections_given.begin(), selections_given.end(), name) !=
+                selections_given.end()) {
+                return usage_error("--" + name + " may be given once: the tests are ANDed");
+            }
+            selections_given.push_back(name);
+            if (!parse_selection(name, optarg, options.selection, error)) {
+                return usage_error(quoted_for_terminal(error));
+            }
+            break;
+        }
         case 'f':
             if (asked.fields) {
                 return usage_error(one_list_only("-f"), Hint::fields);

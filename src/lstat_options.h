@@ -7,6 +7,7 @@
 #include "diff_listing.h"
 #include "field_list.h"
 #include "long_listing.h"
+#include "row_selection.h"
 
 #include <string>
 
@@ -29,6 +30,7 @@ struct Options {
     DiffReport diff_report = DiffReport::lines;
     ListingStyle listing;
     bool times_in_style = false; // -f and --json show times in listing.time's style
+    RowSelection selection;      // the rows that count
     bool help = false;           // print the help and stop
     bool version = false;        // print the version and stop
     int first_file = 0;          // the first operand in argv

@@ -616,15 +616,87 @@ TEST(LstatCommand, LongListingInUtc)
               "-rw-r--r--  1 1000 1000    1048576 " + std::string(recent) + " n\n");
 }
 
+// Rows selected as find selects files: each test, and several ANDed, on
+// rows of every kind; a name by its real bytes, a place by whole components.
+TEST(LstatCommand, SelectsRowsAsFindDoes)
+{
+    ASSERT_EQ(setenv("TZ", "UTC", 1), 0);
+    Values old_link = with(with(attributes, 2, 0120777), 11, 1600000000);
+    const std::string rows = "/srv/data/a.txt\t" + row + "\n/srv/data/\t" + dir_row +
+                             "\n/srv/database/tab\\tb.TXT\t" + lstat(with(attributes, 7, 100)) +
+                             "\n/srv/data/link\t" + lstat(old_link) + "\n/srv/data/root\t" +
+                             lstat(with(with(attributes, 4, 0), 5, 0)) + "\n\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--type=f"}, "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/root\n"},
+        {{"--type=dl"}, "/srv/data/\n/srv/data/link\n"},
+        {{"--size=+1K"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
+        {{"--size=-4K"}, "/srv/database/tab\\tb.TXT\n"},
+        {{"--size=1M", "--type=f", "--uid=0"}, "/srv/data/root\n"},
+        {{"--uid=1000,5", "--gid=1000"},
+         "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/link\n"},
+        {{"--newer=2025-12-11"}, "/srv/data/\n"},
+        {{"--newer=2025-12-10 20:53:20"},
+         "/srv/data/a.txt\n/srv/data/\n/srv/database/tab\\tb.TXT\n/srv/data/root\n"},
+        {{"--older=@1765400000"}, "/srv/data/link\n"},
+        {{"--older=2025-12-10 20:54", "--newer=2020-09-13 12:26:40"},
+         "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/link\n/srv/data/root\n"},
+        {{"--name=*.txt"}, "/srv/data/a.txt\n"},
+        {{"--name=tab\t?.*"}, "/srv/database/tab\\tb.TXT\n"},
+        {{"--name=data"}, "/srv/data/\n"},
+        {{"--under=/srv/data"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
+        {{"--under=/srv/database/", "--type=f"}, "/srv/database/tab\\tb.TXT\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"-f", "ino"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome outcome = run(args, rows);
+        std::string paths;
+        for (std::size_t at = 0; at < outcome.out.size();) {
+            const std::size_t end = outcome.out.find('\n', at);
+            paths += outcome.out.substr(at, outcome.out.find('\t', at) - at) + "\n";
+            at = end + 1;
+        }
+        EXPECT_EQ(paths, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.status, 0);
+    }
+    const char* const usage = "\nUsage: b64num-lstat ";
+    const struct {
+        std::vector<std::string> args;
+        std::string first_line;
+    } misuse[] = {
+        {{"--size=+1M", "--size=-2M"},
+         "b64num-lstat: --size may be given once: the tests are ANDed"},
+        {{"--size=1X"},
+         "b64num-lstat: invalid size '1X': [+|-]N[K|M|G|T|P], bytes or powers of 1024 of them"},
+        {{"--size=+9000P"}, "b64num-lstat: invalid size '+9000P': it passes 2^63 - 1 bytes"},
+        {{"--type=fx"}, "b64num-lstat: invalid type 'fx': letters of f d l b c p s ?"},
+        {{"--newer=2025-02-30"},
+         "b64num-lstat: invalid time '2025-02-30': YYYY-MM-DD, 'YYYY-MM-DD HH:MM' or "
+         "'YYYY-MM-DD HH:MM:SS' in local time, or @SECONDS"},
+        {{"--older=yesterday"},
+         "b64num-lstat: invalid time 'yesterday': YYYY-MM-DD, 'YYYY-MM-DD HH:MM' or "
+         "'YYYY-MM-DD HH:MM:SS' in local time, or @SECONDS"},
+        {{"--uid=1000,x"}, "b64num-lstat: invalid uids '1000,x': numbers separated by commas"},
+    };
+    for (const auto& c : misuse) {
+        const Outcome outcome = run(c.args, rows);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err.rfind(c.first_line + usage, 0), 0U) << outcome.err;
+        EXPECT_EQ(outcome.status, 2);
+    }
+}
+
 // The type as find -printf %y prints it, the mode as ls -l does, and the
 // times in a style of ls, in TSV and in JSON.
 TEST(LstatCommand, ReadableFields)
 {
     ASSERT_EQ(setenv("TZ", "UTC", 1), 0);
-    const std::string rows = "f\t" + row + "\nd\t" + dir_row + "\nl\t" +
-                             lstat(with(attributes, 2, 0120777)) + "\np\t" +
-                             lstat(with(attributes, 2, 010600)) + "\nu\t" +
-                             lstat(with(attributes, 2, 0170644)) + "\n";
+    const std::string rows =
+        "f\t" + row + "\nd\t" + dir_row + "\nl\t" + lstat(with(attributes, 2, 0120777)) + "\np\t" +
+        lstat(with(attributes, 2, 010600)) + "\nu\t" + lstat(with(attributes, 2, 0170644)) + "\n";
     const struct {
         std::vector<std::string> args;
         std::string out;

@@ -86,6 +86,7 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
         decode_lstat(line.lstat(), line.fields);
     }
     line.verdict = Verdict::row;
+    line.selected = true;
     line.other_line = 0;
     line.expected = 0;
 }
@@ -98,6 +99,7 @@ void too_long_line(CatalogLine& line, unsigned long number, std::size_t length)
     line.stray_at = length;
     line.columns = 1;
     line.verdict = Verdict::too_long;
+    line.selected = true;
 }
 
 bool is_lstat_column_name(const char* text, std::size_t length)

@@ -30,6 +30,7 @@ struct CatalogLine {
     bool names_lstat; // the last column is the name LStat: a header line
     LstatRow fields;  // decoded when the LStat value holds numeral bytes only
     Verdict verdict;
+    bool selected;            // the selections of the command line let it through
     unsigned long other_line; // the line that the verdict's message names
     int expected;             // the columns or numerals that line has
 
