@@ -105,7 +105,8 @@ std::string row_from(std::uint8_t first, Bytes& bytes)
 }
 
 // What the tree modes take: rows to their writer, refusals left aside, as
-// b64num-lstat hands them over.
+// b64num-lstat hands them over; the rows of inode 3 as a selection leaves
+// them, not counted.
 class Feeder final : public LineSink {
 public:
     explicit Feeder(RowWriter& writer) : writer_(writer) {}
@@ -113,6 +114,7 @@ public:
     void take(CatalogLine& line) override
     {
         if (!is_refusal(line.verdict)) {
+            line.selected = !line.is_entry() || line.fields.values[field_ino] != 3;
             (void)writer_.take(line);
         }
     }
@@ -178,7 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Bytes bytes(data, size);
     const std::uint8_t options = bytes.next();
     const int mode = options % 4;
-    const auto versions = static_cast<Versions>((options >> 2) % 3);
+    const TreeScope scope{static_cast<Versions>((options >> 2) % 3),
+                          (options & 0x10) != 0 ? "/a" : ""};
     std::vector<std::string> sides[2];
     int side = 0;
     while (bytes.more()) {
@@ -204,13 +207,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<RowWriter> writer;
     switch (mode) {
     case 0:
-        writer = make_du_writer(*out, versions, (options >> 6) - 1, human);
+        writer = make_du_writer(*out, scope, (options >> 6) - 1, human);
         break;
     case 1:
-        writer = make_ncdu_writer(*out, versions, "0");
+        writer = make_ncdu_writer(*out, scope, "0");
         break;
     case 2:
-        writer = make_treemap_writer(*out, versions, 320 + (options >> 6) * 300, 200);
+        writer = make_treemap_writer(*out, scope, 320 + (options >> 6) * 300, 200);
         break;
     default:
         writer = make_diff_writer(*out, all_fields(), static_cast<DiffReport>((options >> 6) % 3),

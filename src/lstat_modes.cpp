@@ -13,20 +13,20 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     RowRules tree_rows;
     tree_rows.needs_path = true;
     const TimeStyle* const times = options.times_in_style ? &options.listing.time : nullptr;
+    const TreeScope scope{options.versions,
+                          options.selection.has_under ? options.selection.under : std::string()};
     switch (options.mode) {
     case Mode::json:
         return {make_json_writer(out, options.fields, times), {}};
     case Mode::long_listing:
         return {make_long_writer(out, options.listing), {}};
     case Mode::du:
-        return {
-            make_du_writer(out, options.versions, options.du_depth, options.listing.human_sizes),
-            tree_rows};
+        return {make_du_writer(out, scope, options.du_depth, options.listing.human_sizes),
+                tree_rows, true};
     case Mode::ncdu:
-        return {make_ncdu_writer(out, options.versions, B64NUM_VERSION), tree_rows, true};
+        return {make_ncdu_writer(out, scope, B64NUM_VERSION), tree_rows, true};
     case Mode::treemap:
-        return {make_treemap_writer(out, options.versions, options.treemap_width,
-                                    options.treemap_height),
+        return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
                 tree_rows, true};
     case Mode::diff:
         return {make_diff_writer(out, options.compare, options.diff_report,

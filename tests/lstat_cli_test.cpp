@@ -689,6 +689,45 @@ TEST(LstatCommand, SelectsRowsAsFindDoes)
     }
 }
 
+// In the tree modes a selection decides which rows count: a directory
+// stays where a row that counts lies below it, its own bytes only when its
+// own row counts; --under is the top. In --diff a path is compared, whole,
+// when its row on either side is selected.
+TEST(LstatCommand, SelectionsInTheTreeModes)
+{
+    const std::string rows = "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/e/\t" + dir_row +
+                             "\n/d/e/y\t" + row + "\n/d/f/\t" + dir_row + "\n/d/f/g/\t" + dir_row +
+                             "\n/d/f/g/z\t" + lstat(with(attributes, 7, 5)) + "\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {{"--du", "--type=f"}, "1048576\t/d/e\n5\t/d/f/g\n5\t/d/f\n2097157\t/d\n"},
+        {{"--du", "--type=f", "--size=+1K"}, "1048576\t/d/e\n2097152\t/d\n"},
+        {{"--du", "--type=d"}, "4096\t/d/e\n4096\t/d/f/g\n8192\t/d/f\n16384\t/d\n"},
+        {{"--du", "--under=/d/f/g"}, "4101\t/d/f/g\n"},
+        {{"--du", "--under=/d/f", "--type=f"}, "5\t/d/f/g\n5\t/d/f\n"},
+        {{"--du=0", "--name=g"}, "4096\t/d/f/g\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = run(c.args, rows);
+        EXPECT_EQ(outcome.out, c.out) << testing::PrintToString(c.args);
+        EXPECT_EQ(outcome.status, 0);
+    }
+    const Outcome none = run({"--du", "--uid=4"}, rows);
+    EXPECT_EQ(none.err, "b64num-lstat: no rows selected: nothing to total\n");
+    EXPECT_EQ(none.status, 1);
+    // A file that grew past the size selected is M, not +; one that stays
+    // below it is not compared.
+    const TemporaryFile old_rows("/d/big\t" + lstat(with(attributes, 7, 500 << 20)) +
+                                 "\n/d/small\t" + row + "\n");
+    const Outcome grown = run({"--diff", "--size=+1G", old_rows.path(), "-"},
+                              "/d/big\t" + lstat(with(attributes, 7, std::int64_t{2} << 30)) +
+                                  "\n/d/small\t" + lstat(with(attributes, 7, 2 << 20)) + "\n");
+    EXPECT_EQ(grown.out, "M\t1623195648\t/d/big\n");
+    EXPECT_EQ(grown.status, 0);
+}
+
 // The type as find -printf %y prints it, the mode as ls -l does, and the
 // times in a style of ls, in TSV and in JSON.
 TEST(LstatCommand, ReadableFields)

@@ -196,8 +196,10 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
             __builtin_prefetch(diff.entries[i + ahead].row[new_side]);
         }
         const JobDiff::Entry& entry = diff.entries[i];
-        if (entry.row[old_side] != nullptr && entry.row[new_side] != nullptr &&
-            same_kept_row(entry.row[old_side], entry.row[new_side])) {
+        const bool selected = (entry.row[old_side] != nullptr && entry.selected[old_side]) ||
+                              (entry.row[new_side] != nullptr && entry.selected[new_side]);
+        if (!selected || (entry.row[old_side] != nullptr && entry.row[new_side] != nullptr &&
+                          same_kept_row(entry.row[old_side], entry.row[new_side]))) {
             continue;
         }
         KeptRow old_row{};

@@ -180,14 +180,17 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
     if (known >= 0) {
         JobDiff::Entry& entry = diff.entries[number];
         entry.slash[row.side] = row.slash;
+        entry.selected[row.side] = row.selected;
         entry.row[row.side] = row.row; // a later row stands
     } else {
         number = static_cast<std::uint32_t>(diff.entries.size());
         JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
                              static_cast<std::uint32_t>(path.size()),
                              {false, false},
+                             {false, false},
                              {nullptr, nullptr}};
         entry.slash[row.side] = row.slash;
+        entry.selected[row.side] = row.selected;
         entry.row[row.side] = row.row;
         insert_path(diff.index, row.hash, number);
         diff.entries.push_back(entry);
@@ -254,7 +257,7 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
         __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
     }
     const bool as_real = path.data() == escaped.data();
-    diff.pending.push_back({hash, side, slash, keep_row(diff, line, given),
+    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, line, given),
                             diff.pending_paths.size(), path.size(), as_real ? 0 : escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
     if (!as_real) {

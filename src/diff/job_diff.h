@@ -50,6 +50,7 @@ struct JobDiff {
         const char* path; // its real bytes, without a trailing '/'
         std::uint32_t length;
         bool slash[2];               // whether the path as each side gave it ended in '/'
+        bool selected[2];            // whether the selections let each side's row through
         const unsigned char* row[2]; // what each side keeps of its row, or nullptr
     };
     std::deque<Entry> entries;
@@ -65,6 +66,7 @@ struct JobDiff {
         std::uint32_t hash; // of the real bytes
         int side;
         bool slash;
+        bool selected;
         const unsigned char* row;
         std::size_t path_start; // in pending_paths: the real bytes, then the escaped ones
         std::size_t path_length;
@@ -79,7 +81,8 @@ struct JobDiff {
 void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field);
 
 // Keeps what `side` gives of the row of `line`, which the rules of a tree
-// passed (see RowRules): its path is the first column.
+// passed (see RowRules): its path is the first column. A path is compared
+// when the selections let its row on either side through.
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line);
 
 // Places the rows still pending; after the last row, before the entries

@@ -58,18 +58,19 @@ void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer
 }
 
 // The members after the name, in ncdu's order; zero sizes are left out, as
-// ncdu leaves them out. `show_dev` for the top and where the device changes.
-// Sizes summed over several jobs' rows are no one inode's: then no entry is
-// a hard link, which ncdu would count once.
+// ncdu leaves them out, and so are those of a directory whose own row the
+// selections do not let through. `show_dev` for the top and where the
+// device changes. Sizes summed over several jobs' rows are no one inode's:
+// then no entry is a hard link, which ncdu would count once.
 void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttributes& a,
-                      bool show_dev)
+                      bool show_dev, bool counts = true)
 {
-    if (a.size != 0) {
+    if (a.size != 0 && counts) {
         write_member(out, ",\"asize\":", a.size);
     }
     const std::int64_t disk =
         from_twos_complement(static_cast<std::uint64_t>(a.blocks) * block_bytes);
-    if (disk != 0) {
+    if (disk != 0 && counts) {
         write_member(out, ",\"dsize\":", disk);
     }
     if (show_dev) {
@@ -108,7 +109,7 @@ Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t in
                 parent != nullptr ? parent->dev : 0};
     if (directory.has_row) {
         const bool show_dev = !frame.has_dev || directory.attributes.dev != frame.dev;
-        write_attributes(out, tree, directory.attributes, show_dev);
+        write_attributes(out, tree, directory.attributes, show_dev, directory.row_counts);
         frame.has_dev = true;
         frame.dev = directory.attributes.dev;
     }

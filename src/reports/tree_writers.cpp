@@ -14,10 +14,10 @@ namespace {
 // Builds the tree; headers and empty lines are no entries.
 class TreeWriter : public RowWriter {
 public:
-    TreeWriter(OutputBuffer& out, bool keeps_files, bool merges_links, Versions versions)
+    TreeWriter(OutputBuffer& out, bool keeps_files, bool merges_links, const TreeScope& scope)
         : out_(out)
     {
-        start_tree(tree_, keeps_files, merges_links, versions);
+        start_tree(tree_, keeps_files, merges_links, scope);
     }
 
     bool take(CatalogLine& line) final
@@ -41,6 +41,9 @@ public:
             return {"no rows: nothing to total", false};
         }
         finish_tree(tree_);
+        if (tree_.directories.front().empty) {
+            return {"no rows selected: nothing to total", false};
+        }
         if (tree_.too_large || !fits(tree_)) {
             return {total_passes, false};
         }
@@ -62,8 +65,8 @@ private:
 
 class DuWriter final : public TreeWriter {
 public:
-    DuWriter(OutputBuffer& out, Versions versions, int max_depth, bool human_sizes)
-        : TreeWriter(out, false, true, versions), max_depth_(max_depth), human_sizes_(human_sizes)
+    DuWriter(OutputBuffer& out, const TreeScope& scope, int max_depth, bool human_sizes)
+        : TreeWriter(out, false, true, scope), max_depth_(max_depth), human_sizes_(human_sizes)
     {
     }
 
@@ -79,8 +82,8 @@ private:
 
 class NcduWriter final : public TreeWriter {
 public:
-    NcduWriter(OutputBuffer& out, Versions versions, const char* version)
-        : TreeWriter(out, true, false, versions), version_(version)
+    NcduWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
+        : TreeWriter(out, true, false, scope), version_(version)
     {
     }
 
@@ -114,8 +117,8 @@ private:
 
 class TreemapWriter final : public TreeWriter {
 public:
-    TreemapWriter(OutputBuffer& out, Versions versions, int width, int height)
-        : TreeWriter(out, true, true, versions), width_(width), height_(height)
+    TreemapWriter(OutputBuffer& out, const TreeScope& scope, int width, int height)
+        : TreeWriter(out, true, true, scope), width_(width), height_(height)
     {
     }
 
@@ -131,20 +134,20 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, Versions versions, int max_depth,
+std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
                                           bool human_sizes)
 {
-    return std::make_unique<DuWriter>(out, versions, max_depth, human_sizes);
+    return std::make_unique<DuWriter>(out, scope, max_depth, human_sizes);
 }
 
-std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions,
+std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                             const char* version)
 {
-    return std::make_unique<NcduWriter>(out, versions, version);
+    return std::make_unique<NcduWriter>(out, scope, version);
 }
 
-std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, Versions versions, int width,
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,
                                                int height)
 {
-    return std::make_unique<TreemapWriter>(out, versions, width, height);
+    return std::make_unique<TreemapWriter>(out, scope, width, height);
 }

@@ -10,16 +10,16 @@
 #include <memory>
 
 // The directories with their totals, as du -b lists them (see du_listing.h).
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, Versions versions, int max_depth,
+std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
                                           bool human_sizes);
 
 // The tree in ncdu's export format (see ncdu_export.h), stamped with the
 // time it is written.
-std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, Versions versions,
+std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                             const char* version);
 
 // The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
-std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, Versions versions, int width,
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,
                                                int height);
 
 #endif

@@ -1,5 +1,6 @@
 #include "backup_tree.h"
 
+#include "client_escapes.h"
 #include "file_mode.h"
 
 #include <algorithm>
@@ -83,8 +84,9 @@ void take_out(BackupTree& tree, BackupTree::Placed& placed)
 {
     if (placed.is_directory) {
         tree.directories[placed.directory].has_row = false;
+        tree.directories[placed.directory].row_counts = false;
     } else {
-        --tree.directories[placed.directory].file_rows;
+        tree.directories[placed.directory].file_rows -= placed.counts ? 1 : 0;
         if (placed.link != BackupTree::none) {
             tree.links[placed.link].live = false;
         }
@@ -111,20 +113,27 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     placed.is_directory = is_directory(attributes.mode);
     placed.directory = directory;
     placed.live = true;
+    placed.counted = 0;
     if (placed.is_directory) {
         TreeDirectory& entry = tree.directories[directory];
         entry.has_row = true;
+        entry.row_counts = placed.counts;
         entry.attributes = attributes;
         if (is_new) {
             row.path = entry.path.substr(0, entry.path.size() - 1);
         }
-        tree.bytes[directory] += size;
-        placed.counted = size;
+        if (placed.counts) {
+            tree.bytes[directory] += size;
+            placed.counted = size;
+        }
         return;
     }
     const std::size_t slash = path.rfind('/');
     if (is_new) {
         row.path = keep(tree.store, path.data(), path.size());
+    }
+    if (!placed.counts) {
+        return;
     }
     ++tree.directories[directory].file_rows;
     if (tree.keeps_files) {
@@ -359,10 +368,12 @@ void settle_all(BackupTree& tree)
         attributes.blocks = from_twos_complement(placed.blocks);
         const auto directory = static_cast<std::uint32_t>(below);
         tree.directories[directory].has_row = true;
+        tree.directories[directory].row_counts = placed.counts;
         tree.directories[directory].attributes = attributes;
-        tree.bytes[directory] += placed.size;
+        const std::uint64_t counted = placed.counts ? placed.size : 0;
+        tree.bytes[directory] += counted;
         placed = {directory, BackupTree::none, BackupTree::none, placed.order, true,
-                  true,      placed.size,      placed.size,      placed.blocks};
+                  true,      placed.counts,    counted,          placed.size,  placed.blocks};
     }
 }
 
@@ -372,7 +383,7 @@ void mark_empty(BackupTree& tree)
 {
     std::vector<TreeDirectory>& directories = tree.directories;
     for (TreeDirectory& directory : directories) {
-        directory.empty = !directory.has_row && directory.file_rows == 0;
+        directory.empty = !directory.row_counts && directory.file_rows == 0;
     }
     // Children come after their parents.
     for (std::size_t i = directories.size() - 1; i > 0; --i) {
@@ -384,12 +395,13 @@ void mark_empty(BackupTree& tree)
 
 } // namespace
 
-void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions)
+void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const TreeScope& scope)
 {
     tree = BackupTree{};
     tree.keeps_files = keeps_files;
     tree.merges_links = merges_links;
-    tree.versions = versions;
+    tree.versions = scope.versions;
+    tree.top_path = scope.top_path;
     tree.directories.emplace_back();
     tree.bytes.push_back(0);
     tree.directory_paths.emplace_back();
@@ -435,7 +447,7 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     }
     BackupTree::Row new_row{{}, line.number};
     BackupTree::Placed new_placed{
-        0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, 0, 0, 0};
+        0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, true, 0, 0, 0};
     BackupTree::Row& row = is_new ? new_row : tree.rows[row_index];
     BackupTree::Placed& placed =
         is_new || tree.versions == Versions::first ? new_placed : tree.placed[row_index];
@@ -452,6 +464,7 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
         row.line = line.number;
         placed.order = tree.rows_taken;
     }
+    placed.counts = line.selected;
     const std::uint32_t directory = make_missing(tree, found, line.number);
     put_in(tree, row, placed, path, directory, is_new, attributes);
     if (is_new) {
@@ -522,9 +535,21 @@ void finish_tree(BackupTree& tree)
     // The top: the first directory down from the root that has a row of
     // its own, holds a file, or holds more than one directory.
     std::uint32_t top = 0;
-    while (!directories[top].has_row && directories[top].file_rows == 0 &&
+    while (!directories[top].row_counts && directories[top].file_rows == 0 &&
            directories[top].children.size() == 1) {
         top = directories[top].children.front();
+    }
+    // With --under, every row lies at or below its path: its directory, if
+    // there is one, is at or above that top.
+    for (std::uint32_t at = top; !tree.top_path.empty(); at = directories[at].parent) {
+        std::string real(path_without_slash(directories[at].path));
+        real.resize(unescape_column(real.data(), real.size()));
+        if (real == tree.top_path) {
+            top = at;
+        }
+        if (real == tree.top_path || at == 0) {
+            break;
+        }
     }
     tree.top = top;
 }
@@ -539,7 +564,7 @@ bool disk_usage_fits(const BackupTree& tree)
     const ByteSum blocks = std::accumulate(
         tree.directories.begin(), tree.directories.end(), file_blocks,
         [](ByteSum sum, const TreeDirectory& directory) {
-            return sum + (directory.has_row
+            return sum + (directory.row_counts
                               ? static_cast<std::uint64_t>(directory.attributes.blocks)
                               : 0);
         });

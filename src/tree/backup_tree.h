@@ -37,9 +37,10 @@ struct TreeDirectory {
     std::uint32_t parent;
     std::uint32_t depth; // levels below the root above every path
     bool has_row;
-    bool empty;                 // once finished: nothing at or below it is left
+    bool row_counts;            // its row is one the selections let through
+    bool empty;                 // once finished: nothing at or below it counts
     unsigned long line;         // of the row that made it, for messages
-    std::uint32_t file_rows;    // rows of files directly in it
+    std::uint32_t file_rows;    // rows of files directly in it that count
     std::uint32_t child_nodes;  // directories made directly in it
     std::uint32_t cleared_at;   // Versions::latest: rows below it before this one are gone
     EntryAttributes attributes; // when has_row
@@ -73,6 +74,14 @@ enum class Versions {
     all,
 };
 
+// Which rows a tree counts: of a path that rows give more than once, and
+// from which top (--under), by its real bytes; empty for the deepest
+// directory that holds every row.
+struct TreeScope {
+    Versions versions = Versions::first;
+    std::string top_path;
+};
+
 struct BackupTree {
     bool keeps_files = false;  // ncdu lists files; du needs only their sizes
     bool merges_links = false; // each hard-linked file counts once, as du counts it
@@ -96,6 +105,7 @@ struct BackupTree {
         std::uint32_t order;     // of its row among all rows, from 1
         bool is_directory;
         bool live;             // not taken out
+        bool counts;           // the selections let its row through
         std::uint64_t counted; // bytes it added to bytes[directory]
         std::uint64_t size;    // its size, summed over its rows with Versions::all
         std::uint64_t blocks;  // likewise
@@ -129,11 +139,12 @@ struct BackupTree {
     bool sum_wrapped = false;    // sizes of one path's rows passed 2^63 - 1 (Versions::all)
     bool blocks_wrapped = false; // so did its block counts
     bool too_large = false;      // once finished: its total passes 2^63 - 1
+    std::string top_path;        // --under: the top, by its real bytes; empty for the deepest
 };
 
 // A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
 // or both, as a treemap draws them.
-void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, Versions versions);
+void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const TreeScope& scope);
 
 // Whether a row found its place in the tree, or the line of the row it
 // clashes with (Versions::first only).
@@ -145,14 +156,16 @@ struct Placement {
 // Adds a row that the rules of a tree passed (see RowRules): its path is
 // the first column, and its type comes from its mode, so that a directory
 // whose path lacks the trailing '/' is still a directory. A row refused
-// places nothing.
+// places nothing. A row that the selections do not let through takes its
+// path, as rows of several jobs do, but counts no bytes, and a directory
+// is listed only where a row that counts lies at or below it.
 Placement add_to_tree(BackupTree& tree, const CatalogLine& line);
 
 // Settles the paths that are a file's and a directory's (see Versions);
 // counts each hard-linked file once, in the directory of its link whose
 // path sorts first, when links are merged; sums the subtrees, sorts children
 // by name, leaves out directories that nothing is left in, and finds the
-// top: the deepest directory that holds every row.
+// top: the deepest directory that holds every row, or the one of top_path.
 // Sets too_large when the total passes 2^63 - 1, where no total is right.
 void finish_tree(BackupTree& tree);
 
