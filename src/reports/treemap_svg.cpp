@@ -1,5 +1,7 @@
 #include "treemap_svg.h"
 
+#include "client_escapes.h"
+#include "file_kind.h"
 #include "human_size.h"
 #include "markup_text.h"
 #include "terminal_text.h"
@@ -143,24 +145,12 @@ std::string grouped(std::uint64_t number)
     return digits;
 }
 
-// The kind of a file: the extension of its name, lower-cased; "" for none.
-// A leading dot makes a hidden file, not an extension.
-std::string kind_of(std::string_view name)
+// The kind of a file whose name is escaped as its client escaped it.
+std::string kind_of(std::string_view escaped_name)
 {
-    const std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0 || dot + 1 == name.size()) {
-        return {};
-    }
-    std::string kind(name.substr(dot + 1));
-    std::transform(kind.begin(), kind.end(), kind.begin(), [](char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    });
-    return kind;
-}
-
-std::string kind_label(const std::string& kind)
-{
-    return kind.empty() ? "(none)" : "." + kind;
+    std::string name(escaped_name);
+    name.resize(unescape_column(name.data(), name.size()));
+    return file_kind(name);
 }
 
 // The kinds of the tree's files, the bytes of each, and their colors.
