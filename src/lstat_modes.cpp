@@ -32,6 +32,8 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
         return {make_diff_writer(out, options.compare, options.diff_report,
                                  options.listing.human_sizes),
                 tree_rows, true};
+    case Mode::by:
+        return {make_by_writer(out, scope, options.by_keys, options.by_style), tree_rows, true};
     case Mode::fields:
         break;
     }

@@ -176,6 +176,7 @@ struct Asked {
     bool time_style = false;
     bool compare = false;
     bool summary = false;
+    bool by = false;
     int version_choices = 0; // --latest and --all-versions
 };
 
@@ -187,6 +188,10 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.tree_reports > 1 && diff) {
         return usage_error("--diff compares two inputs: it cannot be combined with --du, --ncdu "
                            "or --treemap");
+    }
+    if (asked.by && (asked.tree_reports > 0 || asked.fields || asked.long_listing)) {
+        return usage_error("--by totals the rows by class: it cannot be combined with --du, "
+                           "--ncdu, --treemap, --diff, -f or -l");
     }
     if (asked.tree_reports > 1 ||
         (tree && (asked.fields || asked.json || options.header || asked.long_listing))) {
@@ -206,9 +211,9 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.version_choices > 1) {
         return usage_error("--latest and --all-versions cannot be combined");
     }
-    if (asked.version_choices > 0 && !tree) {
+    if (asked.version_choices > 0 && !tree && !asked.by) {
         return usage_error("--latest and --all-versions choose the rows that a tree counts: "
-                           "they need --du, --ncdu or --treemap");
+                           "they need --du, --ncdu, --treemap or --by");
     }
     if (asked.long_listing && (asked.fields || asked.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
@@ -219,10 +224,12 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.human_sizes && asked.json) {
         return usage_error("--json writes numbers: it cannot be combined with -h");
     }
-    if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du && !diff) {
-        return usage_error("-h shows sizes as ls -lh and du -h do: it needs -l, --du or --diff");
+    if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du && !diff &&
+        !asked.by) {
+        return usage_error(
+            "-h shows sizes as ls -lh and du -h do: it needs -l, --du, --diff or --by");
     }
-    if (asked.time_style && (tree || diff)) {
+    if (asked.time_style && (tree || diff || asked.by)) {
         return usage_error("--time-style shows times as ls -l does: it needs -l, -f or --json");
     }
     options.times_in_style = asked.time_style;
@@ -230,6 +237,10 @@ int check_combination(const Asked& asked, Options& options)
         options.diff_report = asked.json      ? DiffReport::json
                               : asked.summary ? DiffReport::summary
                                               : DiffReport::lines;
+    } else if (asked.by) {
+        options.mode = Mode::by;
+        options.by_style = {asked.json ? ByReport::json : ByReport::lines, options.header,
+                            asked.human_sizes};
     } else if (asked.long_listing) {
         options.mode = Mode::long_listing;
     } else if (asked.json) {
@@ -286,6 +297,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_help,
         option_version,
         option_selection, // --type and the other tests: the name says which
+        option_by,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -304,6 +316,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"human-readable", no_argument, nullptr, 'h'},
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
+        {"by", required_argument, nullptr, option_by},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -327,6 +340,16 @@ int parse_options(int argc, char* argv[], Options& options)
     int index = 0;
     for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, &index)) != -1;) {
         switch (choice) {
+        case option_by:
+            if (asked.by) {
+                return usage_error("--by takes one list: give every key in it, as in --by "
+                                   "uid,kind");
+            }
+            if (!parse_by_keys(optarg, options.by_keys, error)) {
+                return usage_error(quoted_for_terminal(error));
+            }
+            asked.by = true;
+            break;
         case option_selection: {
             const std::string name = long_options[index].name;
             if (std::find(selections_given.begin(), selections_given.end(), name) !=

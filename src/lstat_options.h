@@ -4,19 +4,21 @@
 #define B64NUM_LSTAT_OPTIONS_H
 
 #include "backup_tree.h"
+#include "by_totals.h"
 #include "diff_listing.h"
 #include "field_list.h"
 #include "long_listing.h"
 #include "row_selection.h"
 
 #include <string>
+#include <vector>
 
 constexpr int status_trouble = 1; // something could not be read or written, or a line was refused
 constexpr int status_usage = 2;
 constexpr int status_not_compared = 2; // --diff: an input was unusable, as diff tells trouble
 
 // What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu, treemap, diff };
+enum class Mode { fields, json, long_listing, du, ncdu, treemap, diff, by };
 
 struct Options {
     Mode mode = Mode::fields;
@@ -31,9 +33,11 @@ struct Options {
     ListingStyle listing;
     bool times_in_style = false; // -f and --json show times in listing.time's style
     RowSelection selection;      // the rows that count
-    bool help = false;           // print the help and stop
-    bool version = false;        // print the version and stop
-    int first_file = 0;          // the first operand in argv
+    std::vector<ByKey> by_keys;  // with --by
+    ByStyle by_style;
+    bool help = false;    // print the help and stop
+    bool version = false; // print the version and stop
+    int first_file = 0;   // the first operand in argv
 };
 
 // The help of --help, its synopsis first.

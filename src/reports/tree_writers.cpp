@@ -1,5 +1,6 @@
 #include "tree_writers.h"
 
+#include "by_totals.h"
 #include "du_listing.h"
 #include "ncdu_export.h"
 #include "treemap_svg.h"
@@ -25,7 +26,8 @@ public:
         if (!line.is_entry()) {
             return true;
         }
-        const Placement placement = add_to_tree(tree_, line);
+        const Placement placement =
+            add_to_tree(tree_, line, line.selected ? tally_of(line) : BackupTree::none);
         if (placement.verdict != Verdict::row) {
             line.verdict = placement.verdict;
             line.other_line = placement.other_line;
@@ -53,6 +55,8 @@ public:
 
 private:
     virtual void write(OutputBuffer& out, const BackupTree& tree) = 0;
+    // The tally that a row that counts counts in, or none.
+    virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     // What the report has to say of a row that the tree took: false, with
     // the line's verdict saying why, to report it.
     virtual bool check(CatalogLine& /*line*/) const { return true; }
@@ -132,7 +136,34 @@ private:
     int height_;
 };
 
+// Totals by class, from a tree that counts as --du counts.
+class ByWriter final : public TreeWriter {
+public:
+    ByWriter(OutputBuffer& out, const TreeScope& scope, std::vector<ByKey> keys,
+             const ByStyle& style)
+        : TreeWriter(out, false, true, scope), classes_(std::move(keys)), style_(style)
+    {
+    }
+
+private:
+    std::uint32_t tally_of(const CatalogLine& line) override { return classes_.class_of(line); }
+
+    void write(OutputBuffer& out, const BackupTree& tree) override
+    {
+        classes_.write(out, tree, style_);
+    }
+
+    ClassTable classes_;
+    ByStyle style_;
+};
+
 } // namespace
+
+std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
+                                          std::vector<ByKey> keys, const ByStyle& style)
+{
+    return std::make_unique<ByWriter>(out, scope, std::move(keys), style);
+}
 
 std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
                                           bool human_sizes)

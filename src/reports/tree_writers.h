@@ -1,13 +1,15 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du, --ncdu and --treemap.
+// from it once the last input is read: --du, --ncdu, --treemap and --by.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
 #include "backup_tree.h"
+#include "by_totals.h"
 #include "field_list.h"
 #include "row_writers.h"
 
 #include <memory>
+#include <vector>
 
 // The directories with their totals, as du -b lists them (see du_listing.h).
 std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
@@ -17,6 +19,11 @@ std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& sc
 // time it is written.
 std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                             const char* version);
+
+// The entries and bytes of each class of the rows that count (see
+// by_totals.h), counted as --du counts them.
+std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
+                                          std::vector<ByKey> keys, const ByStyle& style);
 
 // The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,

@@ -79,9 +79,32 @@ std::uint32_t make_missing(BackupTree& tree, std::uint32_t found, unsigned long 
     return found;
 }
 
+// Counts `bytes` and an entry of a row in its tally, or with `sign` -1
+// takes them out.
+void add_to_tally(BackupTree& tree, std::uint32_t index, std::uint64_t bytes, int sign)
+{
+    if (index == BackupTree::none) {
+        return;
+    }
+    if (index >= tree.tallies.size()) {
+        tree.tallies.resize(std::size_t{index} + 1);
+    }
+    BackupTree::Tally& counted = tree.tallies[index];
+    if (sign > 0) {
+        counted.bytes += bytes;
+        ++counted.entries;
+    } else {
+        counted.bytes -= bytes;
+        --counted.entries;
+    }
+}
+
 // Takes what `placed` put into the tree out again.
 void take_out(BackupTree& tree, BackupTree::Placed& placed)
 {
+    if (placed.counts && placed.live && placed.link == BackupTree::none) {
+        add_to_tally(tree, placed.tally, placed.counted, -1);
+    }
     if (placed.is_directory) {
         tree.directories[placed.directory].has_row = false;
         tree.directories[placed.directory].row_counts = false;
@@ -125,6 +148,7 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
         if (placed.counts) {
             tree.bytes[directory] += size;
             placed.counted = size;
+            add_to_tally(tree, placed.tally, size, 1);
         }
         return;
     }
@@ -150,11 +174,13 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     if (tree.merges_links && !tree.keeps_files && tree.versions != Versions::all &&
         attributes.nlink > 1) {
         placed.link = static_cast<std::uint32_t>(tree.links.size());
-        tree.links.push_back({attributes.dev, attributes.ino, row.path, directory, true, size});
+        tree.links.push_back(
+            {attributes.dev, attributes.ino, row.path, directory, placed.tally, true, size});
         placed.counted = 0;
     } else {
         tree.bytes[directory] += size;
         placed.counted = size;
+        add_to_tally(tree, placed.tally, size, 1);
     }
 }
 
@@ -372,8 +398,12 @@ void settle_all(BackupTree& tree)
         tree.directories[directory].attributes = attributes;
         const std::uint64_t counted = placed.counts ? placed.size : 0;
         tree.bytes[directory] += counted;
-        placed = {directory, BackupTree::none, BackupTree::none, placed.order, true,
-                  true,      placed.counts,    counted,          placed.size,  placed.blocks};
+        if (placed.counts) {
+            add_to_tally(tree, placed.tally, counted, 1);
+        }
+        placed = {directory,    BackupTree::none, BackupTree::none, placed.order, true,
+                  true,         placed.counts,    placed.tally,     counted,      placed.size,
+                  placed.blocks};
     }
 }
 
@@ -408,7 +438,7 @@ void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const Tre
     insert_path(tree.directory_index, path_hash(std::string_view()), 0);
 }
 
-Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
+Placement add_to_tree(BackupTree& tree, const CatalogLine& line, std::uint32_t tally)
 {
     EntryAttributes attributes = attributes_of(line.fields);
     std::string_view path = line.first_column();
@@ -447,7 +477,7 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
     }
     BackupTree::Row new_row{{}, line.number};
     BackupTree::Placed new_placed{
-        0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, true, 0, 0, 0};
+        0, BackupTree::none, BackupTree::none, tree.rows_taken, false, true, true, tally, 0, 0, 0};
     BackupTree::Row& row = is_new ? new_row : tree.rows[row_index];
     BackupTree::Placed& placed =
         is_new || tree.versions == Versions::first ? new_placed : tree.placed[row_index];
@@ -465,6 +495,7 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line)
         placed.order = tree.rows_taken;
     }
     placed.counts = line.selected;
+    placed.tally = tally;
     const std::uint32_t directory = make_missing(tree, found, line.number);
     put_in(tree, row, placed, path, directory, is_new, attributes);
     if (is_new) {
@@ -499,6 +530,7 @@ void finish_tree(BackupTree& tree)
         const BackupTree::Link& link = tree.links[i];
         if (i == 0 || link.dev != tree.links[i - 1].dev || link.ino != tree.links[i - 1].ino) {
             tree.bytes[link.directory] += link.size;
+            add_to_tally(tree, link.tally, link.size, 1);
         }
     }
     if (tree.keeps_files && tree.merges_links && tree.versions != Versions::all) {

@@ -106,6 +106,7 @@ struct BackupTree {
         bool is_directory;
         bool live;             // not taken out
         bool counts;           // the selections let its row through
+        std::uint32_t tally;   // the tally it counts in, or none
         std::uint64_t counted; // bytes it added to bytes[directory]
         std::uint64_t size;    // its size, summed over its rows with Versions::all
         std::uint64_t blocks;  // likewise
@@ -124,15 +125,24 @@ struct BackupTree {
         std::int64_t dev, ino;
         std::string_view path;
         std::uint32_t directory;
-        bool live; // not replaced by a later row
+        std::uint32_t tally; // or none
+        bool live;           // not replaced by a later row
         std::uint64_t size;
     };
     std::vector<Link>
         links; // files with more than one link, for du's count, when no files are kept
     std::vector<ByteSum> bytes; // of each directory and its files, links aside
-    std::uint32_t top = 0;      // once finished
-    std::string with_slash;     // a directory's path given without its '/'
-    std::string below_path;     // a file's path as a directory's
+    // Bytes and entries of the rows that count, by the tally each row was
+    // given (a class of --by), each hard-linked file once as du counts it;
+    // for a tree that keeps no files.
+    struct Tally {
+        std::uint64_t entries = 0;
+        ByteSum bytes = 0;
+    };
+    std::vector<Tally> tallies;
+    std::uint32_t top = 0;  // once finished
+    std::string with_slash; // a directory's path given without its '/'
+    std::string below_path; // a file's path as a directory's
     // Directories that a row needs and that are not there yet, deepest
     // first, with their hashes.
     std::vector<std::pair<std::string_view, std::uint32_t>> missing;
@@ -158,8 +168,10 @@ struct Placement {
 // whose path lacks the trailing '/' is still a directory. A row refused
 // places nothing. A row that the selections do not let through takes its
 // path, as rows of several jobs do, but counts no bytes, and a directory
-// is listed only where a row that counts lies at or below it.
-Placement add_to_tree(BackupTree& tree, const CatalogLine& line);
+// is listed only where a row that counts lies at or below it. A row that
+// counts counts in `tally` too, unless it is BackupTree::none.
+Placement add_to_tree(BackupTree& tree, const CatalogLine& line,
+                      std::uint32_t tally = BackupTree::none);
 
 // Settles the paths that are a file's and a directory's (see Versions);
 // counts each hard-linked file once, in the directory of its link whose
