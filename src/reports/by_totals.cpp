@@ -183,21 +183,24 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
         }
     }
     key_.append(reinterpret_cast<const char*>(numbers), keys_.size() * sizeof numbers[0]);
-    const auto [known, added] = numbers_.emplace(key_, static_cast<std::uint32_t>(classes_.size()));
-    if (added) {
-        std::vector<Value> values_of_class;
-        std::size_t kind_at = 0;
-        for (std::size_t i = 0; i < keys_.size(); ++i) {
-            Value value{numbers[i], {}};
-            if (keys_[i] == ByKey::kind) {
-                value.text = key_.substr(kind_at, static_cast<std::size_t>(numbers[i]));
-                kind_at += value.text.size();
-            }
-            values_of_class.push_back(value);
-        }
-        classes_.push_back(std::move(values_of_class));
+    const auto known = numbers_.find(key_); // a class met before: nothing to allocate
+    if (known != numbers_.end()) {
+        return known->second;
     }
-    return known->second;
+    std::vector<Value> values_of_class;
+    std::size_t kind_at = 0;
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        Value value{numbers[i], {}};
+        if (keys_[i] == ByKey::kind) {
+            value.text = key_.substr(kind_at, static_cast<std::size_t>(numbers[i]));
+            kind_at += value.text.size();
+        }
+        values_of_class.push_back(value);
+    }
+    const auto number = static_cast<std::uint32_t>(classes_.size());
+    classes_.push_back(std::move(values_of_class));
+    numbers_.emplace(key_, number);
+    return number;
 }
 
 void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle& style) const
