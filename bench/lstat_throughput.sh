@@ -10,7 +10,8 @@
 # the tree: its speed, its peak memory beside --ncdu's, the size of its SVG
 # and the time headless Chromium takes to draw it; and --du over 100,000
 # files whose paths all hash alike under libstdc++'s std::hash, beside as
-# many of random names.
+# many of random names; and the selections, --by and the fields read from
+# mode, beside plain -f size and --du.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -111,6 +112,17 @@ diff_share=$(awk -v a="$best_diff" -v b="$best_fields_pair" 'BEGIN {printf "%.2f
 diff_peak_kb() { /usr/bin/time -f %M "$lstat" --diff "$1" "$2" 2>&1 >/dev/null | tail -n 1; }
 peak_diff=$(least_of_five diff_peak_kb "$work/tree.tsv" "$work/next.tsv")
 best_all_versions=$(best_rate_of $((2 * rows)) --du --all-versions "$work/tree.tsv" "$work/next.tsv")
+read -r best_size best_selected < <(best_rates_in_turn "$rows" "-f size" \
+    "-f size --type=f --size=+1M --newer=2024-01-01" "$work/rows.tsv")
+selected_share=$(awk -v a="$best_selected" -v b="$best_size" 'BEGIN {printf "%.2f", a / b}')
+selected_fast=$(awk -v s="$selected_share" 'BEGIN {print (s >= 0.9)}')
+best_readable=$(TZ=Europe/Berlin best_rate -f type,perm,mtime --time-style=long-iso "$work/rows.tsv")
+best_by_kind=$(best_rate --by=kind "$work/tree.tsv")
+best_by_uid_year=$(TZ=Europe/Berlin best_rate --by=uid,year "$work/tree.tsv")
+by_peak_kb() { /usr/bin/time -f %M "$lstat" --by=uid,kind "$1" 2>&1 >/dev/null | tail -n 1; }
+du_peak_kb() { /usr/bin/time -f %M "$lstat" --du "$1" 2>&1 >/dev/null | tail -n 1; }
+peak_by=$(least_of_five by_peak_kb "$work/tree.tsv")
+peak_du=$(least_of_five du_peak_kb "$work/tree.tsv")
 best_scattered=$(best_rate_of 100000 --du "$work/scattered.tsv")
 best_pile=$(best_rate_of 100000 --du "$work/pile.tsv")
 pile_share=$(awk -v a="$best_pile" -v b="$best_scattered" 'BEGIN {printf "%.2f", a / b}')
@@ -149,6 +161,9 @@ diff_fast=$(awk -v s="$diff_share" 'BEGIN {print (s >= 0.4)}')
 echo "b64num-lstat --diff, two backups of $rows rows: $best_diff rows/s, $diff_share of -f size's $best_fields_pair over the same files (goal >= 0.40: $([ "$diff_fast" = 1 ] && echo met || echo MISSED)), peak memory $peak_diff KiB (goal <= 204800: $([ "$peak_diff" -le 204800 ] && echo met || echo MISSED))"
 echo "b64num-lstat --du --all-versions, the same two files: $best_all_versions rows/s (goal >= 1000000: $([ "$best_all_versions" -ge 1000000 ] && echo met || echo MISSED))"
 echo "b64num-lstat --du, 100000 files whose paths collide under std::hash: $best_pile rows/s, $pile_share of $best_scattered for random names (goal >= 0.50: $([ "$pile_fast" = 1 ] && echo met || echo MISSED))"
+echo "b64num-lstat -f size --type=f --size=+1M --newer=2024-01-01, $rows rows: $best_selected rows/s, $selected_share of -f size's $best_size (goal >= 0.90: $([ "$selected_fast" = 1 ] && echo met || echo MISSED))"
+echo "b64num-lstat -f type,perm,mtime --time-style=long-iso, $rows rows: $best_readable rows/s (goal >= 2000000: $([ "$best_readable" -ge 2000000 ] && echo met || echo MISSED))"
+echo "b64num-lstat --by=kind and --by=uid,year, $rows shuffled rows of a tree: $best_by_kind and $best_by_uid_year rows/s (goal >= 1500000: $([ "$best_by_kind" -ge 1500000 ] && [ "$best_by_uid_year" -ge 1500000 ] && echo met || echo MISSED)), peak memory of --by=uid,kind $peak_by KiB (goal <= --du's $peak_du, within 1%: $([ "$peak_by" -le $((peak_du + peak_du / 100)) ] && echo met || echo MISSED))"
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 # Growth is judged with a tolerance: the peak moves by tens of KiB from run
 # to run, while a leak of one byte a row would add 10 MB over ten million.
@@ -164,4 +179,6 @@ echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_li
     [ "$peak_ncdu" -lt 307200 ] && [ "$diff_fast" = 1 ] && [ "$peak_diff" -le 204800 ] &&
     [ "$best_all_versions" -ge 1000000 ] && [ "$best_treemap" -ge 1000000 ] &&
     [ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$svg_bytes" -le 5000000 ] && [ "$drawn_fast" = 1 ] &&
-    [ "$pile_fast" = 1 ]
+    [ "$pile_fast" = 1 ] && [ "$selected_fast" = 1 ] && [ "$best_readable" -ge 2000000 ] &&
+    [ "$best_by_kind" -ge 1500000 ] && [ "$best_by_uid_year" -ge 1500000 ] &&
+    [ "$peak_by" -le $((peak_du + peak_du / 100)) ]
