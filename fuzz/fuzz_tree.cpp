@@ -1,5 +1,5 @@
 // Feeds rows made from arbitrary bytes to the modes that build a tree,
-// --du, --ncdu, --treemap and --diff, with --latest and --all-versions:
+// --du, --ncdu, --treemap, --by and --diff, with --latest and --all-versions:
 // paths of a few troublesome names, often the same or one below another,
 // files that become directories and back, sizes and counts from 0 to past
 // 2^63 and below 0, hard links, and lines that are no rows at all. Under
@@ -207,7 +207,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<RowWriter> writer;
     switch (mode) {
     case 0:
-        writer = make_du_writer(*out, scope, (options >> 6) - 1, human);
+        // Depths -1 to 1, and --by in place of the depth 2.
+        if ((options >> 6) == 3) {
+            writer =
+                make_by_writer(*out, scope, {ByKey::type, ByKey::kind, ByKey::month, ByKey::size},
+                               {ByReport::lines, true, human});
+        } else {
+            writer = make_du_writer(*out, scope, (options >> 6) - 1, human);
+        }
         break;
     case 1:
         writer = make_ncdu_writer(*out, scope, "0");
@@ -230,7 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!ending.refusal.empty() && !text.empty()) {
         fail("a mode that refused its report wrote some of it");
     }
-    if (ending.refusal.empty() && mode == 0 && !human) {
+    if (ending.refusal.empty() && mode == 0 && !human && (options >> 6) != 3) {
         check_du(text);
     }
     if (ending.refusal.empty() && mode == 2 &&

@@ -155,7 +155,7 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
         std::int64_t& number = numbers[i];
         switch (keys_[i]) {
         case ByKey::type:
-            number = find_type_letter(values[field_mode]);
+            number = static_cast<unsigned char>(find_type_letter(values[field_mode]));
             break;
         case ByKey::uid:
             number = values[field_uid];
@@ -206,7 +206,7 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
 void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle& style) const
 {
     // The text of each value, as a line shows it.
-    const auto shown = [this, &style](const Value& value, ByKey key) -> std::string {
+    const auto shown = [&style](const Value& value, ByKey key) -> std::string {
         switch (key) {
         case ByKey::type:
             return std::string(1, static_cast<char>(value.number));

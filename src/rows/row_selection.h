@@ -13,17 +13,18 @@
 struct RowSelection {
     std::string types; // type letters as find -printf %y prints them; empty for any
     enum class Compare { any, more, less, exactly } size_compare = Compare::any;
-    std::int64_t size = 0;  // bytes, exact
-    bool has_newer = false; // mtime at or after `newer`
-    std::int64_t newer = 0;
-    bool has_older = false; // mtime before `older`
-    std::int64_t older = 0;
+    std::int64_t size = 0;          // bytes, exact
+    std::int64_t newer = 0;         // with has_newer, mtime at or after it
+    std::int64_t older = 0;         // with has_older, mtime before it
     std::vector<std::int64_t> uids; // empty for any
     std::vector<std::int64_t> gids;
-    bool has_name = false; // the last component matches `name` as find -name matches
-    std::string name;
-    bool has_under = false; // the path is `under` or lies below it, on real bytes
-    std::string under;      // without a trailing '/'
+    std::string name;  // with has_name, the last component matches it as find -name matches
+    std::string under; // with has_under, the path is it or lies below it, on real bytes;
+                       // without a trailing '/'
+    bool has_newer = false;
+    bool has_older = false;
+    bool has_name = false;
+    bool has_under = false;
 
     // Whether a test other than --under is given.
     bool tests_rows() const
