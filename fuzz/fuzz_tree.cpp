@@ -224,7 +224,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     default:
         writer = make_diff_writer(*out, all_fields(), static_cast<DiffReport>((options >> 6) % 3),
-                                  human);
+                                  human, (options & 0x10) != 0);
         break;
     }
     feed(filter, *writer, sides[0]);

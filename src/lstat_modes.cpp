@@ -14,7 +14,8 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     tree_rows.needs_path = true;
     const TimeStyle* const times = options.times_in_style ? &options.listing.time : nullptr;
     const TreeScope scope{options.versions,
-                          options.selection.has_under ? options.selection.under : std::string()};
+                          options.selection.has_under ? options.selection.under : std::string(),
+                          options.disk_usage};
     switch (options.mode) {
     case Mode::json:
         return {make_json_writer(out, options.fields, times), {}};
@@ -30,7 +31,7 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
                 tree_rows, true};
     case Mode::diff:
         return {make_diff_writer(out, options.compare, options.diff_report,
-                                 options.listing.human_sizes),
+                                 options.listing.human_sizes, options.disk_usage),
                 tree_rows, true};
     case Mode::by:
         return {make_by_writer(out, scope, options.by_keys, options.by_style), tree_rows, true};

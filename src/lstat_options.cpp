@@ -75,6 +75,8 @@ const char description[] =
     "                     extension that is not all digits), year, month (of mtime,\n"
     "                     local time) and size (0, or the power of two N with\n"
     "                     N <= size < 2N) of regular files; or several, as uid,kind\n"
+    "      --disk-usage   with --du, --treemap, --by and --diff, count blocks times\n"
+    "                     512, the disk usage that du shows without -b, not the size\n"
     "      --latest       with --du, --ncdu, --treemap and --by, the last row of a\n"
     "                     path counts (a full backup and the incrementals after it)\n"
     "      --all-versions  the same, every row of a path counts (the bytes that\n"
@@ -255,6 +257,11 @@ int check_combination(const Asked& asked, Options& options)
         return usage_error(
             "-h shows sizes as ls -lh and du -h do: it needs -l, --du, --diff or --by");
     }
+    if (options.disk_usage && options.mode != Mode::du && options.mode != Mode::treemap &&
+        !asked.by && !diff) {
+        return usage_error("--disk-usage counts blocks times 512, as du does: it needs --du, "
+                           "--treemap, --by or --diff (--ncdu writes both sizes)");
+    }
     if (asked.time_style && (tree || diff || asked.by)) {
         return usage_error("--time-style shows times as ls -l does: it needs -l, -f or --json");
     }
@@ -324,6 +331,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_version,
         option_selection, // --type and the other tests: the name says which
         option_by,
+        option_disk_usage,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -343,6 +351,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"help", no_argument, nullptr, option_help},
         {"version", no_argument, nullptr, option_version},
         {"by", required_argument, nullptr, option_by},
+        {"disk-usage", no_argument, nullptr, option_disk_usage},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -366,6 +375,9 @@ int parse_options(int argc, char* argv[], Options& options)
     int index = 0;
     for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, &index)) != -1;) {
         switch (choice) {
+        case option_disk_usage:
+            options.disk_usage = true;
+            break;
         case option_by:
             if (asked.by) {
                 return usage_error("--by takes one list: give every key in it, as in --by "

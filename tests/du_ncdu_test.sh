@@ -2,14 +2,16 @@
 # Builds a small real tree with every kind of entry and name (see
 # real_tree.sh), makes its catalog rows
 # from lstat(2) in a shuffled order, and compares b64num-lstat --du with
-# du -b at two depths, and b64num-lstat --ncdu with ncdu -e -o-, entry by
-# entry. Needs du, ncdu and python3.
+# du -b at two depths, --du --disk-usage with du -B1 and du -h, and
+# b64num-lstat --ncdu with ncdu -e -o-, entry by entry; then gdu opens the
+# export, and its totals and directories are du's. Needs du, ncdu, gdu and
+# python3.
 #
 # usage: tests/du_ncdu_test.sh B64NUM_LSTAT TREE_ROWS
 set -euo pipefail
 lstat=$1
 tree_rows=$2
-for program in du ncdu python3; do
+for program in du ncdu gdu python3; do
     command -v "$program" > /dev/null || { echo "du_ncdu_test.sh: $program is missing" >&2; exit 1; }
 done
 work=$(mktemp -d)
@@ -23,10 +25,17 @@ cd "$work"
 
 "$tree_rows" "$top" > rows.tsv
 failures=0
-for depth in 1 2; do
-    "$lstat" --du="$depth" rows.tsv > "du-$depth.tsv"
-    du -b -0 -d "$depth" "$top" > "du-$depth.real"
-    python3 - "du-$depth.tsv" "du-$depth.real" <<'PY' || failures=$((failures + 1))
+# --du beside du: OPTIONS of ours, --, du's.
+compare_du() {
+    local ours=()
+    while [ "$1" != -- ]; do
+        ours+=("$1")
+        shift
+    done
+    shift
+    "$lstat" "${ours[@]}" rows.tsv > du.tsv
+    du "$@" -0 "$top" > du.real
+    python3 - du.tsv du.real <<'PY' || { echo "for ${ours[*]}" >&2; failures=$((failures + 1)); }
 import re, sys
 def unescape(path):  # as COPY escaped it
     table = {"\\": "\\", "n": "\n", "r": "\r", "t": "\t", "b": "\b", "f": "\f", "v": "\v"}
@@ -34,10 +43,14 @@ def unescape(path):  # as COPY escaped it
 ours = {tuple(unescape(l).split(b"\t", 1)) for l in open(sys.argv[1], "rb").read().splitlines()}
 real = {tuple(e.split(b"\t", 1)) for e in open(sys.argv[2], "rb").read().split(b"\0") if e}
 if ours != real:
-    print("--du and du -b differ:", sorted(ours ^ real), file=sys.stderr)
+    print("--du and du differ:", sorted(ours ^ real), file=sys.stderr)
     sys.exit(1)
 PY
-done
+}
+compare_du --du=1 -- -b -d 1
+compare_du --du=2 -- -b -d 2
+compare_du --du --disk-usage -- -B1
+compare_du --du --disk-usage -h -- -h
 
 "$lstat" --ncdu rows.tsv > ours.json
 ncdu -e -o- "$top" > real.json
@@ -68,6 +81,19 @@ reads_export() {
 }
 reads_export ours.json
 
+# gdu opens the export too: its totals, apparent and on disk, and its
+# directories below the top are du's.
+gdu_totals="$(gdu -n -a -s --no-prefix -f ours.json) $(gdu -n -s --no-prefix -f ours.json)"
+du_totals="$(du -b -s "$top" | cut -f 1) $(du -B1 -s "$top" | cut -f 1)"
+if [ "$(echo "$gdu_totals" | awk '{print $1, $3}')" != "$du_totals" ]; then
+    echo "gdu shows the totals $gdu_totals of the export, du $du_totals" >&2
+    failures=$((failures + 1))
+fi
+gdu -n -a --no-prefix -f ours.json | awk '$2 ~ /^\/(docs|sub|music|empty)$/ {print $1 "\t" substr($2, 2)}' |
+    sort > gdu.dirs
+(cd "$top" && du -b -s docs sub music empty | sort) > du.dirs
+cmp -s gdu.dirs du.dirs || { echo "gdu and du differ: $(diff gdu.dirs du.dirs)" >&2; failures=$((failures + 1)); }
+
 # A row that no file could have: an owner, group and mode past what ncdu
 # reads, a device and inode past 2^63. The export leaves out what ncdu
 # cannot read, and says so.
@@ -83,4 +109,4 @@ if [ "$status" != 1 ] || ! grep -q "the uid -1 is beyond what ncdu reads" odd.er
 fi
 reads_export odd.json
 
-[ "$failures" -eq 0 ] && echo "--du and --ncdu agree with du -b and ncdu"
+[ "$failures" -eq 0 ] && echo "--du and --ncdu agree with du, ncdu and gdu"

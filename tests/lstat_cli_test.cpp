@@ -892,6 +892,7 @@ TEST(LstatCommand, DiffReportsWhatChanged)
         {{"--compare", "ino,mode"},
          "T\t-1044480\t/d/v/\nU\t0\t/d/w\nU\t0\t/d/y\n+\t1048576\t/d/z\n"},
         {{"--summary"}, "+\t1\t1048576\n-\t0\t0\nT\t1\t-1044480\nM\t1\t1024\nU\t1\t0\n"},
+        {{"--disk-usage"}, "T\t-1044480\t/d/v/\nM\t0\t/d/x\nU\t0\t/d/y\n+\t1048576\t/d/z\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"--diff"};

@@ -205,11 +205,12 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         KeptRow old_row{};
         KeptRow new_row{};
         const Change change = compare_entry(diff, entry, old_row, new_row);
+        std::int64_t delta = 0;
+        if (change != Change::none && !size_delta(diff, entry, old_row, new_row, delta)) {
+            return false;
+        }
         if (change != Change::none) {
-            differing.push_back({{0, 0},
-                                 static_cast<std::uint32_t>(i),
-                                 change,
-                                 size_delta(entry, old_row, new_row)});
+            differing.push_back({{0, 0}, static_cast<std::uint32_t>(i), change, delta});
         }
     }
     if (report == DiffReport::summary) {

@@ -15,8 +15,8 @@ enum class DiffReport {
 // Writes the report. A path is printed as the side that has it gave it, NEW
 // where both do, escaped as the client escaped it. DELTA is NEW's size minus
 // OLD's; with `human_sizes` as du -h shows sizes, with its sign. Returns
-// false, having written nothing, when a summary's sum passes 2^63 - 1
-// either way.
+// false, having written nothing, when a DELTA or a summary's sum passes
+// 2^63 - 1 either way.
 bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes);
 
 #endif

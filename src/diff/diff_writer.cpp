@@ -10,10 +10,10 @@ namespace {
 class DiffWriter final : public RowWriter {
 public:
     DiffWriter(OutputBuffer& out, const FieldSelection& compare, DiffReport report,
-               bool human_sizes)
+               bool human_sizes, bool disk_usage)
         : out_(out), report_(report), human_sizes_(human_sizes)
     {
-        start_diff(diff_, compare, report == DiffReport::json);
+        start_diff(diff_, compare, report == DiffReport::json, disk_usage);
     }
 
     void start_input() override { ++side_; }
@@ -83,7 +83,7 @@ private:
 } // namespace
 
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
-                                            DiffReport report, bool human_sizes)
+                                            DiffReport report, bool human_sizes, bool disk_usage)
 {
-    return std::make_unique<DiffWriter>(out, compare, report, human_sizes);
+    return std::make_unique<DiffWriter>(out, compare, report, human_sizes, disk_usage);
 }

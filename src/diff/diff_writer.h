@@ -12,6 +12,6 @@
 // What changed between the first input, OLD, and the second, NEW, in the
 // fields `compare` (see job_diff.h and diff_listing.h).
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
-                                            DiffReport report, bool human_sizes);
+                                            DiffReport report, bool human_sizes, bool disk_usage);
 
 #endif

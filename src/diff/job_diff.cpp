@@ -231,14 +231,17 @@ char change_letter(Change change)
     return "=+-TMU"[static_cast<int>(change)];
 }
 
-void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field)
+void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field,
+                bool disk_usage)
 {
     diff = JobDiff{};
     for (int i = 0; i < compare.count; ++i) {
         diff.compared |= 1U << compare.indices[i];
     }
     diff.kept = keep_every_field ? (1U << lstat_field_count) - 1
-                                 : diff.compared | 1U << field_mode | 1U << field_size;
+                                 : diff.compared | 1U << field_mode | 1U << field_size |
+                                       (disk_usage ? 1U << field_blocks : 0U);
+    diff.disk_usage = disk_usage;
 }
 
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
@@ -354,12 +357,19 @@ Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& 
     return Change::none;
 }
 
-std::int64_t size_delta(const JobDiff::Entry& entry, const KeptRow& old_row, const KeptRow& new_row)
+bool size_delta(const JobDiff& diff, const JobDiff::Entry& entry, const KeptRow& old_row,
+                const KeptRow& new_row, std::int64_t& delta)
 {
-    const auto size = [&entry](int side, const KeptRow& row) {
-        return entry.row[side] != nullptr
-                   ? static_cast<std::uint64_t>(row.fields.values[field_size])
-                   : 0;
+    // Sizes are never negative here, but disk usage passes 64 bits.
+    __extension__ typedef __int128 Wide;
+    const auto size = [&](int side, const KeptRow& row) -> Wide {
+        if (entry.row[side] == nullptr) {
+            return 0;
+        }
+        const std::int64_t* const values = row.fields.values;
+        return diff.disk_usage ? Wide{values[field_blocks]} * 512 : Wide{values[field_size]};
     };
-    return from_twos_complement(size(new_side, new_row) - size(old_side, old_row));
+    const Wide wide = size(new_side, new_row) - size(old_side, old_row);
+    delta = static_cast<std::int64_t>(wide);
+    return wide <= INT64_MAX && wide >= -INT64_MAX;
 }

@@ -44,6 +44,7 @@ constexpr int new_side = 1;
 struct JobDiff {
     std::uint32_t compared = 0; // a bit per field whose difference counts
     std::uint32_t kept = 0;     // a bit per field kept of each row
+    bool disk_usage = false;    // DELTA counts blocks times 512
     ByteStore paths;
     ByteStore rows;
     struct Entry {
@@ -76,9 +77,12 @@ struct JobDiff {
     std::string pending_paths;
 };
 
-// Starts a comparison of the fields `compare`. The rows keep those, mode and
-// size, or with `keep_every_field` all of them, as --json prints them.
-void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field);
+// Starts a comparison of the fields `compare`. The rows keep those, mode
+// and size (and blocks with `disk_usage`, where DELTA counts blocks times
+// 512, as du counts), or with `keep_every_field` all of them, as --json
+// prints them.
+void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field,
+                bool disk_usage);
 
 // Keeps what `side` gives of the row of `line`, which the rules of a tree
 // passed (see RowRules): its path is the first column. A path is compared
@@ -110,8 +114,9 @@ bool same_kept_row(const unsigned char* a, const unsigned char* b);
 Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,
                      KeptRow& new_row);
 
-// NEW's size minus OLD's, a missing side counting 0, modulo 2^64.
-std::int64_t size_delta(const JobDiff::Entry& entry, const KeptRow& old_row,
-                        const KeptRow& new_row);
+// NEW's size minus OLD's, or their disk usage, a missing side counting 0;
+// false when it passes 2^63 - 1 either way.
+bool size_delta(const JobDiff& diff, const JobDiff::Entry& entry, const KeptRow& old_row,
+                const KeptRow& new_row, std::int64_t& delta);
 
 #endif

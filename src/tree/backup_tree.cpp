@@ -432,6 +432,7 @@ void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const Tre
     tree.merges_links = merges_links;
     tree.versions = scope.versions;
     tree.top_path = scope.top_path;
+    tree.disk_usage = scope.disk_usage;
     tree.directories.emplace_back();
     tree.bytes.push_back(0);
     tree.directory_paths.emplace_back();
@@ -441,6 +442,12 @@ void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const Tre
 Placement add_to_tree(BackupTree& tree, const CatalogLine& line, std::uint32_t tally)
 {
     EntryAttributes attributes = attributes_of(line.fields);
+    // Disk usage counts where sizes count: every total, area and class.
+    if (tree.disk_usage) {
+        constexpr std::int64_t block_bytes = 512;
+        tree.sum_wrapped |=
+            __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
+    }
     std::string_view path = line.first_column();
     if (path.back() == '/') {
         path.remove_suffix(1); // a path's identity ignores it

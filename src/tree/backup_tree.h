@@ -80,6 +80,7 @@ enum class Versions {
 struct TreeScope {
     Versions versions = Versions::first;
     std::string top_path;
+    bool disk_usage = false; // bytes are blocks times 512, as du counts them without -b
 };
 
 struct BackupTree {
@@ -150,6 +151,7 @@ struct BackupTree {
     bool blocks_wrapped = false; // so did its block counts
     bool too_large = false;      // once finished: its total passes 2^63 - 1
     std::string top_path;        // --under: the top, by its real bytes; empty for the deepest
+    bool disk_usage = false;     // sizes are blocks times 512
 };
 
 // A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
