@@ -26,6 +26,8 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
                 tree_rows, true};
     case Mode::ncdu:
         return {make_ncdu_writer(out, scope, B64NUM_VERSION), tree_rows, true};
+    case Mode::qdirstat:
+        return {make_qdirstat_writer(out, scope, B64NUM_VERSION), tree_rows, true};
     case Mode::treemap:
         return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
                 tree_rows, true};

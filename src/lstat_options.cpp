@@ -20,8 +20,8 @@ namespace {
 const char synopsis[] =
     "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
     "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
-    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --treemap[=WIDTHxHEIGHT]\n"
-    "                    [--latest | --all-versions] [FILE...]\n"
+    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --qdirstat\n"
+    "                    | --treemap[=WIDTHxHEIGHT] [--latest | --all-versions] [FILE...]\n"
     "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] OLD NEW\n"
     "  or:  b64num-lstat --by=KEYS [-H] [-h | --json] [--latest | --all-versions]\n"
     "                    [FILE...]\n"
@@ -65,7 +65,10 @@ const char description[] =
     "                     files, down to DEPTH levels below the top; the first\n"
     "                     column must be the path (a directory's mode makes it\n"
     "                     one; its path may end in /)\n"
-    "      --ncdu         write the tree in ncdu's export format: ncdu -f FILE\n"
+    "      --ncdu         write the tree in ncdu's export format, which ncdu -f FILE\n"
+    "                     and gdu -f FILE browse\n"
+    "      --qdirstat     write the tree as a QDirStat cache file, which\n"
+    "                     qdirstat --cache FILE browses\n"
     "      --treemap[=WIDTHxHEIGHT]  write the tree that --du totals as an SVG\n"
     "                     treemap, 1600x1000 pixels by default, 320x200 at least:\n"
     "                     each file a rectangle whose area is its bytes, nested\n"
@@ -77,8 +80,9 @@ const char description[] =
     "                     N <= size < 2N) of regular files; or several, as uid,kind\n"
     "      --disk-usage   with --du, --treemap, --by and --diff, count blocks times\n"
     "                     512, the disk usage that du shows without -b, not the size\n"
-    "      --latest       with --du, --ncdu, --treemap and --by, the last row of a\n"
-    "                     path counts (a full backup and the incrementals after it)\n"
+    "      --latest       in --du, --ncdu, --qdirstat, --treemap and --by, the last\n"
+    "                     row of a path counts (a full backup and the incrementals\n"
+    "                     after it)\n"
     "      --all-versions  the same, every row of a path counts (the bytes that\n"
     "                     several jobs backed up); by default a path given\n"
     "                     twice is reported and its first row counts\n"
@@ -95,8 +99,8 @@ const char description[] =
     "      --summary      with --diff, one line for each status: the number of\n"
     "                     paths and the sum of their DELTA\n"
     "\n"
-    "Selections, in every mode, each given once, ANDed; in --du, --ncdu, --treemap\n"
-    "and --by they decide which rows count, in --diff which paths are compared:\n"
+    "Selections, in every mode, each given once, ANDed; in --du, --ncdu, --qdirstat,\n"
+    "--treemap and --by they decide which rows count, in --diff which paths are compared:\n"
     "      --type=LETTERS  the type, as find -printf %y prints it, is one of\n"
     "                     LETTERS (f d l b c p s ?)\n"
     "      --size=[+|-]N[K|M|G|T|P]  size more than (+), less than (-) or exactly\n"
@@ -198,7 +202,7 @@ struct Asked {
     bool fields = false;
     bool json = false;
     bool long_listing = false;
-    int tree_reports = 0; // --du, --ncdu, --treemap and --diff
+    int tree_reports = 0; // --du, --ncdu, --qdirstat, --treemap and --diff
     bool diff = false;
     bool human_sizes = false;
     bool time_style = false;
@@ -214,17 +218,17 @@ int check_combination(const Asked& asked, Options& options)
     const bool diff = asked.diff;
     const bool tree = asked.tree_reports > (diff ? 1 : 0);
     if (asked.tree_reports > 1 && diff) {
-        return usage_error("--diff compares two inputs: it cannot be combined with --du, --ncdu "
-                           "or --treemap");
+        return usage_error("--diff compares two inputs: it cannot be combined with --du, --ncdu, "
+                           "--qdirstat or --treemap");
     }
     if (asked.by && (asked.tree_reports > 0 || asked.fields || asked.long_listing)) {
         return usage_error("--by totals the rows by class: it cannot be combined with --du, "
-                           "--ncdu, --treemap, --diff, -f or -l");
+                           "--ncdu, --qdirstat, --treemap, --diff, -f or -l");
     }
     if (asked.tree_reports > 1 ||
         (tree && (asked.fields || asked.json || options.header || asked.long_listing))) {
-        return usage_error("--du, --ncdu and --treemap report a whole tree: they cannot be "
-                           "combined with each other or with -f, -l, --json or -H");
+        return usage_error("--du, --ncdu, --qdirstat and --treemap report a whole tree: they "
+                           "cannot be combined with each other or with -f, -l, --json or -H");
     }
     if (diff && (asked.fields || options.header || asked.long_listing)) {
         return usage_error("--diff compares whole rows: it cannot be combined with -f, -l or -H");
@@ -241,7 +245,7 @@ int check_combination(const Asked& asked, Options& options)
     }
     if (asked.version_choices > 0 && !tree && !asked.by) {
         return usage_error("--latest and --all-versions choose the rows that a tree counts: "
-                           "they need --du, --ncdu, --treemap or --by");
+                           "they need --du, --ncdu, --qdirstat, --treemap or --by");
     }
     if (asked.long_listing && (asked.fields || asked.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
@@ -260,7 +264,7 @@ int check_combination(const Asked& asked, Options& options)
     if (options.disk_usage && options.mode != Mode::du && options.mode != Mode::treemap &&
         !asked.by && !diff) {
         return usage_error("--disk-usage counts blocks times 512, as du does: it needs --du, "
-                           "--treemap, --by or --diff (--ncdu writes both sizes)");
+                           "--treemap, --by or --diff (--ncdu and --qdirstat write both sizes)");
     }
     if (asked.time_style && (tree || diff || asked.by)) {
         return usage_error("--time-style shows times as ls -l does: it needs -l, -f or --json");
@@ -332,6 +336,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_selection, // --type and the other tests: the name says which
         option_by,
         option_disk_usage,
+        option_qdirstat,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -352,6 +357,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"version", no_argument, nullptr, option_version},
         {"by", required_argument, nullptr, option_by},
         {"disk-usage", no_argument, nullptr, option_disk_usage},
+        {"qdirstat", no_argument, nullptr, option_qdirstat},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -437,6 +443,10 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         case option_ncdu:
             options.mode = Mode::ncdu;
+            ++asked.tree_reports;
+            break;
+        case option_qdirstat:
+            options.mode = Mode::qdirstat;
             ++asked.tree_reports;
             break;
         case option_treemap:

@@ -18,7 +18,7 @@ constexpr int status_usage = 2;
 constexpr int status_not_compared = 2; // --diff: an input was unusable, as diff tells trouble
 
 // What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu, treemap, diff, by };
+enum class Mode { fields, json, long_listing, du, ncdu, qdirstat, treemap, diff, by };
 
 struct Options {
     Mode mode = Mode::fields;

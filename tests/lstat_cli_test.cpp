@@ -406,6 +406,8 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
         {{"--du", "--all-versions"}, repeated("/d/f\t" + huge + "\n", 9)},
         {{"--diff", "--summary", old_rows.path(), "-"}, rows},
         {{"--ncdu"}, "/d/f\t" + lstat(with(attributes, 9, (std::int64_t{1} << 60) - 1)) + "\n"},
+        {{"--qdirstat"}, rows},
+        {{"--qdirstat"}, "/d/f\t" + lstat(with(attributes, 9, (std::int64_t{1} << 60) - 1)) + "\n"},
     };
     for (const auto& c : cases) {
         const Outcome outcome = run(c.args, c.input);
@@ -480,8 +482,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
                                "blocks atime mtime ctime linkfi flags stream";
     const char* const usage = "\nUsage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n";
     const std::string tree_alone =
-        "b64num-lstat: --du, --ncdu and --treemap report a whole tree: they cannot be combined "
-        "with each other or with -f, -l, --json or -H";
+        "b64num-lstat: --du, --ncdu, --qdirstat and --treemap report a whole tree: they cannot "
+        "be combined with each other or with -f, -l, --json or -H";
     const std::string long_alone =
         "b64num-lstat: -l lists whole rows: it cannot be combined with -f, --json or -H";
     const std::string diff_alone =
@@ -518,8 +520,8 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
         {{"--diff", "-l", "a", "b"}, diff_alone, usage},
         {{"--diff", "-f", "size", "a", "b"}, diff_alone, usage},
         {{"--diff", "--ncdu", "a", "b"},
-         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu or "
-         "--treemap",
+         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu, "
+         "--qdirstat or --treemap",
          usage},
         {{"--diff", "--json", "--summary", "a", "b"},
          "b64num-lstat: --summary counts the changes: it cannot be combined with --json",
@@ -537,18 +539,19 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
          "b64num-lstat: invalid size '800': WIDTHxHEIGHT in pixels, 320x200 to 16384x16384",
          usage},
         {{"--treemap", "--diff", "a", "b"},
-         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu or "
-         "--treemap",
+         "b64num-lstat: --diff compares two inputs: it cannot be combined with --du, --ncdu, "
+         "--qdirstat or --treemap",
          usage},
         {{"--du", "--latest", "--all-versions"},
          "b64num-lstat: --latest and --all-versions cannot be combined",
          usage},
         {{"--all-versions"},
          "b64num-lstat: --latest and --all-versions choose the rows that a tree counts: they need "
-         "--du, --ncdu, --treemap or --by",
+         "--du, --ncdu, --qdirstat, --treemap or --by",
          usage},
         {{"--du", "-f", "size"}, tree_alone, usage},
         {{"--ncdu", "--du=2"}, tree_alone, usage},
+        {{"--qdirstat", "--json"}, tree_alone, usage},
         {{"--du=-1"}, "b64num-lstat: invalid depth '-1': a number of levels, 0 or more", usage},
         {{"--by=uid,sise"},
          "b64num-lstat: unknown key 'sise' for --by: type, uid, gid, kind, year, month or size",
@@ -559,7 +562,7 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
          usage},
         {{"--by=uid", "--du"},
          "b64num-lstat: --by totals the rows by class: it cannot be combined with --du, --ncdu, "
-         "--treemap, --diff, -f or -l",
+         "--qdirstat, --treemap, --diff, -f or -l",
          usage},
         {{"-h"},
          "b64num-lstat: -h shows sizes as ls -lh and du -h do: it needs -l, --du, --diff or --by",
@@ -945,7 +948,7 @@ TEST(LstatCommand, DiffComparesOnlyTwoBackupsOfOneShape)
         EXPECT_EQ(outcome.status, 2);
     }
     // A tree of no rows is no empty job either.
-    for (const char* mode : {"--du", "--ncdu", "--treemap"}) {
+    for (const char* mode : {"--du", "--ncdu", "--qdirstat", "--treemap"}) {
         const Outcome outcome = run({mode}, "\n");
         EXPECT_EQ(outcome.out, "") << mode;
         EXPECT_EQ(outcome.err, "b64num-lstat: no rows: nothing to total\n") << mode;

@@ -4,7 +4,7 @@
 # b64num-lstat makes of its rows with what du, ncdu and browsers make of it:
 # hard links of two inodes (each pair in one directory: du counts a link
 # where it meets it first, b64num-lstat in the directory whose path sorts
-# first), a symbolic link, a FIFO, a sparse file, names with line feeds,
+# first), a symbolic link, a FIFO, a sparse file, names with blanks, line feeds,
 # TABs, backslashes, ESC, '<', '&' and bytes that are not UTF-8, a file
 # dated before 1970, and files of many kinds and sizes, some too small to
 # draw alone in a treemap.
@@ -23,6 +23,7 @@ make_real_tree() {
         printf 'x' > $'lf\nname'
         printf 'yy' > $'tab\tname'
         printf 'zzz' > 'back\slash'
+        printf 'blank' > 'a blank'
         printf 'w' > $'lat\xe9'
         printf 'esc' > $'esc\e]0;x\a'
         printf 'inside' > $'new\nfolder\t2/inside'

@@ -16,7 +16,7 @@
 // whether the inputs were unusable for a comparison, which diff tells by
 // its status as trouble rather than as a difference.
 struct Ending {
-    std::string refusal; // empty when the report was written
+    std::string refusal; // why the report was not written, or not whole; empty if it was
     bool unusable_inputs = false;
 };
 

@@ -3,6 +3,8 @@
 #include "by_totals.h"
 #include "du_listing.h"
 #include "ncdu_export.h"
+#include "qdirstat_cache.h"
+#include "terminal_text.h"
 #include "treemap_svg.h"
 
 #include <algorithm>
@@ -50,7 +52,7 @@ public:
             return {total_passes, false};
         }
         write(out_, tree_);
-        return {};
+        return {shortfall()};
     }
 
 private:
@@ -60,6 +62,8 @@ private:
     // What the report has to say of a row that the tree took: false, with
     // the line's verdict saying why, to report it.
     virtual bool check(CatalogLine& /*line*/) const { return true; }
+    // What the report written had to leave out, if anything.
+    virtual std::string shortfall() const { return {}; }
     // Whatever else the report sums, beside the bytes that the tree totals.
     virtual bool fits(const BackupTree& /*tree*/) const { return true; }
 
@@ -119,6 +123,39 @@ private:
     const char* version_;
 };
 
+class QdirstatWriter final : public TreeWriter {
+public:
+    QdirstatWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
+        : TreeWriter(out, true, false, scope), version_(version)
+    {
+    }
+
+private:
+    void write(OutputBuffer& out, const BackupTree& tree) override
+    {
+        omissions_ = write_qdirstat_cache(out, tree, version_);
+    }
+
+    std::string shortfall() const override
+    {
+        if (omissions_.entries == 0) {
+            return {};
+        }
+        const bool one = omissions_.entries == 1;
+        return "left out of the cache file, its lines longer than the 1022 bytes that QDirStat "
+               "reads: " +
+               std::to_string(omissions_.entries) + (one ? " entry" : " entries") +
+               " (a directory with all below it), " + (one ? "" : "the first ") + "'" +
+               quoted_for_terminal(omissions_.first_path) + "'";
+    }
+
+    // QDirStat sums the disk usage too.
+    bool fits(const BackupTree& tree) const override { return disk_usage_fits(tree); }
+
+    const char* version_;
+    CacheOmissions omissions_;
+};
+
 class TreemapWriter final : public TreeWriter {
 public:
     TreemapWriter(OutputBuffer& out, const TreeScope& scope, int width, int height)
@@ -175,6 +212,12 @@ std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& 
                                             const char* version)
 {
     return std::make_unique<NcduWriter>(out, scope, version);
+}
+
+std::unique_ptr<RowWriter> make_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
+                                                const char* version)
+{
+    return std::make_unique<QdirstatWriter>(out, scope, version);
 }
 
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,

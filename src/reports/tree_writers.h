@@ -1,5 +1,6 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du, --ncdu, --treemap and --by.
+// from it once the last input is read: --du, --ncdu, --qdirstat, --treemap
+// and --by.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
@@ -19,6 +20,10 @@ std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& sc
 // time it is written.
 std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                             const char* version);
+
+// The tree as a QDirStat cache file (see qdirstat_cache.h).
+std::unique_ptr<RowWriter> make_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
+                                                const char* version);
 
 // The entries and bytes of each class of the rows that count (see
 // by_totals.h), counted as --du counts them.

@@ -1,0 +1,37 @@
+// b64num-lstat --qdirstat: a backup tree as a cache file of QDirStat (and
+// K4DirStat), which their desktop browses with its treemap and its type,
+// size and age statistics, written as qdirstat-cache-writer -l writes the
+// cache file of a live tree.
+#ifndef B64NUM_QDIRSTAT_CACHE_H
+#define B64NUM_QDIRSTAT_CACHE_H
+
+#include "backup_tree.h"
+#include "output_buffer.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The entries whose lines QDirStat could not read whole, left out.
+struct CacheOmissions {
+    std::size_t entries = 0; // a directory counts once, for all below it too
+    std::string first_path;  // escaped as the client escaped it
+    void note(std::string_view directory_path, std::string_view name)
+    {
+        if (entries++ == 0) {
+            first_path.assign(directory_path).append(name);
+        }
+    }
+};
+
+// Writes the finished `tree` from its top: the header line, comments, then
+// a line per entry, each directory's before the lines of everything below
+// it: its type (D F L BlockDev CharDev FIFO Socket), its full path with
+// every byte that is whitespace, a control byte, '%' or not ASCII written
+// as %XX, its own size (not a total), its mtime as 0x and hexadecimal, and
+// for a file "blocks: N" where it is sparse and "links: N" where it has
+// more than one link. A directory whose path is too long for a line is
+// left out with all below it.
+CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, const char* version);
+
+#endif

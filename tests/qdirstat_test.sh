@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds the real tree of real_tree.sh, makes its catalog rows, and compares
+# b64num-lstat --qdirstat, entry by entry, with what qdirstat-cache-writer -l
+# writes for the same tree: type, real bytes of the path, own size, mtime,
+# blocks and links. Files of holes alone are the one difference: the writer
+# leaves their "blocks: 0" out, and QDirStat would take them to fill their
+# size. Then QDirStat reads the cache file under Xvfb, and its log must hold
+# no complaint of it; a directory too deep for QDirStat's lines is left out,
+# and said so. Needs qdirstat, qdirstat-cache-writer, xvfb-run and python3.
+#
+# usage: tests/qdirstat_test.sh B64NUM_LSTAT TREE_ROWS
+set -euo pipefail
+lstat=$1
+tree_rows=$2
+for program in qdirstat qdirstat-cache-writer xvfb-run python3; do
+    command -v "$program" > /dev/null || { echo "qdirstat_test.sh: $program is missing" >&2; exit 1; }
+done
+work=$(mktemp -d)
+qdirstat_pid=
+trap '[ -z "$qdirstat_pid" ] || kill "$qdirstat_pid" 2> /dev/null; rm -rf "$work"' EXIT
+# shellcheck source=tests/real_tree.sh
+source "$(dirname "$0")/real_tree.sh"
+
+top=$work/top
+make_real_tree "$top"
+cd "$work"
+"$tree_rows" "$top" > rows.tsv
+failures=0
+
+"$lstat" --qdirstat rows.tsv > ours.cache
+qdirstat-cache-writer -l "$top" real.cache > /dev/null
+python3 - ours.cache real.cache <<'PY' || failures=$((failures + 1))
+import os, re, sys
+def entries(cache):
+    found, order = {}, []
+    lines = open(cache, "rb").read().split(b"\n")
+    assert lines[0] == b"[qdirstat 1.0 cache file]", lines[0]
+    for line in lines[1:]:
+        if not line.strip() or line.startswith(b"#"):
+            continue
+        kind, path, size, mtime, *rest = line.split()
+        path = re.sub(rb"%([0-9A-F]{2})", lambda m: bytes([int(m.group(1), 16)]), path)
+        found[path] = (kind, int(size), int(mtime, 16), dict(zip(rest[::2], rest[1::2])))
+        order.append(path)
+    return found, order
+ours, order = entries(sys.argv[1])
+real, _ = entries(sys.argv[2])
+for path, (kind, size, mtime, extra) in real.items():
+    if kind != b"D" and b"blocks:" not in extra and size > 0 and os.lstat(path).st_blocks == 0:
+        extra[b"blocks:"] = b"0"
+for path in sorted(set(ours) | set(real)):
+    if ours.get(path) != real.get(path):
+        print("--qdirstat and qdirstat-cache-writer differ at", path, ours.get(path), real.get(path),
+              file=sys.stderr)
+        sys.exit(1)
+seen = set()
+for path in order:
+    if path != order[0] and os.path.dirname(path) not in seen:
+        print("--qdirstat writes", path, "before its directory", file=sys.stderr)
+        sys.exit(1)
+    seen.add(path)
+PY
+
+# A directory whose line QDirStat could not read whole, and a file whose
+# full path could not be on one: the one is left out and reported, the
+# other written with its name alone.
+deep=$top/$(printf 'd%.0s' $(seq 200))/$(printf '%%%.0s' $(seq 300))
+long=$top/$(printf 'n%.0s' $(seq 250))/$(printf '\t%.0s' $(seq 250))
+dir_lstat=$(grep -m 1 "^$top/docs/*	" rows.tsv | cut -f 2)
+file_lstat=$(grep -m 1 "^$top/sub/deeper/f	" rows.tsv | cut -f 2)
+{
+    cat rows.tsv
+    printf '%s/\t%s\n%s/f\t%s\n' "$deep" "$dir_lstat" "$deep" "$file_lstat"
+    printf '%s\t%s\n' "${long%/*}/" "$dir_lstat" "${long//$'\t'/\\t}" "$file_lstat"
+} > deep.tsv
+status=0
+"$lstat" --qdirstat deep.tsv > deep.cache 2> deep.err || status=$?
+if [ "$status" != 1 ] || ! grep -q "^b64num-lstat: left out of the cache file, .*: 1 entry " deep.err ||
+    ! grep -q "^F	$(printf '%%09%.0s' $(seq 250))	" deep.cache; then
+    echo "--qdirstat wrote lines too long for QDirStat (status $status): $(cat deep.err)" >&2
+    failures=$((failures + 1))
+fi
+
+# QDirStat logs to /tmp/qdirstat-USER/qdirstat.log, whatever the
+# environment; what it logs after it starts to read our file counts.
+log=/tmp/qdirstat-$(id -un)/qdirstat.log
+reads_cache() {
+    local cache=$1 i
+    HOME=$work/home XDG_RUNTIME_DIR=$work xvfb-run -a qdirstat --cache "$cache" > /dev/null 2>&1 &
+    qdirstat_pid=$!
+    for i in $(seq 60); do
+        sleep 0.5
+        if [ -f "$log" ] && sed -n "\\|Reading cache file $cache\$|,\$p" "$log" | grep -q "Reading finished"; then
+            break
+        fi
+    done
+    kill "$qdirstat_pid" 2> /dev/null || true
+    wait "$qdirstat_pid" 2> /dev/null || true
+    qdirstat_pid=
+    sed -n "\\|Reading cache file $cache\$|,\$p" "$log" 2> /dev/null > read.log || true
+    if ! grep -q "Reading finished" read.log || grep -E "<(ERROR|WARNING)> +DirTreeCache" read.log; then
+        echo "QDirStat did not read $cache cleanly: $(tail -n 5 read.log)" >&2
+        failures=$((failures + 1))
+    fi
+}
+reads_cache "$work/ours.cache"
+reads_cache "$work/deep.cache"
+
+[ "$failures" -eq 0 ] && echo "--qdirstat agrees with qdirstat-cache-writer, and QDirStat reads it"
