@@ -2,6 +2,7 @@
 // as a filter for the output of catalog queries. The entry point: it picks
 // the writer of the mode asked for, reads the inputs through the row filter,
 // and reports every line that is not printed.
+#include "csv_reader.h"
 #include "line_reader.h"
 #include "line_reports.h"
 #include "lstat_modes.h"
@@ -31,6 +32,7 @@ struct Run final : LineSink {
     Options options;
     OutputBuffer out;
     LineReader reader;
+    CsvReader csv_reader; // with --csv
     RowFilter filter;
     std::unique_ptr<RowWriter> writer;
     RowRules rules;                // what the mode needs of a row
@@ -92,6 +94,53 @@ struct Run final : LineSink {
     }
 };
 
+// Hands the lines of `fd` to the filter; returns errno of a failed read.
+int read_lines(Run& run, int fd)
+{
+    start_reading(run.reader, fd);
+    char* line = nullptr;
+    std::size_t length = 0;
+    for (unsigned long number = 1; run.out.error == 0; ++number) {
+        const ReadResult read = read_line(run.reader, line, length);
+        if (read == ReadResult::end) {
+            break;
+        }
+        if (read == ReadResult::too_long) {
+            filter_unread(run.filter, number, length, Verdict::too_long);
+        } else {
+            filter_line(run.filter, number, line, length);
+        }
+    }
+    return run.reader.error;
+}
+
+// The same for CSV records, each handed over as the line COPY would print,
+// numbered by the line it starts on.
+int read_csv_records(Run& run, int fd)
+{
+    start_reading_csv(run.csv_reader, fd);
+    CsvRecord record{};
+    while (run.out.error == 0) {
+        switch (read_record(run.csv_reader, record)) {
+        case CsvResult::end:
+            return run.csv_reader.error;
+        case CsvResult::record:
+            filter_line(run.filter, record.first_line, record.text, record.length);
+            break;
+        case CsvResult::too_long:
+            filter_unread(run.filter, record.first_line, record.length, Verdict::too_long);
+            break;
+        case CsvResult::unclosed_quote:
+            filter_unread(run.filter, record.first_line, record.length, Verdict::unclosed_quote);
+            break;
+        case CsvResult::stray_quote:
+            filter_unread(run.filter, record.first_line, record.length, Verdict::stray_quote);
+            break;
+        }
+    }
+    return run.csv_reader.error;
+}
+
 void process_file(Run& run, const char* path)
 {
     run.writer->start_input();
@@ -105,21 +154,8 @@ void process_file(Run& run, const char* path)
         run.writer->end_input(false);
         return;
     }
-    start_reading(run.reader, fd);
     filter_start(run.filter, run, run.rules);
-    char* line = nullptr;
-    std::size_t length = 0;
-    for (unsigned long number = 1; run.out.error == 0; ++number) {
-        const ReadResult read = read_line(run.reader, line, length);
-        if (read == ReadResult::end) {
-            break;
-        }
-        if (read == ReadResult::too_long) {
-            filter_too_long(run.filter, number, length);
-        } else {
-            filter_line(run.filter, number, line, length);
-        }
-    }
+    const int read_error = run.options.csv ? read_csv_records(run, fd) : read_lines(run, fd);
     if (run.out.error == 0) {
         filter_finish(run.filter);
     }
@@ -127,11 +163,11 @@ void process_file(Run& run, const char* path)
     if (!rest.empty()) {
         run.complain(run.quoted_input_name + ": " + rest);
     }
-    if (run.reader.error != 0) {
-        run.complain(run.quoted_input_name + ": " + std::strerror(run.reader.error));
+    if (read_error != 0) {
+        run.complain(run.quoted_input_name + ": " + std::strerror(read_error));
         run.status = status_trouble;
     }
-    run.writer->end_input(run.reader.error == 0 && run.out.error == 0);
+    run.writer->end_input(read_error == 0 && run.out.error == 0);
     if (!standard_input) {
         close(fd);
     }

@@ -26,7 +26,7 @@ const char synopsis[] =
     "  or:  b64num-lstat --by=KEYS [-H] [-h | --json] [--latest | --all-versions]\n"
     "                    [FILE...]\n"
     "Each with the selections --type, --size, --newer, --older, --uid, --gid,\n"
-    "--name and --under.\n";
+    "--name and --under, and with --csv.\n";
 
 const char description[] =
     "Decode Bacula LStat values, one a line, into named fields.\n"
@@ -37,6 +37,11 @@ const char description[] =
     "feeds and backslashes of file names: TAB-separated output keeps columns\n"
     "escaped; JSON undoes \\\\ \\n \\r \\t \\b \\f \\v \\0, and \\N is null.\n"
     "A header line at the top (its last column is named LStat) is skipped.\n"
+    "With --csv, read CSV (RFC 4180) as sqlite3 -csv and psql --csv write it:\n"
+    "fields separated by commas, quoted with \" where they hold a comma, a quote\n"
+    "(doubled), a CR or a line feed, an empty field without quotes being NULL;\n"
+    "the LStat value is the last field. TAB-separated output then escapes the\n"
+    "columns passed through as COPY does (\\\\ \\b \\t \\n \\v \\f \\r).\n"
     "A line that cannot be a whole row (other columns than the first whole row,\n"
     "a byte no numeral holds, fewer than 13 numerals, over 1 MiB) is reported\n"
     "(ten of each input in full, the rest counted) and not printed, and the\n"
@@ -337,6 +342,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_by,
         option_disk_usage,
         option_qdirstat,
+        option_csv,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -358,6 +364,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"by", required_argument, nullptr, option_by},
         {"disk-usage", no_argument, nullptr, option_disk_usage},
         {"qdirstat", no_argument, nullptr, option_qdirstat},
+        {"csv", no_argument, nullptr, option_csv},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -383,6 +390,9 @@ int parse_options(int argc, char* argv[], Options& options)
         switch (choice) {
         case option_disk_usage:
             options.disk_usage = true;
+            break;
+        case option_csv:
+            options.csv = true;
             break;
         case option_by:
             if (asked.by) {

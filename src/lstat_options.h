@@ -33,6 +33,7 @@ struct Options {
     ListingStyle listing;
     bool times_in_style = false; // -f and --json show times in listing.time's style
     bool disk_usage = false;     // sizes are blocks times 512, as du counts without -b
+    bool csv = false;            // the input is CSV, not TAB-separated
     RowSelection selection;      // the rows that count
     std::vector<ByKey> by_keys;  // with --by
     ByStyle by_style;

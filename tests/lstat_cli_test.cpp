@@ -385,6 +385,80 @@ INSTANTIATE_TEST_SUITE_P(
              1},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
+// CSV as sqlite3 -csv and psql --csv write it: quoted fields that hold
+// what would break a TAB-separated row, NULL and the empty string.
+const std::string csv_rows = "path,LStat\r\n\"a,b\"\"c\nd\\e\tf\",R\r\n,R\r\n\"\",R\r\n";
+
+std::string with_row(std::string text)
+{
+    for (std::size_t at = text.find(",R"); at != std::string::npos; at = text.find(",R", at)) {
+        text.replace(at + 1, 1, row);
+    }
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Csv, LstatCommandTest,
+    testing::Values(
+        Case{"fields escaped as COPY escapes them, NULL as \\N",
+             {"--csv", "-f", "size"},
+             with_row(csv_rows),
+             "a,b\"c\\nd\\\\e\\tf\t1048576\n\\N\t1048576\n\t1048576\n",
+             "",
+             0},
+        Case{"JSON with the real bytes, and null",
+             {"--csv", "--json", "-f", "size"},
+             with_row(csv_rows),
+             "{\"columns\":[\"a,b\\\"c\\nd\\\\e\\tf\"],\"size\":1048576}\n"
+             "{\"columns\":[null],\"size\":1048576}\n{\"columns\":[\"\"],\"size\":1048576}\n",
+             "",
+             0},
+        Case{"a quote that never closes takes the rest of the input, loudly",
+             {"--csv", "-f", "size"},
+             with_row("\"/a\",R\n\"/b,R\n/c,R\n"),
+             "/a\t1048576\n",
+             "b64num-lstat: standard input:2: a quoted field opens in this record and never "
+             "closes: the lines from here to the end of the input are not read as rows; output "
+             "cut short?\n",
+             1},
+        Case{"a quote out of place",
+             {"--csv", "-f", "size"},
+             with_row("/a\"b,R\n\"/c\"d,R\n/e,R"),
+             "/e\t1048576\n",
+             "b64num-lstat: standard input:1: a '\"' inside a field without quotes, or after the "
+             "quote that closes one: not CSV as sqlite3 -csv and psql --csv write it\n"
+             "b64num-lstat: standard input:2: a '\"' inside a field without quotes, or after the "
+             "quote that closes one: not CSV as sqlite3 -csv and psql --csv write it\n",
+             1},
+        Case{"a tree of names with line feeds and commas",
+             {"--csv", "--du"},
+             "/d/," + dir_row + "\n\"/d/x\n,y\"," + row + "\n",
+             "1052672\t/d\n",
+             "",
+             0}));
+
+TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
+{
+    // Past the longest line, a record is passed over, its quotes followed.
+    const std::string quoted = "\"" + std::string(2 << 20, ',') + "\n\"";
+    const Outcome outcome =
+        run({"--csv", "-f", "size"}, quoted + "," + row + "\nx," + row + "\n" + quoted);
+    EXPECT_EQ(outcome.out, "x\t1048576\n");
+    EXPECT_EQ(outcome.err, "b64num-lstat: standard input:1: a line of " +
+                               std::to_string((2 << 20) + 3 + row.size()) +
+                               " bytes, longer than any catalog row (at most 1048576); skipped\n"
+                               "b64num-lstat: standard input:4: a line of " +
+                               std::to_string((2 << 20) + 2) +
+                               " bytes, longer than any catalog row (at most 1048576); skipped\n");
+    EXPECT_EQ(outcome.status, 1);
+    // --diff reads two CSV inputs, a name by its real bytes.
+    const TemporaryFile old_rows("\"/d/a\nb\"," + row + "\n");
+    const Outcome diff = run({"--csv", "--diff", old_rows.path(), "-"},
+                             "\"/d/a\nb\"," + lstat(with(attributes, 7, 5)) + "\n");
+    EXPECT_EQ(diff.out, "M\t-1048571\t/d/a\\nb\n");
+    EXPECT_EQ(diff.status, 0);
+}
+
 // Nine files of 2^60 - 1 bytes, and the ways their total reaches a report.
 TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
 {

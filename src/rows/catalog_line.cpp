@@ -91,14 +91,14 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     line.expected = 0;
 }
 
-void too_long_line(CatalogLine& line, unsigned long number, std::size_t length)
+void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict)
 {
     line = CatalogLine{};
     line.number = number;
     line.length = length;
     line.stray_at = length;
     line.columns = 1;
-    line.verdict = Verdict::too_long;
+    line.verdict = verdict;
     line.selected = true;
 }
 

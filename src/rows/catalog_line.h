@@ -58,8 +58,8 @@ struct CatalogLine {
 // LStat value and its fields. The verdict is left to the shape of the rows.
 void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std::size_t length);
 
-// A line that was too long to read, of `length` bytes.
-void too_long_line(CatalogLine& line, unsigned long number, std::size_t length);
+// A line that could not be read as a row, of `length` bytes, for `verdict`.
+void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict);
 
 // True when a last column names the LStat column instead of holding a
 // value: the word lstat in any case, bare or qualified (File.LStat), as

@@ -129,10 +129,10 @@ void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_
     }
 }
 
-void filter_too_long(RowFilter& filter, unsigned long number, std::size_t length)
+void filter_unread(RowFilter& filter, unsigned long number, std::size_t length, Verdict verdict)
 {
     CatalogLine& current = filter.current;
-    too_long_line(current, number, length);
+    unread_line(current, number, length, verdict);
     filter.at_top = false;
     if (filter.shape_known) {
         hand_over(filter, current);

@@ -69,8 +69,9 @@ void filter_start(RowFilter& filter, LineSink& sink, const RowRules& rules);
 // may change its bytes.
 void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length);
 
-// Takes a line that was too long to read, of `length` bytes.
-void filter_too_long(RowFilter& filter, unsigned long number, std::size_t length);
+// Takes a line that could not be read as a row, of `length` bytes: one
+// too long, or a CSV record that is no record (see Verdict).
+void filter_unread(RowFilter& filter, unsigned long number, std::size_t length, Verdict verdict);
 
 // Ends the input: hands over the lines still waiting.
 void filter_finish(RowFilter& filter);

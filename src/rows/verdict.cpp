@@ -55,6 +55,12 @@ std::string verdict_message(const CatalogLine& line)
         return "a line of " + std::to_string(line.length) +
                " bytes, longer than any catalog row (at most " + std::to_string(longest_line) +
                "); skipped";
+    case Verdict::unclosed_quote:
+        return "a quoted field opens in this record and never closes: the lines from here to "
+               "the end of the input are not read as rows; output cut short?";
+    case Verdict::stray_quote:
+        return "a '\"' inside a field without quotes, or after the quote that closes one: "
+               "not CSV as sqlite3 -csv and psql --csv write it";
     case Verdict::nul_byte:
         return "line holds a NUL byte; skipped";
     case Verdict::late_header:
@@ -88,7 +94,8 @@ std::string verdict_message(const CatalogLine& line)
                std::to_string(fewest_in_a_value) +
                " of an LStat value; is there no LStat column, or is LStat not the last column?";
     case Verdict::no_path:
-        return "--du, --ncdu, --treemap and --diff need the path as the first column";
+        return "--du, --ncdu, --qdirstat, --treemap, --by and --diff need the path as the first "
+               "column";
     case Verdict::empty_path:
         return "the path is empty";
     case Verdict::null_path:
@@ -128,6 +135,10 @@ const char* verdict_reason(Verdict verdict)
         return "more than 16 numerals";
     case Verdict::too_long:
         return "longer than any catalog row";
+    case Verdict::unclosed_quote:
+        return "a quote that never closes";
+    case Verdict::stray_quote:
+        return "a quote out of place";
     case Verdict::nul_byte:
         return "a NUL byte";
     case Verdict::late_header:

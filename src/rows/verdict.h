@@ -13,6 +13,8 @@ enum class Verdict : unsigned char {
     header,         // column names at the top of an input: not a row, dropped
     // Lines that cannot be whole rows:
     too_long,          // longer than any catalog row, passed over unread
+    unclosed_quote,    // CSV: a quoted field that runs to the end of the input
+    stray_quote,       // CSV: a quote in a field without quotes, or after a closing one
     nul_byte,          // no client prints a NUL byte
     late_header,       // column names below the top: outputs run together
     line_feed_cut,     // fewer columns than the shape, and the next lines bring the rest

@@ -10,7 +10,8 @@
 #   raw_rows QUERY   print them unescaped (psql -At, mysql -r)
 #   header_rows QUERY  print them escaped after a header line
 #   value QUERY      print QUERY's single value
-# and optionally engine_checks, run before the README's recipes.
+# and optionally csv_rows QUERY, which prints them as CSV after a header line,
+# and engine_checks, run before the README's recipes.
 # Everything is compared with what the fixture knows, not with the decoder.
 #
 # usage: ENGINE.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS
@@ -54,6 +55,14 @@ import json, sys
 names = open(sys.argv[1], "rb").read().split(b"\0")[:-1]
 got = [json.loads(line)["columns"][0].encode("utf-8", "surrogateescape") for line in sys.stdin]
 sys.exit(got != names)' "$work/names.bin" || fail "JSON does not give back every name's bytes"
+
+# CSV gives the rows that COPY gives, names and all.
+if declare -F csv_rows > /dev/null; then
+    csv_rows "$job42" | b64num-lstat --csv -f size > "$work/csv.tsv" || fail "b64num-lstat --csv failed"
+    same "$work/expected-copy.tsv" "$work/csv.tsv" "CSV: not COPY's row for each catalog row"
+    csv_rows "$job42" | b64num-lstat --csv --json -f size > "$work/csv.json" || fail "--csv --json failed"
+    same "$work/expected.json" "$work/csv.json" "CSV: JSON does not hold the real names"
+fi
 
 header_rows "$job42" | b64num-lstat -f size > "$work/header.tsv" || fail "a header line failed the run"
 same "$work/expected-$escapes.tsv" "$work/header.tsv" "a header line changed the rows"

@@ -34,6 +34,7 @@ rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT"; }
 raw_rows() { psql -X -At -F $'\t' -d bacula -c "$1"; }
 header_rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT WITH (HEADER)"; }
 value() { psql -X -At -d bacula -c "$1"; }
+csv_rows() { psql -X --csv -d bacula -c "$1"; }
 
 # The b64num extension, when the build staged it: SQL decodes every text as
 # the b64num tool prints it.

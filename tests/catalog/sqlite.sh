@@ -2,8 +2,9 @@
 # Loads the catalog fixture into a new SQLite database and runs the SQL test
 # script of the b64num extension through the sqlite3 shell, which loads the
 # built extension with -cmd; compares what it prints with the expected
-# output, and runs the README's sqlite3 recipes, whose .load of the installed
-# extension is pointed at the built one.
+# output; reads the job's rows as sqlite3 -csv prints them with
+# b64num-lstat --csv, and runs the README's sqlite3 recipes, whose .load of
+# the installed extension is pointed at the built one.
 #
 # usage: tests/catalog/sqlite.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS EXTENSION
 set -euo pipefail
@@ -44,5 +45,17 @@ diff -u "$here/../../sqlite/expected/b64num.out" b64num.out || {
     echo "sqlite: the SQL test script printed otherwise" >&2
     failures=$((failures + 1))
 }
+# sqlite3 -csv quotes what would break a row: b64num-lstat --csv gives the
+# rows that COPY gives, and JSON the real names.
+job42="SELECT Path.Path || File.Filename, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 42 ORDER BY File.FileId"
+for output in "-f size:expected-copy.tsv" "--json -f size:expected.json"; do
+    read -ra options <<< "${output%:*}"
+    sqlite3 -csv -header bacula.db "$job42" | "$tools/b64num-lstat" --csv "${options[@]}" > csv.out ||
+        failures=$((failures + 1))
+    cmp -s "${output#*:}" csv.out || {
+        echo "sqlite: b64num-lstat --csv ${options[*]} does not give ${output#*:}" >&2
+        failures=$((failures + 1))
+    }
+done
 bash "$here/../readme_recipes.sh" "$tools" sqlite3 || failures=$((failures + 1))
 [ "$failures" -eq 0 ] && echo "sqlite: the catalog checks passed"
