@@ -3,8 +3,9 @@
 // printed for the same row, so that every rule for rows holds for it as it
 // is: fields separated by TABs, a NULL (an empty field without quotes) as
 // \N, and the backslashes and control characters in fields that COPY
-// escapes escaped as it does: \\ \b \t \n \v \f \r. A quoted field may hold commas, quotes (doubled) and line
-// feeds; a record ends at a line feed, or CR LF, outside quotes.
+// escapes escaped as it does: \\ \b \t \n \v \f \r. A quoted field may
+// hold commas, quotes (doubled) and line feeds; a record ends at a line
+// feed, or CR LF, outside quotes.
 //
 // Memory stays bounded: a record whose line would pass longest_line is read
 // to its end, its quotes followed, but not kept.
