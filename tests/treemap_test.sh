@@ -30,6 +30,20 @@ fail() {
 
 "$lstat" --treemap rows.tsv > treemap.svg || fail "--treemap failed"
 du -b -0 top > du.real
+# Disk usage, as du counts it without -b, and a heading that says which.
+"$lstat" --treemap --disk-usage rows.tsv > usage.svg || fail "--treemap --disk-usage failed"
+usage=$(grep -m 1 -o 'class="dir"[^>]*data-bytes="[0-9]*' usage.svg | grep -o '[0-9]*$')
+[ "$usage" = "$(du -s -B1 top | cut -f 1)" ] || fail "--disk-usage draws $usage bytes, du -B1 says otherwise"
+grep -q '^<title>top — disk usage ' usage.svg || fail "the --disk-usage heading does not say disk usage"
+grep -q '^<title>top — apparent size ' treemap.svg || fail "the heading does not say apparent size"
+# A flat directory of 10,000 files, most of them too small to draw alone:
+# their gray block shows how many they are and their bytes.
+python3 -c 'import os, random; random.seed(1); os.mkdir("flat")
+for i in range(10000): open(f"flat/{i}", "wb").write(b"x" * int(random.lognormvariate(6, 1.5)))'
+"$tree_rows" flat > flat.tsv
+"$lstat" --treemap=320x200 flat.tsv > flat.svg || fail "--treemap of a flat directory failed"
+grep -Eq '<text [^>]*>[0-9,]+ more, [0-9.]+[KM]?</text>' flat.svg ||
+    fail "the block of small entries has no label: $(grep -o '<rect class="rest".*' flat.svg)"
 python3 - treemap.svg du.real <<'PY' || fail "the treemap's geometry is wrong"
 import re, sys, xml.etree.ElementTree as ET
 raw = open(sys.argv[1], "rb").read()
@@ -105,6 +119,7 @@ PY
 {
     echo '<!DOCTYPE html><html><body>'
     sed 1d treemap.svg
+    sed 1d flat.svg
     cat <<'HTML'
 <script>
 const outside = [];

@@ -172,6 +172,9 @@ public:
             return a.second != b.second ? a.second > b.second : a.first < b.first;
         });
         if (top_.size() > static_cast<std::size_t>(legend_kinds)) {
+            for (auto kind = top_.begin() + legend_kinds; kind != top_.end(); ++kind) {
+                others_ += kind->second;
+            }
             top_.resize(legend_kinds);
         }
     }
@@ -188,10 +191,13 @@ public:
     }
 
     const std::vector<std::pair<std::string, std::uint64_t>>& top() const { return top_; }
+    // The bytes of the kinds outside the legend, drawn in the lighter colors.
+    std::uint64_t others() const { return others_; }
 
 private:
     std::unordered_map<std::string, std::uint64_t> bytes_;
     std::vector<std::pair<std::string, std::uint64_t>> top_;
+    std::uint64_t others_ = 0;
 };
 
 // Black on light fills, white on dark ones.
@@ -247,9 +253,16 @@ public:
         output_text(out_, directory_stroke);
         output_text(out_, "\" stroke-width=\"0.5\"");
         write_entry(path, entry.total);
-        // The top shows its whole path; the others their name.
-        const std::string_view name = directory == tree_.top ? path : last_component(entry.path);
-        if (band.height > 0 && label_fits(band, name)) {
+        // The top shows its whole path; the others their name, and their
+        // size after it when both fit.
+        const std::string name(directory == tree_.top ? path : last_component(entry.path));
+        if (band.height <= 0) {
+            return;
+        }
+        const std::string sized = name + " " + human(entry.total);
+        if (label_fits(band, sized)) {
+            write_label(out_, band, sized, "#1a1a1a");
+        } else if (label_fits(band, name)) {
             write_label(out_, band, name, "#1a1a1a");
         }
     }
@@ -287,6 +300,8 @@ public:
     void rest(std::uint32_t directory, std::uint64_t entries, std::uint64_t bytes,
               const Rect& rect) override
     {
+        const std::string more = grouped(entries) + " more";
+        const std::string summary = more + ", " + human(bytes);
         output_text(out_, "<rect class=\"rest\"");
         write_geometry(out_, rect);
         output_text(out_, " fill=\"");
@@ -295,12 +310,15 @@ public:
         output_number(out_, from_twos_complement(entries));
         output_text(out_, "\" data-bytes=\"");
         output_number(out_, from_twos_complement(bytes));
-        output_text(out_, "\"><title>");
-        output_text(out_, grouped(entries) +
-                              (entries == 1 ? " smaller entry of " : " smaller entries of "));
+        output_text(out_, "\"><title>" + summary + " in ");
         const std::string_view path = path_without_slash(tree_.directories[directory].path);
         write_markup_text(out_, path.data(), path.size());
-        output_text(out_, ": " + human(bytes) + "</title></rect>\n");
+        output_text(out_, ", too small to draw alone</title></rect>\n");
+        if (label_fits(rect, summary)) {
+            write_label(out_, rect, summary, "#1a1a1a");
+        } else if (label_fits(rect, more)) {
+            write_label(out_, rect, more, "#1a1a1a");
+        }
     }
 
     void close_directory() override { output_text(out_, "</g>\n"); }
@@ -352,38 +370,57 @@ void write_heading(OutputBuffer& out, const std::string& path, const std::string
     output_text(out, "</text>\n");
 }
 
-// The legend: the eight kinds with the most bytes, their colors and totals.
+// A legend's key beside its swatch: the label, cut short with an ellipsis
+// where it does not fit before its size.
+void write_key(OutputBuffer& out, double left, double y, double width, std::string label,
+               std::uint64_t bytes)
+{
+    const Rect box{left + 16, y, std::max(0.0, width - 20), name_band};
+    output_text(out, "<rect class=\"key\"");
+    write_geometry(out, box);
+    output_text(out, " fill=\"none\"/>\n");
+    const std::string size = " " + human(bytes);
+    if (!fits(quoted_for_terminal(label) + size, label_size, box.width)) {
+        const std::string tail = ellipsis + size;
+        while (!label.empty() && !fits(quoted_for_terminal(label) + tail, label_size, box.width)) {
+            label.pop_back();
+        }
+        if (!label.empty()) {
+            label += ellipsis;
+        }
+    }
+    if (!label.empty()) {
+        write_label(out, box, label + size, "#1a1a1a");
+    }
+}
+
+void write_swatch(OutputBuffer& out, const Rect& rect, const char* fill)
+{
+    output_text(out, "<rect");
+    write_geometry(out, rect);
+    output_text(out, " fill=\"");
+    output_text(out, fill);
+    output_text(out, "\"/>\n");
+}
+
+// The legend: the eight kinds with the most bytes, their colors and totals,
+// then the lighter colors of all the other kinds, striped in one swatch.
 void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double width, double height)
 {
     output_text(out, "<g class=\"legend\">\n");
     double y = heading_height + 6;
     for (std::size_t i = 0; i < kinds.top().size() && y + legend_row <= height; ++i) {
-        const auto& [kind, bytes] = kinds.top()[i];
-        output_text(out, "<rect");
-        write_geometry(out, Rect{left, y + 2, 12, 12});
-        output_text(out, " fill=\"");
-        output_text(out, kind_fills[i]);
-        output_text(out, "\"/>\n");
-        const Rect box{left + 16, y, std::max(0.0, width - 20), name_band};
-        output_text(out, "<rect class=\"key\"");
-        write_geometry(out, box);
-        output_text(out, " fill=\"none\"/>\n");
-        const std::string size = " " + human(bytes);
-        std::string label = kind_label(kind);
-        if (!fits(quoted_for_terminal(label) + size, label_size, box.width)) {
-            const std::string tail = ellipsis + size;
-            while (!label.empty() &&
-                   !fits(quoted_for_terminal(label) + tail, label_size, box.width)) {
-                label.pop_back();
-            }
-            if (!label.empty()) {
-                label += ellipsis;
-            }
-        }
-        if (!label.empty()) {
-            write_label(out, box, label + size, "#1a1a1a");
-        }
+        write_swatch(out, Rect{left, y + 2, 12, 12}, kind_fills[i]);
+        write_key(out, left, y, width, kind_label(kinds.top()[i].first), kinds.top()[i].second);
         y += legend_row;
+    }
+    if (kinds.others() > 0 && y + legend_row <= height) {
+        const double stripe = 12.0 / static_cast<double>(std::size(other_fills));
+        for (std::size_t i = 0; i < std::size(other_fills); ++i) {
+            write_swatch(out, Rect{left + stripe * static_cast<double>(i), y + 2, stripe, 12},
+                         other_fills[i]);
+        }
+        write_key(out, left, y, width, "other kinds", kinds.others());
     }
     output_text(out, "</g>\n");
 }
@@ -401,7 +438,9 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
         tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
     const std::string path(path_without_slash(top.path));
-    const std::string totals = " \xe2\x80\x94 " + human(top.total) + " in " + grouped(files) +
+    const std::string totals = std::string(" \xe2\x80\x94 ") +
+                               (tree.disk_usage ? "disk usage " : "apparent size ") +
+                               human(top.total) + " in " + grouped(files) +
                                (files == 1 ? " file" : " files");
     const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
     output_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
