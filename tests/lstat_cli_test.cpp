@@ -451,6 +451,18 @@ TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
                                std::to_string((2 << 20) + 2) +
                                " bytes, longer than any catalog row (at most 1048576); skipped\n");
     EXPECT_EQ(outcome.status, 1);
+    // Plain records, quoted ones and empty fields, across many reads: each
+    // record is the row that COPY would print.
+    std::string csv;
+    std::string tsv;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        csv += "/d/f" + n + "," + row + "\n\"/d/q," + n + "\"," + row + "\n/d/e" + n + ",," + row +
+               "\r\n";
+        tsv += "/d/f" + n + "\t" + row + "\n/d/q," + n + "\t" + row + "\n/d/e" + n + "\t\\N\t" +
+               row + "\n";
+    }
+    EXPECT_EQ(run({"--csv", "-f", "size"}, csv).out, run({"-f", "size"}, tsv).out);
     // --diff reads two CSV inputs, a name by its real bytes.
     const TemporaryFile old_rows("\"/d/a\nb\"," + row + "\n");
     const Outcome diff = run({"--csv", "--diff", old_rows.path(), "-"},

@@ -38,7 +38,7 @@ enum class CsvResult {
 };
 
 struct CsvRecord {
-    char* text; // NUL-terminated, when CsvResult::record
+    char* text; // NUL-terminated, when CsvResult::record, until the next read
     std::size_t length;
     unsigned long first_line; // where it starts
 };
