@@ -17,7 +17,7 @@ for program in qdirstat qdirstat-cache-writer xvfb-run python3; do
 done
 work=$(mktemp -d)
 qdirstat_pid=
-trap '[ -z "$qdirstat_pid" ] || kill "$qdirstat_pid" 2> /dev/null; rm -rf "$work"' EXIT
+trap '[ -z "$qdirstat_pid" ] || kill -- -"$qdirstat_pid" 2> /dev/null; rm -rf "$work"' EXIT
 # shellcheck source=tests/real_tree.sh
 source "$(dirname "$0")/real_tree.sh"
 
@@ -86,7 +86,8 @@ fi
 log=/tmp/qdirstat-$(id -un)/qdirstat.log
 reads_cache() {
     local cache=$1 i
-    HOME=$work/home XDG_RUNTIME_DIR=$work xvfb-run -a qdirstat --cache "$cache" > /dev/null 2>&1 &
+    # In a session of its own: stopping it stops xvfb-run, Xvfb and QDirStat.
+    HOME=$work/home XDG_RUNTIME_DIR=$work setsid xvfb-run -a qdirstat --cache "$cache" > /dev/null 2>&1 &
     qdirstat_pid=$!
     for i in $(seq 60); do
         sleep 0.5
@@ -94,7 +95,7 @@ reads_cache() {
             break
         fi
     done
-    kill "$qdirstat_pid" 2> /dev/null || true
+    kill -- -"$qdirstat_pid" 2> /dev/null || true
     wait "$qdirstat_pid" 2> /dev/null || true
     qdirstat_pid=
     sed -n "\\|Reading cache file $cache\$|,\$p" "$log" 2> /dev/null > read.log || true
