@@ -11,7 +11,9 @@
 # and the time headless Chromium takes to draw it; and --du over 100,000
 # files whose paths all hash alike under libstdc++'s std::hash, beside as
 # many of random names; and the selections, --by and the fields read from
-# mode, beside plain -f size and --du.
+# mode, beside plain -f size and --du; and --qdirstat beside --ncdu, and
+# --csv -f size over the catalog rows as sqlite3 -csv writes them, beside
+# -f size over their TSV.
 # Exits 1 if a goal is missed.
 #
 # usage: bench/lstat_throughput.sh [release build dir] [bench build dir]
@@ -39,6 +41,9 @@ rows=1000000
 "$generate" "$rows" next > "$work/next.tsv"
 "$generate" 100000 pile > "$work/pile.tsv"
 "$generate" 100000 scattered > "$work/scattered.tsv"
+# The generated names hold no comma, quote or line feed: sqlite3 -csv
+# writes these rows with a comma for the TAB, quoting nothing.
+sed 's/\t/,/' "$work/rows.tsv" > "$work/rows.csv"
 
 now() { date +%s.%N; }
 per_second() { awk -v n="$1" -v a="$2" -v b="$3" 'BEGIN {printf "%.0f", n / (b - a)}'; }
@@ -123,6 +128,15 @@ by_peak_kb() { /usr/bin/time -f %M "$lstat" --by=uid,kind "$1" 2>&1 >/dev/null |
 du_peak_kb() { /usr/bin/time -f %M "$lstat" --du "$1" 2>&1 >/dev/null | tail -n 1; }
 peak_by=$(least_of_five by_peak_kb "$work/tree.tsv")
 peak_du=$(least_of_five du_peak_kb "$work/tree.tsv")
+read -r best_ncdu_turn best_qdirstat < <(best_rates_in_turn "$rows" --ncdu --qdirstat "$work/tree.tsv")
+qdirstat_fast=$(awk -v a="$best_qdirstat" -v b="$best_ncdu_turn" 'BEGIN {print (a >= 0.97 * b)}')
+qdirstat_peak_kb() { /usr/bin/time -f %M "$lstat" --qdirstat "$1" 2>&1 >/dev/null | tail -n 1; }
+peak_qdirstat=$(least_of_five qdirstat_peak_kb "$work/tree.tsv")
+# Options and file in one word each: the two read different files.
+read -r best_tsv best_csv < <(best_rates_in_turn "$rows" "-f size $work/rows.tsv" \
+    "--csv -f size $work/rows.csv")
+csv_share=$(awk -v a="$best_csv" -v b="$best_tsv" 'BEGIN {printf "%.2f", a / b}')
+csv_fast=$(awk -v s="$csv_share" 'BEGIN {print (s >= 0.7)}')
 best_scattered=$(best_rate_of 100000 --du "$work/scattered.tsv")
 best_pile=$(best_rate_of 100000 --du "$work/pile.tsv")
 pile_share=$(awk -v a="$best_pile" -v b="$best_scattered" 'BEGIN {printf "%.2f", a / b}')
@@ -164,6 +178,8 @@ echo "b64num-lstat --du, 100000 files whose paths collide under std::hash: $best
 echo "b64num-lstat -f size --type=f --size=+1M --newer=2024-01-01, $rows rows: $best_selected rows/s, $selected_share of -f size's $best_size (goal >= 0.90: $([ "$selected_fast" = 1 ] && echo met || echo MISSED))"
 echo "b64num-lstat -f type,perm,mtime --time-style=long-iso, $rows rows: $best_readable rows/s (goal >= 2000000: $([ "$best_readable" -ge 2000000 ] && echo met || echo MISSED))"
 echo "b64num-lstat --by=kind and --by=uid,year, $rows shuffled rows of a tree: $best_by_kind and $best_by_uid_year rows/s (goal >= 1500000: $([ "$best_by_kind" -ge 1500000 ] && [ "$best_by_uid_year" -ge 1500000 ] && echo met || echo MISSED)), peak memory of --by=uid,kind $peak_by KiB (goal <= --du's $peak_du, within 1%: $([ "$peak_by" -le $((peak_du + peak_du / 100)) ] && echo met || echo MISSED))"
+echo "b64num-lstat --qdirstat, $rows shuffled rows of a tree: $best_qdirstat rows/s, in turn with --ncdu's $best_ncdu_turn (goal >= --ncdu's, within the 3% that rates move by: $([ "$qdirstat_fast" = 1 ] && echo met || echo MISSED)), peak memory $peak_qdirstat KiB (goal <= --ncdu's $peak_ncdu, within 1%: $([ "$peak_qdirstat" -le $((peak_ncdu + peak_ncdu / 100)) ] && echo met || echo MISSED))"
+echo "b64num-lstat --csv -f size, $rows rows: $best_csv rows/s, $csv_share of -f size's $best_tsv over the same rows as TSV (goal >= 0.70: $([ "$csv_fast" = 1 ] && echo met || echo MISSED))"
 echo "shell loop calling b64num per field, 1000 rows: $loop_rate rows/s"
 # Growth is judged with a tolerance: the peak moves by tens of KiB from run
 # to run, while a leak of one byte a row would add 10 MB over ten million.
@@ -181,4 +197,5 @@ echo "peak memory: one 1 GiB line, then 1000 rows: $peak_huge_line KiB, $huge_li
     [ "$peak_treemap" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$svg_bytes" -le 5000000 ] && [ "$drawn_fast" = 1 ] &&
     [ "$pile_fast" = 1 ] && [ "$selected_fast" = 1 ] && [ "$best_readable" -ge 2000000 ] &&
     [ "$best_by_kind" -ge 1500000 ] && [ "$best_by_uid_year" -ge 1500000 ] &&
-    [ "$peak_by" -le $((peak_du + peak_du / 100)) ]
+    [ "$peak_by" -le $((peak_du + peak_du / 100)) ] && [ "$qdirstat_fast" = 1 ] &&
+    [ "$peak_qdirstat" -le $((peak_ncdu + peak_ncdu / 100)) ] && [ "$csv_fast" = 1 ]

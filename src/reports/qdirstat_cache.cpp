@@ -49,15 +49,18 @@ void append_path(std::string& line, std::string_view escaped, std::string& buffe
         bytes = buffer;
     }
     static constexpr char hex[] = "0123456789ABCDEF";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= ' ' || byte == '%' || byte >= 0x7F) {
+    const auto encoded = [](unsigned char byte) { return byte <= ' ' || byte == '%' || byte >= 0x7F; };
+    std::size_t plain = 0; // the start of the bytes not yet appended, which need no code
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (encoded(byte)) {
             const char code[] = {'%', hex[byte >> 4], hex[byte & 0xF]};
+            line.append(bytes.data() + plain, i - plain);
             line.append(code, sizeof code);
-        } else {
-            line += c;
+            plain = i + 1;
         }
     }
+    line.append(bytes.data() + plain, bytes.size() - plain);
 }
 
 // Appends TAB, the size, TAB and the mtime as 0x and hexadecimal, a time
