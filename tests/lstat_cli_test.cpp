@@ -383,6 +383,14 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:5: a file, where line 4 has a path below it; rows of "
              "several jobs? Only the first one counts\n",
              1},
+        Case{"du: a hard-linked file counts where its path comes first by its real bytes",
+             {"--du"},
+             "/d/\t" + dir_row + "\n/d/a b/\t" + dir_row + "\n/d/a\\tb/\t" + dir_row +
+                 "\n/d/a b/f\t" + lstat(with(attributes, 3, 2)) + "\n/d/a\\tb/f\t" +
+                 lstat(with(attributes, 3, 2)) + "\n",
+             "4096\t/d/a b\n1052672\t/d/a\\tb\n1060864\t/d\n",
+             "",
+             0},
         Case{"version", {"--version"}, row, "b64num-lstat " B64NUM_VERSION "\n", "", 0}));
 
 // CSV as sqlite3 -csv and psql --csv write it: quoted fields that hold

@@ -225,15 +225,25 @@ Placement find_clashes(BackupTree& tree, std::string_view path, std::uint32_t ro
     return {Verdict::row, 0};
 }
 
+// A path's real bytes, which order the links of a file as path order does
+// (escapes do not: psql writes a TAB as \t, after a blank).
+std::string real_path(std::string_view escaped)
+{
+    std::string real(escaped);
+    real.resize(unescape_column(real.data(), real.size()));
+    return real;
+}
+
 // Of the links in [begin, end) of one hard-linked file, the one that counts:
-// the one whose path sorts first, as finish_tree counts the links of a tree
-// that keeps no files.
+// the one whose path comes first by its real bytes, as finish_tree counts
+// the links of a tree that keeps no files.
 void count_one_link(BackupTree& tree, std::vector<std::uint32_t>::const_iterator begin,
                     std::vector<std::uint32_t>::const_iterator end)
 {
     const auto full_path = [&tree](std::uint32_t index) {
         const TreeFile& file = tree.files[index];
-        return std::string(tree.directories[file.directory].path) + std::string(file.name);
+        return real_path(std::string(tree.directories[file.directory].path) +
+                         std::string(file.name));
     };
     std::uint32_t first = *begin;
     std::string first_path = full_path(first);
@@ -529,16 +539,30 @@ void finish_tree(BackupTree& tree)
     tree.links.erase(std::remove_if(tree.links.begin(), tree.links.end(),
                                     [](const BackupTree::Link& link) { return !link.live; }),
                      tree.links.end());
+    // Each file counts once, in the directory of its link whose path comes
+    // first by its real bytes.
     std::sort(tree.links.begin(), tree.links.end(),
               [](const BackupTree::Link& a, const BackupTree::Link& b) {
-                  return std::tie(a.dev, a.ino, a.path) < std::tie(b.dev, b.ino, b.path);
+                  return std::tie(a.dev, a.ino) < std::tie(b.dev, b.ino);
               });
-    for (std::size_t i = 0; i < tree.links.size(); ++i) {
-        const BackupTree::Link& link = tree.links[i];
-        if (i == 0 || link.dev != tree.links[i - 1].dev || link.ino != tree.links[i - 1].ino) {
-            tree.bytes[link.directory] += link.size;
-            add_to_tally(tree, link.tally, link.size, 1);
+    for (std::size_t start = 0; start < tree.links.size();) {
+        const BackupTree::Link& first = tree.links[start];
+        std::size_t counted = start;
+        std::string counted_path = real_path(first.path);
+        std::size_t end = start + 1;
+        for (; end < tree.links.size() && tree.links[end].dev == first.dev &&
+               tree.links[end].ino == first.ino;
+             ++end) {
+            std::string path = real_path(tree.links[end].path);
+            if (path < counted_path) {
+                counted = end;
+                counted_path = std::move(path);
+            }
         }
+        const BackupTree::Link& link = tree.links[counted];
+        tree.bytes[link.directory] += link.size;
+        add_to_tally(tree, link.tally, link.size, 1);
+        start = end;
     }
     if (tree.keeps_files && tree.merges_links && tree.versions != Versions::all) {
         merge_kept_links(tree);

@@ -177,9 +177,9 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line,
 
 // Settles the paths that are a file's and a directory's (see Versions);
 // counts each hard-linked file once, in the directory of its link whose
-// path sorts first, when links are merged; sums the subtrees, sorts children
-// by name, leaves out directories that nothing is left in, and finds the
-// top: the deepest directory that holds every row, or the one of top_path.
+// path comes first by its real bytes, when links are merged; sums the
+// subtrees, sorts children by name, leaves out directories that nothing is
+// left in, and finds the top: the deepest directory that holds every row, or the one of top_path.
 // Sets too_large when the total passes 2^63 - 1, where no total is right.
 void finish_tree(BackupTree& tree);
 
