@@ -49,7 +49,9 @@ void append_path(std::string& line, std::string_view escaped, std::string& buffe
         bytes = buffer;
     }
     static constexpr char hex[] = "0123456789ABCDEF";
-    const auto encoded = [](unsigned char byte) { return byte <= ' ' || byte == '%' || byte >= 0x7F; };
+    const auto encoded = [](unsigned char byte) {
+        return byte <= ' ' || byte == '%' || byte >= 0x7F;
+    };
     std::size_t plain = 0; // the start of the bytes not yet appended, which need no code
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);

@@ -438,10 +438,9 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
         tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
     const std::string path(path_without_slash(top.path));
-    const std::string totals = std::string(" \xe2\x80\x94 ") +
-                               (tree.disk_usage ? "disk usage " : "apparent size ") +
-                               human(top.total) + " in " + grouped(files) +
-                               (files == 1 ? " file" : " files");
+    const std::string totals =
+        std::string(" \xe2\x80\x94 ") + (tree.disk_usage ? "disk usage " : "apparent size ") +
+        human(top.total) + " in " + grouped(files) + (files == 1 ? " file" : " files");
     const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
     output_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
