@@ -8,9 +8,13 @@
 // with 5% of the files gone, 5% new and 10% changed, for --diff. With
 // "pile", files in one directory whose paths all hash alike under
 // libstdc++'s std::hash; with "scattered", as many of the same length whose
-// names are random letters.
+// names are random letters. With "sorted", a tree of the same directories
+// in path order, as ORDER BY the path gives it, its files spread evenly over
+// the leaves, one in 500 a hard link of the file before it, the others of
+// one link: written as they are made, so that ten million rows need no
+// memory.
 //
-// usage: lstat_gen ROWS [long|tree|next|pile|scattered]
+// usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted]
 #include "colliding_names.h"
 #include "lstat_corpus.h"
 
@@ -122,6 +126,62 @@ std::vector<Row> pile_rows(long rows, bool colliding, std::mt19937_64& random)
     return pile;
 }
 
+// Writes a row; false when standard output fails.
+bool write_row(const std::string& path, const std::vector<std::int64_t>& values)
+{
+    const std::string line = path + "\t" + lstat_text(values) + "\n";
+    return std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
+}
+
+// The rows of "sorted": each directory, then the files of a leaf, by name.
+bool write_sorted_rows(long rows, std::mt19937_64& random)
+{
+    std::vector<std::string> directories;
+    for (int level = 1; level <= 3; ++level) {
+        const int step = level == 1 ? 1000 : level == 2 ? 100 : 1;
+        for (int index = 0; index < leaves; index += step) {
+            directories.push_back(directory_path(level, index));
+        }
+    }
+    std::sort(directories.begin(), directories.end());
+    const long files = rows - static_cast<long>(directories.size());
+    long leaf = 0;
+    long file = 0;
+    std::vector<std::string> names;
+    for (const std::string& directory : directories) {
+        auto values = lstat_corpus::lstat_row(random);
+        values[2] = 040755; // mode
+        values[7] = 4096;   // size
+        if (!write_row(directory, values)) {
+            return false;
+        }
+        if (std::count(directory.begin(), directory.end(), '/') < 6) {
+            continue; // not a leaf
+        }
+        names.clear();
+        for (const long end = files * ++leaf / leaves; file < end; ++file) {
+            names.push_back("file" + std::to_string(file) + ".dat");
+        }
+        std::sort(names.begin(), names.end());
+        std::vector<std::int64_t> last;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            values = lstat_corpus::lstat_row(random);
+            values[2] = 0100644;
+            values[3] = 1; // nlink
+            if (i % 500 == 1) {
+                values[0] = last[0]; // dev and inode of the file before
+                values[1] = last[1];
+                values[3] = last[3] = 2;
+            }
+            if (!write_row(directory + names[i], values)) {
+                return false;
+            }
+            last = values;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -129,12 +189,16 @@ int main(int argc, char* argv[])
     const std::string kind = argc == 3 ? argv[2] : "";
     const bool tree = kind == "tree" || kind == "next";
     const bool pile = kind == "pile" || kind == "scattered";
-    if ((argc != 2 && argc != 3) || (argc == 3 && kind != "long" && !tree && !pile)) {
-        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next|pile|scattered]\n", stderr);
+    if ((argc != 2 && argc != 3) ||
+        (argc == 3 && kind != "long" && kind != "sorted" && !tree && !pile)) {
+        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted]\n", stderr);
         return 2;
     }
     const long rows = std::strtol(argv[1], nullptr, 10);
     std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
+    if (kind == "sorted") {
+        return write_sorted_rows(rows, random) && std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (tree || pile) {
         std::vector<Row> backup =
             pile ? pile_rows(rows, kind == "pile", random) : tree_rows(rows, random);
