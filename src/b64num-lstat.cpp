@@ -8,6 +8,7 @@
 #include "lstat_modes.h"
 #include "lstat_options.h"
 #include "output_buffer.h"
+#include "path_order.h"
 #include "row_filter.h"
 #include "row_selection.h"
 #include "row_writers.h"
@@ -41,6 +42,8 @@ struct Run final : LineSink {
     std::string scratch;           // a path's real bytes, while selecting
     std::string quoted_input_name; // of the input being read
     LineReports reports;           // of the input being read
+    PathOrder order;               // with --sorted
+    bool stopped = false;          // a row broke the order that --sorted promised
     int status = 0;
 
     // As GNU error() does: what was printed before the message comes
@@ -62,6 +65,9 @@ struct Run final : LineSink {
 
     void take(CatalogLine& line) override
     {
+        if (stopped) {
+            return;
+        }
         if (is_refusal(line.verdict)) {
             report(line);
             return;
@@ -69,12 +75,31 @@ struct Run final : LineSink {
         if (line.verdict == Verdict::extra_numerals) {
             report(line);
         }
+        if (options.sorted && line.is_entry() && !in_path_order(order, line)) {
+            stop(line);
+            return;
+        }
         if (selecting && !select(line)) {
             return;
         }
         if (!writer->take(line)) {
             report(line);
         }
+    }
+
+    // As comm --check-order does: what was written stays written, and
+    // nothing more is read.
+    void stop(const CatalogLine& line)
+    {
+        complain(quoted_input_name + ":" + std::to_string(line.number) + ": '" +
+                 quoted_for_terminal(std::string(line.first_column())) + "' after '" +
+                 quoted_for_terminal(order.last_path) + "' of line " +
+                 std::to_string(order.last_line) +
+                 ": not in path order, which --sorted needs (ORDER BY the path COLLATE \"C\" "
+                 "in PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite sorts by "
+                 "default); stopped here");
+        status = status_trouble;
+        stopped = true;
     }
 
     // Marks whether the selections let `line` through, and says whether its
@@ -100,7 +125,7 @@ int read_lines(Run& run, int fd)
     start_reading(run.reader, fd);
     char* line = nullptr;
     std::size_t length = 0;
-    for (unsigned long number = 1; run.out.error == 0; ++number) {
+    for (unsigned long number = 1; run.out.error == 0 && !run.stopped; ++number) {
         const ReadResult read = read_line(run.reader, line, length);
         if (read == ReadResult::end) {
             break;
@@ -120,7 +145,7 @@ int read_csv_records(Run& run, int fd)
 {
     start_reading_csv(run.csv_reader, fd);
     CsvRecord record{};
-    while (run.out.error == 0) {
+    while (run.out.error == 0 && !run.stopped) {
         switch (read_record(run.csv_reader, record)) {
         case CsvResult::end:
             return run.csv_reader.error;
@@ -155,6 +180,9 @@ void process_file(Run& run, const char* path)
         return;
     }
     filter_start(run.filter, run, run.rules);
+    if (run.options.mode == Mode::diff) {
+        restart_path_order(run.order); // each side in its own order
+    }
     const int read_error = run.options.csv ? read_csv_records(run, fd) : read_lines(run, fd);
     if (run.out.error == 0) {
         filter_finish(run.filter);
@@ -217,10 +245,10 @@ int main(int argc, char* argv[])
     if (run.options.first_file == argc) {
         process_file(run, "-");
     }
-    for (int i = run.options.first_file; i < argc && run.out.error == 0; ++i) {
+    for (int i = run.options.first_file; i < argc && run.out.error == 0 && !run.stopped; ++i) {
         process_file(run, argv[i]);
     }
-    if (run.out.error == 0) {
+    if (run.out.error == 0 && !run.stopped) {
         const Ending ending = run.writer->finish();
         if (!ending.refusal.empty()) {
             run.complain(ending.refusal);

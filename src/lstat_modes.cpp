@@ -22,6 +22,11 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     case Mode::long_listing:
         return {make_long_writer(out, options.listing), {}};
     case Mode::du:
+        if (options.sorted) {
+            return {
+                make_sorted_du_writer(out, scope, options.du_depth, options.listing.human_sizes),
+                tree_rows, true};
+        }
         return {make_du_writer(out, scope, options.du_depth, options.listing.human_sizes),
                 tree_rows, true};
     case Mode::ncdu:
@@ -36,6 +41,10 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
                                  options.listing.human_sizes, options.disk_usage),
                 tree_rows, true};
     case Mode::by:
+        if (options.sorted) {
+            return {make_sorted_by_writer(out, scope, options.by_keys, options.by_style), tree_rows,
+                    true};
+        }
         return {make_by_writer(out, scope, options.by_keys, options.by_style), tree_rows, true};
     case Mode::fields:
         break;

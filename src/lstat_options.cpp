@@ -85,6 +85,10 @@ const char description[] =
     "                     N <= size < 2N) of regular files; or several, as uid,kind\n"
     "      --disk-usage   with --du, --treemap, --by and --diff, count blocks times\n"
     "                     512, the disk usage that du shows without -b, not the size\n"
+    "      --sorted       the rows come in path order, as ORDER BY the path in a\n"
+    "                     byte-wise collation gives them: --du and --by keep only\n"
+    "                     the directories open above the current row; a row out\n"
+    "                     of order stops the mode with status 1\n"
     "      --latest       in --du, --ncdu, --qdirstat, --treemap and --by, the last\n"
     "                     row of a path counts (a full backup and the incrementals\n"
     "                     after it)\n"
@@ -248,6 +252,10 @@ int check_combination(const Asked& asked, Options& options)
     if (asked.version_choices > 1) {
         return usage_error("--latest and --all-versions cannot be combined");
     }
+    if (options.sorted && !tree && !diff && !asked.by) {
+        return usage_error("--sorted promises rows in path order to the modes that read a "
+                           "tree: it needs --du, --ncdu, --qdirstat, --treemap, --diff or --by");
+    }
     if (asked.version_choices > 0 && !tree && !asked.by) {
         return usage_error("--latest and --all-versions choose the rows that a tree counts: "
                            "they need --du, --ncdu, --qdirstat, --treemap or --by");
@@ -343,6 +351,7 @@ int parse_options(int argc, char* argv[], Options& options)
         option_disk_usage,
         option_qdirstat,
         option_csv,
+        option_sorted,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -365,6 +374,7 @@ int parse_options(int argc, char* argv[], Options& options)
         {"disk-usage", no_argument, nullptr, option_disk_usage},
         {"qdirstat", no_argument, nullptr, option_qdirstat},
         {"csv", no_argument, nullptr, option_csv},
+        {"sorted", no_argument, nullptr, option_sorted},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -393,6 +403,9 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         case option_csv:
             options.csv = true;
+            break;
+        case option_sorted:
+            options.sorted = true;
             break;
         case option_by:
             if (asked.by) {

@@ -34,6 +34,7 @@ struct Options {
     bool times_in_style = false; // -f and --json show times in listing.time's style
     bool disk_usage = false;     // sizes are blocks times 512, as du counts without -b
     bool csv = false;            // the input is CSV, not TAB-separated
+    bool sorted = false;         // the rows come in path order (see path_order.h)
     RowSelection selection;      // the rows that count
     std::vector<ByKey> by_keys;  // with --by
     ByStyle by_style;

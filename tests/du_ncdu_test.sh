@@ -4,7 +4,8 @@
 # from lstat(2) in a shuffled order, and compares b64num-lstat --du with
 # du -b at two depths, --du --disk-usage with du -B1 and du -h, and
 # b64num-lstat --ncdu with ncdu -e -o-, entry by entry; then gdu opens the
-# export, and its totals and directories are du's. Needs du, ncdu, gdu and
+# export, and its totals and directories are du's. The rows in path order
+# give du's numbers with --sorted too, and --by's. Needs du, ncdu, gdu and
 # python3.
 #
 # usage: tests/du_ncdu_test.sh B64NUM_LSTAT TREE_ROWS
@@ -24,6 +25,7 @@ make_real_tree "$top"
 cd "$work"
 
 "$tree_rows" "$top" > rows.tsv
+rows=rows.tsv
 failures=0
 # --du beside du: OPTIONS of ours, --, du's.
 compare_du() {
@@ -33,7 +35,7 @@ compare_du() {
         shift
     done
     shift
-    "$lstat" "${ours[@]}" rows.tsv > du.tsv
+    "$lstat" "${ours[@]}" "$rows" > du.tsv
     du "$@" -0 "$top" > du.real
     python3 - du.tsv du.real <<'PY' || { echo "for ${ours[*]}" >&2; failures=$((failures + 1)); }
 import re, sys
@@ -51,6 +53,25 @@ compare_du --du=1 -- -b -d 1
 compare_du --du=2 -- -b -d 2
 compare_du --du --disk-usage -- -B1
 compare_du --du --disk-usage -h -- -h
+
+# In path order, by the paths' real bytes, a directory's with its '/'.
+python3 - rows.tsv > sorted.tsv <<'PY'
+import re, sys
+table = {b"\\": b"\\", b"n": b"\n", b"r": b"\r", b"t": b"\t", b"b": b"\b", b"f": b"\f", b"v": b"\v"}
+real = lambda path: re.sub(rb"\\(.)", lambda m: table[m.group(1)], path)
+rows = open(sys.argv[1], "rb").read().splitlines(keepends=True)
+sys.stdout.buffer.writelines(sorted(rows, key=lambda row: real(row.split(b"\t", 1)[0])))
+PY
+rows=sorted.tsv
+compare_du --sorted --du=1 -- -b -d 1
+compare_du --sorted --du -- -b
+compare_du --sorted --du --disk-usage -h -- -h
+for by in type,uid kind,size; do
+    if ! cmp -s <("$lstat" --by=$by rows.tsv) <("$lstat" --sorted --by=$by sorted.tsv); then
+        echo "--by=$by counts otherwise with --sorted" >&2
+        failures=$((failures + 1))
+    fi
+done
 
 "$lstat" --ncdu rows.tsv > ours.json
 ncdu -e -o- "$top" > real.json

@@ -513,6 +513,57 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
 
 // Over several jobs a path may be a file in one and a directory in
 // another: ncdu must never see two entries of one name.
+// Rows in path order give the numbers of the same rows without --sorted,
+// files that later rows put paths below included; a row out of order stops.
+TEST(LstatCommand, SortedRowsCountAsUnsorted)
+{
+    const auto lines = [](std::string text) {
+        std::vector<std::string> sorted;
+        for (std::size_t end; (end = text.find('\n')) != std::string::npos;
+             text.erase(0, end + 1)) {
+            sorted.push_back(text.substr(0, end));
+        }
+        std::sort(sorted.begin(), sorted.end());
+        return sorted;
+    };
+    const std::string file = "\t" + row + "\n";
+    const std::string linked = "\t" + lstat(with(attributes, 3, 2)) + "\n";
+    const std::string inputs[] = {
+        "/d/\t" + dir_row + "\n/d/a" + file + "/d/b/\t" + dir_row + "\n/d/b/c" + file + "/e" + file,
+        "/d/\t" + dir_row + "\n/d/x" + file + "/d/x.d" + file + "/d/x/y" + file + "/d/z" + file,
+        "/d/\t" + dir_row + "\n/d/x" + file + "/d/x/\t" + dir_row + "\n/d/x/y" + file,
+        "/d/\t" + dir_row + "\n/d/x" + file + "/d/x" + file + "/d/y/\t" + dir_row + "\n",
+        "/d/a\\tb/f" + linked + "/d/a b/f" + linked + "/d/c" + linked,
+    };
+    for (const std::string& input : inputs) {
+        for (const char* versions : {"--du=1", "--latest", "--all-versions"}) {
+            for (const char* mode : {"--du", "--by=type"}) {
+                const Outcome unsorted = run({mode, versions}, input);
+                const Outcome sorted = run({mode, versions, "--sorted"}, input);
+                EXPECT_EQ(lines(sorted.out), lines(unsorted.out)) << input << mode << versions;
+                EXPECT_EQ(sorted.err, unsorted.err) << input << mode << versions;
+                EXPECT_EQ(sorted.status, unsorted.status) << input << mode << versions;
+            }
+        }
+    }
+    const Outcome stopped =
+        run({"--du", "--sorted"}, "/d/b" + file + "/d/a" + file + "/d/c" + file);
+    EXPECT_EQ(stopped.out, "");
+    EXPECT_EQ(stopped.err, "b64num-lstat: standard input:2: '/d/a' after '/d/b' of line 1: not in "
+                           "path order, which --sorted needs (ORDER BY the path COLLATE \"C\" in "
+                           "PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite "
+                           "sorts by default); stopped here\n");
+    EXPECT_EQ(stopped.status, 1);
+    // --diff holds each input to its own order.
+    const TemporaryFile old_rows("/d/a" + file + "/d/b" + file);
+    const Outcome diff =
+        run({"--diff", "--sorted", old_rows.path(), "-"}, "/d/b" + file + "/d/a" + file);
+    EXPECT_EQ(diff.out, "");
+    EXPECT_EQ(diff.err.substr(0, 60),
+              "b64num-lstat: standard input:2: '/d/a' after '/d/b' of line ");
+    EXPECT_EQ(diff.status, 1);
+}
+
 TEST(LstatCommand, NcduWritesAPathOnce)
 {
     const std::string file_after_directory =

@@ -203,7 +203,8 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
     return number;
 }
 
-void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle& style) const
+void ClassTable::write(OutputBuffer& out, const std::vector<BackupTree::Tally>& tallies,
+                       const ByStyle& style) const
 {
     // The text of each value, as a line shows it.
     const auto shown = [&style](const Value& value, ByKey key) -> std::string {
@@ -230,8 +231,8 @@ void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle&
         }
     };
     std::vector<std::uint32_t> held;
-    for (std::uint32_t i = 0; i < classes_.size() && i < tree.tallies.size(); ++i) {
-        if (tree.tallies[i].entries > 0) {
+    for (std::uint32_t i = 0; i < classes_.size() && i < tallies.size(); ++i) {
+        if (tallies[i].entries > 0) {
             held.push_back(i);
         }
     }
@@ -253,8 +254,8 @@ void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle&
             }
             return false;
         }
-        const ByteSum bytes_a = tree.tallies[a].bytes;
-        const ByteSum bytes_b = tree.tallies[b].bytes;
+        const ByteSum bytes_a = tallies[a].bytes;
+        const ByteSum bytes_b = tallies[b].bytes;
         return bytes_a != bytes_b ? bytes_a > bytes_b : texts[a] < texts[b];
     });
     if (style.header && style.report == ByReport::lines) {
@@ -265,8 +266,8 @@ void ClassTable::write(OutputBuffer& out, const BackupTree& tree, const ByStyle&
         output_text(out, "entries\tbytes\n");
     }
     for (const std::uint32_t i : held) {
-        const auto entries = static_cast<std::int64_t>(tree.tallies[i].entries);
-        const auto bytes = static_cast<std::int64_t>(tree.tallies[i].bytes);
+        const auto entries = static_cast<std::int64_t>(tallies[i].entries);
+        const auto bytes = static_cast<std::int64_t>(tallies[i].bytes);
         if (style.report == ByReport::json) {
             output_char(out, '{');
             for (std::size_t k = 0; k < keys_.size(); ++k) {

@@ -43,9 +43,10 @@ public:
     std::uint32_t class_of(const CatalogLine& line);
 
     // Writes the classes that hold entries, with their entries and bytes
-    // from `tree`'s tallies: largest first by bytes, ties by class, or in
+    // from a tree's tallies: largest first by bytes, ties by class, or in
     // the order of the classes where every key is a year, month or size.
-    void write(OutputBuffer& out, const BackupTree& tree, const ByStyle& style) const;
+    void write(OutputBuffer& out, const std::vector<BackupTree::Tally>& tallies,
+               const ByStyle& style) const;
 
 private:
     // One value of a class: a number, or a kind's text.

@@ -7,11 +7,10 @@
 #include <utility>
 #include <vector>
 
-namespace {
-
-void write_line(OutputBuffer& out, const TreeDirectory& directory, bool human_sizes)
+void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
+                   bool human_sizes)
 {
-    const auto total = static_cast<std::int64_t>(directory.total);
+    const auto total = static_cast<std::int64_t>(bytes);
     if (human_sizes) {
         char text[24];
         output_bytes(out, text, human_size(total, text));
@@ -19,12 +18,10 @@ void write_line(OutputBuffer& out, const TreeDirectory& directory, bool human_si
         output_number(out, total);
     }
     output_char(out, '\t');
-    const std::string_view path = path_without_slash(directory.path);
+    const std::string_view path = path_without_slash(directory_path);
     write_columns(out, path.data(), path.size());
     output_char(out, '\n');
 }
-
-} // namespace
 
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes)
 {
@@ -41,7 +38,7 @@ void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, 
             stack.emplace_back(directory.children[next_child], 0);
             continue;
         }
-        write_line(out, directory, human_sizes);
+        write_du_line(out, directory.total, directory.path, human_sizes);
         stack.pop_back();
     }
 }

@@ -13,4 +13,8 @@
 // `human_sizes`, totals are shown as du -h shows them.
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes);
 
+// Writes one such line, of a directory's path with its trailing '/'.
+void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
+                   bool human_sizes);
+
 #endif

@@ -4,6 +4,7 @@
 #include "du_listing.h"
 #include "ncdu_export.h"
 #include "qdirstat_cache.h"
+#include "sorted_tree.h"
 #include "terminal_text.h"
 #include "treemap_svg.h"
 
@@ -187,14 +188,111 @@ private:
 
     void write(OutputBuffer& out, const BackupTree& tree) override
     {
-        classes_.write(out, tree, style_);
+        classes_.write(out, tree.tallies, style_);
     }
 
     ClassTable classes_;
     ByStyle style_;
 };
 
+// The same reports, of rows in path order: only the directories open
+// above the current row are held, and --du lists each as it closes.
+class SortedTreeWriter : public RowWriter, ClosedDirectoryVisitor {
+public:
+    SortedTreeWriter(const TreeScope& scope, bool lists_directories, int max_levels)
+    {
+        start_sorted_tree(tree_, scope, lists_directories, max_levels);
+    }
+
+    bool take(CatalogLine& line) final
+    {
+        if (!line.is_entry()) {
+            return true;
+        }
+        const Placement placement =
+            add_sorted_row(tree_, line, line.selected ? tally_of(line) : BackupTree::none, *this);
+        if (placement.verdict != Verdict::row) {
+            line.verdict = placement.verdict;
+            line.other_line = placement.other_line;
+            return false;
+        }
+        return true;
+    }
+
+    Ending finish() final
+    {
+        if (!tree_.any_row) {
+            return {"no rows: nothing to total", false};
+        }
+        finish_sorted_tree(tree_, *this);
+        if (tree_.too_large) {
+            return {total_passes, false};
+        }
+        if (!tree_.any_counted) {
+            return {"no rows selected: nothing to total", false};
+        }
+        write_totals(tree_.tallies);
+        return {};
+    }
+
+private:
+    virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
+    virtual void write_totals(const std::vector<BackupTree::Tally>& /*tallies*/) {}
+
+    SortedTree tree_;
+};
+
+class SortedDuWriter final : public SortedTreeWriter {
+public:
+    SortedDuWriter(OutputBuffer& out, const TreeScope& scope, int max_depth, bool human_sizes)
+        : SortedTreeWriter(scope, true, max_depth), out_(out), human_sizes_(human_sizes)
+    {
+    }
+
+private:
+    void closed(const ClosedDirectory& directory) override
+    {
+        write_du_line(out_, directory.total, directory.path, human_sizes_);
+    }
+
+    OutputBuffer& out_;
+    bool human_sizes_;
+};
+
+class SortedByWriter final : public SortedTreeWriter {
+public:
+    SortedByWriter(OutputBuffer& out, const TreeScope& scope, std::vector<ByKey> keys,
+                   const ByStyle& style)
+        : SortedTreeWriter(scope, false, -1), out_(out), classes_(std::move(keys)), style_(style)
+    {
+    }
+
+private:
+    void closed(const ClosedDirectory& /*directory*/) override {}
+    std::uint32_t tally_of(const CatalogLine& line) override { return classes_.class_of(line); }
+    void write_totals(const std::vector<BackupTree::Tally>& tallies) override
+    {
+        classes_.write(out_, tallies, style_);
+    }
+
+    OutputBuffer& out_;
+    ClassTable classes_;
+    ByStyle style_;
+};
+
 } // namespace
+
+std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
+                                                 int max_depth, bool human_sizes)
+{
+    return std::make_unique<SortedDuWriter>(out, scope, max_depth, human_sizes);
+}
+
+std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
+                                                 std::vector<ByKey> keys, const ByStyle& style)
+{
+    return std::make_unique<SortedByWriter>(out, scope, std::move(keys), style);
+}
 
 std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
                                           std::vector<ByKey> keys, const ByStyle& style)

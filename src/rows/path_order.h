@@ -1,0 +1,28 @@
+// Path order, which --sorted promises: rows by their paths' real bytes, as
+// ORDER BY the path in a byte-wise collation gives them, a directory's path
+// with its trailing '/'. In that order a directory's own row and every row
+// below it come together, so that a tree can be totalled one directory at
+// a time; rows of one path come together too.
+#ifndef B64NUM_PATH_ORDER_H
+#define B64NUM_PATH_ORDER_H
+
+#include "catalog_line.h"
+
+#include <string>
+
+struct PathOrder {
+    std::string key;       // of the row being placed
+    std::string last;      // the real bytes of the last row's path
+    std::string last_path; // that path as the input gave it
+    unsigned long last_line = 0;
+    bool any = false;
+};
+
+// Starts over, for an input that is ordered on its own.
+void restart_path_order(PathOrder& order);
+
+// Whether the row of `line` comes at or after the last one in path order;
+// it is the last one afterwards when it does.
+bool in_path_order(PathOrder& order, const CatalogLine& line);
+
+#endif

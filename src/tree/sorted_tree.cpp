@@ -1,0 +1,328 @@
+#include "sorted_tree.h"
+
+#include "client_escapes.h"
+#include "file_mode.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::int64_t block_bytes = 512;
+
+std::uint32_t deepest(const SortedTree& tree)
+{
+    return static_cast<std::uint32_t>(tree.open.size() - 1);
+}
+
+// The directory that a path without its trailing '/' lies in: up to its
+// last '/', or "" above every path.
+std::string_view directory_of(std::string_view identity)
+{
+    const std::size_t slash = identity.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : identity.substr(0, slash + 1);
+}
+
+void add_to_tally(SortedTree& tree, std::uint32_t tally, std::uint64_t bytes, int sign)
+{
+    if (tally == BackupTree::none) {
+        return;
+    }
+    if (tally >= tree.tallies.size()) {
+        tree.tallies.resize(std::size_t{tally} + 1);
+    }
+    BackupTree::Tally& counted = tree.tallies[tally];
+    if (sign > 0) {
+        counted.bytes += bytes;
+        ++counted.entries;
+    } else {
+        counted.bytes -= bytes;
+        --counted.entries;
+    }
+}
+
+void hand_over(SortedTree& tree, ClosedDirectoryVisitor& visitor)
+{
+    for (const ClosedDirectory& directory : tree.held) {
+        visitor.closed(directory);
+    }
+    tree.held.clear();
+}
+
+// A row that counts, in the directory `depth` levels down the open ones:
+// the deepest directory that holds every such row so far moves up to the
+// one that holds this one too.
+void count_row(SortedTree& tree, std::uint32_t depth, ClosedDirectoryVisitor& visitor)
+{
+    tree.lca_depth =
+        tree.any_counted ? std::min({tree.lca_depth, tree.lowest_since, depth}) : depth;
+    tree.lowest_since = deepest(tree);
+    tree.any_counted = true;
+    ++tree.counted_rows;
+    // The directories held are closed, so that this row lies outside
+    // them: they are below the top.
+    if (tree.max_levels < 0) {
+        hand_over(tree, visitor);
+    }
+}
+
+// Closes the deepest open directory.
+void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_end)
+{
+    const SortedTree::Open closing = tree.open.back();
+    tree.open.pop_back();
+    SortedTree::Open& parent = tree.open.back();
+    parent.bytes += closing.bytes;
+    parent.counted_rows += closing.counted_rows;
+    if (closing.bytes > static_cast<ByteSum>(INT64_MAX)) {
+        tree.too_large = true;
+    }
+    const auto depth = static_cast<std::uint32_t>(tree.open.size());
+    if (tree.lists_directories && closing.counted_rows > 0 && !tree.too_large) {
+        ClosedDirectory directory{tree.path, depth, static_cast<std::uint64_t>(closing.bytes)};
+        // Below the top for sure where a row that counts lies outside it.
+        if (!at_end && tree.max_levels < 0 && tree.held.empty() &&
+            tree.counted_rows > closing.counted_rows) {
+            visitor.closed(directory);
+        } else if (at_end || tree.max_levels < 0 ||
+                   depth <= tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels)) {
+            tree.held.push_back(std::move(directory));
+        }
+    }
+    tree.path.resize(parent.path_end);
+}
+
+// Closes the open directories that `needed` (a directory's path with its
+// '/') does not lie in, and opens those down to it.
+void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisitor& visitor)
+{
+    while (tree.open.size() > 1 && (tree.path.size() > needed.size() ||
+                                    needed.compare(0, tree.path.size(), tree.path) != 0)) {
+        close_deepest(tree, visitor, false);
+    }
+    tree.lowest_since = std::min(tree.lowest_since, deepest(tree));
+    while (tree.path.size() < needed.size()) {
+        const std::size_t end = needed.find('/', tree.path.size()) + 1;
+        tree.path.append(needed.substr(tree.path.size(), end - tree.path.size()));
+        tree.open.push_back({end, 0, 0, false});
+    }
+}
+
+// Puts the row read last where it belongs, now that no later row can
+// replace it.
+void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
+{
+    SortedTree::Row& row = tree.pending;
+    if (!row.valid) {
+        return;
+    }
+    row.valid = false;
+    const std::uint32_t depth = deepest(tree);
+    SortedTree::Open& directory = tree.open.back();
+    const auto size = static_cast<std::uint64_t>(row.attributes.size);
+    if (row.is_directory) {
+        directory.has_row = true;
+        if (row.counts) {
+            directory.bytes += size;
+            ++directory.counted_rows;
+            add_to_tally(tree, row.tally, size, 1);
+            count_row(tree, depth, visitor);
+        }
+        return;
+    }
+    SortedTree::Candidate file{tree.path.size(),
+                               depth,
+                               row.counts,
+                               false,
+                               row.tally,
+                               row.line,
+                               0,
+                               row.attributes.size,
+                               row.attributes.dev,
+                               row.attributes.ino};
+    if (row.counts) {
+        // Over several jobs every row's bytes count, however linked.
+        const bool linked = tree.versions != Versions::all && row.attributes.nlink > 1;
+        file.first_link = linked && tree.linked.emplace(file.dev, file.ino).second;
+        if (!linked || file.first_link) {
+            file.counted = size;
+            directory.bytes += size;
+            add_to_tally(tree, row.tally, size, 1);
+        }
+        ++directory.counted_rows;
+        count_row(tree, depth, visitor);
+    }
+    tree.candidate_path = row.identity;
+    file.path_end = row.identity.size();
+    tree.candidates.push_back(file);
+}
+
+// Takes a file that paths below it turn into a directory out of its
+// directory: with Versions::all its bytes become the directory's own.
+void take_out(SortedTree& tree, const SortedTree::Candidate& file)
+{
+    SortedTree::Open& directory = tree.open[file.depth];
+    directory.bytes -= file.counted;
+    if (file.counts) {
+        --directory.counted_rows;
+        --tree.counted_rows;
+        add_to_tally(tree, file.tally, file.counted, -1);
+    }
+    if (file.first_link) {
+        tree.linked.erase({file.dev, file.ino});
+    }
+    if (tree.versions == Versions::all) {
+        tree.inherited = {true, file.depth + 1, file.counts, file.tally, file.counted};
+    }
+}
+
+// Settles the files that could hold paths, now that a row needs the
+// directory `needed`: a file whose path `needed` lies below is refused a
+// place or gives it up, as the versions say; those that no later row can
+// lie below are settled as files.
+Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_directory,
+                            std::string_view identity)
+{
+    while (!tree.candidates.empty()) {
+        const SortedTree::Candidate& file = tree.candidates.back();
+        const std::string_view path(tree.candidate_path.data(), file.path_end);
+        if (needed.size() > path.size() && needed.compare(0, path.size(), path) == 0 &&
+            needed[path.size()] == '/') {
+            if (tree.versions == Versions::first) {
+                const bool same = is_directory && identity == path;
+                return {same ? Verdict::path_given_twice : Verdict::below_a_file, file.line};
+            }
+            take_out(tree, file);
+        } else if (identity.compare(0, path.size(), path) == 0) {
+            break; // a later row may still lie below it
+        }
+        tree.candidates.pop_back();
+        tree.candidate_path.resize(tree.candidates.empty() ? 0 : tree.candidates.back().path_end);
+    }
+    return {Verdict::row, 0};
+}
+
+// The directory of the top: --under's, or the deepest that holds every
+// row that counts, among the open ones or the held.
+std::uint32_t top_depth(const SortedTree& tree)
+{
+    if (tree.top_path.empty()) {
+        return tree.lca_depth;
+    }
+    std::string real;
+    for (std::uint32_t depth = 1; depth < tree.open.size(); ++depth) {
+        real.assign(tree.path, 0, tree.open[depth].path_end - 1);
+        if (real.empty()) {
+            real = "/";
+        }
+        real.resize(unescape_column(real.data(), real.size()));
+        if (real == tree.top_path) {
+            return depth;
+        }
+    }
+    return tree.lca_depth;
+}
+
+} // namespace
+
+std::size_t
+SortedTree::InodeHash::operator()(const std::pair<std::int64_t, std::int64_t>& inode) const
+{
+    const auto dev = static_cast<std::uint64_t>(inode.first);
+    const auto ino = static_cast<std::uint64_t>(inode.second);
+    return (dev * 0x9E3779B97F4A7C15) ^ ino;
+}
+
+void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
+                       int max_levels)
+{
+    tree = SortedTree{};
+    tree.versions = scope.versions;
+    tree.disk_usage = scope.disk_usage;
+    tree.top_path = scope.top_path;
+    tree.lists_directories = lists_directories;
+    tree.max_levels = max_levels;
+    tree.open.push_back({0, 0, 0, false});
+}
+
+Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
+                         ClosedDirectoryVisitor& visitor)
+{
+    const std::int64_t* const v = line.fields.values;
+    EntryAttributes attributes{v[field_dev],   v[field_ino],    v[field_mode],
+                               v[field_nlink], v[field_uid],    v[field_gid],
+                               v[field_size],  v[field_blocks], v[field_mtime]};
+    if (tree.disk_usage) {
+        tree.too_large |= __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
+    }
+    std::string_view identity = line.first_column();
+    if (!identity.empty() && identity.back() == '/') {
+        identity.remove_suffix(1);
+    }
+    const bool is_dir = is_directory(attributes.mode);
+    tree.any_row = true;
+    SortedTree::Row& pending = tree.pending;
+    if (pending.valid && pending.identity == identity) {
+        if (tree.versions == Versions::first) {
+            return {Verdict::path_given_twice, pending.line};
+        }
+        if (tree.versions == Versions::all) {
+            tree.too_large |=
+                __builtin_add_overflow(attributes.size, pending.attributes.size, &attributes.size);
+        }
+        pending.valid = false; // replaced, or summed into this row
+    } else {
+        commit(tree, visitor);
+    }
+    if (is_dir) {
+        tree.scratch.assign(identity).push_back('/');
+    } else {
+        tree.scratch.assign(directory_of(identity));
+    }
+    const Placement placement = settle_candidates(tree, tree.scratch, is_dir, identity);
+    if (placement.verdict != Verdict::row) {
+        return placement;
+    }
+    open_down_to(tree, tree.scratch, visitor);
+    if (tree.inherited.valid && tree.inherited.depth < tree.open.size()) {
+        // The file's rows are the directory's own now, and count there.
+        SortedTree::Open& directory = tree.open[tree.inherited.depth];
+        directory.bytes += tree.inherited.counted;
+        if (tree.inherited.counts) {
+            ++directory.counted_rows;
+            add_to_tally(tree, tree.inherited.tally, tree.inherited.counted, 1);
+            count_row(tree, tree.inherited.depth, visitor);
+        }
+        tree.inherited.valid = false;
+    }
+    pending.valid = true;
+    pending.is_directory = is_dir;
+    pending.counts = line.selected;
+    pending.tally = tally;
+    pending.line = line.number;
+    pending.identity.assign(identity.data(), identity.size()); // reusing its storage
+    pending.attributes = attributes;
+    return {Verdict::row, 0};
+}
+
+void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
+{
+    commit(tree, visitor);
+    const std::uint32_t top = top_depth(tree);
+    while (tree.open.size() > 1) {
+        close_deepest(tree, visitor, true);
+    }
+    if (tree.open.front().bytes > static_cast<ByteSum>(INT64_MAX)) {
+        tree.too_large = true;
+    }
+    if (tree.lists_directories && tree.open.front().counted_rows > 0 && !tree.too_large) {
+        tree.held.push_back({"", 0, static_cast<std::uint64_t>(tree.open.front().bytes)});
+    }
+    for (const ClosedDirectory& directory : tree.held) {
+        if (directory.depth >= top &&
+            (tree.max_levels < 0 ||
+             directory.depth - top <= static_cast<std::uint32_t>(tree.max_levels))) {
+            visitor.closed(directory);
+        }
+    }
+    tree.held.clear();
+}

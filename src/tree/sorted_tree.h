@@ -1,0 +1,121 @@
+// The totals of a backup tree whose rows come in path order (see
+// path_order.h), as du walks a disk: one directory at a time, keeping only
+// the directories open above the current row, the files there that a later
+// row could still put paths below, and the inodes of hard-linked files.
+// Memory does not grow with the rows. Every total is the one BackupTree
+// gives for the same rows; directories are given as the input closes them,
+// children before their parent.
+#ifndef B64NUM_SORTED_TREE_H
+#define B64NUM_SORTED_TREE_H
+
+#include "backup_tree.h"
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+// A directory that every row at or below it has gone by.
+struct ClosedDirectory {
+    std::string path; // escaped, with its trailing '/'; "" for the root above every path
+    std::uint32_t depth;
+    std::uint64_t total; // of the rows that count at or below it
+};
+
+class ClosedDirectoryVisitor {
+public:
+    // A directory at or below the top that holds a row that counts (and
+    // with max_levels, no more levels below the top).
+    virtual void closed(const ClosedDirectory& directory) = 0;
+
+protected:
+    ClosedDirectoryVisitor() = default;
+    ClosedDirectoryVisitor(const ClosedDirectoryVisitor&) = default;
+    ClosedDirectoryVisitor& operator=(const ClosedDirectoryVisitor&) = default;
+    ~ClosedDirectoryVisitor() = default;
+};
+
+struct SortedTree {
+    Versions versions = Versions::first;
+    bool disk_usage = false;
+    std::string top_path; // --under, by its real bytes
+    bool lists_directories = false;
+    int max_levels = -1; // below the top, of the directories listed; -1 for all
+
+    struct Open {
+        std::size_t path_end;       // of its path in `path`
+        ByteSum bytes;              // of the rows that count at or below it so far
+        std::uint64_t counted_rows; // that count at or below it
+        bool has_row;
+    };
+    std::string path;       // of the deepest open directory, escaped, with its '/'
+    std::vector<Open> open; // the root above every path first
+
+    // The row of the path read last: a later row of the same path may
+    // replace it or add to it.
+    struct Row {
+        bool valid = false;
+        bool is_directory;
+        bool counts;
+        std::uint32_t tally;
+        unsigned long line;
+        std::string identity; // its path without a trailing '/'
+        EntryAttributes attributes;
+    };
+    Row pending;
+
+    // Files that a later row could put paths below: each a prefix of the
+    // next, their paths the prefixes of `candidate_path`.
+    struct Candidate {
+        std::size_t path_end;
+        std::uint32_t depth; // of its directory
+        bool counts;
+        bool first_link; // counted as the first link of its inode
+        std::uint32_t tally;
+        unsigned long line;
+        std::uint64_t counted;
+        std::int64_t size, dev, ino;
+    };
+    std::string candidate_path;
+    std::vector<Candidate> candidates;
+    struct Inherited { // a file's rows that the directory at its path takes (Versions::all)
+        bool valid = false;
+        std::uint32_t depth;
+        bool counts;
+        std::uint32_t tally;
+        std::uint64_t counted;
+    } inherited;
+
+    struct InodeHash {
+        std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& inode) const;
+    };
+    // The inodes of hard-linked files met: a link count may be wrong, so
+    // that none leaves before the end.
+    std::unordered_set<std::pair<std::int64_t, std::int64_t>, InodeHash> linked;
+    std::vector<BackupTree::Tally> tallies;
+
+    bool any_row = false;
+    bool any_counted = false;
+    std::uint64_t counted_rows = 0;
+    std::uint32_t lca_depth = 0;      // of the deepest directory holding every row that counts
+    std::uint32_t lowest_since = 0;   // the least depth left open since the last such row
+    std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
+    bool too_large = false;           // a total passes 2^63 - 1
+    std::string scratch;
+};
+
+void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
+                       int max_levels);
+
+// Adds the row of `line`, which comes at or after the last one in path
+// order; directories that it closes go to `visitor` once they are known to
+// be at or below the top.
+Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
+                         ClosedDirectoryVisitor& visitor);
+
+// Closes every directory still open: the top among them, and those at or
+// below it, go to `visitor`.
+void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor);
+
+#endif
