@@ -22,9 +22,10 @@ const char synopsis[] =
     "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
     "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --qdirstat\n"
     "                    | --treemap[=WIDTHxHEIGHT] [--latest | --all-versions] [FILE...]\n"
-    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] OLD NEW\n"
+    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] [--sorted]\n"
+    "                    OLD NEW\n"
     "  or:  b64num-lstat --by=KEYS [-H] [-h | --json] [--latest | --all-versions]\n"
-    "                    [FILE...]\n"
+    "                    [--sorted] [FILE...]\n"
     "Each with the selections --type, --size, --newer, --older, --uid, --gid,\n"
     "--name and --under, and with --csv.\n";
 
