@@ -247,11 +247,7 @@ public:
         const std::string_view path = path_without_slash(entry.path);
         output_text(out_, "<g>\n<rect class=\"dir\"");
         write_geometry(out_, rect);
-        output_text(out_, " fill=\"");
-        output_text(out_, directory_fill);
-        output_text(out_, "\" stroke=\"");
-        output_text(out_, directory_stroke);
-        output_text(out_, "\" stroke-width=\"0.5\"");
+        write_directory_paint();
         write_entry(path, entry.total);
         // The top shows its whole path; the others their name, and their
         // size after it when both fit.
@@ -289,11 +285,7 @@ public:
         const std::string_view path = path_without_slash(tree_.directories[directory].path);
         output_text(out_, "<rect class=\"own\"");
         write_geometry(out_, rect);
-        output_text(out_, " fill=\"");
-        output_text(out_, directory_fill);
-        output_text(out_, "\" stroke=\"");
-        output_text(out_, directory_stroke);
-        output_text(out_, "\" stroke-width=\"0.5\"");
+        write_directory_paint();
         write_entry(path, bytes, ", the directory's own entry: ");
     }
 
@@ -324,6 +316,16 @@ public:
     void close_directory() override { output_text(out_, "</g>\n"); }
 
 private:
+    // A directory's rectangles, its own entry's among them, in its colors.
+    void write_directory_paint()
+    {
+        output_text(out_, " fill=\"");
+        output_text(out_, directory_fill);
+        output_text(out_, "\" stroke=\"");
+        output_text(out_, directory_stroke);
+        output_text(out_, "\" stroke-width=\"0.5\"");
+    }
+
     // The attributes and title of an entry, which end its rectangle: the
     // title is the path, `before_size` and the size.
     void write_entry(std::string_view path, std::uint64_t bytes, const char* before_size = " ")

@@ -79,31 +79,11 @@ std::uint32_t make_missing(BackupTree& tree, std::uint32_t found, unsigned long 
     return found;
 }
 
-// Counts `bytes` and an entry of a row in its tally, or with `sign` -1
-// takes them out.
-void add_to_tally(BackupTree& tree, std::uint32_t index, std::uint64_t bytes, int sign)
-{
-    if (index == BackupTree::none) {
-        return;
-    }
-    if (index >= tree.tallies.size()) {
-        tree.tallies.resize(std::size_t{index} + 1);
-    }
-    BackupTree::Tally& counted = tree.tallies[index];
-    if (sign > 0) {
-        counted.bytes += bytes;
-        ++counted.entries;
-    } else {
-        counted.bytes -= bytes;
-        --counted.entries;
-    }
-}
-
 // Takes what `placed` put into the tree out again.
 void take_out(BackupTree& tree, BackupTree::Placed& placed)
 {
     if (placed.counts && placed.live && placed.link == BackupTree::none) {
-        add_to_tally(tree, placed.tally, placed.counted, -1);
+        add_to_tally(tree.tallies, placed.tally, placed.counted, -1);
     }
     if (placed.is_directory) {
         tree.directories[placed.directory].has_row = false;
@@ -148,7 +128,7 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
         if (placed.counts) {
             tree.bytes[directory] += size;
             placed.counted = size;
-            add_to_tally(tree, placed.tally, size, 1);
+            add_to_tally(tree.tallies, placed.tally, size, 1);
         }
         return;
     }
@@ -180,7 +160,7 @@ void put_in(BackupTree& tree, BackupTree::Row& row, BackupTree::Placed& placed,
     } else {
         tree.bytes[directory] += size;
         placed.counted = size;
-        add_to_tally(tree, placed.tally, size, 1);
+        add_to_tally(tree.tallies, placed.tally, size, 1);
     }
 }
 
@@ -409,7 +389,7 @@ void settle_all(BackupTree& tree)
         const std::uint64_t counted = placed.counts ? placed.size : 0;
         tree.bytes[directory] += counted;
         if (placed.counts) {
-            add_to_tally(tree, placed.tally, counted, 1);
+            add_to_tally(tree.tallies, placed.tally, counted, 1);
         }
         placed = {directory,    BackupTree::none, BackupTree::none, placed.order, true,
                   true,         placed.counts,    placed.tally,     counted,      placed.size,
@@ -561,7 +541,7 @@ void finish_tree(BackupTree& tree)
         }
         const BackupTree::Link& link = tree.links[counted];
         tree.bytes[link.directory] += link.size;
-        add_to_tally(tree, link.tally, link.size, 1);
+        add_to_tally(tree.tallies, link.tally, link.size, 1);
         start = end;
     }
     if (tree.keeps_files && tree.merges_links && tree.versions != Versions::all) {
@@ -615,6 +595,25 @@ void finish_tree(BackupTree& tree)
         }
     }
     tree.top = top;
+}
+
+void add_to_tally(std::vector<BackupTree::Tally>& tallies, std::uint32_t index, std::uint64_t bytes,
+                  int sign)
+{
+    if (index == BackupTree::none) {
+        return;
+    }
+    if (index >= tallies.size()) {
+        tallies.resize(std::size_t{index} + 1);
+    }
+    BackupTree::Tally& counted = tallies[index];
+    if (sign > 0) {
+        counted.bytes += bytes;
+        ++counted.entries;
+    } else {
+        counted.bytes -= bytes;
+        --counted.entries;
+    }
 }
 
 bool disk_usage_fits(const BackupTree& tree)

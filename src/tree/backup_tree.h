@@ -154,6 +154,11 @@ struct BackupTree {
     bool disk_usage = false;     // sizes are blocks times 512
 };
 
+// Counts `bytes` and an entry of a row in tally `index` (none for no
+// tally), or with `sign` -1 takes them out.
+void add_to_tally(std::vector<BackupTree::Tally>& tallies, std::uint32_t index, std::uint64_t bytes,
+                  int sign);
+
 // A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
 // or both, as a treemap draws them.
 void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const TreeScope& scope);

@@ -22,24 +22,6 @@ std::string_view directory_of(std::string_view identity)
     return slash == std::string_view::npos ? std::string_view() : identity.substr(0, slash + 1);
 }
 
-void add_to_tally(SortedTree& tree, std::uint32_t tally, std::uint64_t bytes, int sign)
-{
-    if (tally == BackupTree::none) {
-        return;
-    }
-    if (tally >= tree.tallies.size()) {
-        tree.tallies.resize(std::size_t{tally} + 1);
-    }
-    BackupTree::Tally& counted = tree.tallies[tally];
-    if (sign > 0) {
-        counted.bytes += bytes;
-        ++counted.entries;
-    } else {
-        counted.bytes -= bytes;
-        --counted.entries;
-    }
-}
-
 void hand_over(SortedTree& tree, ClosedDirectoryVisitor& visitor)
 {
     for (const ClosedDirectory& directory : tree.held) {
@@ -124,7 +106,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         if (row.counts) {
             directory.bytes += size;
             ++directory.counted_rows;
-            add_to_tally(tree, row.tally, size, 1);
+            add_to_tally(tree.tallies, row.tally, size, 1);
             count_row(tree, depth, visitor);
         }
         return;
@@ -146,7 +128,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         if (!linked || file.first_link) {
             file.counted = size;
             directory.bytes += size;
-            add_to_tally(tree, row.tally, size, 1);
+            add_to_tally(tree.tallies, row.tally, size, 1);
         }
         ++directory.counted_rows;
         count_row(tree, depth, visitor);
@@ -165,7 +147,7 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file)
     if (file.counts) {
         --directory.counted_rows;
         --tree.counted_rows;
-        add_to_tally(tree, file.tally, file.counted, -1);
+        add_to_tally(tree.tallies, file.tally, file.counted, -1);
     }
     if (file.first_link) {
         tree.linked.erase({file.dev, file.ino});
@@ -289,7 +271,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         directory.bytes += tree.inherited.counted;
         if (tree.inherited.counts) {
             ++directory.counted_rows;
-            add_to_tally(tree, tree.inherited.tally, tree.inherited.counted, 1);
+            add_to_tally(tree.tallies, tree.inherited.tally, tree.inherited.counted, 1);
             count_row(tree, tree.inherited.depth, visitor);
         }
         tree.inherited.valid = false;
