@@ -3,7 +3,6 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 
-#include <cstring>
 
 namespace {
 
@@ -13,7 +12,7 @@ void key_of(const CatalogLine& line, std::string& key)
 {
     const std::string_view path = line.first_column();
     key.assign(path.data(), path.size());
-    if (std::memchr(key.data(), '\\', key.size()) != nullptr) {
+    if (key.find('\\') != std::string::npos) {
         key.resize(unescape_column(key.data(), key.size()));
     }
     if (is_directory(line.fields.values[field_mode]) && (key.empty() || key.back() != '/')) {
