@@ -465,10 +465,14 @@ TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
     std::string tsv;
     for (int i = 0; i < 3000; ++i) {
         const std::string n = std::to_string(i);
-        csv += "/d/f" + n + "," + row + "\n\"/d/q," + n + "\"," + row + "\n/d/e" + n + ",," + row +
-               "\r\n";
-        tsv += "/d/f" + n + "\t" + row + "\n/d/q," + n + "\t" + row + "\n/d/e" + n + "\t\\N\t" +
-               row + "\n";
+        for (const std::string& piece : {"/d/f" + n + ",", row, "\n\"/d/q," + n + "\",", row,
+                                         "\n/d/e" + n + ",,", row, std::string("\r\n")}) {
+            csv += piece;
+        }
+        for (const std::string& piece : {"/d/f" + n + "\t", row, "\n/d/q," + n + "\t", row,
+                                         "\n/d/e" + n + "\t\\N\t", row, std::string("\n")}) {
+            tsv += piece;
+        }
     }
     EXPECT_EQ(run({"--csv", "-f", "size"}, csv).out, run({"-f", "size"}, tsv).out);
     // --diff reads two CSV inputs, a name by its real bytes.
