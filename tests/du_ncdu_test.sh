@@ -54,14 +54,8 @@ compare_du --du=2 -- -b -d 2
 compare_du --du --disk-usage -- -B1
 compare_du --du --disk-usage -h -- -h
 
-# In path order, by the paths' real bytes, a directory's with its '/'.
-python3 - rows.tsv > sorted.tsv <<'PY'
-import re, sys
-table = {b"\\": b"\\", b"n": b"\n", b"r": b"\r", b"t": b"\t", b"b": b"\b", b"f": b"\f", b"v": b"\v"}
-real = lambda path: re.sub(rb"\\(.)", lambda m: table[m.group(1)], path)
-rows = open(sys.argv[1], "rb").read().splitlines(keepends=True)
-sys.stdout.buffer.writelines(sorted(rows, key=lambda row: real(row.split(b"\t", 1)[0])))
-PY
+# The same rows in path order, with --sorted.
+rows_in_path_order rows.tsv > sorted.tsv
 rows=sorted.tsv
 compare_du --sorted --du=1 -- -b -d 1
 compare_du --sorted --du -- -b
@@ -73,9 +67,11 @@ for by in type,uid kind,size; do
     fi
 done
 
-"$lstat" --ncdu rows.tsv > ours.json
 ncdu -e -o- "$top" > real.json
-python3 - ours.json real.json <<'PY' || failures=$((failures + 1))
+# --ncdu's export beside ncdu's: OPTIONS ROWS.
+compare_ncdu() {
+    "$lstat" --ncdu "$@" > ours.json
+    python3 - ours.json real.json <<'PY' || { echo "for $*" >&2; failures=$((failures + 1)); }
 import json, sys
 def entries(export):
     found = {}
@@ -93,6 +89,10 @@ for path in sorted(set(ours) | set(real)):
         print("--ncdu and ncdu differ at", ascii(path), ours.get(path), real.get(path), file=sys.stderr)
         sys.exit(1)
 PY
+}
+compare_ncdu --sorted --under="$top" sorted.tsv
+"$lstat" --ncdu --sorted sorted.tsv > sorted.json
+compare_ncdu rows.tsv
 # ncdu reports what it cannot read on standard error, and exits with 0.
 reads_export() {
     if ! ncdu -f "$1" -o- > /dev/null 2> ncdu.err || [ -s ncdu.err ]; then
@@ -101,6 +101,7 @@ reads_export() {
     fi
 }
 reads_export ours.json
+reads_export sorted.json
 
 # gdu opens the export too: its totals, apparent and on disk, and its
 # directories below the top are du's.

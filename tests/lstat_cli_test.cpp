@@ -558,6 +558,12 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
                            "PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite "
                            "sorts by default); stopped here\n");
     EXPECT_EQ(stopped.status, 1);
+    // --ncdu writes from the root of the first row's path: a relative path
+    // after absolute ones lies outside it.
+    const Outcome outside = run({"--ncdu", "--sorted"}, "/d/x" + file + "e/y" + file);
+    EXPECT_EQ(outside.err, "b64num-lstat: standard input:2: a path outside '/', where the rows "
+                           "before it lie: left out of the tree, written from its top down\n");
+    EXPECT_EQ(outside.status, 1);
     // --diff holds each input to its own order.
     const TemporaryFile old_rows("/d/a" + file + "/d/b" + file);
     const Outcome diff =

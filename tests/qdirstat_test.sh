@@ -28,8 +28,12 @@ cd "$work"
 failures=0
 
 "$lstat" --qdirstat rows.tsv > ours.cache
+# With --sorted, each entry as its row goes by, files after subdirectories.
+rows_in_path_order rows.tsv > sorted.tsv
+"$lstat" --qdirstat --sorted --under="$top" sorted.tsv > sorted.cache
 qdirstat-cache-writer -l "$top" real.cache > /dev/null
-python3 - ours.cache real.cache <<'PY' || failures=$((failures + 1))
+for cache in ours.cache sorted.cache; do
+    python3 - "$cache" real.cache <<'PY' || { echo "in $cache" >&2; failures=$((failures + 1)); }
 import os, re, sys
 def entries(cache):
     found, order = {}, []
@@ -60,6 +64,7 @@ for path in order:
         sys.exit(1)
     seen.add(path)
 PY
+done
 
 # A directory whose line QDirStat could not read whole, and a file whose
 # full path could not be on one: the one is left out and reported, the
@@ -105,6 +110,7 @@ reads_cache() {
     fi
 }
 reads_cache "$work/ours.cache"
+reads_cache "$work/sorted.cache"
 reads_cache "$work/deep.cache"
 
 [ "$failures" -eq 0 ] && echo "--qdirstat agrees with qdirstat-cache-writer, and QDirStat reads it"

@@ -40,3 +40,16 @@ make_real_tree() {
         touch -h -d @-3600 before-1970
     )
 }
+
+# rows_in_path_order ROWS: the rows of a tree as ORDER BY the path in a
+# byte-wise collation gives them: by the paths' real bytes (COPY's escapes
+# undone), a directory's with its '/'.
+rows_in_path_order() {
+    python3 - "$1" <<'PY'
+import re, sys
+table = {b"\\": b"\\", b"n": b"\n", b"r": b"\r", b"t": b"\t", b"b": b"\b", b"f": b"\f", b"v": b"\v"}
+real = lambda path: re.sub(rb"\\(.)", lambda m: table[m.group(1)], path)
+rows = open(sys.argv[1], "rb").read().splitlines(keepends=True)
+sys.stdout.buffer.writelines(sorted(rows, key=lambda row: real(row.split(b"\t", 1)[0])))
+PY
+}

@@ -62,8 +62,8 @@ void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer
 // selections do not let through. `show_dev` for the top and where the
 // device changes. Sizes summed over several jobs' rows are no one inode's:
 // then no entry is a hard link, which ncdu would count once.
-void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttributes& a,
-                      bool show_dev, bool counts = true)
+void write_attributes(OutputBuffer& out, Versions versions, const EntryAttributes& a, bool show_dev,
+                      bool counts = true)
 {
     if (a.size != 0 && counts) {
         write_member(out, ",\"asize\":", a.size);
@@ -80,7 +80,7 @@ void write_attributes(OutputBuffer& out, const BackupTree& tree, const EntryAttr
     write_member_if_read(out, ",\"gid\":", field_gid, a.gid);
     write_member_if_read(out, ",\"mode\":", field_mode, a.mode);
     write_unsigned_member(out, ",\"mtime\":", a.mtime);
-    if (!is_directory(a.mode) && a.nlink > 1 && tree.versions != Versions::all) {
+    if (!is_directory(a.mode) && a.nlink > 1 && versions != Versions::all) {
         write_unsigned_member(out, ",\"ino\":", a.ino);
         output_text(out, ",\"hlnkc\":true");
         write_member_if_read(out, ",\"nlink\":", field_nlink, a.nlink);
@@ -109,7 +109,7 @@ Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t in
                 parent != nullptr ? parent->dev : 0};
     if (directory.has_row) {
         const bool show_dev = !frame.has_dev || directory.attributes.dev != frame.dev;
-        write_attributes(out, tree, directory.attributes, show_dev, directory.row_counts);
+        write_attributes(out, tree.versions, directory.attributes, show_dev, directory.row_counts);
         frame.has_dev = true;
         frame.dev = directory.attributes.dev;
     }
@@ -134,14 +134,29 @@ bool ncdu_reads(LstatField field, std::int64_t value)
     }
 }
 
-void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
-                       std::time_t now)
+void write_ncdu_header(OutputBuffer& out, const char* version, std::time_t now)
 {
     output_text(out, "[1,2,{\"progname\":\"b64num-lstat\",\"progver\":\"");
     output_text(out, version);
     output_text(out, "\",\"timestamp\":");
     output_number(out, now);
     output_text(out, "},\n");
+}
+
+void write_ncdu_entry(OutputBuffer& out, std::string_view escaped_name, const EntryAttributes* own,
+                      bool show_dev, bool counts, Versions versions, std::string& buffer)
+{
+    write_name(out, escaped_name, buffer);
+    if (own != nullptr) {
+        write_attributes(out, versions, *own, show_dev, counts);
+    }
+    output_char(out, '}');
+}
+
+void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
+                       std::time_t now)
+{
+    write_ncdu_header(out, version, now);
     std::string buffer;
     const TreeDirectory& top = tree.directories[tree.top];
     std::vector<Frame> stack{
@@ -164,7 +179,7 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
         if (more_files && (!more_directories || files[frame.next_file]->name < child_name)) {
             const TreeFile& file = *files[frame.next_file++];
             write_name(out, file.name, buffer);
-            write_attributes(out, tree, file.attributes, false);
+            write_attributes(out, tree.versions, file.attributes, false);
             output_char(out, '}');
             continue;
         }

@@ -22,4 +22,12 @@ bool ncdu_reads(LstatField field, std::int64_t value);
 void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
                        std::time_t now);
 
+// The same, a piece at a time, for a tree written as it is read: the
+// header, then each entry's object (`own` nullptr for a directory without
+// a row), each directory's in a '[' before its entries and a ']' after
+// them, and a ']' and a line feed after the top's.
+void write_ncdu_header(OutputBuffer& out, const char* version, std::time_t now);
+void write_ncdu_entry(OutputBuffer& out, std::string_view escaped_name, const EntryAttributes* own,
+                      bool show_dev, bool counts, Versions versions, std::string& buffer);
+
 #endif

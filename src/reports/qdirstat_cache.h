@@ -34,4 +34,36 @@ struct CacheOmissions {
 // left out with all below it.
 CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, const char* version);
 
+// The same lines one at a time, for a tree written as it is read.
+class QdirstatLines {
+public:
+    QdirstatLines(OutputBuffer& out, Versions versions) : out_(out), versions_(versions) {}
+
+    void header(const char* version);
+
+    // A directory's line, of its path escaped with its '/' and its own row
+    // (nullptr for none); false, writing nothing, when it is too long.
+    bool directory(std::string_view path, const EntryAttributes* own, bool counts);
+
+    // A file's line, with its full path, or where that is too long with its
+    // name alone, which QDirStat reads as one in the directory of the last
+    // directory's line, where that is its directory; false when neither fits.
+    bool file(std::string_view directory_path, std::string_view name,
+              const EntryAttributes& attributes);
+
+private:
+    void set_directory(std::string_view path);
+    void write_line();
+
+    OutputBuffer& out_;
+    Versions versions_;
+    std::string line_;
+    std::string last_directory_;    // of the last directory's line written, escaped
+    std::string encoded_for_;       // the escaped path that encoded_directory_ is of
+    std::string encoded_directory_; // with a '/' to append a name to
+    std::string name_;
+    std::string fields_;
+    std::string buffer_; // a path with the client's escapes undone
+};
+
 #endif

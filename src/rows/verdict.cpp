@@ -120,6 +120,9 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::below_a_file:
         return "below the file of line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
+    case Verdict::outside_top:
+        return "a path outside '/', where the rows before it lie: left out of the tree, "
+               "written from its top down";
     }
     return {};
 }
@@ -177,6 +180,8 @@ const char* verdict_reason(Verdict verdict)
         return "a file where paths lie below it";
     case Verdict::below_a_file:
         return "a path below a file";
+    case Verdict::outside_top:
+        return "a relative path after absolute ones";
     }
     return "";
 }

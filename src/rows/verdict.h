@@ -36,6 +36,7 @@ enum class Verdict : unsigned char {
     beyond_ncdu,     // written, but without a field that ncdu cannot read: `expected` names it
     file_over_paths, // a file, where an earlier row put a path below it
     below_a_file,    // a path below what an earlier row made a file
+    outside_top,     // --sorted --ncdu or --qdirstat: a relative path after absolute ones
 };
 
 inline bool is_refusal(Verdict verdict)

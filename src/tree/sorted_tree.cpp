@@ -47,9 +47,76 @@ void count_row(SortedTree& tree, std::uint32_t depth, ClosedDirectoryVisitor& vi
     }
 }
 
+// Opens, for the entries written, the directories down to `depth` that
+// are not yet: a row that counts lies at or below each.
+void write_open(SortedTree& tree, std::uint32_t depth)
+{
+    if (tree.entries == nullptr) {
+        return;
+    }
+    for (std::uint32_t at = tree.entry_top; at <= depth && at < tree.open.size(); ++at) {
+        SortedTree::Open& directory = tree.open[at];
+        if (!directory.written) {
+            directory.written = true;
+            tree.entries->open_directory(std::string_view(tree.path).substr(0, directory.path_end),
+                                         directory.has_row ? &directory.attributes : nullptr,
+                                         directory.row_counts);
+        }
+    }
+}
+
+// Writes a file that no later row can put paths below, where its
+// directory is the deepest open one, or holds it until it is. Files of one
+// job's rows were written as they came.
+void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::string_view path)
+{
+    if (tree.entries == nullptr || !file.counts || tree.versions == Versions::first) {
+        return;
+    }
+    if (file.depth == deepest(tree)) {
+        tree.entries->file(path, file.attributes);
+    } else {
+        tree.unwritten.push_back({file.depth, std::string(path), file.attributes});
+    }
+}
+
+// Writes the files held for the deepest open directory.
+void write_unwritten(SortedTree& tree)
+{
+    while (!tree.unwritten.empty() && tree.unwritten.back().depth == deepest(tree)) {
+        tree.entries->file(tree.unwritten.back().path, tree.unwritten.back().attributes);
+        tree.unwritten.pop_back();
+    }
+}
+
+void pop_candidate(SortedTree& tree)
+{
+    tree.candidates.pop_back();
+    tree.candidate_path.resize(tree.candidates.empty() ? 0 : tree.candidates.back().path_end);
+}
+
+// Ends the deepest open directory for the entries written: the files in it
+// that could still have held paths are files.
+void end_entries(SortedTree& tree)
+{
+    if (tree.entries == nullptr) {
+        return;
+    }
+    while (!tree.candidates.empty() && tree.candidates.back().depth == deepest(tree)) {
+        const SortedTree::Candidate file = tree.candidates.back();
+        settle_file(tree, file, std::string_view(tree.candidate_path).substr(0, file.path_end));
+        pop_candidate(tree);
+    }
+    write_unwritten(tree);
+    if (tree.open.back().written) {
+        tree.entries->close_directory();
+    }
+}
+
 // Closes the deepest open directory.
 void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_end)
 {
+    end_entries(tree);
     const SortedTree::Open closing = tree.open.back();
     tree.open.pop_back();
     SortedTree::Open& parent = tree.open.back();
@@ -81,11 +148,14 @@ void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisi
                                     needed.compare(0, tree.path.size(), tree.path) != 0)) {
         close_deepest(tree, visitor, false);
     }
+    if (tree.entries != nullptr) {
+        write_unwritten(tree);
+    }
     tree.lowest_since = std::min(tree.lowest_since, deepest(tree));
     while (tree.path.size() < needed.size()) {
         const std::size_t end = needed.find('/', tree.path.size()) + 1;
         tree.path.append(needed.substr(tree.path.size(), end - tree.path.size()));
-        tree.open.push_back({end, 0, 0, false});
+        tree.open.push_back({end, 0, 0, false, false, false, {}});
     }
 }
 
@@ -102,29 +172,30 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     SortedTree::Open& directory = tree.open.back();
     const auto size = static_cast<std::uint64_t>(row.attributes.size);
     if (row.is_directory) {
+        if (directory.has_row && tree.versions == Versions::all) {
+            // A file's rows that this directory took (see Inherited).
+            row.attributes.size += directory.attributes.size;
+            row.attributes.blocks += directory.attributes.blocks;
+        }
         directory.has_row = true;
+        directory.row_counts = row.counts || (directory.has_row && directory.row_counts);
+        directory.attributes = row.attributes;
         if (row.counts) {
             directory.bytes += size;
             ++directory.counted_rows;
             add_to_tally(tree.tallies, row.tally, size, 1);
             count_row(tree, depth, visitor);
+            write_open(tree, depth);
         }
         return;
     }
-    SortedTree::Candidate file{tree.path.size(),
-                               depth,
-                               row.counts,
-                               false,
-                               row.tally,
-                               row.line,
-                               0,
-                               row.attributes.size,
-                               row.attributes.dev,
-                               row.attributes.ino};
+    SortedTree::Candidate file{tree.path.size(), depth,    row.counts, false,
+                               row.tally,        row.line, 0,          row.attributes};
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked.
         const bool linked = tree.versions != Versions::all && row.attributes.nlink > 1;
-        file.first_link = linked && tree.linked.emplace(file.dev, file.ino).second;
+        file.first_link =
+            linked && tree.linked.emplace(row.attributes.dev, row.attributes.ino).second;
         if (!linked || file.first_link) {
             file.counted = size;
             directory.bytes += size;
@@ -132,6 +203,10 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         }
         ++directory.counted_rows;
         count_row(tree, depth, visitor);
+        write_open(tree, depth);
+        if (tree.entries != nullptr && tree.versions == Versions::first) {
+            tree.entries->file(row.identity, row.attributes);
+        }
     }
     tree.candidate_path = row.identity;
     file.path_end = row.identity.size();
@@ -150,10 +225,11 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file)
         add_to_tally(tree.tallies, file.tally, file.counted, -1);
     }
     if (file.first_link) {
-        tree.linked.erase({file.dev, file.ino});
+        tree.linked.erase({file.attributes.dev, file.attributes.ino});
     }
     if (tree.versions == Versions::all) {
-        tree.inherited = {true, file.depth + 1, file.counts, file.tally, file.counted};
+        tree.inherited = {true,       file.depth + 1, file.counts,
+                          file.tally, file.counted,   file.attributes};
     }
 }
 
@@ -176,11 +252,28 @@ Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_d
             take_out(tree, file);
         } else if (identity.compare(0, path.size(), path) == 0) {
             break; // a later row may still lie below it
+        } else {
+            settle_file(tree, file, path);
         }
-        tree.candidates.pop_back();
-        tree.candidate_path.resize(tree.candidates.empty() ? 0 : tree.candidates.back().path_end);
+        pop_candidate(tree);
     }
     return {Verdict::row, 0};
+}
+
+// The depth of the top that entries are written from, at the first row,
+// which needs the directory `needed`: --under's path (by its real bytes,
+// without a trailing '/'), or the root of absolute paths, or the root above
+// every path; never below `needed`.
+std::uint32_t entry_top_of(const SortedTree& tree, std::string_view needed)
+{
+    const auto slashes = [](std::string_view path) {
+        return static_cast<std::uint32_t>(std::count(path.begin(), path.end(), '/'));
+    };
+    const std::string& under = tree.top_path;
+    const std::uint32_t top = under.empty()  ? (needed.empty() || needed.front() != '/' ? 0 : 1)
+                              : under == "/" ? 1
+                                             : slashes(under) + 1;
+    return std::min(top, slashes(needed));
 }
 
 // The directory of the top: --under's, or the deepest that holds every
@@ -215,7 +308,7 @@ SortedTree::InodeHash::operator()(const std::pair<std::int64_t, std::int64_t>& i
 }
 
 void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
-                       int max_levels)
+                       int max_levels, SortedEntryVisitor* entries)
 {
     tree = SortedTree{};
     tree.versions = scope.versions;
@@ -223,7 +316,8 @@ void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_dire
     tree.top_path = scope.top_path;
     tree.lists_directories = lists_directories;
     tree.max_levels = max_levels;
-    tree.open.push_back({0, 0, 0, false});
+    tree.entries = entries;
+    tree.open.push_back({0, 0, 0, false, false, false, {}});
 }
 
 Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
@@ -260,6 +354,16 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     } else {
         tree.scratch.assign(directory_of(identity));
     }
+    if (tree.entries != nullptr) {
+        if (!tree.entry_top_set) {
+            tree.entry_top_set = true;
+            tree.entry_top = entry_top_of(tree, tree.scratch);
+        }
+        if (tree.entry_top > 0 && tree.top_path.empty() &&
+            (tree.scratch.empty() || tree.scratch.front() != '/')) {
+            return {Verdict::outside_top, 0};
+        }
+    }
     const Placement placement = settle_candidates(tree, tree.scratch, is_dir, identity);
     if (placement.verdict != Verdict::row) {
         return placement;
@@ -269,10 +373,15 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         // The file's rows are the directory's own now, and count there.
         SortedTree::Open& directory = tree.open[tree.inherited.depth];
         directory.bytes += tree.inherited.counted;
+        directory.has_row = true;
+        directory.row_counts = tree.inherited.counts;
+        directory.attributes = tree.inherited.attributes;
+        directory.attributes.mode = S_IFDIR | mode_without_type(directory.attributes.mode);
         if (tree.inherited.counts) {
             ++directory.counted_rows;
             add_to_tally(tree.tallies, tree.inherited.tally, tree.inherited.counted, 1);
             count_row(tree, tree.inherited.depth, visitor);
+            write_open(tree, tree.inherited.depth);
         }
         tree.inherited.valid = false;
     }
@@ -293,6 +402,7 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     while (tree.open.size() > 1) {
         close_deepest(tree, visitor, true);
     }
+    end_entries(tree);
     if (tree.open.front().bytes > static_cast<ByteSum>(INT64_MAX)) {
         tree.too_large = true;
     }

@@ -36,6 +36,24 @@ protected:
     ~ClosedDirectoryVisitor() = default;
 };
 
+// What --ncdu and --qdirstat write, in input order: each directory that a
+// row that counts lies at or below, before every entry below it, and each
+// file that counts, inside its directory.
+class SortedEntryVisitor {
+public:
+    // `path` escaped, with its '/'; `own` its row, or nullptr for one
+    // without a row, and whether that row counts.
+    virtual void open_directory(std::string_view path, const EntryAttributes* own, bool counts) = 0;
+    virtual void file(std::string_view path, const EntryAttributes& attributes) = 0;
+    virtual void close_directory() = 0;
+
+protected:
+    SortedEntryVisitor() = default;
+    SortedEntryVisitor(const SortedEntryVisitor&) = default;
+    SortedEntryVisitor& operator=(const SortedEntryVisitor&) = default;
+    ~SortedEntryVisitor() = default;
+};
+
 struct SortedTree {
     Versions versions = Versions::first;
     bool disk_usage = false;
@@ -48,6 +66,9 @@ struct SortedTree {
         ByteSum bytes;              // of the rows that count at or below it so far
         std::uint64_t counted_rows; // that count at or below it
         bool has_row;
+        bool row_counts;
+        bool written; // opened by `entries`
+        EntryAttributes attributes;
     };
     std::string path;       // of the deepest open directory, escaped, with its '/'
     std::vector<Open> open; // the root above every path first
@@ -75,7 +96,7 @@ struct SortedTree {
         std::uint32_t tally;
         unsigned long line;
         std::uint64_t counted;
-        std::int64_t size, dev, ino;
+        EntryAttributes attributes;
     };
     std::string candidate_path;
     std::vector<Candidate> candidates;
@@ -85,7 +106,22 @@ struct SortedTree {
         bool counts;
         std::uint32_t tally;
         std::uint64_t counted;
+        EntryAttributes attributes;
     } inherited;
+
+    // With entries written: the depth of the top, known from the first row
+    // (the root of absolute paths, or the root above every path), and the
+    // files settled while a directory below theirs is open, to be written
+    // once theirs is the deepest again.
+    SortedEntryVisitor* entries = nullptr;
+    std::uint32_t entry_top = 0;
+    bool entry_top_set = false;
+    struct Unwritten {
+        std::uint32_t depth;
+        std::string path;
+        EntryAttributes attributes;
+    };
+    std::vector<Unwritten> unwritten;
 
     struct InodeHash {
         std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& inode) const;
@@ -106,7 +142,7 @@ struct SortedTree {
 };
 
 void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
-                       int max_levels);
+                       int max_levels, SortedEntryVisitor* entries = nullptr);
 
 // Adds the row of `line`, which comes at or after the last one in path
 // order; directories that it closes go to `visitor` once they are known to
