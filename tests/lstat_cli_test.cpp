@@ -462,7 +462,7 @@ TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
     // Plain records, quoted ones and empty fields, across many reads: each
     // record is the row that COPY would print.
     std::string csv;
-    std::string tsv;
+    std::string copy;
     for (int i = 0; i < 3000; ++i) {
         const std::string n = std::to_string(i);
         for (const std::string& piece : {"/d/f" + n + ",", row, "\n\"/d/q," + n + "\",", row,
@@ -471,10 +471,10 @@ TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
         }
         for (const std::string& piece : {"/d/f" + n + "\t", row, "\n/d/q," + n + "\t", row,
                                          "\n/d/e" + n + "\t\\N\t", row, std::string("\n")}) {
-            tsv += piece;
+            copy += piece;
         }
     }
-    EXPECT_EQ(run({"--csv", "-f", "size"}, csv).out, run({"-f", "size"}, tsv).out);
+    EXPECT_EQ(run({"--csv", "-f", "size"}, csv).out, run({"-f", "size"}, copy).out);
     // --diff reads two CSV inputs, a name by its real bytes.
     const TemporaryFile old_rows("\"/d/a\nb\"," + row + "\n");
     const Outcome diff = run({"--csv", "--diff", old_rows.path(), "-"},

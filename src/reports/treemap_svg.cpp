@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -172,9 +173,9 @@ public:
             return a.second != b.second ? a.second > b.second : a.first < b.first;
         });
         if (top_.size() > static_cast<std::size_t>(legend_kinds)) {
-            for (auto kind = top_.begin() + legend_kinds; kind != top_.end(); ++kind) {
-                others_ += kind->second;
-            }
+            others_ = std::accumulate(
+                top_.begin() + legend_kinds, top_.end(), std::uint64_t{0},
+                [](std::uint64_t sum, const auto& kind) { return sum + kind.second; });
             top_.resize(legend_kinds);
         }
     }
