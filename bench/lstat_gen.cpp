@@ -12,9 +12,10 @@
 // in path order, as ORDER BY the path gives it, its files spread evenly over
 // the leaves, one in 500 a hard link of the file before it, the others of
 // one link: written as they are made, so that ten million rows need no
-// memory.
+// memory. With "sorted-next", the next backup of that tree, in path order:
+// of its files 5% gone, 10% changed and as many new as gone.
 //
-// usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted]
+// usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted|sorted-next]
 #include "colliding_names.h"
 #include "lstat_corpus.h"
 
@@ -133,9 +134,12 @@ bool write_row(const std::string& path, const std::vector<std::int64_t>& values)
     return std::fwrite(line.data(), 1, line.size(), stdout) == line.size();
 }
 
-// The rows of "sorted": each directory, then the files of a leaf, by name.
-bool write_sorted_rows(long rows, std::mt19937_64& random)
+// The rows of "sorted": each directory, then the files of a leaf, by name;
+// or with `next` those of "sorted-next", from the same rows.
+bool write_sorted_rows(long rows, bool next, std::mt19937_64& random)
 {
+    std::mt19937_64 changes(11); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
+    long added = 0;
     std::vector<std::string> directories;
     for (int level = 1; level <= 3; ++level) {
         const int step = level == 1 ? 1000 : level == 2 ? 100 : 1;
@@ -164,6 +168,7 @@ bool write_sorted_rows(long rows, std::mt19937_64& random)
         }
         std::sort(names.begin(), names.end());
         std::vector<std::int64_t> last;
+        std::vector<std::string> new_names;
         for (std::size_t i = 0; i < names.size(); ++i) {
             values = lstat_corpus::lstat_row(random);
             values[2] = 0100644;
@@ -173,10 +178,28 @@ bool write_sorted_rows(long rows, std::mt19937_64& random)
                 values[1] = last[1];
                 values[3] = last[3] = 2;
             }
+            last = values;
+            const std::uint64_t pick = next ? changes() % 100 : 99;
+            if (pick < 5) {
+                new_names.push_back("new" + std::to_string(added++) + ".dat");
+                continue; // gone, and another one new
+            }
+            if (pick < 15) {
+                values[7] += 1 + static_cast<std::int64_t>(changes() % 100000); // size
+                values[11] += 86400;                                            // mtime
+            }
             if (!write_row(directory + names[i], values)) {
                 return false;
             }
-            last = values;
+        }
+        std::sort(new_names.begin(), new_names.end());
+        for (const std::string& name : new_names) {
+            values = lstat_corpus::lstat_row(changes);
+            values[2] = 0100644;
+            values[3] = 1;
+            if (!write_row(directory + name, values)) {
+                return false;
+            }
         }
     }
     return true;
@@ -189,15 +212,18 @@ int main(int argc, char* argv[])
     const std::string kind = argc == 3 ? argv[2] : "";
     const bool tree = kind == "tree" || kind == "next";
     const bool pile = kind == "pile" || kind == "scattered";
-    if ((argc != 2 && argc != 3) ||
-        (argc == 3 && kind != "long" && kind != "sorted" && !tree && !pile)) {
-        (void)std::fputs("usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted]\n", stderr);
+    if ((argc != 2 && argc != 3) || (argc == 3 && kind != "long" && kind != "sorted" &&
+                                     kind != "sorted-next" && !tree && !pile)) {
+        (void)std::fputs(
+            "usage: lstat_gen ROWS [long|tree|next|pile|scattered|sorted|sorted-next]\n", stderr);
         return 2;
     }
     const long rows = std::strtol(argv[1], nullptr, 10);
     std::mt19937_64 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): same rows every run
-    if (kind == "sorted") {
-        return write_sorted_rows(rows, random) && std::fflush(stdout) == 0 ? 0 : 1;
+    if (kind == "sorted" || kind == "sorted-next") {
+        return write_sorted_rows(rows, kind == "sorted-next", random) && std::fflush(stdout) == 0
+                   ? 0
+                   : 1;
     }
     if (tree || pile) {
         std::vector<Row> backup =

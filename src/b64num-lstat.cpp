@@ -29,20 +29,35 @@
 
 namespace {
 
-struct Run final : LineSink {
-    Options options;
-    OutputBuffer out;
+struct Run;
+
+// One input being read: its reader, the filter of its lines, and what is
+// reported of them.
+struct Input final : LineSink {
+    Run* run = nullptr;
     LineReader reader;
     CsvReader csv_reader; // with --csv
     RowFilter filter;
+    std::string quoted_name;
+    LineReports reports;
+    PathOrder order; // of --diff's side, each in its own order
+    int fd = -1;
+    bool standard_input = false;
+    unsigned long number = 0; // of the last line read
+
+    void take(CatalogLine& line) override;
+};
+
+struct Run {
+    Options options;
+    OutputBuffer out;
+    Input inputs[2]; // one after the other, or both at once (--sorted --diff)
     std::unique_ptr<RowWriter> writer;
     RowRules rules;                // what the mode needs of a row
     bool selecting = false;        // the command line selects rows
     bool takes_unselected = false; // and the writer takes the others too
     std::string scratch;           // a path's real bytes, while selecting
-    std::string quoted_input_name; // of the input being read
-    LineReports reports;           // of the input being read
-    PathOrder order;               // with --sorted
+    PathOrder order;               // with --sorted, over all the inputs of a tree
     bool stopped = false;          // a row broke the order that --sorted promised
     int status = 0;
 
@@ -54,47 +69,48 @@ struct Run final : LineSink {
         ::complain(message);
     }
 
-    void report(const CatalogLine& line)
+    void report(Input& input, const CatalogLine& line)
     {
         status = status_trouble;
-        if (report_in_full(reports, line.verdict)) {
-            complain(quoted_input_name + ":" + std::to_string(line.number) + ": " +
+        if (report_in_full(input.reports, line.verdict)) {
+            complain(input.quoted_name + ":" + std::to_string(line.number) + ": " +
                      verdict_message(line));
         }
     }
 
-    void take(CatalogLine& line) override
+    void take(Input& input, CatalogLine& line)
     {
         if (stopped) {
             return;
         }
         if (is_refusal(line.verdict)) {
-            report(line);
+            report(input, line);
             return;
         }
         if (line.verdict == Verdict::extra_numerals) {
-            report(line);
+            report(input, line);
         }
-        if (options.sorted && line.is_entry() && !in_path_order(order, line)) {
-            stop(line);
+        PathOrder& kept_order = options.mode == Mode::diff ? input.order : order;
+        if (options.sorted && line.is_entry() && !in_path_order(kept_order, line)) {
+            stop(input, kept_order, line);
             return;
         }
         if (selecting && !select(line)) {
             return;
         }
         if (!writer->take(line)) {
-            report(line);
+            report(input, line);
         }
     }
 
     // As comm --check-order does: what was written stays written, and
     // nothing more is read.
-    void stop(const CatalogLine& line)
+    void stop(const Input& input, const PathOrder& kept_order, const CatalogLine& line)
     {
-        complain(quoted_input_name + ":" + std::to_string(line.number) + ": '" +
+        complain(input.quoted_name + ":" + std::to_string(line.number) + ": '" +
                  quoted_for_terminal(std::string(line.first_column())) + "' after '" +
-                 quoted_for_terminal(order.last_path) + "' of line " +
-                 std::to_string(order.last_line) +
+                 quoted_for_terminal(kept_order.last_path) + "' of line " +
+                 std::to_string(kept_order.last_line) +
                  ": not in path order, which --sorted needs (ORDER BY the path COLLATE \"C\" "
                  "in PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite sorts by "
                  "default); stopped here");
@@ -119,85 +135,139 @@ struct Run final : LineSink {
     }
 };
 
-// Hands the lines of `fd` to the filter; returns errno of a failed read.
-int read_lines(Run& run, int fd)
+void Input::take(CatalogLine& line)
 {
-    start_reading(run.reader, fd);
-    char* line = nullptr;
-    std::size_t length = 0;
-    for (unsigned long number = 1; run.out.error == 0 && !run.stopped; ++number) {
-        const ReadResult read = read_line(run.reader, line, length);
-        if (read == ReadResult::end) {
-            break;
-        }
-        if (read == ReadResult::too_long) {
-            filter_unread(run.filter, number, length, Verdict::too_long);
-        } else {
-            filter_line(run.filter, number, line, length);
-        }
-    }
-    return run.reader.error;
+    run->take(*this, line);
 }
 
-// The same for CSV records, each handed over as the line COPY would print,
-// numbered by the line it starts on.
-int read_csv_records(Run& run, int fd)
+// Opens `path` ("-" for standard input) for reading; false, having said
+// why, when it cannot be.
+bool open_input(Run& run, Input& input, const char* path)
 {
-    start_reading_csv(run.csv_reader, fd);
-    CsvRecord record{};
-    while (run.out.error == 0 && !run.stopped) {
-        switch (read_record(run.csv_reader, record)) {
-        case CsvResult::end:
-            return run.csv_reader.error;
-        case CsvResult::record:
-            filter_line(run.filter, record.first_line, record.text, record.length);
-            break;
-        case CsvResult::too_long:
-            filter_unread(run.filter, record.first_line, record.length, Verdict::too_long);
-            break;
-        case CsvResult::unclosed_quote:
-            filter_unread(run.filter, record.first_line, record.length, Verdict::unclosed_quote);
-            break;
-        case CsvResult::stray_quote:
-            filter_unread(run.filter, record.first_line, record.length, Verdict::stray_quote);
-            break;
-        }
+    input.run = &run;
+    input.standard_input = std::strcmp(path, "-") == 0;
+    input.quoted_name = input.standard_input ? "standard input" : quoted_for_terminal(path);
+    input.reports = LineReports{};
+    restart_path_order(input.order);
+    input.number = 0;
+    input.fd = input.standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
+    if (input.fd < 0) {
+        run.complain(input.quoted_name + ": " + std::strerror(errno));
+        run.status = status_trouble;
+        return false;
     }
-    return run.csv_reader.error;
+    filter_start(input.filter, input, run.rules);
+    if (run.options.csv) {
+        start_reading_csv(input.csv_reader, input.fd);
+    } else {
+        start_reading(input.reader, input.fd);
+    }
+    return true;
+}
+
+// Reads the next line, or with --csv the next record, numbered by the line
+// it starts on, and hands it to the filter; false at the end of the input.
+bool step_input(Run& run, Input& input)
+{
+    if (run.out.error != 0 || run.stopped) {
+        return false;
+    }
+    if (!run.options.csv) {
+        char* line = nullptr;
+        std::size_t length = 0;
+        const ReadResult read = read_line(input.reader, line, length);
+        if (read == ReadResult::end) {
+            return false;
+        }
+        ++input.number;
+        if (read == ReadResult::too_long) {
+            filter_unread(input.filter, input.number, length, Verdict::too_long);
+        } else {
+            filter_line(input.filter, input.number, line, length);
+        }
+        return true;
+    }
+    CsvRecord record{};
+    switch (read_record(input.csv_reader, record)) {
+    case CsvResult::end:
+        return false;
+    case CsvResult::record:
+        filter_line(input.filter, record.first_line, record.text, record.length);
+        break;
+    case CsvResult::too_long:
+        filter_unread(input.filter, record.first_line, record.length, Verdict::too_long);
+        break;
+    case CsvResult::unclosed_quote:
+        filter_unread(input.filter, record.first_line, record.length, Verdict::unclosed_quote);
+        break;
+    case CsvResult::stray_quote:
+        filter_unread(input.filter, record.first_line, record.length, Verdict::stray_quote);
+        break;
+    }
+    return true;
+}
+
+// Ends an input: hands over the lines still waiting, reports what was not
+// reported in full and a failed read; false when it could not be read to
+// its end.
+bool close_input(Run& run, Input& input)
+{
+    if (run.out.error == 0) {
+        filter_finish(input.filter);
+    }
+    const std::string rest = lines_not_in_full(input.reports);
+    if (!rest.empty()) {
+        run.complain(input.quoted_name + ": " + rest);
+    }
+    const int read_error = run.options.csv ? input.csv_reader.error : input.reader.error;
+    if (read_error != 0) {
+        run.complain(input.quoted_name + ": " + std::strerror(read_error));
+        run.status = status_trouble;
+    }
+    if (!input.standard_input) {
+        close(input.fd);
+    }
+    return read_error == 0 && run.out.error == 0;
 }
 
 void process_file(Run& run, const char* path)
 {
     run.writer->start_input();
-    const bool standard_input = std::strcmp(path, "-") == 0;
-    run.quoted_input_name = standard_input ? "standard input" : quoted_for_terminal(path);
-    run.reports = LineReports{};
-    const int fd = standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        run.complain(run.quoted_input_name + ": " + std::strerror(errno));
-        run.status = status_trouble;
+    Input& input = run.inputs[0];
+    if (!open_input(run, input, path)) {
         run.writer->end_input(false);
         return;
     }
-    filter_start(run.filter, run, run.rules);
-    if (run.options.mode == Mode::diff) {
-        restart_path_order(run.order); // each side in its own order
+    while (step_input(run, input)) {
     }
-    const int read_error = run.options.csv ? read_csv_records(run, fd) : read_lines(run, fd);
-    if (run.out.error == 0) {
-        filter_finish(run.filter);
+    run.writer->end_input(close_input(run, input));
+}
+
+// Reads OLD and NEW at once, each as far as the writer needs it (as comm
+// merges two sorted inputs).
+void merge_files(Run& run, const char* old_path, const char* new_path)
+{
+    const char* const paths[] = {old_path, new_path};
+    bool open[2] = {false, false};
+    for (int side = 0; side < 2; ++side) {
+        run.writer->reading_input(side);
+        run.writer->start_input();
+        open[side] = open_input(run, run.inputs[side], paths[side]);
+        if (!open[side]) {
+            run.writer->end_input(false);
+        }
     }
-    const std::string rest = lines_not_in_full(run.reports);
-    if (!rest.empty()) {
-        run.complain(run.quoted_input_name + ": " + rest);
+    for (int side; (side = run.writer->next_input()) >= 0 && open[side];) {
+        run.writer->reading_input(side);
+        if (!step_input(run, run.inputs[side])) {
+            open[side] = false;
+            run.writer->end_input(close_input(run, run.inputs[side]));
+        }
     }
-    if (read_error != 0) {
-        run.complain(run.quoted_input_name + ": " + std::strerror(read_error));
-        run.status = status_trouble;
-    }
-    run.writer->end_input(read_error == 0 && run.out.error == 0);
-    if (!standard_input) {
-        close(fd);
+    for (int side = 0; side < 2; ++side) {
+        if (open[side] && !run.inputs[side].standard_input) {
+            close(run.inputs[side].fd); // not needed to its end
+        }
     }
 }
 
@@ -242,10 +312,14 @@ int main(int argc, char* argv[])
     run.rules = mode.rules;
     run.takes_unselected = mode.takes_unselected;
     run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
-    if (run.options.first_file == argc) {
+    const bool merging = run.options.sorted && run.options.mode == Mode::diff;
+    if (merging) {
+        merge_files(run, argv[run.options.first_file], argv[run.options.first_file + 1]);
+    } else if (run.options.first_file == argc) {
         process_file(run, "-");
     }
-    for (int i = run.options.first_file; i < argc && run.out.error == 0 && !run.stopped; ++i) {
+    for (int i = run.options.first_file; i < argc && !merging && run.out.error == 0 && !run.stopped;
+         ++i) {
         process_file(run, argv[i]);
     }
     if (run.out.error == 0 && !run.stopped) {

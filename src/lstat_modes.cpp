@@ -43,6 +43,11 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
         return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
                 tree_rows, true};
     case Mode::diff:
+        if (options.sorted) {
+            return {make_sorted_diff_writer(out, options.compare, options.diff_report,
+                                            options.listing.human_sizes, options.disk_usage),
+                    tree_rows, true};
+        }
         return {make_diff_writer(out, options.compare, options.diff_report,
                                  options.listing.human_sizes, options.disk_usage),
                 tree_rows, true};

@@ -564,6 +564,22 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     EXPECT_EQ(outside.err, "b64num-lstat: standard input:2: a path outside '/', where the rows "
                            "before it lie: left out of the tree, written from its top down\n");
     EXPECT_EQ(outside.status, 1);
+    // --diff merges two inputs in path order to the same changes.
+    for (std::size_t i = 0; i + 1 < std::size(inputs); ++i) {
+        const TemporaryFile old_input(inputs[i]);
+        for (const char* report : {"--compare=size", "--summary"}) {
+            const Outcome unsorted = run({"--diff", report, old_input.path(), "-"}, inputs[i + 1]);
+            const Outcome merged =
+                run({"--diff", "--sorted", report, old_input.path(), "-"}, inputs[i + 1]);
+            EXPECT_EQ(lines(merged.out), lines(unsorted.out)) << i << report;
+            EXPECT_EQ(merged.status, unsorted.status) << i << report;
+        }
+    }
+    const TemporaryFile empty("");
+    const Outcome nothing = run({"--diff", "--sorted", empty.path(), "-"}, inputs[0]);
+    EXPECT_EQ(nothing.out, "");
+    EXPECT_EQ(nothing.err, "b64num-lstat: OLD holds no rows: nothing compared\n");
+    EXPECT_EQ(nothing.status, 2);
     // --diff holds each input to its own order.
     const TemporaryFile old_rows("/d/a" + file + "/d/b" + file);
     const Outcome diff =

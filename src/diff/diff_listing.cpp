@@ -155,19 +155,23 @@ void write_json_line(OutputBuffer& out, const JobDiff& diff, const Differing& di
     output_bytes(out, "}\n", 2);
 }
 
-bool write_summary(OutputBuffer& out, const std::vector<Differing>& differing, bool human_sizes)
+void add_to_totals(DiffTotals& totals, const std::vector<Differing>& differing)
 {
-    // Each DELTA lies within 2^63 - 1 either way; a sum of them need not.
-    __extension__ typedef __int128 DeltaSum;
-    unsigned long paths[change_count] = {};
-    DeltaSum sums[change_count] = {};
     for (const Differing& path : differing) {
         const auto change = static_cast<std::size_t>(path.change);
-        ++paths[change];
-        sums[change] += path.delta;
+        ++totals.paths[change];
+        totals.sums[change] += path.delta;
     }
+}
+
+} // namespace
+
+bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_sizes)
+{
+    const auto& sums = totals.sums;
+    const auto& paths = totals.paths;
     if (std::any_of(std::begin(sums), std::end(sums),
-                    [](DeltaSum sum) { return sum > INT64_MAX || sum < -INT64_MAX; })) {
+                    [](DiffTotals::DeltaSum sum) { return sum > INT64_MAX || sum < -INT64_MAX; })) {
         return false;
     }
     for (const Change change :
@@ -183,9 +187,15 @@ bool write_summary(OutputBuffer& out, const std::vector<Differing>& differing, b
     return true;
 }
 
-} // namespace
-
 bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes)
+{
+    DiffTotals totals;
+    return write_diff_part(out, diff, report, human_sizes, totals) &&
+           (report != DiffReport::summary || write_diff_totals(out, totals, human_sizes));
+}
+
+bool write_diff_part(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
+                     DiffTotals& totals)
 {
     std::vector<Differing> differing;
     // NEW's rows lie in the order NEW gave them, not in the entries' order:
@@ -214,7 +224,8 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
         }
     }
     if (report == DiffReport::summary) {
-        return write_summary(out, differing, human_sizes);
+        add_to_totals(totals, differing);
+        return true;
     }
     sort_by_path(diff, differing);
     std::string columns;

@@ -19,4 +19,19 @@ enum class DiffReport {
 // 2^63 - 1 either way.
 bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes);
 
+// The counts of a summary, over the parts of a comparison.
+struct DiffTotals {
+    // Each DELTA lies within 2^63 - 1 either way; a sum of them need not.
+    __extension__ typedef __int128 DeltaSum;
+    unsigned long paths[change_count] = {};
+    DeltaSum sums[change_count] = {};
+};
+
+// The same for one part of a comparison whose parts come in path order,
+// each written as it is done: a summary's counts go to `totals`, which
+// write_diff_totals writes at the end.
+bool write_diff_part(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
+                     DiffTotals& totals);
+bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_sizes);
+
 #endif

@@ -1,7 +1,9 @@
 #include "diff_writer.h"
 
 #include "job_diff.h"
+#include "path_order.h"
 
+#include <deque>
 #include <string>
 
 namespace {
@@ -80,7 +82,184 @@ private:
     int columns_[2] = {0, 0};
 };
 
+// The rows of OLD and NEW in path order, read at once and merged as comm
+// merges two sorted inputs: the paths that both inputs have gone past are
+// compared and written a part at a time, so that memory holds a part, not
+// the backups.
+class SortedDiffWriter final : public RowWriter {
+public:
+    SortedDiffWriter(OutputBuffer& out, const FieldSelection& compare, DiffReport report,
+                     bool human_sizes, bool disk_usage)
+        : out_(out), compare_(compare), report_(report), human_sizes_(human_sizes),
+          disk_usage_(disk_usage)
+    {
+        start_part();
+    }
+
+    void reading_input(int input) override { side_ = input; }
+
+    // The input that is behind: its last path comes first.
+    int next_input() const override
+    {
+        if (!comparable()) {
+            return -1;
+        }
+        if (ended_[old_side] || ended_[new_side]) {
+            return ended_[old_side] ? (ended_[new_side] ? -1 : new_side) : old_side;
+        }
+        if (rows_[old_side] == 0 || rows_[new_side] == 0) {
+            return rows_[old_side] == 0 ? old_side : new_side;
+        }
+        return last_[new_side] < last_[old_side] ? new_side : old_side;
+    }
+
+    bool take(CatalogLine& line) override
+    {
+        if (!line.is_entry()) {
+            return true;
+        }
+        ++rows_[side_];
+        columns_[side_] = line.columns;
+        Held& held = held_[side_].emplace_back();
+        path_order_key(line, held.key);
+        held.text.assign(line.text, line.length);
+        held.line = line;
+        held.line.text = held.text.data();
+        last_[side_] = held.key;
+        release();
+        return true;
+    }
+
+    void end_input(bool read_whole) override
+    {
+        read_whole_[side_] = read_whole;
+        ended_[side_] = true;
+        release();
+    }
+
+    Ending finish() override
+    {
+        const std::string unusable = unusable_sides();
+        if (!unusable.empty()) {
+            return {unusable + ": nothing compared", true};
+        }
+        write_part();
+        if (too_large_ ||
+            (report_ == DiffReport::summary && !write_diff_totals(out_, totals_, human_sizes_))) {
+            return {total_passes, false};
+        }
+        return {};
+    }
+
+private:
+    struct Held {
+        std::string key; // in path order
+        std::string text;
+        CatalogLine line; // its text in `text`
+    };
+
+    void start_part()
+    {
+        start_diff(part_, compare_, report_ == DiffReport::json, disk_usage_);
+        part_rows_ = 0;
+    }
+
+    // Whether the rows read so far can be compared: both sides hold rows, of
+    // as many columns.
+    bool comparable() const
+    {
+        const auto empty = [this](int side) { return ended_[side] && rows_[side] == 0; };
+        if (empty(old_side) || empty(new_side)) {
+            return false;
+        }
+        return rows_[old_side] == 0 || rows_[new_side] == 0 ||
+               columns_[old_side] == columns_[new_side];
+    }
+
+    // Moves the rows of the paths that both inputs have gone past into the
+    // part, and writes the part when it is full.
+    void release()
+    {
+        if (!comparable() || (!ended_[old_side] && rows_[old_side] == 0) ||
+            (!ended_[new_side] && rows_[new_side] == 0)) {
+            return;
+        }
+        const std::string* frontier = nullptr; // none: both inputs ended
+        for (const int side : {old_side, new_side}) {
+            if (!ended_[side] && (frontier == nullptr || last_[side] < *frontier)) {
+                frontier = &last_[side];
+            }
+        }
+        for (const int side : {old_side, new_side}) {
+            std::deque<Held>& held = held_[side];
+            while (!held.empty() && (frontier == nullptr || held.front().key < *frontier)) {
+                add_to_diff(part_, side, held.front().line);
+                held.pop_front();
+                ++part_rows_;
+            }
+        }
+        if (part_rows_ >= part_size) {
+            write_part();
+        }
+    }
+
+    void write_part()
+    {
+        finish_diff(part_);
+        too_large_ |= !write_diff_part(out_, part_, report_, human_sizes_, totals_);
+        start_part();
+    }
+
+    // As DiffWriter's, of the sides read to their end: the other side, not
+    // needed past the trouble, is not read to its end.
+    std::string unusable_sides() const
+    {
+        const char* const names[] = {"OLD", "NEW"};
+        std::string why;
+        for (const int side : {old_side, new_side}) {
+            const char* const trouble = !ended_[side]        ? nullptr
+                                        : !read_whole_[side] ? " could not be read"
+                                        : rows_[side] == 0   ? " holds no rows"
+                                                             : nullptr;
+            if (trouble != nullptr) {
+                why += (why.empty() ? "" : " and ") + std::string(names[side]) + trouble;
+            }
+        }
+        if (why.empty() && columns_[old_side] != columns_[new_side]) {
+            why = "OLD's rows have " + std::to_string(columns_[old_side]) + " columns and NEW's " +
+                  std::to_string(columns_[new_side]);
+        }
+        return why;
+    }
+
+    static constexpr unsigned long part_size = 1UL << 14; // rows
+
+    OutputBuffer& out_;
+    FieldSelection compare_;
+    DiffReport report_;
+    bool human_sizes_;
+    bool disk_usage_;
+    JobDiff part_;
+    unsigned long part_rows_ = 0;
+    DiffTotals totals_;
+    bool too_large_ = false;
+    int side_ = old_side;
+    std::deque<Held> held_[2];
+    std::string last_[2]; // the key of each side's last row
+    bool ended_[2] = {false, false};
+    bool read_whole_[2] = {false, false};
+    unsigned long rows_[2] = {0, 0};
+    int columns_[2] = {0, 0};
+};
+
 } // namespace
+
+std::unique_ptr<RowWriter> make_sorted_diff_writer(OutputBuffer& out, const FieldSelection& compare,
+                                                   DiffReport report, bool human_sizes,
+                                                   bool disk_usage)
+{
+    return std::make_unique<SortedDiffWriter>(out, compare, report, human_sizes, disk_usage);
+}
 
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
                                             DiffReport report, bool human_sizes, bool disk_usage)

@@ -14,4 +14,11 @@
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
                                             DiffReport report, bool human_sizes, bool disk_usage);
 
+// The same of two inputs in path order (--sorted), read at once and
+// merged as comm merges, in memory that does not grow with the rows: paths
+// come out in path order, a part at a time.
+std::unique_ptr<RowWriter> make_sorted_diff_writer(OutputBuffer& out, const FieldSelection& compare,
+                                                   DiffReport report, bool human_sizes,
+                                                   bool disk_usage);
+
 #endif

@@ -42,6 +42,12 @@ public:
     // Says that an input ended, and whether it could be read to its end.
     virtual void end_input(bool /*read_whole*/) {}
 
+    // Where two inputs are read at once (--sorted --diff): the one, 0 or 1,
+    // whose next line the writer needs, or -1 when it needs no more; and
+    // which one the lines and calls that come next are from.
+    virtual int next_input() const { return -1; }
+    virtual void reading_input(int /*input*/) {}
+
     // Writes what comes after the last line of the last input, or says why
     // it writes nothing: a report that would be wrong is not written.
     virtual Ending finish() { return {}; }

@@ -3,12 +3,7 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 
-
-namespace {
-
-// The key of a row in path order: its path's real bytes, with a '/' after
-// a directory's.
-void key_of(const CatalogLine& line, std::string& key)
+void path_order_key(const CatalogLine& line, std::string& key)
 {
     const std::string_view path = line.first_column();
     key.assign(path.data(), path.size());
@@ -20,8 +15,6 @@ void key_of(const CatalogLine& line, std::string& key)
     }
 }
 
-} // namespace
-
 void restart_path_order(PathOrder& order)
 {
     order.any = false;
@@ -29,7 +22,7 @@ void restart_path_order(PathOrder& order)
 
 bool in_path_order(PathOrder& order, const CatalogLine& line)
 {
-    key_of(line, order.key);
+    path_order_key(line, order.key);
     // std::string compares bytes as unsigned, as the byte-wise collations do.
     if (order.any && order.key < order.last) {
         return false;

@@ -18,6 +18,10 @@ struct PathOrder {
     bool any = false;
 };
 
+// The key of a row in path order: its path's real bytes, with a '/' after a
+// directory's.
+void path_order_key(const CatalogLine& line, std::string& key);
+
 // Starts over, for an input that is ordered on its own.
 void restart_path_order(PathOrder& order);
 
