@@ -61,6 +61,9 @@ std::size_t find_stray_byte(const char* text, std::size_t length)
 std::string_view CatalogLine::first_column() const
 {
     const std::size_t end = lstat_start > 0 ? lstat_start - 1 : length;
+    if (columns == 2) {
+        return {text, end}; // the path and the LStat value, as most queries give them
+    }
     const auto* const tab = static_cast<const char*>(std::memchr(text, '\t', end));
     return {text, tab != nullptr ? static_cast<std::size_t>(tab - text) : end};
 }

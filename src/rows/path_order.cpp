@@ -28,7 +28,6 @@ bool in_path_order(PathOrder& order, const CatalogLine& line)
         return false;
     }
     order.last.swap(order.key);
-    order.last_path.assign(line.first_column());
     order.last_line = line.number;
     order.any = true;
     return true;

@@ -11,9 +11,8 @@
 #include <string>
 
 struct PathOrder {
-    std::string key;       // of the row being placed
-    std::string last;      // the real bytes of the last row's path
-    std::string last_path; // that path as the input gave it
+    std::string key;  // of the row being placed
+    std::string last; // the key of the last row: its path's real bytes
     unsigned long last_line = 0;
     bool any = false;
 };

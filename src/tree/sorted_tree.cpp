@@ -208,8 +208,8 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
             tree.entries->file(row.identity, row.attributes);
         }
     }
-    tree.candidate_path = row.identity;
     file.path_end = row.identity.size();
+    tree.candidate_path.swap(row.identity); // the candidates before it are its prefixes
     tree.candidates.push_back(file);
 }
 
@@ -349,26 +349,29 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     } else {
         commit(tree, visitor);
     }
+    // The directory that the row needs: its own, or the one that holds it.
+    std::string_view needed = directory_of(identity);
     if (is_dir) {
-        tree.scratch.assign(identity).push_back('/');
-    } else {
-        tree.scratch.assign(directory_of(identity));
+        needed = line.first_column();
+        if (needed.empty() || needed.back() != '/') {
+            needed = tree.scratch.assign(identity).append(1, '/');
+        }
     }
     if (tree.entries != nullptr) {
         if (!tree.entry_top_set) {
             tree.entry_top_set = true;
-            tree.entry_top = entry_top_of(tree, tree.scratch);
+            tree.entry_top = entry_top_of(tree, needed);
         }
         if (tree.entry_top > 0 && tree.top_path.empty() &&
-            (tree.scratch.empty() || tree.scratch.front() != '/')) {
+            (needed.empty() || needed.front() != '/')) {
             return {Verdict::outside_top, 0};
         }
     }
-    const Placement placement = settle_candidates(tree, tree.scratch, is_dir, identity);
+    const Placement placement = settle_candidates(tree, needed, is_dir, identity);
     if (placement.verdict != Verdict::row) {
         return placement;
     }
-    open_down_to(tree, tree.scratch, visitor);
+    open_down_to(tree, needed, visitor);
     if (tree.inherited.valid && tree.inherited.depth < tree.open.size()) {
         // The file's rows are the directory's own now, and count there.
         SortedTree::Open& directory = tree.open[tree.inherited.depth];
