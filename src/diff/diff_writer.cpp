@@ -120,7 +120,7 @@ public:
         }
         ++rows_[side_];
         columns_[side_] = line.columns;
-        Held& held = held_[side_].emplace_back();
+        Held& held = held_[side_].push();
         path_order_key(line, held.key);
         held.text.assign(line.text, line.length);
         held.line = line;
@@ -158,6 +158,42 @@ private:
         CatalogLine line; // its text in `text`
     };
 
+    // The rows of a side not yet in the part, first in, first out: a few,
+    // each kept in storage that the next one reuses.
+    class HeldRows {
+    public:
+        bool empty() const { return front_ == used_; }
+        Held& front() { return rows_[front_]; }
+        void pop()
+        {
+            if (++front_ == used_) {
+                front_ = used_ = 0;
+            }
+        }
+        Held& push()
+        {
+            if (used_ == rows_.size() && front_ > 0) {
+                // Moves the rows still held to the front, their storage swapped.
+                for (std::size_t i = front_; i < used_; ++i) {
+                    Held& to = rows_[i - front_];
+                    std::swap(to, rows_[i]);
+                    to.line.text = to.text.data();
+                }
+                used_ -= front_;
+                front_ = 0;
+            }
+            if (used_ == rows_.size()) {
+                rows_.emplace_back();
+            }
+            return rows_[used_++];
+        }
+
+    private:
+        std::deque<Held> rows_; // growing keeps references to the others
+        std::size_t front_ = 0;
+        std::size_t used_ = 0;
+    };
+
     void start_part()
     {
         start_diff(part_, compare_, report_ == DiffReport::json, disk_usage_);
@@ -191,10 +227,10 @@ private:
             }
         }
         for (const int side : {old_side, new_side}) {
-            std::deque<Held>& held = held_[side];
+            HeldRows& held = held_[side];
             while (!held.empty() && (frontier == nullptr || held.front().key < *frontier)) {
                 add_to_diff(part_, side, held.front().line);
-                held.pop_front();
+                held.pop();
                 ++part_rows_;
             }
         }
@@ -244,7 +280,7 @@ private:
     DiffTotals totals_;
     bool too_large_ = false;
     int side_ = old_side;
-    std::deque<Held> held_[2];
+    HeldRows held_[2];
     std::string last_[2]; // the key of each side's last row
     bool ended_[2] = {false, false};
     bool read_whole_[2] = {false, false};
