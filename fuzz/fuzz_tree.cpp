@@ -1,5 +1,6 @@
 // Feeds rows made from arbitrary bytes to the modes that build a tree,
-// --du, --ncdu, --qdirstat, --treemap, --by and --diff, with --latest and --all-versions:
+// --du, --ncdu, --qdirstat, --treemap, --by and --diff, with --latest and --all-versions,
+// and the same rows in path order with and without --sorted, which must agree:
 // paths of a few troublesome names, often the same or one below another,
 // files that become directories and back, sizes and counts from 0 to past
 // 2^63 and below 0, hard links, and lines that are no rows at all. Under
@@ -8,6 +9,7 @@
 #include "base64.h"
 #include "base64_encoder.h"
 #include "diff_writer.h"
+#include "path_order.h"
 #include "row_filter.h"
 #include "tree_writers.h"
 
@@ -187,6 +189,43 @@ void check_cache(const std::string& out)
     }
 }
 
+// The lines of a text, in byte order: what --sorted writes in another order.
+std::vector<std::string> sorted_lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        line.erase(0, line.find_first_not_of(' ')); // where ncdu's brackets were
+        line.erase(line.find_last_not_of(' ') + 1);
+        lines.push_back(line);
+        at = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// `lines` in path order, as a catalog gives them for --sorted.
+std::vector<std::string> in_path_order(const std::vector<std::string>& lines)
+{
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (const std::string& text : lines) {
+        std::string copy = text;
+        CatalogLine line{};
+        read_catalog_line(line, 1, copy.data(), copy.size());
+        std::string key;
+        path_order_key(line, key);
+        keyed.emplace_back(key, text);
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> ordered;
+    for (auto& [key, text] : keyed) {
+        ordered.push_back(std::move(text));
+    }
+    return ordered;
+}
+
 std::string written(int fd)
 {
     std::string text(static_cast<std::size_t>(lseek(fd, 0, SEEK_END)), '\0');
@@ -273,6 +312,75 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (ending.refusal.empty() && mode == 0 && !human && (options >> 6) != 3) {
         check_du(text);
+    }
+    // In path order, --sorted gives what the same rows give without it.
+    if (mode <= 1 && (mode == 0 || scope.top_path == "/a")) {
+        // As b64num-lstat hands them over: with --under, only the rows at or
+        // below its path.
+        std::vector<std::string> ordered = in_path_order(sides[0]);
+        if (!scope.top_path.empty()) {
+            ordered.erase(std::remove_if(ordered.begin(), ordered.end(),
+                                         [](const std::string& text) {
+                                             const std::string path =
+                                                 text.substr(0, text.find('\t'));
+                                             return path != "/a" && path.rfind("/a/", 0) != 0 &&
+                                                    text.find('\t') != std::string::npos;
+                                         }),
+                          ordered.end());
+        }
+        std::string outputs[2];
+        std::string refusals[2];
+        for (const bool sorted : {false, true}) {
+            if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+                fail("cannot empty the output");
+            }
+            std::unique_ptr<RowWriter> run;
+            if (mode == 0 && (options >> 6) == 3) {
+                const ByStyle style{ByReport::lines, false, human};
+                const std::vector<ByKey> keys{ByKey::type, ByKey::kind};
+                run = sorted ? make_sorted_by_writer(*out, scope, keys, style)
+                             : make_by_writer(*out, scope, keys, style);
+            } else if (mode == 0) {
+                const int depth = static_cast<int>(options >> 6) - 1;
+                run = sorted ? make_sorted_du_writer(*out, scope, depth, human)
+                             : make_du_writer(*out, scope, depth, human);
+            } else if ((options >> 6) % 2 == 0) {
+                run = sorted ? make_sorted_ncdu_writer(*out, scope, "0")
+                             : make_ncdu_writer(*out, scope, "0");
+            } else {
+                run = sorted ? make_sorted_qdirstat_writer(*out, scope, "0")
+                             : make_qdirstat_writer(*out, scope, "0");
+            }
+            feed(filter, *run, ordered);
+            refusals[sorted ? 1 : 0] = run->finish().refusal;
+            output_flush(*out);
+            outputs[sorted ? 1 : 0] = written(fd);
+        }
+        if (refusals[0] != refusals[1]) {
+            (void)std::fprintf(stderr, "refusals: '%s' and '%s'\n", refusals[0].c_str(),
+                               refusals[1].c_str());
+            fail("--sorted refuses otherwise");
+        }
+        // ncdu's timestamps differ; its entries and the other lines may
+        // come in another order.
+        const std::string stamp = "\"timestamp\":";
+        for (std::string& output : outputs) {
+            const std::size_t at = output.find(stamp);
+            if (at != std::string::npos) {
+                output.erase(at, output.find('}', at) - at);
+            }
+            for (std::size_t comma; (comma = output.find(",\n")) != std::string::npos;) {
+                output.replace(comma, 2, "\n");
+            }
+            for (char& c : output) {
+                c = c == '[' || c == ']' ? ' ' : c;
+            }
+        }
+        if (refusals[0].empty() && sorted_lines(outputs[0]) != sorted_lines(outputs[1])) {
+            (void)std::fprintf(stderr, "unsorted:\n%s\nsorted:\n%s\n", outputs[0].c_str(),
+                               outputs[1].c_str());
+            fail("--sorted writes otherwise");
+        }
     }
     if (ending.refusal.empty() && mode == 2 &&
         (text.rfind("<?xml", 0) != 0 || text.size() < 7 ||

@@ -231,11 +231,11 @@ public:
             return {"no rows: nothing to total", false};
         }
         finish_sorted_tree(tree_, *this);
+        if (tree_.counted_rows == 0) {
+            return {"no rows selected: nothing to total", false};
+        }
         if (tree_.too_large) {
             return {total_passes, false};
-        }
-        if (!tree_.any_counted) {
-            return {"no rows selected: nothing to total", false};
         }
         write_totals(tree_.tallies);
         return {shortfall()};

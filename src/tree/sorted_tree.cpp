@@ -32,27 +32,43 @@ void hand_over(SortedTree& tree, ClosedDirectoryVisitor& visitor)
 
 // A row that counts, in the directory `depth` levels down the open ones:
 // the deepest directory that holds every such row so far moves up to the
-// one that holds this one too.
-void count_row(SortedTree& tree, std::uint32_t depth, ClosedDirectoryVisitor& visitor)
+// one that holds this one too (a bound on the top, exact while no row is
+// taken out again).
+void count_row(SortedTree& tree, std::uint32_t depth, ClosedDirectoryVisitor& visitor, bool may_go)
 {
     tree.lca_depth =
         tree.any_counted ? std::min({tree.lca_depth, tree.lowest_since, depth}) : depth;
     tree.lowest_since = deepest(tree);
     tree.any_counted = true;
     ++tree.counted_rows;
+    ++tree.open[depth].own_counted;
     // The directories held are closed, so that this row lies outside
-    // them: they are below the top.
-    if (tree.max_levels < 0) {
+    // them: they are below the top, unless a later row takes it out.
+    if (!may_go && tree.max_levels < 0) {
         hand_over(tree, visitor);
     }
 }
 
 // Opens, for the entries written, the directories down to `depth` that
-// are not yet: a row that counts lies at or below each.
-void write_open(SortedTree& tree, std::uint32_t depth)
+// are not yet, for an entry that counts: the directory at `depth` itself,
+// or the file of `file_path` in it.
+void write_open(SortedTree& tree, std::uint32_t depth, std::string_view file_path = {})
 {
     if (tree.entries == nullptr) {
         return;
+    }
+    if (!tree.entry_top_set) {
+        // --under's path, by its real bytes without a trailing '/', or the
+        // directory of the file at that path.
+        const std::string& under = tree.top_path;
+        tree.entry_top = static_cast<std::uint32_t>(
+            under == "/" ? 1 : std::count(under.begin(), under.end(), '/') + 1);
+        std::string real(file_path);
+        real.resize(unescape_column(real.data(), real.size()));
+        if (!file_path.empty() && real == under) {
+            tree.entry_top = depth;
+        }
+        tree.entry_top_set = true;
     }
     for (std::uint32_t at = tree.entry_top; at <= depth && at < tree.open.size(); ++at) {
         SortedTree::Open& directory = tree.open[at];
@@ -74,6 +90,7 @@ void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::strin
         return;
     }
     if (file.depth == deepest(tree)) {
+        write_open(tree, file.depth, path);
         tree.entries->file(path, file.attributes);
     } else {
         tree.unwritten.push_back({file.depth, std::string(path), file.attributes});
@@ -84,13 +101,20 @@ void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::strin
 void write_unwritten(SortedTree& tree)
 {
     while (!tree.unwritten.empty() && tree.unwritten.back().depth == deepest(tree)) {
+        write_open(tree, deepest(tree), tree.unwritten.back().path);
         tree.entries->file(tree.unwritten.back().path, tree.unwritten.back().attributes);
         tree.unwritten.pop_back();
     }
 }
 
-void pop_candidate(SortedTree& tree)
+// Drops the last file that could hold paths: `settled` a file for good, or
+// taken out.
+void pop_candidate(SortedTree& tree, bool settled)
 {
+    const SortedTree::Candidate& file = tree.candidates.back();
+    if (settled && file.counts && tree.versions != Versions::first) {
+        --tree.counting_candidates;
+    }
     tree.candidates.pop_back();
     tree.candidate_path.resize(tree.candidates.empty() ? 0 : tree.candidates.back().path_end);
 }
@@ -105,7 +129,7 @@ void end_entries(SortedTree& tree)
     while (!tree.candidates.empty() && tree.candidates.back().depth == deepest(tree)) {
         const SortedTree::Candidate file = tree.candidates.back();
         settle_file(tree, file, std::string_view(tree.candidate_path).substr(0, file.path_end));
-        pop_candidate(tree);
+        pop_candidate(tree, true);
     }
     write_unwritten(tree);
     if (tree.open.back().written) {
@@ -122,17 +146,25 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
     SortedTree::Open& parent = tree.open.back();
     parent.bytes += closing.bytes;
     parent.counted_rows += closing.counted_rows;
+    if (closing.counted_rows > 0) {
+        ++parent.nonempty_children;
+        parent.child_top = closing.own_counted == 0 && closing.nonempty_children == 1
+                               ? closing.child_top
+                               : static_cast<std::uint32_t>(tree.open.size());
+    }
     if (closing.bytes > static_cast<ByteSum>(INT64_MAX)) {
         tree.too_large = true;
     }
     const auto depth = static_cast<std::uint32_t>(tree.open.size());
     if (tree.lists_directories && closing.counted_rows > 0 && !tree.too_large) {
         ClosedDirectory directory{tree.path, depth, static_cast<std::uint64_t>(closing.bytes)};
-        // Below the top for sure where a row that counts lies outside it.
+        // Below the top for sure where a row that counts, and that no later
+        // row can take out, lies outside it. Within DEPTH levels of the
+        // deepest top there can be, while no row can be taken out.
         if (!at_end && tree.max_levels < 0 && tree.held.empty() &&
-            tree.counted_rows > closing.counted_rows) {
+            tree.counted_rows - closing.counted_rows > tree.counting_candidates) {
             visitor.closed(directory);
-        } else if (at_end || tree.max_levels < 0 ||
+        } else if (at_end || tree.max_levels < 0 || tree.versions != Versions::first ||
                    depth <= tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels)) {
             tree.held.push_back(std::move(directory));
         }
@@ -155,7 +187,7 @@ void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisi
     while (tree.path.size() < needed.size()) {
         const std::size_t end = needed.find('/', tree.path.size()) + 1;
         tree.path.append(needed.substr(tree.path.size(), end - tree.path.size()));
-        tree.open.push_back({end, 0, 0, false, false, false, {}});
+        tree.open.emplace_back().path_end = end;
     }
 }
 
@@ -172,6 +204,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     SortedTree::Open& directory = tree.open.back();
     const auto size = static_cast<std::uint64_t>(row.attributes.size);
     if (row.is_directory) {
+        const auto own_blocks = static_cast<std::uint64_t>(row.attributes.blocks);
         if (directory.has_row && tree.versions == Versions::all) {
             // A file's rows that this directory took (see Inherited).
             row.attributes.size += directory.attributes.size;
@@ -184,12 +217,13 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
             directory.bytes += size;
             ++directory.counted_rows;
             add_to_tally(tree.tallies, row.tally, size, 1);
-            count_row(tree, depth, visitor);
+            count_row(tree, depth, visitor, false);
             write_open(tree, depth);
+            tree.entry_blocks += own_blocks;
         }
         return;
     }
-    SortedTree::Candidate file{tree.path.size(), depth,    row.counts, false,
+    SortedTree::Candidate file{tree.path.size(), depth,    row.counts, false,         false,
                                row.tally,        row.line, 0,          row.attributes};
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked.
@@ -197,14 +231,20 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         file.first_link =
             linked && tree.linked.emplace(row.attributes.dev, row.attributes.ino).second;
         if (!linked || file.first_link) {
+            file.tallied = true;
             file.counted = size;
             directory.bytes += size;
             add_to_tally(tree.tallies, row.tally, size, 1);
         }
         ++directory.counted_rows;
-        count_row(tree, depth, visitor);
-        write_open(tree, depth);
-        if (tree.entries != nullptr && tree.versions == Versions::first) {
+        // Only one job's file stays whatever paths come below it.
+        const bool may_go = tree.versions != Versions::first;
+        count_row(tree, depth, visitor, may_go);
+        tree.counting_candidates += may_go ? 1 : 0;
+        tree.entry_blocks += static_cast<std::uint64_t>(row.attributes.blocks);
+        // Written once it stays a file (see settle_file).
+        if (tree.entries != nullptr && !may_go) {
+            write_open(tree, depth, row.identity);
             tree.entries->file(row.identity, row.attributes);
         }
     }
@@ -214,22 +254,40 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
 }
 
 // Takes a file that paths below it turn into a directory out of its
-// directory: with Versions::all its bytes become the directory's own.
-void take_out(SortedTree& tree, const SortedTree::Candidate& file)
+// directory: with Versions::all its bytes become the directory's own, in
+// `directory_row`, the row of that directory, where that is the row that
+// comes (the path holds the sizes of its rows, in the class of its last),
+// or else as the row that the directory is left with.
+void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttributes* directory_row)
 {
     SortedTree::Open& directory = tree.open[file.depth];
     directory.bytes -= file.counted;
     if (file.counts) {
         --directory.counted_rows;
+        --directory.own_counted;
         --tree.counted_rows;
-        add_to_tally(tree.tallies, file.tally, file.counted, -1);
+        --tree.counting_candidates;
+        if (file.tallied) {
+            add_to_tally(tree.tallies, file.tally, file.counted, -1);
+        }
+        if (tree.versions == Versions::latest || directory_row != nullptr) {
+            tree.entry_blocks -= static_cast<std::uint64_t>(file.attributes.blocks);
+        }
     }
     if (file.first_link) {
         tree.linked.erase({file.attributes.dev, file.attributes.ino});
     }
-    if (tree.versions == Versions::all) {
-        tree.inherited = {true,       file.depth + 1, file.counts,
-                          file.tally, file.counted,   file.attributes};
+    if (tree.versions == Versions::all && directory_row != nullptr) {
+        tree.too_large |=
+            __builtin_add_overflow(directory_row->size, file.attributes.size, &directory_row->size);
+        tree.blocks_wrapped |= __builtin_add_overflow(directory_row->blocks, file.attributes.blocks,
+                                                      &directory_row->blocks);
+    } else if (tree.versions == Versions::all) {
+        // Of a file that does not count, only the sizes are kept.
+        EntryAttributes kept = file.counts ? file.attributes : EntryAttributes{};
+        kept.size = file.attributes.size;
+        kept.blocks = file.attributes.blocks;
+        tree.inherited = {true, file.depth + 1, file.counts, file.tally, file.counted, kept};
     }
 }
 
@@ -238,50 +296,40 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file)
 // place or gives it up, as the versions say; those that no later row can
 // lie below are settled as files.
 Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_directory,
-                            std::string_view identity)
+                            std::string_view identity, EntryAttributes& attributes,
+                            ClosedDirectoryVisitor& visitor)
 {
     while (!tree.candidates.empty()) {
         const SortedTree::Candidate& file = tree.candidates.back();
         const std::string_view path(tree.candidate_path.data(), file.path_end);
         if (needed.size() > path.size() && needed.compare(0, path.size(), path) == 0 &&
             needed[path.size()] == '/') {
+            const bool same = is_directory && identity == path;
             if (tree.versions == Versions::first) {
-                const bool same = is_directory && identity == path;
                 return {same ? Verdict::path_given_twice : Verdict::below_a_file, file.line};
             }
-            take_out(tree, file);
-        } else if (identity.compare(0, path.size(), path) == 0) {
-            break; // a later row may still lie below it
-        } else {
-            settle_file(tree, file, path);
+            take_out(tree, file, same ? &attributes : nullptr);
+            pop_candidate(tree, false);
+            continue;
         }
-        pop_candidate(tree);
+        if (identity.compare(0, path.size(), path) == 0) {
+            break; // a later row may still lie below it
+        }
+        settle_file(tree, file, path);
+        if (file.counts && tree.versions != Versions::first && tree.max_levels < 0) {
+            hand_over(tree, visitor); // it stays: see count_row
+        }
+        pop_candidate(tree, true);
     }
     return {Verdict::row, 0};
 }
 
-// The depth of the top that entries are written from, at the first row,
-// which needs the directory `needed`: --under's path (by its real bytes,
-// without a trailing '/'), or the root of absolute paths, or the root above
-// every path; never below `needed`.
-std::uint32_t entry_top_of(const SortedTree& tree, std::string_view needed)
-{
-    const auto slashes = [](std::string_view path) {
-        return static_cast<std::uint32_t>(std::count(path.begin(), path.end(), '/'));
-    };
-    const std::string& under = tree.top_path;
-    const std::uint32_t top = under.empty()  ? (needed.empty() || needed.front() != '/' ? 0 : 1)
-                              : under == "/" ? 1
-                                             : slashes(under) + 1;
-    return std::min(top, slashes(needed));
-}
-
-// The directory of the top: --under's, or the deepest that holds every
-// row that counts, among the open ones or the held.
-std::uint32_t top_depth(const SortedTree& tree)
+// The depth of --under's directory among the open ones, before they close
+// at the end; 0 where there is none.
+std::uint32_t under_depth(const SortedTree& tree)
 {
     if (tree.top_path.empty()) {
-        return tree.lca_depth;
+        return 0;
     }
     std::string real;
     for (std::uint32_t depth = 1; depth < tree.open.size(); ++depth) {
@@ -294,7 +342,7 @@ std::uint32_t top_depth(const SortedTree& tree)
             return depth;
         }
     }
-    return tree.lca_depth;
+    return 0;
 }
 
 } // namespace
@@ -317,7 +365,7 @@ void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_dire
     tree.lists_directories = lists_directories;
     tree.max_levels = max_levels;
     tree.entries = entries;
-    tree.open.push_back({0, 0, 0, false, false, false, {}});
+    tree.open.emplace_back(); // the root above every path
 }
 
 Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
@@ -344,6 +392,8 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         if (tree.versions == Versions::all) {
             tree.too_large |=
                 __builtin_add_overflow(attributes.size, pending.attributes.size, &attributes.size);
+            tree.blocks_wrapped |= __builtin_add_overflow(
+                attributes.blocks, pending.attributes.blocks, &attributes.blocks);
         }
         pending.valid = false; // replaced, or summed into this row
     } else {
@@ -358,16 +408,19 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         }
     }
     if (tree.entries != nullptr) {
-        if (!tree.entry_top_set) {
+        // Without --under, the root of the first row's path, as the deepest
+        // directory that holds every row is known only at the end.
+        if (!tree.entry_top_set && tree.top_path.empty()) {
             tree.entry_top_set = true;
-            tree.entry_top = entry_top_of(tree, needed);
+            tree.entry_top = needed.empty() || needed.front() != '/' ? 0 : 1;
         }
         if (tree.entry_top > 0 && tree.top_path.empty() &&
             (needed.empty() || needed.front() != '/')) {
             return {Verdict::outside_top, 0};
         }
     }
-    const Placement placement = settle_candidates(tree, needed, is_dir, identity);
+    const Placement placement =
+        settle_candidates(tree, needed, is_dir, identity, attributes, visitor);
     if (placement.verdict != Verdict::row) {
         return placement;
     }
@@ -383,7 +436,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         if (tree.inherited.counts) {
             ++directory.counted_rows;
             add_to_tally(tree.tallies, tree.inherited.tally, tree.inherited.counted, 1);
-            count_row(tree, tree.inherited.depth, visitor);
+            count_row(tree, tree.inherited.depth, visitor, false);
             write_open(tree, tree.inherited.depth);
         }
         tree.inherited.valid = false;
@@ -401,12 +454,26 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
 void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
 {
     commit(tree, visitor);
-    const std::uint32_t top = top_depth(tree);
+    const std::uint32_t under = under_depth(tree);
     while (tree.open.size() > 1) {
         close_deepest(tree, visitor, true);
     }
     end_entries(tree);
+    // The top: the first directory down from the root that has a row of
+    // its own that counts, holds a file that counts, or holds more than one
+    // directory that holds such rows; --under's, where it is above.
+    const SortedTree::Open& root = tree.open.front();
+    const std::uint32_t deepest_top =
+        root.own_counted == 0 && root.nonempty_children == 1 ? root.child_top : 0;
+    const std::uint32_t top = under > 0 ? std::min(under, deepest_top) : deepest_top;
     if (tree.open.front().bytes > static_cast<ByteSum>(INT64_MAX)) {
+        tree.too_large = true;
+    }
+    // ncdu and QDirStat sum the disk usage too.
+    constexpr unsigned block_bytes_unsigned = 512;
+    if (tree.entries != nullptr &&
+        (tree.blocks_wrapped ||
+         tree.entry_blocks * block_bytes_unsigned > static_cast<ByteSum>(INT64_MAX))) {
         tree.too_large = true;
     }
     if (tree.lists_directories && tree.open.front().counted_rows > 0 && !tree.too_large) {

@@ -67,7 +67,10 @@ struct SortedTree {
         std::uint64_t counted_rows; // that count at or below it
         bool has_row;
         bool row_counts;
-        bool written; // opened by `entries`
+        bool written;                    // opened by `entries`
+        std::uint64_t own_counted;       // its own row and its files, that count
+        std::uint32_t nonempty_children; // closed, holding rows that count
+        std::uint32_t child_top;         // the depth of the last one's top (see top_depth)
         EntryAttributes attributes;
     };
     std::string path;       // of the deepest open directory, escaped, with its '/'
@@ -93,6 +96,7 @@ struct SortedTree {
         std::uint32_t depth; // of its directory
         bool counts;
         bool first_link; // counted as the first link of its inode
+        bool tallied;    // its bytes count: no other link of its inode counted first
         std::uint32_t tally;
         unsigned long line;
         std::uint64_t counted;
@@ -134,10 +138,14 @@ struct SortedTree {
     bool any_row = false;
     bool any_counted = false;
     std::uint64_t counted_rows = 0;
-    std::uint32_t lca_depth = 0;      // of the deepest directory holding every row that counts
-    std::uint32_t lowest_since = 0;   // the least depth left open since the last such row
-    std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
-    bool too_large = false;           // a total passes 2^63 - 1
+    std::uint64_t counting_candidates = 0; // files that count and that paths may still replace
+    std::uint32_t lca_depth = 0;           // of the deepest directory holding every row that counts
+    std::uint32_t lowest_since = 0;        // the least depth left open since the last such row
+    std::deque<ClosedDirectory> held;      // closed, until they are known to be at or below the top
+    bool too_large = false;                // a total passes 2^63 - 1
+    // The blocks of the entries written, which ncdu and QDirStat sum too.
+    ByteSum entry_blocks = 0;
+    bool blocks_wrapped = false; // a path's rows' block counts passed 2^63 - 1
     std::string scratch;
 };
 
