@@ -226,8 +226,10 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     SortedTree::Candidate file{tree.path.size(), depth,    row.counts, false,         false,
                                row.tally,        row.line, 0,          row.attributes};
     if (row.counts) {
-        // Over several jobs every row's bytes count, however linked.
-        const bool linked = tree.versions != Versions::all && row.attributes.nlink > 1;
+        // Over several jobs every row's bytes count, however linked; ncdu
+        // and QDirStat count each link themselves.
+        const bool linked =
+            tree.entries == nullptr && tree.versions != Versions::all && row.attributes.nlink > 1;
         file.first_link =
             linked && tree.linked.emplace(row.attributes.dev, row.attributes.ino).second;
         if (!linked || file.first_link) {
