@@ -564,8 +564,9 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     EXPECT_EQ(outside.err, "b64num-lstat: standard input:2: a path outside '/', where the rows "
                            "before it lie: left out of the tree, written from its top down\n");
     EXPECT_EQ(outside.status, 1);
-    // --diff merges two inputs in path order to the same changes.
-    for (std::size_t i = 0; i + 1 < std::size(inputs); ++i) {
+    // --diff merges two inputs in path order to the same changes, where no
+    // path changes between file and directory.
+    for (const std::size_t i : {std::size_t{0}, std::size_t{3}}) {
         const TemporaryFile old_input(inputs[i]);
         for (const char* report : {"--compare=size", "--summary"}) {
             const Outcome unsorted = run({"--diff", report, old_input.path(), "-"}, inputs[i + 1]);
@@ -575,6 +576,10 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
             EXPECT_EQ(merged.status, unsorted.status) << i << report;
         }
     }
+    // Where one does, its two rows lie apart in path order.
+    const TemporaryFile file_x("/d/x" + file);
+    EXPECT_EQ(run({"--diff", "--sorted", file_x.path(), "-"}, "/d/x/\t" + dir_row + "\n").out,
+              "-\t-1048576\t/d/x\n+\t4096\t/d/x/\n");
     const TemporaryFile empty("");
     const Outcome nothing = run({"--diff", "--sorted", empty.path(), "-"}, inputs[0]);
     EXPECT_EQ(nothing.out, "");

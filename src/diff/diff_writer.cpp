@@ -164,6 +164,8 @@ private:
     public:
         bool empty() const { return front_ == used_; }
         Held& front() { return rows_[front_]; }
+        bool has_next() const { return front_ + 1 < used_; }
+        Held& next() { return rows_[front_ + 1]; }
         void pop()
         {
             if (++front_ == used_) {
@@ -196,7 +198,11 @@ private:
 
     void start_part()
     {
-        start_diff(part_, compare_, report_ == DiffReport::json, disk_usage_);
+        if (part_rows_ == 0) {
+            start_diff(part_, compare_, report_ == DiffReport::json, disk_usage_);
+        } else {
+            clear_diff(part_);
+        }
         part_rows_ = 0;
     }
 
@@ -226,12 +232,37 @@ private:
                 frontier = &last_[side];
             }
         }
-        for (const int side : {old_side, new_side}) {
-            HeldRows& held = held_[side];
-            while (!held.empty() && (frontier == nullptr || held.front().key < *frontier)) {
-                add_to_diff(part_, side, held.front().line);
-                held.pop();
-                ++part_rows_;
+        // Each path's rows, paired by their keys as comm pairs lines; of
+        // rows of one path on one side, the last stands.
+        const auto passed = [frontier](const Held& row) {
+            return frontier == nullptr || row.key < *frontier;
+        };
+        HeldRows& old_rows = held_[old_side];
+        HeldRows& new_rows = held_[new_side];
+        for (HeldRows* rows : {&old_rows, &new_rows}) {
+            while (!rows->empty() && passed(rows->front()) && rows->has_next() &&
+                   rows->next().key == rows->front().key) {
+                rows->pop();
+            }
+        }
+        while ((!old_rows.empty() && passed(old_rows.front())) ||
+               (!new_rows.empty() && passed(new_rows.front()))) {
+            const bool old_ready = !old_rows.empty() && passed(old_rows.front());
+            const bool new_ready = !new_rows.empty() && passed(new_rows.front());
+            const int order = !old_ready   ? 1
+                              : !new_ready ? -1
+                                           : old_rows.front().key.compare(new_rows.front().key);
+            add_matched_rows(part_, order <= 0 ? &old_rows.front().line : nullptr,
+                             order >= 0 ? &new_rows.front().line : nullptr);
+            ++part_rows_;
+            for (HeldRows* rows : {&old_rows, &new_rows}) {
+                if ((rows == &old_rows ? order <= 0 : order >= 0)) {
+                    rows->pop();
+                    while (!rows->empty() && passed(rows->front()) && rows->has_next() &&
+                           rows->next().key == rows->front().key) {
+                        rows->pop();
+                    }
+                }
             }
         }
         if (part_rows_ >= part_size) {

@@ -271,6 +271,51 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
     }
 }
 
+void clear_diff(JobDiff& diff)
+{
+    clear_store(diff.paths);
+    clear_store(diff.rows);
+    diff.entries.clear();
+    std::fill(diff.index.slots.begin(), diff.index.slots.end(), 0);
+    diff.index.count = 0;
+    diff.escaped[old_side].clear();
+    diff.escaped[new_side].clear();
+    diff.pending.clear();
+    diff.pending_paths.clear();
+}
+
+void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogLine* new_line)
+{
+    const auto number = static_cast<std::uint32_t>(diff.entries.size());
+    JobDiff::Entry entry{nullptr, 0, {false, false}, {false, false}, {nullptr, nullptr}};
+    const CatalogLine* const lines[] = {old_line, new_line};
+    for (const int side : {old_side, new_side}) {
+        const CatalogLine* const line = lines[side];
+        if (line == nullptr) {
+            continue;
+        }
+        const std::string_view given = line->first_column();
+        const bool slash = !given.empty() && given.back() == '/';
+        const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
+        std::string_view path = escaped;
+        if (std::memchr(escaped.data(), '\\', escaped.size()) != nullptr) {
+            diff.unescaped.assign(escaped);
+            diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
+            path = diff.unescaped;
+            diff.escaped.at(static_cast<std::size_t>(side))[number] =
+                keep(diff.paths, escaped.data(), escaped.size());
+        }
+        if (entry.path == nullptr) {
+            entry.path = keep(diff.paths, path.data(), path.size()).data();
+            entry.length = static_cast<std::uint32_t>(path.size());
+        }
+        entry.slash[side] = slash;
+        entry.selected[side] = line->selected;
+        entry.row[side] = keep_row(diff, *line, given);
+    }
+    diff.entries.push_back(entry);
+}
+
 void finish_diff(JobDiff& diff)
 {
     place_pending(diff);

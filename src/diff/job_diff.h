@@ -89,6 +89,14 @@ void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_fi
 // when the selections let its row on either side through.
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line);
 
+// Forgets every row kept, keeping what holds them for the next ones.
+void clear_diff(JobDiff& diff);
+
+// Keeps the rows of one path that a merge of two inputs in path order
+// paired, OLD's or NEW's nullptr where that side has none; no index, as no
+// other row of that path comes.
+void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogLine* new_line);
+
 // Places the rows still pending; after the last row, before the entries
 // are read.
 void finish_diff(JobDiff& diff);

@@ -22,3 +22,12 @@ char* make_room(ByteStore& store, std::size_t length)
     store.used += length;
     return room;
 }
+
+void clear_store(ByteStore& store)
+{
+    if (store.blocks.size() > 1) {
+        std::swap(store.blocks.front(), store.blocks.back());
+        store.blocks.resize(1);
+    }
+    store.used = 0;
+}

@@ -14,6 +14,9 @@ struct ByteStore {
     std::size_t capacity = 0;
 };
 
+// Forgets every copy, keeping the last block to fill again.
+void clear_store(ByteStore& store);
+
 // Room for `length` bytes, which the caller fills.
 char* make_room(ByteStore& store, std::size_t length);
 
