@@ -209,6 +209,7 @@ std::vector<std::string> sorted_lines(const std::string& text)
 std::vector<std::string> in_path_order(const std::vector<std::string>& lines)
 {
     std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(lines.size());
     for (const std::string& text : lines) {
         std::string copy = text;
         CatalogLine line{};
@@ -219,10 +220,9 @@ std::vector<std::string> in_path_order(const std::vector<std::string>& lines)
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::string> ordered;
-    for (auto& [key, text] : keyed) {
-        ordered.push_back(std::move(text));
-    }
+    std::vector<std::string> ordered(keyed.size());
+    std::transform(keyed.begin(), keyed.end(), ordered.begin(),
+                   [](auto& keyed_line) { return std::move(keyed_line.second); });
     return ordered;
 }
 
