@@ -372,9 +372,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (std::size_t comma; (comma = output.find(",\n")) != std::string::npos;) {
                 output.replace(comma, 2, "\n");
             }
-            for (char& c : output) {
-                c = c == '[' || c == ']' ? ' ' : c;
-            }
+            std::replace(output.begin(), output.end(), '[', ' ');
+            std::replace(output.begin(), output.end(), ']', ' ');
         }
         if (refusals[0].empty() && sorted_lines(outputs[0]) != sorted_lines(outputs[1])) {
             (void)std::fprintf(stderr, "unsorted:\n%s\nsorted:\n%s\n", outputs[0].c_str(),
