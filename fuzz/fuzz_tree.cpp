@@ -356,6 +356,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             output_flush(*out);
             outputs[sorted ? 1 : 0] = written(fd);
         }
+        // Path order cannot follow a first link that a later row takes out.
+        if (refusals[1].rfind("a hard-linked file's first link", 0) == 0) {
+            return 0;
+        }
         if (refusals[0] != refusals[1]) {
             (void)std::fprintf(stderr, "refusals: '%s' and '%s'\n", refusals[0].c_str(),
                                refusals[1].c_str());

@@ -558,6 +558,13 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
                            "PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite "
                            "sorts by default); stopped here\n");
     EXPECT_EQ(stopped.status, 1);
+    // A hard-linked file whose first link a later row replaces has its
+    // bytes in a link gone by: refused, not counted nowhere.
+    const Outcome lost = run({"--du", "--sorted", "--latest"},
+                             "/d/x" + linked + "/d/x.b" + linked + "/d/x/\t" + dir_row + "\n");
+    EXPECT_EQ(lost.out, "");
+    EXPECT_EQ(lost.err.substr(0, 46), "b64num-lstat: a hard-linked file's first link ");
+    EXPECT_EQ(lost.status, 1);
     // --ncdu writes from the root of the first row's path: a relative path
     // after absolute ones lies outside it.
     const Outcome outside = run({"--ncdu", "--sorted"}, "/d/x" + file + "e/y" + file);

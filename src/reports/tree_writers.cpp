@@ -31,6 +31,13 @@ bool ncdu_checks(CatalogLine& line)
     return false;
 }
 
+// Rows in path order cannot follow a hard-linked file whose first link a
+// later row makes a directory: its bytes would count nowhere.
+const char sorted_link_lost[] =
+    "a hard-linked file's first link is a directory in a later row, and its other links went "
+    "by before: its bytes belong to one of them, which path order cannot tell; total these "
+    "rows without --sorted";
+
 // What a QDirStat cache file had to leave out, if anything.
 std::string omissions_message(const CacheOmissions& omissions)
 {
@@ -236,6 +243,9 @@ public:
         }
         if (tree_.too_large) {
             return {total_passes, false};
+        }
+        if (tree_.link_lost) {
+            return {sorted_link_lost, false};
         }
         write_totals(tree_.tallies);
         return {shortfall()};

@@ -156,7 +156,7 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
         tree.too_large = true;
     }
     const auto depth = static_cast<std::uint32_t>(tree.open.size());
-    if (tree.lists_directories && closing.counted_rows > 0 && !tree.too_large) {
+    if (tree.lists_directories && closing.counted_rows > 0 && !tree.too_large && !tree.link_lost) {
         ClosedDirectory directory{tree.path, depth, static_cast<std::uint64_t>(closing.bytes)};
         // Below the top for sure where a row that counts, and that no later
         // row can take out, lies outside it. Within DEPTH levels of the
@@ -230,8 +230,12 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         // and QDirStat count each link themselves.
         const bool linked =
             tree.entries == nullptr && tree.versions != Versions::all && row.attributes.nlink > 1;
-        file.first_link =
-            linked && tree.linked.emplace(row.attributes.dev, row.attributes.ino).second;
+        if (linked) {
+            const auto [inode, first] =
+                tree.linked.try_emplace({row.attributes.dev, row.attributes.ino}, 0);
+            file.first_link = first;
+            inode->second += first ? 0 : 1;
+        }
         if (!linked || file.first_link) {
             file.tallied = true;
             file.counted = size;
@@ -277,7 +281,9 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         }
     }
     if (file.first_link) {
-        tree.linked.erase({file.attributes.dev, file.attributes.ino});
+        const auto inode = tree.linked.find({file.attributes.dev, file.attributes.ino});
+        tree.link_lost |= inode->second > 0;
+        tree.linked.erase(inode);
     }
     if (tree.versions == Versions::all && directory_row != nullptr) {
         tree.too_large |=
@@ -478,7 +484,9 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
          tree.entry_blocks * block_bytes_unsigned > static_cast<ByteSum>(INT64_MAX))) {
         tree.too_large = true;
     }
-    if (tree.lists_directories && tree.open.front().counted_rows > 0 && !tree.too_large) {
+    if (tree.too_large || tree.link_lost) {
+        tree.held.clear(); // no total is right
+    } else if (tree.lists_directories && tree.open.front().counted_rows > 0) {
         tree.held.push_back({"", 0, static_cast<std::uint64_t>(tree.open.front().bytes)});
     }
     for (const ClosedDirectory& directory : tree.held) {

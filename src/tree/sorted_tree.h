@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 // A directory that every row at or below it has gone by.
@@ -130,9 +130,13 @@ struct SortedTree {
     struct InodeHash {
         std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& inode) const;
     };
-    // The inodes of hard-linked files met: a link count may be wrong, so
+    // The inodes of hard-linked files met, with the number of links that did
+    // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
-    std::unordered_set<std::pair<std::int64_t, std::int64_t>, InodeHash> linked;
+    std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::uint64_t, InodeHash> linked;
+    // A link that counted for others was taken out by a later row: the
+    // others, gone by, cannot count in its place.
+    bool link_lost = false;
     std::vector<BackupTree::Tally> tallies;
 
     bool any_row = false;
