@@ -11,6 +11,7 @@
 #include "diff_writer.h"
 #include "path_order.h"
 #include "row_filter.h"
+#include "sorted_tree_writers.h"
 #include "tree_writers.h"
 
 #include <sys/mman.h>

@@ -1,6 +1,7 @@
 #include "lstat_modes.h"
 
 #include "diff_writer.h"
+#include "sorted_tree_writers.h"
 #include "tree_writers.h"
 
 #ifndef B64NUM_VERSION

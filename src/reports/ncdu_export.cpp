@@ -4,9 +4,11 @@
 #include "file_mode.h"
 #include "json_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -188,4 +190,20 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
         stack.push_back(open_directory(out, tree, child, child_name, &parent, buffer));
     }
     output_text(out, "]\n");
+}
+
+// A row stands in ncdu's export whatever ncdu cannot read of it, which is
+// left out, and reported.
+bool check_for_ncdu(CatalogLine& line)
+{
+    const LstatField fields[] = {field_uid, field_gid, field_mode, field_nlink};
+    const auto* const beyond =
+        std::find_if(std::begin(fields), std::end(fields),
+                     [&line](LstatField f) { return !ncdu_reads(f, line.fields.values[f]); });
+    if (beyond == std::end(fields)) {
+        return true;
+    }
+    line.verdict = Verdict::beyond_ncdu;
+    line.expected = *beyond;
+    return false;
 }

@@ -15,6 +15,11 @@
 // An entry's field that it would not read is left out of the export.
 bool ncdu_reads(LstatField field, std::int64_t value);
 
+// Whether ncdu reads every field of the row of `line` that an entry holds;
+// where it does not, the line's verdict says which (Verdict::beyond_ncdu),
+// and the entry is written without it.
+bool check_for_ncdu(CatalogLine& line);
+
 // Writes the tree below its top, names with their real bytes, as ncdu -e -o
 // writes a directory it scanned: devices, inodes and times as the unsigned
 // 64-bit numbers of stat(2) (a time before 1970 as 2^64 plus it), as ncdu

@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "terminal_text.h"
 
 #include <charconv>
 #include <cstdint>
@@ -205,4 +206,17 @@ CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, c
         pending.insert(pending.end(), directory.children.rbegin(), directory.children.rend());
     }
     return omissions;
+}
+
+std::string omission_message(const CacheOmissions& omissions)
+{
+    if (omissions.entries == 0) {
+        return {};
+    }
+    const bool one = omissions.entries == 1;
+    return "left out of the cache file, its lines longer than the 1022 bytes that QDirStat "
+           "reads: " +
+           std::to_string(omissions.entries) + (one ? " entry" : " entries") +
+           " (a directory with all below it), " + (one ? "" : "the first ") + "'" +
+           quoted_for_terminal(omissions.first_path) + "'";
 }

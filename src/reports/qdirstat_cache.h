@@ -24,6 +24,9 @@ struct CacheOmissions {
     }
 };
 
+// What a cache file left out, for a message; empty when nothing.
+std::string omission_message(const CacheOmissions& omissions);
+
 // Writes the finished `tree` from its top: the header line, comments, then
 // a line per entry, each directory's before the lines of everything below
 // it: its type (D F L BlockDev CharDev FIFO Socket), its full path with

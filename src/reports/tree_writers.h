@@ -30,20 +30,6 @@ std::unique_ptr<RowWriter> make_qdirstat_writer(OutputBuffer& out, const TreeSco
 std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
                                           std::vector<ByKey> keys, const ByStyle& style);
 
-// The same --du, --ncdu, --qdirstat and --by, of rows in path order (see
-// sorted_tree.h): in memory that does not grow with the rows, --du listing
-// each directory as the input closes it, children before their parent,
-// --ncdu and --qdirstat writing each entry as its row goes by, from the
-// root of the paths or --under's.
-std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 int max_depth, bool human_sizes);
-std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
-                                                   const char* version);
-std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
-                                                       const char* version);
-std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 std::vector<ByKey> keys, const ByStyle& style);
-
 // The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,
                                                int height);

@@ -1,0 +1,28 @@
+// The writers of --du, --ncdu, --qdirstat and --by over rows in path order
+// (--sorted): as the tree writers of tree_writers.h, one directory at a
+// time.
+#ifndef B64NUM_SORTED_TREE_WRITERS_H
+#define B64NUM_SORTED_TREE_WRITERS_H
+
+#include "backup_tree.h"
+#include "by_totals.h"
+#include "row_writers.h"
+
+#include <memory>
+#include <vector>
+
+// The same --du, --ncdu, --qdirstat and --by, of rows in path order (see
+// sorted_tree.h): in memory that does not grow with the rows, --du listing
+// each directory as the input closes it, children before their parent,
+// --ncdu and --qdirstat writing each entry as its row goes by, from the
+// root of the paths or --under's.
+std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
+                                                 int max_depth, bool human_sizes);
+std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
+                                                   const char* version);
+std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
+                                                       const char* version);
+std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
+                                                 std::vector<ByKey> keys, const ByStyle& style);
+
+#endif
