@@ -374,8 +374,10 @@ void settle_all(BackupTree& tree)
         if (!placed.live || placed.is_directory || below < 0) {
             continue;
         }
+        // Of a path whose last row does not count, only the sizes are kept,
+        // not the attributes of an earlier row that did.
         EntryAttributes attributes{};
-        if (placed.file != BackupTree::none) {
+        if (placed.file != BackupTree::none && placed.counts) {
             attributes = tree.files[placed.file].attributes;
         }
         take_out(tree, placed);
