@@ -55,12 +55,6 @@ protected:
 };
 
 struct SortedTree {
-    Versions versions = Versions::first;
-    bool disk_usage = false;
-    std::string top_path; // --under, by its real bytes
-    bool lists_directories = false;
-    int max_levels = -1; // below the top, of the directories listed; -1 for all
-
     struct Open {
         std::size_t path_end;       // of its path in `path`
         ByteSum bytes;              // of the rows that count at or below it so far
@@ -73,8 +67,6 @@ struct SortedTree {
         std::uint32_t child_top;         // the depth of the last one's top (see top_depth)
         EntryAttributes attributes;
     };
-    std::string path;       // of the deepest open directory, escaped, with its '/'
-    std::vector<Open> open; // the root above every path first
 
     // The row of the path read last: a later row of the same path may
     // replace it or add to it.
@@ -87,13 +79,11 @@ struct SortedTree {
         std::string identity; // its path without a trailing '/'
         EntryAttributes attributes;
     };
-    Row pending;
 
-    // Files that a later row could put paths below: each a prefix of the
-    // next, their paths the prefixes of `candidate_path`.
+    // A file that a later row could put paths below.
     struct Candidate {
-        std::size_t path_end;
-        std::uint32_t depth; // of its directory
+        std::size_t path_end; // of its path in `candidate_path`
+        std::uint32_t depth;  // of its directory
         bool counts;
         bool first_link; // counted as the first link of its inode
         bool tallied;    // its bytes count: no other link of its inode counted first
@@ -102,55 +92,67 @@ struct SortedTree {
         std::uint64_t counted;
         EntryAttributes attributes;
     };
-    std::string candidate_path;
-    std::vector<Candidate> candidates;
-    struct Inherited { // a file's rows that the directory at its path takes (Versions::all)
+
+    // A file's rows that the directory at its path takes (Versions::all).
+    struct Inherited {
         bool valid = false;
         std::uint32_t depth;
         bool counts;
         std::uint32_t tally;
         std::uint64_t counted;
         EntryAttributes attributes;
-    } inherited;
+    };
 
-    // With entries written: the depth of the top, known from the first row
-    // (the root of absolute paths, or the root above every path), and the
-    // files settled while a directory below theirs is open, to be written
-    // once theirs is the deepest again.
-    SortedEntryVisitor* entries = nullptr;
-    std::uint32_t entry_top = 0;
-    bool entry_top_set = false;
+    // A file settled while a directory below its own is open, to be
+    // written once its own is the deepest again.
     struct Unwritten {
         std::uint32_t depth;
         std::string path;
         EntryAttributes attributes;
     };
-    std::vector<Unwritten> unwritten;
 
     struct InodeHash {
         std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& inode) const;
     };
+
+    ByteSum entry_blocks = 0;              // of the entries written, which ncdu and QDirStat sum
+    SortedEntryVisitor* entries = nullptr; // what --ncdu and --qdirstat write, or none
+    std::uint64_t counted_rows = 0;
+    std::uint64_t counting_candidates = 0; // files that count and that paths may still replace
+    std::vector<Open> open;                // the root above every path first
+    // Each a prefix of the next, their paths the prefixes of `candidate_path`.
+    std::vector<Candidate> candidates;
+    std::vector<Unwritten> unwritten;
+    std::vector<BackupTree::Tally> tallies;
+    std::string top_path;       // --under, by its real bytes
+    std::string path;           // of the deepest open directory, escaped, with its '/'
+    std::string candidate_path; // of the last candidate
+    std::string scratch;
     // The inodes of hard-linked files met, with the number of links that did
     // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
     std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::uint64_t, InodeHash> linked;
+    std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
+    Inherited inherited;
+    Row pending;
+    Versions versions = Versions::first;
+    int max_levels = -1; // below the top, of the directories listed; -1 for all
+    // With entries written: the depth of the top, known from the first row
+    // (the root of absolute paths, or the root above every path) or the
+    // first entry (--under's).
+    std::uint32_t entry_top = 0;
+    std::uint32_t lca_depth = 0;    // of the deepest directory holding every row that counts
+    std::uint32_t lowest_since = 0; // the least depth left open since the last such row
+    bool disk_usage = false;
+    bool lists_directories = false;
+    bool entry_top_set = false;
     // A link that counted for others was taken out by a later row: the
     // others, gone by, cannot count in its place.
     bool link_lost = false;
-    std::vector<BackupTree::Tally> tallies;
-
     bool any_row = false;
     bool any_counted = false;
-    std::uint64_t counted_rows = 0;
-    std::uint64_t counting_candidates = 0; // files that count and that paths may still replace
-    std::uint32_t lca_depth = 0;           // of the deepest directory holding every row that counts
-    std::uint32_t lowest_since = 0;        // the least depth left open since the last such row
-    std::deque<ClosedDirectory> held;      // closed, until they are known to be at or below the top
-    bool too_large = false;                // a total passes 2^63 - 1
-    // The blocks of the entries written, which ncdu and QDirStat sum too.
-    ByteSum entry_blocks = 0;
+    bool too_large = false;      // a total passes 2^63 - 1
     bool blocks_wrapped = false; // a path's rows' block counts passed 2^63 - 1
-    std::string scratch;
 };
 
 void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
