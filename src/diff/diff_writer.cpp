@@ -8,6 +8,35 @@
 
 namespace {
 
+// Why the sides cannot be compared, if they cannot: a side that could not
+// be read, or holds no rows, would be compared as an empty backup, and rows
+// of other columns would differ in every path. Only the sides `read` to
+// their end are judged.
+std::string unusable(const bool read[2], const bool read_whole[2], const unsigned long rows[2],
+                     const int columns[2])
+{
+    const char* const names[] = {"OLD", "NEW"};
+    if (read[old_side] && read[new_side] && read_whole[old_side] && read_whole[new_side] &&
+        rows[old_side] == 0 && rows[new_side] == 0) {
+        return "OLD and NEW hold no rows";
+    }
+    std::string why;
+    for (const int side : {old_side, new_side}) {
+        const char* const trouble = !read[side]         ? nullptr
+                                    : !read_whole[side] ? " could not be read"
+                                    : rows[side] == 0   ? " holds no rows"
+                                                        : nullptr;
+        if (trouble != nullptr) {
+            why += (why.empty() ? "" : " and ") + std::string(names[side]) + trouble;
+        }
+    }
+    if (why.empty() && columns[old_side] != columns[new_side]) {
+        why = "OLD's rows have " + std::to_string(columns[old_side]) + " columns and NEW's " +
+              std::to_string(columns[new_side]);
+    }
+    return why;
+}
+
 // Keeps the rows of OLD, the first input, and NEW, the second, by path.
 class DiffWriter final : public RowWriter {
 public:
@@ -46,30 +75,10 @@ public:
     }
 
 private:
-    // Why the sides cannot be compared, if they cannot: a side that could
-    // not be read, or holds no rows, would be compared as an empty backup,
-    // and rows of other columns would differ in every path.
     std::string unusable_sides() const
     {
-        const char* const names[] = {"OLD", "NEW"};
-        if (read_whole_[old_side] && read_whole_[new_side] && rows_[old_side] == 0 &&
-            rows_[new_side] == 0) {
-            return "OLD and NEW hold no rows";
-        }
-        std::string why;
-        for (const int side : {old_side, new_side}) {
-            const char* const trouble = !read_whole_[side] ? " could not be read"
-                                        : rows_[side] == 0 ? " holds no rows"
-                                                           : nullptr;
-            if (trouble != nullptr) {
-                why += (why.empty() ? "" : " and ") + std::string(names[side]) + trouble;
-            }
-        }
-        if (why.empty() && columns_[old_side] != columns_[new_side]) {
-            why = "OLD's rows have " + std::to_string(columns_[old_side]) + " columns and NEW's " +
-                  std::to_string(columns_[new_side]);
-        }
-        return why;
+        const bool read[] = {true, true};
+        return unusable(read, read_whole_, rows_, columns_);
     }
 
     OutputBuffer& out_;
@@ -277,27 +286,9 @@ private:
         start_part();
     }
 
-    // As DiffWriter's, of the sides read to their end: the other side, not
-    // needed past the trouble, is not read to its end.
-    std::string unusable_sides() const
-    {
-        const char* const names[] = {"OLD", "NEW"};
-        std::string why;
-        for (const int side : {old_side, new_side}) {
-            const char* const trouble = !ended_[side]        ? nullptr
-                                        : !read_whole_[side] ? " could not be read"
-                                        : rows_[side] == 0   ? " holds no rows"
-                                                             : nullptr;
-            if (trouble != nullptr) {
-                why += (why.empty() ? "" : " and ") + std::string(names[side]) + trouble;
-            }
-        }
-        if (why.empty() && columns_[old_side] != columns_[new_side]) {
-            why = "OLD's rows have " + std::to_string(columns_[old_side]) + " columns and NEW's " +
-                  std::to_string(columns_[new_side]);
-        }
-        return why;
-    }
+    // Of the sides read to their end: the other side, not needed past the
+    // trouble, is not read to its end.
+    std::string unusable_sides() const { return unusable(ended_, read_whole_, rows_, columns_); }
 
     static constexpr unsigned long part_size = 1UL << 14; // rows
 

@@ -66,6 +66,28 @@ bool between_columns(const CatalogLine& line, std::string_view path, std::string
     return true;
 }
 
+// The path of a row: as its client gave it, with and without its trailing
+// '/', and its real bytes (in diff.unescaped where escapes are undone).
+struct GivenPath {
+    std::string_view given;
+    bool slash;
+    std::string_view escaped;
+    std::string_view path;
+};
+
+GivenPath given_path_of(JobDiff& diff, const CatalogLine& line)
+{
+    const std::string_view given = line.first_column();
+    const bool slash = !given.empty() && given.back() == '/';
+    const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
+    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
+        return {given, slash, escaped, escaped};
+    }
+    diff.unescaped.assign(escaped);
+    diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
+    return {given, slash, escaped, diff.unescaped};
+}
+
 const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::string_view path)
 {
     std::string_view between;
@@ -246,21 +268,16 @@ void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_fi
 
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
 {
-    const std::string_view given = line.first_column();
-    const bool slash = given.back() == '/';
-    const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
-    std::string_view path = escaped;
-    if (std::memchr(escaped.data(), '\\', escaped.size()) != nullptr) {
-        diff.unescaped.assign(escaped);
-        diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
-        path = diff.unescaped;
-    }
+    const GivenPath given = given_path_of(diff, line);
+    const std::string_view escaped = given.escaped;
+    const std::string_view path = given.path;
+    const bool slash = given.slash;
     const std::uint32_t hash = path_hash(path);
     if (!diff.index.slots.empty()) {
         __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
     }
     const bool as_real = path.data() == escaped.data();
-    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, line, given),
+    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, line, given.given),
                             diff.pending_paths.size(), path.size(), as_real ? 0 : escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
     if (!as_real) {
@@ -294,14 +311,10 @@ void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogL
         if (line == nullptr) {
             continue;
         }
-        const std::string_view given = line->first_column();
-        const bool slash = !given.empty() && given.back() == '/';
-        const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
-        std::string_view path = escaped;
-        if (std::memchr(escaped.data(), '\\', escaped.size()) != nullptr) {
-            diff.unescaped.assign(escaped);
-            diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
-            path = diff.unescaped;
+        const GivenPath given = given_path_of(diff, *line);
+        const std::string_view escaped = given.escaped;
+        const std::string_view path = given.path;
+        if (path.data() != escaped.data()) {
             diff.escaped.at(static_cast<std::size_t>(side))[number] =
                 keep(diff.paths, escaped.data(), escaped.size());
         }
@@ -309,9 +322,9 @@ void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogL
             entry.path = keep(diff.paths, path.data(), path.size()).data();
             entry.length = static_cast<std::uint32_t>(path.size());
         }
-        entry.slash[side] = slash;
+        entry.slash[side] = given.slash;
         entry.selected[side] = line->selected;
-        entry.row[side] = keep_row(diff, *line, given);
+        entry.row[side] = keep_row(diff, *line, given.given);
     }
     diff.entries.push_back(entry);
 }
