@@ -12,8 +12,8 @@ namespace {
 // be read, or holds no rows, would be compared as an empty backup, and rows
 // of other columns would differ in every path. Only the sides `read` to
 // their end are judged.
-std::string unusable(const bool read[2], const bool read_whole[2], const unsigned long rows[2],
-                     const int columns[2])
+std::string why_not_comparable(const bool read[2], const bool read_whole[2],
+                               const unsigned long rows[2], const int columns[2])
 {
     const char* const names[] = {"OLD", "NEW"};
     if (read[old_side] && read[new_side] && read_whole[old_side] && read_whole[new_side] &&
@@ -78,7 +78,7 @@ private:
     std::string unusable_sides() const
     {
         const bool read[] = {true, true};
-        return unusable(read, read_whole_, rows_, columns_);
+        return why_not_comparable(read, read_whole_, rows_, columns_);
     }
 
     OutputBuffer& out_;
@@ -288,7 +288,10 @@ private:
 
     // Of the sides read to their end: the other side, not needed past the
     // trouble, is not read to its end.
-    std::string unusable_sides() const { return unusable(ended_, read_whole_, rows_, columns_); }
+    std::string unusable_sides() const
+    {
+        return why_not_comparable(ended_, read_whole_, rows_, columns_);
+    }
 
     static constexpr unsigned long part_size = 1UL << 14; // rows
 
