@@ -11,12 +11,12 @@
 
 #include "byte_store.h"
 #include "catalog_line.h"
+#include "chunked_array.h"
 #include "field_list.h"
 #include "path_index.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -54,7 +54,7 @@ struct JobDiff {
         bool selected[2];            // whether the selections let each side's row through
         const unsigned char* row[2]; // what each side keeps of its row, or nullptr
     };
-    std::deque<Entry> entries;
+    ChunkedArray<Entry> entries;
     PathIndex index;
     // The path as each side gave it, by entry, where its client's escapes
     // make it differ from the real bytes: a few paths of a catalog.

@@ -3,13 +3,21 @@
 #ifndef B64NUM_BYTE_STORE_H
 #define B64NUM_BYTE_STORE_H
 
+#include "huge_pages.h"
+
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+struct ByteStoreBlockFree {
+    std::size_t bytes;
+    void operator()(char* block) const noexcept { free_pages(block, bytes); }
+};
+
 struct ByteStore {
-    std::vector<std::unique_ptr<char[]>> blocks;
+    std::vector<std::unique_ptr<char[], ByteStoreBlockFree>> blocks;
     std::size_t used = 0;
     std::size_t capacity = 0;
 };

@@ -20,7 +20,9 @@ SipKey random_key()
     return key;
 }
 
-void place(std::vector<std::uint64_t>& slots, std::uint64_t slot)
+using Slots = decltype(PathIndex::slots);
+
+void place(Slots& slots, std::uint64_t slot)
 {
     const std::size_t mask = slots.size() - 1;
     std::size_t at = static_cast<std::uint32_t>(slot >> 32) & mask;
@@ -41,9 +43,11 @@ std::uint32_t path_hash(std::string_view path)
 
 void insert_path(PathIndex& index, std::uint32_t hash, std::uint32_t number)
 {
-    // At most half full, so that probes stay short.
-    if (2 * (index.count + 1) > index.slots.size()) {
-        std::vector<std::uint64_t> old(index.slots.empty() ? 512 : 2 * index.slots.size(), 0);
+    // At most 70% full: probes stay within a cache line or two (eight slots
+    // a line), and a table of 2^k slots still holds 1.4 * 2^(k-1) paths, so
+    // that a million paths do not need 32 MiB of slots.
+    if (10 * (index.count + 1) > 7 * index.slots.size()) {
+        Slots old(index.slots.empty() ? 512 : 2 * index.slots.size(), 0);
         old.swap(index.slots);
         for (const std::uint64_t slot : old) {
             if (slot != 0) {

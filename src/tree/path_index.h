@@ -11,13 +11,15 @@
 #ifndef B64NUM_PATH_INDEX_H
 #define B64NUM_PATH_INDEX_H
 
+#include "huge_pages.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 struct PathIndex {
-    std::vector<std::uint64_t> slots; // hash << 32 | (number + 1); 0 when empty
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> slots; // hash << 32 | (number + 1); 0 when empty
     std::size_t count = 0;
 };
 
