@@ -88,13 +88,15 @@ GivenPath given_path_of(JobDiff& diff, const CatalogLine& line)
     return {given, slash, escaped, diff.unescaped};
 }
 
-const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::string_view path)
+// Keeps what `diff` keeps of the row of `line` in `store`.
+const unsigned char* keep_row(const JobDiff& diff, ByteStore& store, const CatalogLine& line,
+                              std::string_view path)
 {
     std::string_view between;
     const bool has_between = between_columns(line, path, between);
     const std::size_t most =
         longest_varint + 1 + lstat_field_count * longest_varint + longest_varint + between.size();
-    auto* const start = reinterpret_cast<unsigned char*>(make_room(diff.rows, most));
+    auto* const start = reinterpret_cast<unsigned char*>(make_room(store, most));
     unsigned char* const body = start + longest_varint; // moved down behind its length below
     unsigned char* at = body;
     *at++ = static_cast<unsigned char>(line.fields.count);
@@ -110,8 +112,16 @@ const unsigned char* keep_row(JobDiff& diff, const CatalogLine& line, std::strin
     unsigned char* const after_length = put_varint(start, length);
     std::copy(body, at, after_length);
     // Give back what the row did not take.
-    diff.rows.used -= most - static_cast<std::size_t>(after_length + length - start);
+    store.used -= most - static_cast<std::size_t>(after_length + length - start);
     return start;
+}
+
+// The bytes of a kept row, its length included.
+std::size_t kept_row_size(const unsigned char* row)
+{
+    std::uint64_t length = 0;
+    const unsigned char* const body = get_varint(row, length);
+    return static_cast<std::size_t>(body - row) + length;
 }
 
 // One column of escaped text and the rest after its TAB.
@@ -199,11 +209,21 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
         return path_of(diff, number);
     });
     auto number = static_cast<std::uint32_t>(known);
+    const unsigned char* kept = row.row;
+    if (row.side == new_side) { // kept apart until now: most equal OLD's row
+        const unsigned char* const old_row = known >= 0 ? diff.entries[number].row[old_side] : nullptr;
+        const std::size_t size = kept_row_size(kept);
+        kept = old_row != nullptr && kept_row_size(old_row) == size &&
+                       std::memcmp(old_row, kept, size) == 0
+                   ? old_row
+                   : reinterpret_cast<const unsigned char*>(
+                         keep(diff.rows, reinterpret_cast<const char*>(kept), size).data());
+    }
     if (known >= 0) {
         JobDiff::Entry& entry = diff.entries[number];
         entry.slash[row.side] = row.slash;
         entry.selected[row.side] = row.selected;
-        entry.row[row.side] = row.row; // a later row stands
+        entry.row[row.side] = kept; // a later row stands
     } else {
         number = static_cast<std::uint32_t>(diff.entries.size());
         JobDiff::Entry entry{keep(diff.paths, path.data(), path.size()).data(),
@@ -213,7 +233,7 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
                              {nullptr, nullptr}};
         entry.slash[row.side] = row.slash;
         entry.selected[row.side] = row.selected;
-        entry.row[row.side] = row.row;
+        entry.row[row.side] = kept;
         insert_path(diff.index, row.hash, number);
         diff.entries.push_back(entry);
     }
@@ -235,6 +255,9 @@ void place_pending(JobDiff& diff)
     for (const JobDiff::Pending& row : diff.pending) {
         if (const JobDiff::Entry* const entry = likely_entry(diff, row.hash)) {
             __builtin_prefetch(entry->path);
+            if (row.side == new_side) {
+                __builtin_prefetch(entry->row[old_side]);
+            }
         }
     }
     const std::string_view paths(diff.pending_paths);
@@ -244,6 +267,7 @@ void place_pending(JobDiff& diff)
     }
     diff.pending.clear();
     diff.pending_paths.clear();
+    clear_store(diff.pending_rows);
 }
 
 } // namespace
@@ -277,7 +301,10 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
         __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
     }
     const bool as_real = path.data() == escaped.data();
-    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, line, given.given),
+    // NEW's row is kept apart until its path is looked up: where it equals
+    // OLD's, as most do, the entry points at OLD's bytes.
+    ByteStore& store = side == new_side ? diff.pending_rows : diff.rows;
+    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, store, line, given.given),
                             diff.pending_paths.size(), path.size(), as_real ? 0 : escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
     if (!as_real) {
@@ -299,6 +326,7 @@ void clear_diff(JobDiff& diff)
     diff.escaped[new_side].clear();
     diff.pending.clear();
     diff.pending_paths.clear();
+    clear_store(diff.pending_rows);
 }
 
 void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogLine* new_line)
@@ -324,7 +352,7 @@ void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogL
         }
         entry.slash[side] = given.slash;
         entry.selected[side] = line->selected;
-        entry.row[side] = keep_row(diff, *line, given.given);
+        entry.row[side] = keep_row(diff, diff.rows, *line, given.given);
     }
     diff.entries.push_back(entry);
 }
@@ -370,9 +398,7 @@ KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)
 
 bool same_kept_row(const unsigned char* a, const unsigned char* b)
 {
-    std::uint64_t length = 0;
-    const unsigned char* const body = get_varint(a, length);
-    return std::memcmp(a, b, static_cast<std::size_t>(body - a) + length) == 0;
+    return a == b || std::memcmp(a, b, kept_row_size(a)) == 0;
 }
 
 Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,

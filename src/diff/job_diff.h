@@ -75,6 +75,7 @@ struct JobDiff {
     };
     std::vector<Pending> pending;
     std::string pending_paths;
+    ByteStore pending_rows; // NEW's, until they are placed
 };
 
 // Starts a comparison of the fields `compare`. The rows keep those, mode
