@@ -1142,7 +1142,7 @@ TEST(LstatCommand, DiffComparesOnlyTwoBackupsOfOneShape)
 // The same catalog through psql's COPY and mysql -B: a name with a CR is
 // one path, escaped by one client and raw from the other, and a path is
 // printed as its side gave it.
-TEST(LstatCommand, DiffKnowsAPathByItsRealBytes)
+TEST(LstatCommand, APathIsKnownByItsRealBytes)
 {
     const TemporaryFile through_mysql("/d/a\rb\t" + row + "\n/d/tab\\tname\t" + row + "\n");
     const Outcome outcome =
@@ -1150,6 +1150,21 @@ TEST(LstatCommand, DiffKnowsAPathByItsRealBytes)
             "/d/a\\rb\t" + row + "\n/d/tab\\tname\t" + row + "\n/d/new\\nline\t" + row + "\n");
     EXPECT_EQ(outcome.out, "+\t1048576\t/d/new\\nline\n");
     EXPECT_EQ(outcome.status, 0);
+    // The tree modes too: two jobs' rows of that path, through either.
+    const std::string both = "/d/a\rb\t" + row + "\n/d/a\\rb\t" + row + "\n/d/tab\t" + row + "\n";
+    for (const bool sorted : {false, true}) {
+        std::vector<std::string> args{"--du=1"};
+        if (sorted) {
+            args.emplace_back("--sorted");
+        }
+        const Outcome first = run(args, both);
+        EXPECT_EQ(first.err.substr(0, 50), "b64num-lstat: standard input:2: the same path as l");
+        args.emplace_back("--latest");
+        const Outcome latest = run(args, both);
+        EXPECT_EQ(latest.out, "2097152\t/d\n") << latest.err;
+        EXPECT_EQ(latest.status, 0);
+        EXPECT_EQ(first.status, 1);
+    }
 }
 
 TEST(LstatCommand, LongLinesArriveWholeUpToTheBound)

@@ -101,6 +101,30 @@ TEST(Columns, UnescapeWhatTheClientsEscape)
     }
 }
 
+// One spelling of a path, whichever client printed it: bytes past the
+// first eight are looked at too.
+TEST(Columns, EscapeAsCopyDoes)
+{
+    const struct {
+        std::string given;
+        std::string copy_form; // "" where the given one is it
+    } cases[] = {
+        {"/srv/data/plain name", ""},
+        {R"(/srv/data/a\rb\\c\td)", ""},
+        {"/srv/data/a\rb", R"(/srv/data/a\rb)"},
+        {"/srv/\x0b\x0c\x08", R"(/srv/\v\f\b)"},
+        {R"(/srv/data/\x)", R"(/srv/data/\\x)"},
+        {"/srv/data/\x01\x7f", ""},
+    };
+    for (const auto& c : cases) {
+        std::string copy_form;
+        EXPECT_EQ(to_copy_escapes(c.given, copy_form), !c.copy_form.empty()) << c.given;
+        if (!c.copy_form.empty()) {
+            EXPECT_EQ(copy_form, c.copy_form);
+        }
+    }
+}
+
 // Every byte but TAB, which ends a column, between two digits of an LStat
 // value: only the alphabet, the minus sign and the space may stand there.
 TEST(RowCheck, LStatValuesHoldOnlyNumeralBytes)

@@ -1,5 +1,7 @@
 #include "client_escapes.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -29,7 +31,48 @@ int escaped_byte(char letter)
     }
 }
 
+// Whether any of 8 bytes is a backslash or below 14, past \b \t \n \v \f
+// \r: bytes that COPY escapes or that begin an escape, and a few more.
+bool may_need_escapes(std::uint64_t bytes)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t highs = 0x8080808080808080;
+    const std::uint64_t backslashes = bytes ^ (ones * '\\');
+    const std::uint64_t below_14 = (bytes - ones * 14) & ~bytes;
+    const std::uint64_t zero_byte = (backslashes - ones) & ~backslashes;
+    return ((below_14 | zero_byte) & highs) != 0;
+}
+
 } // namespace
+
+bool to_copy_escapes(std::string_view column, std::string& copy_form)
+{
+    std::size_t at = 0;
+    for (; at + 8 <= column.size(); at += 8) {
+        std::uint64_t bytes = 0;
+        std::memcpy(&bytes, column.data() + at, sizeof bytes);
+        if (may_need_escapes(bytes)) {
+            break;
+        }
+    }
+    const auto plain = [](unsigned char c) { return c != '\\' && (c < '\b' || c > '\r'); };
+    if (std::all_of(column.begin() + static_cast<std::ptrdiff_t>(at), column.end(), plain)) {
+        return false;
+    }
+    std::string real(column);
+    real.resize(unescape_column(real.data(), real.size()));
+    copy_form.clear();
+    for (const char c : real) {
+        if (c == '\\' || (c >= '\b' && c <= '\r')) {
+            static constexpr char letters[] = "btnvfr";
+            copy_form += '\\';
+            copy_form += c == '\\' ? c : letters[c - '\b'];
+        } else {
+            copy_form += c;
+        }
+    }
+    return copy_form != column;
+}
 
 std::size_t unescape_column(char* text, std::size_t length)
 {

@@ -5,9 +5,19 @@
 #define B64NUM_CLIENT_ESCAPES_H
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 // Undoes the escapes of one column in place and returns its new length.
 std::size_t unescape_column(char* text, std::size_t length);
+
+// Where `column` holds a byte that psql's COPY would escape but its client
+// left raw (mysql -B writes a CR as it is), or an escape that COPY would
+// write otherwise, writes the column as COPY escapes the same bytes into
+// `copy_form` and returns true; false where the column is in that form
+// already, as nearly every column is. Paths in that form have one spelling
+// for one file, whichever client printed them.
+bool to_copy_escapes(std::string_view column, std::string& copy_form);
 
 // True when the column is exactly \N, the clients' NULL.
 bool is_null_column(const char* text, std::size_t length);

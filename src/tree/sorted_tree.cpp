@@ -386,7 +386,11 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     if (tree.disk_usage) {
         tree.too_large |= __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
     }
-    std::string_view identity = line.first_column();
+    std::string_view given = line.first_column();
+    if (to_copy_escapes(given, tree.copy_form)) {
+        given = tree.copy_form; // one spelling of a path, as the unsorted tree has
+    }
+    std::string_view identity = given;
     if (!identity.empty() && identity.back() == '/') {
         identity.remove_suffix(1);
     }
@@ -410,7 +414,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     // The directory that the row needs: its own, or the one that holds it.
     std::string_view needed = directory_of(identity);
     if (is_dir) {
-        needed = line.first_column();
+        needed = given;
         if (needed.empty() || needed.back() != '/') {
             needed = tree.scratch.assign(identity).append(1, '/');
         }

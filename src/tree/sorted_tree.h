@@ -128,6 +128,7 @@ struct SortedTree {
     std::string path;           // of the deepest open directory, escaped, with its '/'
     std::string candidate_path; // of the last candidate
     std::string scratch;
+    std::string copy_form; // a path that its client escaped otherwise than COPY does
     // The inodes of hard-linked files met, with the number of links that did
     // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
