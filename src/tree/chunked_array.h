@@ -12,8 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-template <typename T>
-class ChunkedArray {
+template <typename T> class ChunkedArray {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
                   "chunks are raw memory");
 

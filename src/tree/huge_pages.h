@@ -23,12 +23,10 @@ void free_pages(void* memory, std::size_t bytes) noexcept;
 
 // An allocator for std::vector that takes its large arrays from
 // allocate_pages.
-template <typename T>
-struct HugePageAllocator {
+template <typename T> struct HugePageAllocator {
     using value_type = T;
     HugePageAllocator() = default;
-    template <typename U>
-    explicit HugePageAllocator(const HugePageAllocator<U>& /*other*/) noexcept
+    template <typename U> explicit HugePageAllocator(const HugePageAllocator<U>& /*other*/) noexcept
     {
     }
     T* allocate(std::size_t count)
@@ -42,13 +40,11 @@ struct HugePageAllocator {
     {
         free_pages(memory, count * sizeof(T));
     }
-    template <typename U>
-    bool operator==(const HugePageAllocator<U>& /*other*/) const noexcept
+    template <typename U> bool operator==(const HugePageAllocator<U>& /*other*/) const noexcept
     {
         return true;
     }
-    template <typename U>
-    bool operator!=(const HugePageAllocator<U>& /*other*/) const noexcept
+    template <typename U> bool operator!=(const HugePageAllocator<U>& /*other*/) const noexcept
     {
         return false;
     }
