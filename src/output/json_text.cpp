@@ -26,8 +26,21 @@ void write_json_string(OutputBuffer& out, const char* text, std::size_t length,
                        HighBytes high_bytes)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char plain_below = high_bytes == HighBytes::raw ? 0xFF : 0x7F;
     output_char(out, '"');
     for (std::size_t i = 0; i < length;) {
+        // A run of bytes that stand for themselves, as most of a name does,
+        // copied at once.
+        std::size_t run = i;
+        while (run < length && bytes[run] >= 0x20 && bytes[run] != '"' && bytes[run] != '\\' &&
+               bytes[run] != 0x7F && bytes[run] <= plain_below) {
+            ++run;
+        }
+        if (run > i) {
+            output_bytes(out, text + i, run - i);
+            i = run;
+            continue;
+        }
         const unsigned char byte = bytes[i];
         if (byte == '"' || byte == '\\') {
             const char escape[] = {'\\', static_cast<char>(byte)};

@@ -28,8 +28,12 @@ void write_member(OutputBuffer& out, const char (&member)[length], std::int64_t 
 template <std::size_t length>
 void write_unsigned_member(OutputBuffer& out, const char (&member)[length], std::int64_t value)
 {
-    char digits[24];
     output_bytes(out, member, length - 1);
+    if (value >= 0) {
+        output_number(out, value);
+        return;
+    }
+    char digits[24];
     const char* const end =
         std::to_chars(digits, digits + sizeof digits, static_cast<std::uint64_t>(value)).ptr;
     output_bytes(out, digits, static_cast<std::size_t>(end - digits));
