@@ -109,7 +109,7 @@ struct Run {
     {
         complain(input.quoted_name + ":" + std::to_string(line.number) + ": '" +
                  quoted_for_terminal(std::string(line.first_column())) + "' after '" +
-                 quoted_for_terminal(kept_order.last) + "' of line " +
+                 quoted_for_terminal(kept_order.keys[kept_order.last]) + "' of line " +
                  std::to_string(kept_order.last_line) +
                  ": not in path order, which --sorted needs (ORDER BY the path COLLATE \"C\" "
                  "in PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite sorts by "

@@ -47,16 +47,22 @@ bool may_need_escapes(std::uint64_t bytes)
 
 bool to_copy_escapes(std::string_view column, std::string& copy_form)
 {
-    std::size_t at = 0;
-    for (; at + 8 <= column.size(); at += 8) {
+    // Eight bytes at a time, the last eight overlapping those before.
+    bool may_need = false;
+    if (column.size() >= 8) {
         std::uint64_t bytes = 0;
-        std::memcpy(&bytes, column.data() + at, sizeof bytes);
-        if (may_need_escapes(bytes)) {
-            break;
+        for (std::size_t at = 0; at + 8 < column.size() && !may_need; at += 8) {
+            std::memcpy(&bytes, column.data() + at, sizeof bytes);
+            may_need = may_need_escapes(bytes);
         }
+        std::memcpy(&bytes, column.data() + column.size() - 8, sizeof bytes);
+        may_need = may_need || may_need_escapes(bytes);
+    } else {
+        may_need = std::any_of(column.begin(), column.end(), [](unsigned char c) {
+            return c == '\\' || (c >= '\b' && c <= '\r');
+        });
     }
-    const auto plain = [](unsigned char c) { return c != '\\' && (c < '\b' || c > '\r'); };
-    if (std::all_of(column.begin() + static_cast<std::ptrdiff_t>(at), column.end(), plain)) {
+    if (!may_need) {
         return false;
     }
     std::string real(column);

@@ -3,11 +3,13 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 
+#include <cstring>
+
 void path_order_key(const CatalogLine& line, std::string& key)
 {
     const std::string_view path = line.first_column();
     key.assign(path.data(), path.size());
-    if (key.find('\\') != std::string::npos) {
+    if (std::memchr(path.data(), '\\', path.size()) != nullptr) {
         key.resize(unescape_column(key.data(), key.size()));
     }
     if (is_directory(line.fields.values[field_mode]) && (key.empty() || key.back() != '/')) {
@@ -22,12 +24,13 @@ void restart_path_order(PathOrder& order)
 
 bool in_path_order(PathOrder& order, const CatalogLine& line)
 {
-    path_order_key(line, order.key);
+    std::string& key = order.keys[1 - order.last];
+    path_order_key(line, key);
     // std::string compares bytes as unsigned, as the byte-wise collations do.
-    if (order.any && order.key < order.last) {
+    if (order.any && key < order.keys[order.last]) {
         return false;
     }
-    order.last.swap(order.key);
+    order.last = 1 - order.last;
     order.last_line = line.number;
     order.any = true;
     return true;

@@ -11,8 +11,10 @@
 #include <string>
 
 struct PathOrder {
-    std::string key;  // of the row being placed
-    std::string last; // the key of the last row: its path's real bytes
+    // The key of the last row, its path's real bytes, and that of the row
+    // being placed, which becomes the last one by a flip of `last`.
+    std::string keys[2];
+    int last = 0;
     unsigned long last_line = 0;
     bool any = false;
 };
