@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "path_identity.h"
 
 #include <algorithm>
 #include <cstring>
@@ -64,28 +65,6 @@ bool between_columns(const CatalogLine& line, std::string_view path, std::string
     }
     between = std::string_view(columns.text + path.size() + 1, columns.length - path.size() - 1);
     return true;
-}
-
-// The path of a row: as its client gave it, with and without its trailing
-// '/', and its real bytes (in diff.unescaped where escapes are undone).
-struct GivenPath {
-    std::string_view given;
-    bool slash;
-    std::string_view escaped;
-    std::string_view path;
-};
-
-GivenPath given_path_of(JobDiff& diff, const CatalogLine& line)
-{
-    const std::string_view given = line.first_column();
-    const bool slash = !given.empty() && given.back() == '/';
-    const std::string_view escaped = slash ? given.substr(0, given.size() - 1) : given;
-    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
-        return {given, slash, escaped, escaped};
-    }
-    diff.unescaped.assign(escaped);
-    diff.unescaped.resize(unescape_column(diff.unescaped.data(), diff.unescaped.size()));
-    return {given, slash, escaped, diff.unescaped};
 }
 
 // Keeps what `diff` keeps of the row of `line` in `store`.
@@ -211,7 +190,8 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
     auto number = static_cast<std::uint32_t>(known);
     const unsigned char* kept = row.row;
     if (row.side == new_side) { // kept apart until now: most equal OLD's row
-        const unsigned char* const old_row = known >= 0 ? diff.entries[number].row[old_side] : nullptr;
+        const unsigned char* const old_row =
+            known >= 0 ? diff.entries[number].row[old_side] : nullptr;
         const std::size_t size = kept_row_size(kept);
         kept = old_row != nullptr && kept_row_size(old_row) == size &&
                        std::memcmp(old_row, kept, size) == 0
@@ -292,24 +272,21 @@ void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_fi
 
 void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
 {
-    const GivenPath given = given_path_of(diff, line);
-    const std::string_view escaped = given.escaped;
+    const PathIdentity given = path_identity(line.first_column(), diff.copy_form);
     const std::string_view path = given.path;
-    const bool slash = given.slash;
     const std::uint32_t hash = path_hash(path);
-    if (!diff.index.slots.empty()) {
-        __builtin_prefetch(&diff.index.slots[hash & (diff.index.slots.size() - 1)]);
-    }
-    const bool as_real = path.data() == escaped.data();
+    prefetch_slot(diff.index, hash);
+    // Kept as the side gave it where that differs: mysql -B's raw CR.
+    const std::string_view escaped =
+        path.data() == given.given.data() ? std::string_view() : given.given;
     // NEW's row is kept apart until its path is looked up: where it equals
     // OLD's, as most do, the entry points at OLD's bytes.
     ByteStore& store = side == new_side ? diff.pending_rows : diff.rows;
-    diff.pending.push_back({hash, side, slash, line.selected, keep_row(diff, store, line, given.given),
-                            diff.pending_paths.size(), path.size(), as_real ? 0 : escaped.size()});
+    diff.pending.push_back({hash, side, given.slash, line.selected,
+                            keep_row(diff, store, line, line.first_column()),
+                            diff.pending_paths.size(), path.size(), escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
-    if (!as_real) {
-        diff.pending_paths.append(escaped.data(), escaped.size());
-    }
+    diff.pending_paths.append(escaped.data(), escaped.size());
     if (diff.pending.size() == batch_size) {
         place_pending(diff);
     }
@@ -339,12 +316,11 @@ void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogL
         if (line == nullptr) {
             continue;
         }
-        const GivenPath given = given_path_of(diff, *line);
-        const std::string_view escaped = given.escaped;
+        const PathIdentity given = path_identity(line->first_column(), diff.copy_form);
         const std::string_view path = given.path;
-        if (path.data() != escaped.data()) {
+        if (path.data() != given.given.data()) {
             diff.escaped.at(static_cast<std::size_t>(side))[number] =
-                keep(diff.paths, escaped.data(), escaped.size());
+                keep(diff.paths, given.given.data(), given.given.size());
         }
         if (entry.path == nullptr) {
             entry.path = keep(diff.paths, path.data(), path.size()).data();
@@ -352,7 +328,7 @@ void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogL
         }
         entry.slash[side] = given.slash;
         entry.selected[side] = line->selected;
-        entry.row[side] = keep_row(diff, diff.rows, *line, given.given);
+        entry.row[side] = keep_row(diff, diff.rows, *line, line->first_column());
     }
     diff.entries.push_back(entry);
 }

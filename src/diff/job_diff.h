@@ -1,9 +1,9 @@
 // What changed between two backups: the rows of two inputs, OLD and NEW, by
 // path, and how a path's row in one differs from its row in the other. A
-// path is known by its real bytes, whatever escapes its client wrote, so
-// that the same catalog through psql and mysql gives the same paths; its
-// identity ignores a trailing '/', so that a file that became a directory
-// is one path whose type changed; where an input gives a path more than
+// path is known by its identity, as the tree modes know it (see
+// path_identity.h), so that the same catalog through psql and mysql gives
+// the same paths, and a file that became a directory is one path whose
+// type changed; where an input gives a path more than
 // once, its later row stands, so that a full backup followed by its
 // incrementals gives each file at its latest version.
 #ifndef B64NUM_JOB_DIFF_H
@@ -48,7 +48,7 @@ struct JobDiff {
     ByteStore paths;
     ByteStore rows;
     struct Entry {
-        const char* path; // its real bytes, without a trailing '/'
+        const char* path; // its identity
         std::uint32_t length;
         bool slash[2];               // whether the path as each side gave it ended in '/'
         bool selected[2];            // whether the selections let each side's row through
@@ -56,22 +56,22 @@ struct JobDiff {
     };
     ChunkedArray<Entry> entries;
     PathIndex index;
-    // The path as each side gave it, by entry, where its client's escapes
-    // make it differ from the real bytes: a few paths of a catalog.
+    // The path as each side gave it, by entry, where its client spelt it
+    // otherwise than its identity: a few paths, from mysql -B.
     std::array<std::unordered_map<std::uint32_t, std::string_view>, 2> escaped;
-    std::string unescaped; // a path's real bytes, while they are looked up
+    std::string copy_form; // a path whose client spelt it otherwise, while it is looked up
     // Rows taken but not yet placed. Placing a row costs cache misses in the
     // index, its entry and the entry's path, one after the other; a batch
     // fetches each level for all its rows before it needs any of them.
     struct Pending {
-        std::uint32_t hash; // of the real bytes
+        std::uint32_t hash; // of the identity
         int side;
         bool slash;
         bool selected;
         const unsigned char* row;
-        std::size_t path_start; // in pending_paths: the real bytes, then the escaped ones
+        std::size_t path_start; // in pending_paths: the identity, then the path as given
         std::size_t path_length;
-        std::size_t escaped_length; // 0 where they are the real bytes
+        std::size_t escaped_length; // 0 where it is the identity
     };
     std::vector<Pending> pending;
     std::string pending_paths;

@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "path_identity.h"
 
 #include <algorithm>
 #include <numeric>
@@ -440,20 +441,13 @@ Placement add_to_tree(BackupTree& tree, const CatalogLine& line, std::uint32_t t
         tree.sum_wrapped |=
             __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
     }
-    std::string_view given = line.first_column();
-    if (to_copy_escapes(given, tree.copy_form)) {
-        given = tree.copy_form;
-    }
-    std::string_view path = given;
-    if (path.back() == '/') {
-        path.remove_suffix(1); // a path's identity ignores it
-    }
+    const std::string_view path = path_identity(line.first_column(), tree.copy_form).path;
     // The directory that the row needs: its own, or the one that holds it.
     const bool directory_row = is_directory(attributes.mode);
-    std::string_view needed = given;
-    if (directory_row && needed.back() != '/') {
+    std::string_view needed;
+    if (directory_row) {
         needed = tree.with_slash.assign(path.data(), path.size()).append(1, '/');
-    } else if (!directory_row) {
+    } else {
         const std::size_t slash = path.rfind('/');
         needed = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1);
     }

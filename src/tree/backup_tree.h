@@ -4,11 +4,10 @@
 // over the rows of several jobs, where the backed-up bytes went (see
 // Versions).
 //
-// A row's first column is its full path, escaped as psql's COPY escapes it
-// (a path from another client is escaped so first, so that a path has one
-// spelling): a directory's path ends in '/' (or gets one), a file's path is
-// its directory's path and its name. Escapes never hold '/', so paths are split
-// as they came; names are unescaped only where output needs their bytes.
+// A row's first column is its full path, known by its identity (see
+// path_identity.h): escaped as psql's COPY escapes it, a directory's path
+// with a trailing '/', a file's path its directory's path and its name. Escapes never hold '/', so
+// paths are split as they came; names are unescaped only where output needs their bytes.
 #ifndef B64NUM_BACKUP_TREE_H
 #define B64NUM_BACKUP_TREE_H
 
@@ -144,7 +143,7 @@ struct BackupTree {
     std::vector<Tally> tallies;
     std::uint32_t top = 0;  // once finished
     std::string copy_form;  // a path that its client escaped otherwise than COPY does
-    std::string with_slash; // a directory's path given without its '/'
+    std::string with_slash; // a directory's path with its '/'
     std::string below_path; // a file's path as a directory's
     // Directories that a row needs and that are not there yet, deepest
     // first, with their hashes.

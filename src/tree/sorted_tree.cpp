@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "path_identity.h"
 
 #include <algorithm>
 
@@ -386,14 +387,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     if (tree.disk_usage) {
         tree.too_large |= __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
     }
-    std::string_view given = line.first_column();
-    if (to_copy_escapes(given, tree.copy_form)) {
-        given = tree.copy_form; // one spelling of a path, as the unsorted tree has
-    }
-    std::string_view identity = given;
-    if (!identity.empty() && identity.back() == '/') {
-        identity.remove_suffix(1);
-    }
+    const std::string_view identity = path_identity(line.first_column(), tree.copy_form).path;
     const bool is_dir = is_directory(attributes.mode);
     tree.any_row = true;
     SortedTree::Row& pending = tree.pending;
@@ -414,10 +408,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     // The directory that the row needs: its own, or the one that holds it.
     std::string_view needed = directory_of(identity);
     if (is_dir) {
-        needed = given;
-        if (needed.empty() || needed.back() != '/') {
-            needed = tree.scratch.assign(identity).append(1, '/');
-        }
+        needed = tree.scratch.assign(identity).append(1, '/');
     }
     if (tree.entries != nullptr) {
         // Without --under, the root of the first row's path, as the deepest

@@ -1,0 +1,22 @@
+#include "path_identity.h"
+
+#include "client_escapes.h"
+
+namespace {
+
+std::string_view without_slash(std::string_view path)
+{
+    return !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+}
+
+} // namespace
+
+PathIdentity path_identity(std::string_view column, std::string& scratch)
+{
+    const std::string_view given = without_slash(column);
+    const bool slash = given.size() < column.size();
+    if (to_copy_escapes(given, scratch)) {
+        return {scratch, given, slash};
+    }
+    return {given, given, slash};
+}
