@@ -1089,6 +1089,13 @@ TEST(LstatCommand, DiffReportsWhatChanged)
         EXPECT_EQ(outcome.err, "");
         EXPECT_EQ(outcome.status, 0);
     }
+    // NEW's later row of a path stands, whether or not its earlier one
+    // equalled OLD's.
+    const TemporaryFile old_pair("/d/t\t" + row + "\n/d/u\t" + row + "\n");
+    const Outcome later = run({"--diff", old_pair.path(), "-"},
+                              "/d/t\t" + lstat(bigger) + "\n/d/t\t" + row + "\n/d/u\t" + row +
+                                  "\n/d/u\t" + lstat(bigger) + "\n");
+    EXPECT_EQ(later.out, "M\t1024\t/d/u\n");
 }
 
 // Two inputs compared are two backups of one shape, or nothing is compared:
