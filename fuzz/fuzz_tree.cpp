@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -138,6 +139,54 @@ void feed(RowFilter& filter, RowWriter& writer, const std::vector<std::string>& 
     }
     filter_finish(filter);
     writer.end_input(true);
+}
+
+// The two inputs of --sorted --diff as b64num-lstat merges them: a line at
+// a time of the one the writer asks for.
+void feed_merged(RowWriter& writer, const std::vector<std::string> (&sides)[2])
+{
+    static RowFilter filters[2];
+    Feeder feeder(writer);
+    std::size_t next[2] = {0, 0};
+    bool open[2] = {true, true};
+    for (int side = 0; side < 2; ++side) {
+        writer.reading_input(side);
+        writer.start_input();
+        filter_start(filters[side], feeder, RowRules{true});
+    }
+    for (int side; (side = writer.next_input()) >= 0 && open[side];) {
+        writer.reading_input(side);
+        const auto at = static_cast<std::size_t>(side);
+        if (next[at] < sides[at].size()) {
+            std::string line = sides[at][next[at]++];
+            filter_line(filters[at], next[at], line.data(), line.size());
+        } else {
+            filter_finish(filters[at]);
+            open[at] = false;
+            writer.end_input(true);
+        }
+    }
+}
+
+// Whether a path is a directory's on one side or in one row and a file's in
+// another: path order puts its rows apart, and --sorted --diff compares them
+// as two paths.
+bool changes_kind(const std::vector<std::string> (&sides)[2])
+{
+    std::map<std::string, int> kinds; // a bit for a directory's key, one for another's
+    for (const auto& lines : sides) {
+        for (const std::string& text : lines) {
+            std::string copy = text;
+            CatalogLine line{};
+            read_catalog_line(line, 1, copy.data(), copy.size());
+            std::string key;
+            path_order_key(line, key);
+            const bool directory = !key.empty() && key.back() == '/';
+            kinds[directory ? key.substr(0, key.size() - 1) : key] |= directory ? 1 : 2;
+        }
+    }
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [](const auto& kind) { return kind.second == 3; });
 }
 
 // The totals of --du, each line's first column: never negative, and none
@@ -384,6 +433,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)std::fprintf(stderr, "unsorted:\n%s\nsorted:\n%s\n", outputs[0].c_str(),
                                outputs[1].c_str());
             fail("--sorted writes otherwise");
+        }
+    }
+    // Both inputs in path order: --sorted --diff lists what --diff lists.
+    const std::vector<std::string> ordered_sides[2] = {in_path_order(sides[0]),
+                                                       in_path_order(sides[1])};
+    if (mode == 3 && (options >> 6) % 3 == 0 && !changes_kind(ordered_sides)) {
+        std::string outputs[2];
+        std::string refusals[2];
+        for (const bool sorted : {false, true}) {
+            if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
+                fail("cannot empty the output");
+            }
+            const DiffReport report = DiffReport::lines;
+            const bool disk_usage = (options & 0x10) != 0;
+            const std::unique_ptr<RowWriter> run =
+                sorted ? make_sorted_diff_writer(*out, all_fields(), report, human, disk_usage)
+                       : make_diff_writer(*out, all_fields(), report, human, disk_usage);
+            if (sorted) {
+                feed_merged(*run, ordered_sides);
+            } else {
+                feed(filter, *run, ordered_sides[0]);
+                feed(filter, *run, ordered_sides[1]);
+            }
+            refusals[sorted ? 1 : 0] = run->finish().refusal;
+            output_flush(*out);
+            outputs[sorted ? 1 : 0] = written(fd);
+        }
+        // Where one side holds no rows, the other is not read to its end,
+        // and the message names only the one.
+        if (refusals[0].empty() != refusals[1].empty() ||
+            (refusals[0].empty() && sorted_lines(outputs[0]) != sorted_lines(outputs[1]))) {
+            (void)std::fprintf(stderr, "--diff: '%s'\n%s\n--sorted --diff: '%s'\n%s\n",
+                               refusals[0].c_str(), outputs[0].c_str(), refusals[1].c_str(),
+                               outputs[1].c_str());
+            fail("--sorted --diff lists otherwise");
         }
     }
     if (ending.refusal.empty() && mode == 2 &&

@@ -3,7 +3,6 @@
 #include "job_diff.h"
 #include "path_order.h"
 
-#include <deque>
 #include <string>
 
 namespace {
@@ -119,7 +118,7 @@ public:
         if (rows_[old_side] == 0 || rows_[new_side] == 0) {
             return rows_[old_side] == 0 ? old_side : new_side;
         }
-        return last_[new_side] < last_[old_side] ? new_side : old_side;
+        return latest(new_side).key < latest(old_side).key ? new_side : old_side;
     }
 
     bool take(CatalogLine& line) override
@@ -129,12 +128,18 @@ public:
         }
         ++rows_[side_];
         columns_[side_] = line.columns;
-        Held& held = held_[side_].push();
+        // Into the free place of the two: the row read before it stays the
+        // latest where this one has another path, or is dropped where this
+        // one is a later row of its path.
+        Side& side = sides_[side_];
+        Held& held = side.held[1 - side.latest];
         path_order_key(line, held.key);
         held.text.assign(line.text, line.length);
         held.line = line;
         held.line.text = held.text.data();
-        last_[side_] = held.key;
+        side.ready = side.has_latest && held.key != latest(side_).key;
+        side.latest = 1 - side.latest;
+        side.has_latest = true;
         release();
         return true;
     }
@@ -143,6 +148,12 @@ public:
     {
         read_whole_[side_] = read_whole;
         ended_[side_] = true;
+        Side& side = sides_[side_];
+        if (side.has_latest) { // the last row of its path now
+            side.latest = 1 - side.latest;
+            side.has_latest = false;
+            side.ready = true;
+        }
         release();
     }
 
@@ -167,43 +178,19 @@ private:
         CatalogLine line; // its text in `text`
     };
 
-    // The rows of a side not yet in the part, first in, first out: a few,
-    // each kept in storage that the next one reuses.
-    class HeldRows {
-    public:
-        bool empty() const { return front_ == used_; }
-        Held& front() { return rows_[front_]; }
-        bool has_next() const { return front_ + 1 < used_; }
-        Held& next() { return rows_[front_ + 1]; }
-        void pop()
-        {
-            if (++front_ == used_) {
-                front_ = used_ = 0;
-            }
-        }
-        Held& push()
-        {
-            if (used_ == rows_.size() && front_ > 0) {
-                // Moves the rows still held to the front, their storage swapped.
-                for (std::size_t i = front_; i < used_; ++i) {
-                    Held& to = rows_[i - front_];
-                    std::swap(to, rows_[i]);
-                    to.line.text = to.text.data();
-                }
-                used_ -= front_;
-                front_ = 0;
-            }
-            if (used_ == rows_.size()) {
-                rows_.emplace_back();
-            }
-            return rows_[used_++];
-        }
-
-    private:
-        std::deque<Held> rows_; // growing keeps references to the others
-        std::size_t front_ = 0;
-        std::size_t used_ = 0;
+    // A side's rows not yet in the part, in two places that take turns: the
+    // latest row read, which a later row of its path may still replace, and
+    // before it the row `ready` to be merged, whose path the side has gone
+    // past. Reading the side that is behind keeps a side from having more.
+    struct Side {
+        Held held[2];
+        int latest = 0;
+        bool has_latest = false;
+        bool ready = false;
     };
+
+    const Held& latest(int side) const { return sides_[side].held[sides_[side].latest]; }
+    Held& ready(int side) { return sides_[side].held[1 - sides_[side].latest]; }
 
     void start_part()
     {
@@ -227,56 +214,47 @@ private:
                columns_[old_side] == columns_[new_side];
     }
 
-    // Moves the rows of the paths that both inputs have gone past into the
-    // part, and writes the part when it is full.
+    // Merges the ready rows whose paths the other side has gone past, or
+    // has too, into the part, and writes the part when it is full.
     void release()
     {
         if (!comparable() || (!ended_[old_side] && rows_[old_side] == 0) ||
             (!ended_[new_side] && rows_[new_side] == 0)) {
             return;
         }
-        const std::string* frontier = nullptr; // none: both inputs ended
-        for (const int side : {old_side, new_side}) {
-            if (!ended_[side] && (frontier == nullptr || last_[side] < *frontier)) {
-                frontier = &last_[side];
+        while (merge_ready()) {
+            if (part_rows_ >= part_size) {
+                write_part();
             }
         }
-        // Each path's rows, paired by their keys as comm pairs lines; of
-        // rows of one path on one side, the last stands.
-        const auto passed = [frontier](const Held& row) {
-            return frontier == nullptr || row.key < *frontier;
-        };
-        HeldRows& old_rows = held_[old_side];
-        HeldRows& new_rows = held_[new_side];
-        for (HeldRows* rows : {&old_rows, &new_rows}) {
-            while (!rows->empty() && passed(rows->front()) && rows->has_next() &&
-                   rows->next().key == rows->front().key) {
-                rows->pop();
+    }
+
+    // Merges the first ready path, paired where both sides have it ready;
+    // false where none can go yet.
+    bool merge_ready()
+    {
+        const bool old_ready = sides_[old_side].ready;
+        const bool new_ready = sides_[new_side].ready;
+        if (!old_ready && !new_ready) {
+            return false;
+        }
+        int order = old_ready ? -1 : 1; // of OLD's ready path to NEW's
+        if (old_ready && new_ready) {
+            order = ready(old_side).key.compare(ready(new_side).key);
+        } else {
+            // Alone, where the other side holds no row up to its path.
+            const int side = old_ready ? old_side : new_side;
+            const int other = 1 - side;
+            if (sides_[other].has_latest && !(ready(side).key < latest(other).key)) {
+                return false;
             }
         }
-        while ((!old_rows.empty() && passed(old_rows.front())) ||
-               (!new_rows.empty() && passed(new_rows.front()))) {
-            const bool old_ready = !old_rows.empty() && passed(old_rows.front());
-            const bool new_ready = !new_rows.empty() && passed(new_rows.front());
-            const int order = !old_ready   ? 1
-                              : !new_ready ? -1
-                                           : old_rows.front().key.compare(new_rows.front().key);
-            add_matched_rows(part_, order <= 0 ? &old_rows.front().line : nullptr,
-                             order >= 0 ? &new_rows.front().line : nullptr);
-            ++part_rows_;
-            for (HeldRows* rows : {&old_rows, &new_rows}) {
-                if ((rows == &old_rows ? order <= 0 : order >= 0)) {
-                    rows->pop();
-                    while (!rows->empty() && passed(rows->front()) && rows->has_next() &&
-                           rows->next().key == rows->front().key) {
-                        rows->pop();
-                    }
-                }
-            }
-        }
-        if (part_rows_ >= part_size) {
-            write_part();
-        }
+        add_matched_rows(part_, order <= 0 ? &ready(old_side).line : nullptr,
+                         order >= 0 ? &ready(new_side).line : nullptr);
+        ++part_rows_;
+        sides_[old_side].ready = old_ready && order > 0;
+        sides_[new_side].ready = new_ready && order < 0;
+        return true;
     }
 
     void write_part()
@@ -305,8 +283,7 @@ private:
     DiffTotals totals_;
     bool too_large_ = false;
     int side_ = old_side;
-    HeldRows held_[2];
-    std::string last_[2]; // the key of each side's last row
+    Side sides_[2];
     bool ended_[2] = {false, false};
     bool read_whole_[2] = {false, false};
     unsigned long rows_[2] = {0, 0};
