@@ -145,23 +145,26 @@ void feed(RowFilter& filter, RowWriter& writer, const std::vector<std::string>& 
 // a time of the one the writer asks for.
 void feed_merged(RowWriter& writer, const std::vector<std::string> (&sides)[2])
 {
-    static RowFilter filters[2];
+    static RowFilter old_filter;
+    static RowFilter new_filter;
+    RowFilter* const side_filters[] = {&old_filter, &new_filter};
     Feeder feeder(writer);
     std::size_t next[2] = {0, 0};
     bool open[2] = {true, true};
     for (int side = 0; side < 2; ++side) {
         writer.reading_input(side);
         writer.start_input();
-        filter_start(filters[side], feeder, RowRules{true});
+        filter_start(*side_filters[side], feeder, RowRules{true});
     }
     for (int side; (side = writer.next_input()) >= 0 && open[side];) {
         writer.reading_input(side);
         const auto at = static_cast<std::size_t>(side);
+        RowFilter& side_filter = *side_filters[at];
         if (next[at] < sides[at].size()) {
             std::string line = sides[at][next[at]++];
-            filter_line(filters[at], next[at], line.data(), line.size());
+            filter_line(side_filter, next[at], line.data(), line.size());
         } else {
-            filter_finish(filters[at]);
+            filter_finish(side_filter);
             open[at] = false;
             writer.end_input(true);
         }

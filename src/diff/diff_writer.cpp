@@ -175,7 +175,7 @@ private:
     struct Held {
         std::string key; // in path order
         std::string text;
-        CatalogLine line; // its text in `text`
+        CatalogLine line{}; // its text in `text`
     };
 
     // A side's rows not yet in the part, in two places that take turns: the

@@ -15,8 +15,7 @@ constexpr std::size_t large_block = std::size_t{8} << 20;
 char* make_room(ByteStore& store, std::size_t length)
 {
     if (store.capacity - store.used < length) {
-        const std::size_t block =
-            store.blocks.size() < small_blocks ? small_block : large_block;
+        const std::size_t block = store.blocks.size() < small_blocks ? small_block : large_block;
         const std::size_t size = std::max(block, length);
         // Not zeroed: each byte is written before it is read, and pages that
         // nothing writes stay unmapped.

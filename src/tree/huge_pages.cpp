@@ -27,14 +27,18 @@ void* allocate_pages(std::size_t bytes)
     if (bytes > static_cast<std::size_t>(-1) - huge_page) {
         throw std::bad_alloc();
     }
-    void* const memory = mmap(nullptr, mapped_size(bytes), PROT_READ | PROT_WRITE,
-                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    const std::size_t size = mapped_size(bytes);
+    constexpr int protection = PROT_READ | PROT_WRITE;
+    constexpr int flags = MAP_PRIVATE | MAP_ANONYMOUS;
+    // An anonymous mapping takes -1 for its file, as POSIX asks.
+    // cppcheck-suppress invalidFunctionArg
+    void* const memory = mmap(nullptr, size, protection, flags, -1, 0);
     if (memory == MAP_FAILED) {
         throw std::bad_alloc();
     }
     // Only advice: where the kernel has no huge pages, the memory still
     // serves in small ones.
-    (void)madvise(memory, mapped_size(bytes), MADV_HUGEPAGE);
+    (void)madvise(memory, size, MADV_HUGEPAGE);
     return memory;
 }
 

@@ -19,7 +19,8 @@
 #include <vector>
 
 struct PathIndex {
-    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>> slots; // hash << 32 | (number + 1); 0 when empty
+    std::vector<std::uint64_t, HugePageAllocator<std::uint64_t>>
+        slots; // hash << 32 | (number + 1); 0 when empty
     std::size_t count = 0;
 };
 
