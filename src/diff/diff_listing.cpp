@@ -1,5 +1,6 @@
 #include "diff_listing.h"
 
+#include "huge_pages.h"
 #include "human_size.h"
 #include "row_formats.h"
 
@@ -17,6 +18,10 @@ struct Differing {
     Change change;
     std::int64_t delta;
 };
+
+// A tenth of a million-row job's paths differ between two backups: tens of
+// MiB, in huge pages as the entries are.
+using DifferingPaths = std::vector<Differing, HugePageAllocator<Differing>>;
 
 // A path as printed: as the side that is printed gave it, OLD's for a
 // removed path and NEW's otherwise, and whether that side's ended in '/'.
@@ -65,7 +70,7 @@ bool printed_before(const JobDiff& diff, const Differing& a, const Differing& b)
 // comparing their bytes would follow two pointers each time: the sixteen
 // bytes after the prefix that all share, read big-endian into a key beside
 // each, tell most of them apart without leaving the vector.
-void sort_by_path(const JobDiff& diff, std::vector<Differing>& differing)
+void sort_by_path(const JobDiff& diff, DifferingPaths& differing)
 {
     if (differing.empty()) {
         return;
@@ -155,7 +160,7 @@ void write_json_line(OutputBuffer& out, const JobDiff& diff, const Differing& di
     output_bytes(out, "}\n", 2);
 }
 
-void add_to_totals(DiffTotals& totals, const std::vector<Differing>& differing)
+void add_to_totals(DiffTotals& totals, const DifferingPaths& differing)
 {
     for (const Differing& path : differing) {
         const auto change = static_cast<std::size_t>(path.change);
@@ -197,7 +202,7 @@ bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool 
 bool write_diff_part(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
                      DiffTotals& totals)
 {
-    std::vector<Differing> differing;
+    DifferingPaths differing;
     // NEW's rows lie in the order NEW gave them, not in the entries' order:
     // fetch them some entries ahead.
     constexpr std::size_t ahead = 16;
