@@ -171,6 +171,17 @@ void feed_merged(RowWriter& writer, const std::vector<std::string> (&sides)[2])
     }
 }
 
+// The key of a line in path order.
+std::string order_key(const std::string& text)
+{
+    std::string copy = text;
+    CatalogLine line{};
+    read_catalog_line(line, 1, copy.data(), copy.size());
+    std::string key;
+    path_order_key(line, key);
+    return key;
+}
+
 // Whether a path is a directory's on one side or in one row and a file's in
 // another: path order puts its rows apart, and --sorted --diff compares them
 // as two paths.
@@ -179,11 +190,7 @@ bool changes_kind(const std::vector<std::string> (&sides)[2])
     std::map<std::string, int> kinds; // a bit for a directory's key, one for another's
     for (const auto& lines : sides) {
         for (const std::string& text : lines) {
-            std::string copy = text;
-            CatalogLine line{};
-            read_catalog_line(line, 1, copy.data(), copy.size());
-            std::string key;
-            path_order_key(line, key);
+            const std::string key = order_key(text);
             const bool directory = !key.empty() && key.back() == '/';
             kinds[directory ? key.substr(0, key.size() - 1) : key] |= directory ? 1 : 2;
         }
@@ -264,12 +271,7 @@ std::vector<std::string> in_path_order(const std::vector<std::string>& lines)
     std::vector<std::pair<std::string, std::string>> keyed;
     keyed.reserve(lines.size());
     for (const std::string& text : lines) {
-        std::string copy = text;
-        CatalogLine line{};
-        read_catalog_line(line, 1, copy.data(), copy.size());
-        std::string key;
-        path_order_key(line, key);
-        keyed.emplace_back(key, text);
+        keyed.emplace_back(order_key(text), text);
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
