@@ -192,12 +192,11 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
     if (row.side == new_side) { // kept apart until now: most equal OLD's row
         const unsigned char* const old_row =
             known >= 0 ? diff.entries[number].row[old_side] : nullptr;
-        const std::size_t size = kept_row_size(kept);
-        kept = old_row != nullptr && kept_row_size(old_row) == size &&
-                       std::memcmp(old_row, kept, size) == 0
+        kept = old_row != nullptr && same_kept_row(old_row, kept)
                    ? old_row
                    : reinterpret_cast<const unsigned char*>(
-                         keep(diff.rows, reinterpret_cast<const char*>(kept), size).data());
+                         keep(diff.rows, reinterpret_cast<const char*>(kept), kept_row_size(kept))
+                             .data());
     }
     if (known >= 0) {
         JobDiff::Entry& entry = diff.entries[number];
@@ -374,7 +373,11 @@ KeptRow read_kept_row(const JobDiff& diff, const unsigned char* row)
 
 bool same_kept_row(const unsigned char* a, const unsigned char* b)
 {
-    return a == b || std::memcmp(a, b, kept_row_size(a)) == 0;
+    if (a == b) {
+        return true;
+    }
+    const std::size_t size = kept_row_size(a);
+    return kept_row_size(b) == size && std::memcmp(a, b, size) == 0;
 }
 
 Change compare_entry(const JobDiff& diff, const JobDiff::Entry& entry, KeptRow& old_row,
