@@ -583,6 +583,14 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
             EXPECT_EQ(merged.status, unsorted.status) << i << report;
         }
     }
+    // Rows that wait until the input's shape is known arrive together, before
+    // NEW's first: none is lost.
+    const std::string junk = "x\ty\n";
+    const TemporaryFile waiting(junk + "/d/a" + file + junk + "/d/b" + file + junk + "/d/c" + file);
+    const Outcome together = run({"--diff", "--sorted", waiting.path(), "-"},
+                                 "/d/a" + file + "/d/b" + file + "/d/c" + file);
+    EXPECT_EQ(together.out, "");
+    EXPECT_EQ(together.status, 1);
     // Where one does, its two rows lie apart in path order.
     const TemporaryFile file_x("/d/x" + file);
     EXPECT_EQ(run({"--diff", "--sorted", file_x.path(), "-"}, "/d/x/\t" + dir_row + "\n").out,

@@ -3,7 +3,9 @@
 #include "job_diff.h"
 #include "path_order.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -118,7 +120,7 @@ public:
         if (rows_[old_side] == 0 || rows_[new_side] == 0) {
             return rows_[old_side] == 0 ? old_side : new_side;
         }
-        return latest(new_side).key < latest(old_side).key ? new_side : old_side;
+        return sides_[new_side].latest().key < sides_[old_side].latest().key ? new_side : old_side;
     }
 
     bool take(CatalogLine& line) override
@@ -128,18 +130,12 @@ public:
         }
         ++rows_[side_];
         columns_[side_] = line.columns;
-        // Into the free place of the two: the row read before it stays the
-        // latest where this one has another path, or is dropped where this
-        // one is a later row of its path.
-        Side& side = sides_[side_];
-        Held& held = side.held[1 - side.latest];
+        Held& held = sides_[side_].next_place();
         path_order_key(line, held.key);
         held.text.assign(line.text, line.length);
         held.line = line;
         held.line.text = held.text.data();
-        side.ready = side.has_latest && held.key != latest(side_).key;
-        side.latest = 1 - side.latest;
-        side.has_latest = true;
+        sides_[side_].add();
         release();
         return true;
     }
@@ -148,12 +144,7 @@ public:
     {
         read_whole_[side_] = read_whole;
         ended_[side_] = true;
-        Side& side = sides_[side_];
-        if (side.has_latest) { // the last row of its path now
-            side.latest = 1 - side.latest;
-            side.has_latest = false;
-            side.ready = true;
-        }
+        sides_[side_].end();
         release();
     }
 
@@ -178,19 +169,77 @@ private:
         CatalogLine line{}; // its text in `text`
     };
 
-    // A side's rows not yet in the part, in two places that take turns: the
-    // latest row read, which a later row of its path may still replace, and
-    // before it the row `ready` to be merged, whose path the side has gone
-    // past. Reading the side that is behind keeps a side from having more.
-    struct Side {
-        Held held[2];
-        int latest = 0;
-        bool has_latest = false;
-        bool ready = false;
-    };
+    // A side's rows not yet in the part, in a ring of places that are
+    // reused: first the rows ready to be merged, whose paths the side has
+    // gone past, then the latest row read, which a later row of its path may
+    // still replace. Reading the side that is behind keeps one row ready at
+    // most, but the rows that wait until an input's shape is known arrive
+    // together.
+    class Side {
+    public:
+        std::size_t ready() const { return ready_; }
+        bool has_latest() const { return has_latest_; }
+        Held& first_ready() { return at(0); }
+        const Held& latest() const { return at(ready_); }
 
-    const Held& latest(int side) const { return sides_[side].held[sides_[side].latest]; }
-    Held& ready(int side) { return sides_[side].held[1 - sides_[side].latest]; }
+        // The place of the next row, which add() then files.
+        Held& next_place()
+        {
+            if (ready_ + (has_latest_ ? 1 : 0) == ring_.size()) {
+                grow();
+            }
+            return at(ready_ + (has_latest_ ? 1 : 0));
+        }
+
+        void add()
+        {
+            Held& added = at(ready_ + (has_latest_ ? 1 : 0));
+            if (has_latest_ && added.key == at(ready_).key) {
+                // A later row of the latest row's path stands.
+                Held& replaced = at(ready_);
+                std::swap(replaced, added);
+                replaced.line.text = replaced.text.data();
+                return;
+            }
+            ready_ += has_latest_ ? 1 : 0;
+            has_latest_ = true;
+        }
+
+        // At the end of the side's input: its latest row is ready.
+        void end()
+        {
+            ready_ += has_latest_ ? 1 : 0;
+            has_latest_ = false;
+        }
+
+        void pop_ready()
+        {
+            head_ = (head_ + 1) & (ring_.size() - 1);
+            --ready_;
+        }
+
+    private:
+        Held& at(std::size_t i) { return ring_[(head_ + i) & (ring_.size() - 1)]; }
+        const Held& at(std::size_t i) const { return ring_[(head_ + i) & (ring_.size() - 1)]; }
+
+        // Twice the places, the rows first; moved, each line's text is
+        // where its copy now is.
+        void grow()
+        {
+            std::rotate(ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_),
+                        ring_.end());
+            head_ = 0;
+            ring_.resize(2 * ring_.size());
+            for (Held& held : ring_) {
+                held.line.text = held.text.data();
+            }
+        }
+
+        std::vector<Held> ring_ = std::vector<Held>(2); // a power of two
+        std::size_t head_ = 0;
+        std::size_t ready_ = 0;
+        bool has_latest_ = false;
+    };
 
     void start_part()
     {
@@ -233,27 +282,33 @@ private:
     // false where none can go yet.
     bool merge_ready()
     {
-        const bool old_ready = sides_[old_side].ready;
-        const bool new_ready = sides_[new_side].ready;
+        Side& old_rows = sides_[old_side];
+        Side& new_rows = sides_[new_side];
+        const bool old_ready = old_rows.ready() > 0;
+        const bool new_ready = new_rows.ready() > 0;
         if (!old_ready && !new_ready) {
             return false;
         }
         int order = old_ready ? -1 : 1; // of OLD's ready path to NEW's
         if (old_ready && new_ready) {
-            order = ready(old_side).key.compare(ready(new_side).key);
+            order = old_rows.first_ready().key.compare(new_rows.first_ready().key);
         } else {
             // Alone, where the other side holds no row up to its path.
-            const int side = old_ready ? old_side : new_side;
-            const int other = 1 - side;
-            if (sides_[other].has_latest && !(ready(side).key < latest(other).key)) {
+            Side& side = old_ready ? old_rows : new_rows;
+            const Side& other = old_ready ? new_rows : old_rows;
+            if (other.has_latest() && !(side.first_ready().key < other.latest().key)) {
                 return false;
             }
         }
-        add_matched_rows(part_, order <= 0 ? &ready(old_side).line : nullptr,
-                         order >= 0 ? &ready(new_side).line : nullptr);
+        add_matched_rows(part_, order <= 0 ? &old_rows.first_ready().line : nullptr,
+                         order >= 0 ? &new_rows.first_ready().line : nullptr);
         ++part_rows_;
-        sides_[old_side].ready = old_ready && order > 0;
-        sides_[new_side].ready = new_ready && order < 0;
+        if (order <= 0) {
+            old_rows.pop_ready();
+        }
+        if (order >= 0) {
+            new_rows.pop_ready();
+        }
         return true;
     }
 
