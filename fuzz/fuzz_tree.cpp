@@ -268,11 +268,9 @@ std::vector<std::string> sorted_lines(const std::string& text)
 // `lines` in path order, as a catalog gives them for --sorted.
 std::vector<std::string> in_path_order(const std::vector<std::string>& lines)
 {
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(lines.size());
-    for (const std::string& text : lines) {
-        keyed.emplace_back(order_key(text), text);
-    }
+    std::vector<std::pair<std::string, std::string>> keyed(lines.size());
+    std::transform(lines.begin(), lines.end(), keyed.begin(),
+                   [](const std::string& text) { return std::make_pair(order_key(text), text); });
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> ordered(keyed.size());
