@@ -58,9 +58,7 @@ bool to_copy_escapes(std::string_view column, std::string& copy_form)
         std::memcpy(&bytes, column.data() + column.size() - 8, sizeof bytes);
         may_need = may_need || may_need_escapes(bytes);
     } else {
-        may_need = std::any_of(column.begin(), column.end(), [](unsigned char c) {
-            return c == '\\' || (c >= '\b' && c <= '\r');
-        });
+        may_need = std::any_of(column.begin(), column.end(), copy_escapes);
     }
     if (!may_need) {
         return false;
@@ -69,10 +67,9 @@ bool to_copy_escapes(std::string_view column, std::string& copy_form)
     real.resize(unescape_column(real.data(), real.size()));
     copy_form.clear();
     for (const char c : real) {
-        if (c == '\\' || (c >= '\b' && c <= '\r')) {
-            static constexpr char letters[] = "btnvfr";
+        if (copy_escapes(c)) {
             copy_form += '\\';
-            copy_form += c == '\\' ? c : letters[c - '\b'];
+            copy_form += copy_escape_letter(c);
         } else {
             copy_form += c;
         }

@@ -11,6 +11,19 @@
 // Undoes the escapes of one column in place and returns its new length.
 std::size_t unescape_column(char* text, std::size_t length);
 
+// Whether psql's COPY escapes byte `c`: a backslash, or \b \t \n \v \f \r.
+inline bool copy_escapes(char c)
+{
+    return c == '\\' || (c >= '\b' && c <= '\r');
+}
+
+// The letter that follows the backslash where COPY escapes `c`.
+inline char copy_escape_letter(char c)
+{
+    constexpr char letters[] = "btnvfr";
+    return c == '\\' ? c : letters[c - '\b'];
+}
+
 // Where `column` holds a byte that psql's COPY would escape but its client
 // left raw (mysql -B writes a CR as it is), or an escape that COPY would
 // write otherwise, writes the column as COPY escapes the same bytes into

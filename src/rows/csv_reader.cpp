@@ -1,5 +1,7 @@
 #include "csv_reader.h"
 
+#include "client_escapes.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,8 +63,7 @@ public:
     // A byte of a field that COPY escapes: a backslash, or \b \t \n \v \f \r.
     void append_escaped(char c)
     {
-        static constexpr char letters[] = "btnvfr";
-        const char escape[] = {'\\', c == '\\' ? c : letters[c - '\b']};
+        const char escape[] = {'\\', copy_escape_letter(c)};
         append(escape, sizeof escape);
     }
 
