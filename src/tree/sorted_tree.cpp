@@ -224,8 +224,17 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         }
         return;
     }
-    SortedTree::Candidate file{tree.path.size(), depth,    row.counts, false,         false,
-                               row.tally,        row.line, 0,          row.attributes};
+    // Built where it stays: a copy of a struct filled field by field is
+    // read back before its stores are done, which costs more than the rest.
+    SortedTree::Candidate& file = tree.candidates.emplace_back();
+    file.depth = depth;
+    file.counts = row.counts;
+    file.first_link = false;
+    file.tallied = false;
+    file.tally = row.tally;
+    file.line = row.line;
+    file.counted = 0;
+    file.attributes = row.attributes;
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked; ncdu
         // and QDirStat count each link themselves.
@@ -257,7 +266,6 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     }
     file.path_end = row.identity.size();
     tree.candidate_path.swap(row.identity); // the candidates before it are its prefixes
-    tree.candidates.push_back(file);
 }
 
 // Takes a file that paths below it turn into a directory out of its
