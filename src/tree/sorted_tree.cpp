@@ -5,6 +5,7 @@
 #include "path_identity.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -13,6 +14,32 @@ constexpr std::int64_t block_bytes = 512;
 std::uint32_t deepest(const SortedTree& tree)
 {
     return static_cast<std::uint32_t>(tree.open.size() - 1);
+}
+
+// Whether `path` starts with `prefix`. Neighbours in path order share most
+// of their bytes and differ near their ends, so the last eight bytes of
+// `prefix` are compared first.
+bool starts_with(std::string_view path, std::string_view prefix)
+{
+    const std::size_t length = prefix.size();
+    if (length > path.size()) {
+        return false;
+    }
+    if (length >= 8) {
+        std::uint64_t path_tail = 0;
+        std::uint64_t prefix_tail = 0;
+        std::memcpy(&path_tail, path.data() + length - 8, 8);
+        std::memcpy(&prefix_tail, prefix.data() + length - 8, 8);
+        if (path_tail != prefix_tail) {
+            return false;
+        }
+    }
+    return std::memcmp(path.data(), prefix.data(), length) == 0;
+}
+
+bool same_path(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && starts_with(a, b);
 }
 
 // The directory that a path without its trailing '/' lies in: up to its
@@ -177,8 +204,7 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
 // '/') does not lie in, and opens those down to it.
 void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisitor& visitor)
 {
-    while (tree.open.size() > 1 && (tree.path.size() > needed.size() ||
-                                    needed.compare(0, tree.path.size(), tree.path) != 0)) {
+    while (tree.open.size() > 1 && !starts_with(needed, tree.path)) {
         close_deepest(tree, visitor, false);
     }
     if (tree.entries != nullptr) {
@@ -319,9 +345,9 @@ Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_d
     while (!tree.candidates.empty()) {
         const SortedTree::Candidate& file = tree.candidates.back();
         const std::string_view path(tree.candidate_path.data(), file.path_end);
-        if (needed.size() > path.size() && needed.compare(0, path.size(), path) == 0 &&
+        if (needed.size() > path.size() && starts_with(needed, path) &&
             needed[path.size()] == '/') {
-            const bool same = is_directory && identity == path;
+            const bool same = is_directory && same_path(identity, path);
             if (tree.versions == Versions::first) {
                 return {same ? Verdict::path_given_twice : Verdict::below_a_file, file.line};
             }
@@ -329,7 +355,7 @@ Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_d
             pop_candidate(tree, false);
             continue;
         }
-        if (identity.compare(0, path.size(), path) == 0) {
+        if (starts_with(identity, path)) {
             break; // a later row may still lie below it
         }
         settle_file(tree, file, path);
@@ -399,7 +425,7 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     const bool is_dir = is_directory(attributes.mode);
     tree.any_row = true;
     SortedTree::Row& pending = tree.pending;
-    if (pending.valid && pending.identity == identity) {
+    if (pending.valid && same_path(pending.identity, identity)) {
         if (tree.versions == Versions::first) {
             return {Verdict::path_given_twice, pending.line};
         }
