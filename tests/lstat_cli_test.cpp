@@ -255,6 +255,14 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:4: 2 numerals, but line 1 has 16; a row cut short, or "
              "is LStat not the last column?\n",
              1},
+        Case{"sqlite3 -csv output read without --csv",
+             {"-f", "size"},
+             "/u/a.txt,\"" + row + "\"\n",
+             "",
+             "b64num-lstat: standard input:1: the LStat value holds '.', which no base-64 numeral "
+             "does; the line holds ',' and no TAB: CSV, as sqlite3 -csv and psql --csv write it? "
+             "Read it with --csv\n",
+             1},
         Case{"psql -A output, its columns parted by |",
              {"-f", "size"},
              "/u/a.txt|" + row + "\n",

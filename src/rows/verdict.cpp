@@ -4,6 +4,7 @@
 #include "line_reader.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -30,6 +31,13 @@ std::string columns_against_shape(const CatalogLine& line)
 {
     return counted(line.columns, "column", "columns") + ", but line " +
            std::to_string(line.other_line) + " has " + std::to_string(line.expected);
+}
+
+// A line of one column that holds a comma: a CSV record, read as a
+// TAB-separated line (read as CSV, a record's columns are parted by TABs).
+bool looks_like_csv(const CatalogLine& line)
+{
+    return line.columns == 1 && std::memchr(line.text, ',', line.length) != nullptr;
 }
 
 std::string octal(std::int64_t value)
@@ -84,7 +92,10 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::stray_byte:
         return "the LStat value holds " +
                byte_name(static_cast<unsigned char>(line.text[line.stray_at])) +
-               ", which no base-64 numeral does; is LStat the last column? " + client_hint;
+               ", which no base-64 numeral does; " +
+               (looks_like_csv(line) ? "the line holds ',' and no TAB: CSV, as sqlite3 -csv and "
+                                       "psql --csv write it? Read it with --csv"
+                                     : std::string("is LStat the last column? ") + client_hint);
     case Verdict::piece_of_value:
         return counted(line.fields.count, "numeral", "numerals") + ", but line " +
                std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
