@@ -16,25 +16,25 @@ std::uint32_t deepest(const SortedTree& tree)
     return static_cast<std::uint32_t>(tree.open.size() - 1);
 }
 
-// Whether `path` starts with `prefix`. Neighbours in path order share most
+// Whether `text` starts with `head`. Neighbours in path order share most
 // of their bytes and differ near their ends, so the last eight bytes of
-// `prefix` are compared first.
-bool starts_with(std::string_view path, std::string_view prefix)
+// `head` are compared first.
+bool starts_with(std::string_view text, std::string_view head)
 {
-    const std::size_t length = prefix.size();
-    if (length > path.size()) {
+    const std::size_t length = head.size();
+    if (length > text.size()) {
         return false;
     }
     if (length >= 8) {
-        std::uint64_t path_tail = 0;
-        std::uint64_t prefix_tail = 0;
-        std::memcpy(&path_tail, path.data() + length - 8, 8);
-        std::memcpy(&prefix_tail, prefix.data() + length - 8, 8);
-        if (path_tail != prefix_tail) {
+        std::uint64_t text_tail = 0;
+        std::uint64_t head_tail = 0;
+        std::memcpy(&text_tail, text.data() + length - 8, 8);
+        std::memcpy(&head_tail, head.data() + length - 8, 8);
+        if (text_tail != head_tail) {
             return false;
         }
     }
-    return std::memcmp(path.data(), prefix.data(), length) == 0;
+    return std::memcmp(text.data(), head.data(), length) == 0;
 }
 
 bool same_path(std::string_view a, std::string_view b)
