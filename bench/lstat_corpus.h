@@ -46,7 +46,7 @@ inline std::vector<std::int64_t> lstat_row(std::mt19937_64& random)
 }
 
 // Sixteen values of 1 to 40 random bits, a quarter of them negative: most
-// numerals are long, and negative ones take all eleven digits.
+// numerals are long, and negative ones start with '-'.
 inline std::vector<std::int64_t> long_numeral_row(std::mt19937_64& random)
 {
     std::vector<std::int64_t> values(16);
@@ -62,7 +62,7 @@ inline std::vector<std::int64_t> long_numeral_row(std::mt19937_64& random)
 
 inline std::string to_base64(std::int64_t value)
 {
-    return encode_base64(static_cast<std::uint64_t>(value));
+    return encode_lstat_numeral(value);
 }
 
 } // namespace lstat_corpus

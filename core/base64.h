@@ -66,22 +66,39 @@ inline constexpr DigitTable digit_table = make_digit_table();
 // space or NUL or at `end`, and returns where it stopped. It needs no
 // terminating NUL, and reads a table built at compile time instead of
 // base64_map, so that threads may call it at once, as database servers do.
+// Sets *fits to whether the value is the numeral's own, not wrapped: at most
+// 2^63 - 1, or 2^63 after a leading minus sign. No encoder writes a longer
+// one, since a 64-bit field past 2^63 - 1 is written negative.
 // Inline, so that engines' modules fold it into their loops.
-inline const char* from_base64_range(std::int64_t* value, const char* begin, const char* end)
+inline const char* from_base64_checked(std::int64_t* value, bool* fits, const char* begin,
+                                       const char* end)
 {
     // Unsigned arithmetic wraps as numerals are defined to; as in
     // from_base64, a leading minus sign is a digit worth 0.
     std::uint64_t accumulator = 0;
+    std::uint64_t lost = 0; // the bits that shifts pushed out
     const char* at = begin;
     for (; at != end && *at != ' ' && *at != '\0'; ++at) {
+        lost |= accumulator >> 58;
         accumulator =
             (accumulator << 6) + base64_detail::digit_table.values[static_cast<unsigned char>(*at)];
     }
-    if (begin != end && *begin == '-') {
+    const bool negative = begin != end && *begin == '-';
+    *fits = lost == 0 &&
+            accumulator <= static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1U : 0U);
+    if (negative) {
         accumulator = 0 - accumulator;
     }
     *value = from_twos_complement(accumulator);
     return at;
+}
+
+// The same, where whether the value wrapped does not matter: b64num's own
+// decoding. The test of fitting folds away where this is inlined.
+inline const char* from_base64_range(std::int64_t* value, const char* begin, const char* end)
+{
+    bool fits = false;
+    return from_base64_checked(value, &fits, begin, end);
 }
 
 #endif

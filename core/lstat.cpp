@@ -13,22 +13,7 @@ const char* const lstat_field_names[lstat_field_count] = {
 
 void decode_lstat(const char* text, LstatRow& row)
 {
-    row.count = 0;
-    row.has_overflow = false;
-    for (;;) {
-        while (*text == ' ') {
-            ++text;
-        }
-        if (*text == '\0') {
-            return;
-        }
-        if (row.count == lstat_field_count) {
-            row.has_overflow = true;
-            return;
-        }
-        text += from_base64(&row.values[row.count], text);
-        ++row.count;
-    }
+    decode_lstat(text, text + std::strlen(text), row);
 }
 
 namespace {
@@ -49,12 +34,15 @@ void decode_lstat(const char* begin, const char* end, LstatRow& row)
 {
     row.count = 0;
     row.has_overflow = false;
+    row.wrapped = 0;
     for (const char* at = skip_spaces(begin, end); at != end; at = skip_spaces(at, end)) {
         if (row.count == lstat_field_count) {
             row.has_overflow = true;
             return;
         }
-        at = from_base64_range(&row.values[row.count], at, end);
+        bool fits = false;
+        at = from_base64_checked(&row.values[row.count], &fits, at, end);
+        row.wrapped |= (fits ? 0U : 1U) << row.count;
         ++row.count;
     }
 }
@@ -159,8 +147,9 @@ bool decode_lstat_field(const char* begin, const char* end, int index, std::int6
     if (to_last_required > 0 && find_numeral(numeral, end, to_last_required) == end) {
         return false;
     }
-    from_base64_range(&value, numeral, end);
-    return true;
+    bool fits = false;
+    from_base64_checked(&value, &fits, numeral, end);
+    return fits;
 }
 
 void list_field_names(char* text, std::size_t size, const char* separator)

@@ -40,15 +40,16 @@ extern const char* const lstat_field_names[lstat_field_count];
 
 struct LstatRow {
     std::int64_t values[lstat_field_count];
-    int count;         // numerals found, at most lstat_field_count
-    bool has_overflow; // the text held more numerals than there are fields
+    int count;             // numerals found, at most lstat_field_count
+    bool has_overflow;     // the text held more numerals than there are fields
+    std::uint32_t wrapped; // a bit per field whose numeral passes 64 bits (see from_base64_checked)
 
     bool has(LstatField field) const { return field < count; }
 };
 
 // Decodes the numerals of a NUL-terminated LStat text, each exactly as
-// from_base64 reads it. Spaces before, between and after numerals are
-// skipped, however many there are.
+// from_base64 reads it, and notes those whose values wrapped. Spaces
+// before, between and after numerals are skipped, however many there are.
 void decode_lstat(const char* text, LstatRow& row);
 
 // The same over the bytes [begin, end), which need no terminating NUL, with
@@ -58,7 +59,7 @@ void decode_lstat(const char* begin, const char* end, LstatRow& row);
 
 // Decodes the one numeral that decode_lstat would put at `index`, over
 // [begin, end) as above; false when the text holds no numeral there, or
-// fewer numerals than an LStat value.
+// fewer numerals than an LStat value, or when that numeral's value wrapped.
 bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
 
 // Writes the field names into `text` (`size` bytes, NUL-terminated, cut

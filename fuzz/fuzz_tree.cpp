@@ -101,9 +101,7 @@ std::string row_from(std::uint8_t first, Bytes& bytes)
     };
     std::string value;
     for (const std::int64_t field : values) {
-        value += (value.empty() ? "" : " ") + std::string(field < 0 ? "-" : "") +
-                 encode_base64(field < 0 ? 0 - static_cast<std::uint64_t>(field)
-                                         : static_cast<std::uint64_t>(field));
+        value += (value.empty() ? "" : " ") + encode_lstat_numeral(field);
     }
     return path + "\t" + value;
 }

@@ -182,7 +182,8 @@ PGDLLEXPORT Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
 
 // lstat(text): every field, as a b64num_lstat row. Numerals after the 16th
 // name no field, and are left out, as lstat_field leaves them out; a text
-// of fewer numerals than an LStat value has no field at all.
+// of fewer numerals than an LStat value has no field at all, and a numeral
+// whose value wrapped past 64 bits is NULL.
 PGDLLEXPORT Datum b64num_lstat(PG_FUNCTION_ARGS)
 {
     const TupleDesc descriptor = row_descriptor(fcinfo);
@@ -195,8 +196,8 @@ PGDLLEXPORT Datum b64num_lstat(PG_FUNCTION_ARGS)
     Datum values[lstat_field_count];
     bool nulls[lstat_field_count];
     for (int index = 0; index < lstat_field_count; ++index) {
-        values[index] = Int64GetDatum(index < row.count ? row.values[index] : 0);
-        nulls[index] = index >= row.count;
+        nulls[index] = index >= row.count || ((row.wrapped >> index) & 1U) != 0;
+        values[index] = Int64GetDatum(nulls[index] ? 0 : row.values[index]);
     }
     PG_RETURN_DATUM(HeapTupleGetDatum(heap_form_tuple(descriptor, values, nulls)));
 }

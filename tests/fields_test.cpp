@@ -16,7 +16,15 @@ struct WalkCase {
     std::string text;
     Values values;
     bool has_overflow;
+    std::uint32_t wrapped = 0;
 };
+
+Values with_size(std::int64_t size)
+{
+    Values values = file_attributes;
+    values[7] = size;
+    return values;
+}
 
 void PrintTo(const WalkCase& c, std::ostream* os)
 {
@@ -38,13 +46,18 @@ TEST_P(DecodeLstatTest, FindsEveryNumeral)
     decode_lstat(c.text.data(), end, ranged);
     EXPECT_EQ(Values(ranged.values, ranged.values + ranged.count), c.values);
     EXPECT_EQ(ranged.has_overflow, c.has_overflow);
-    // One field of a text of fewer numerals than an LStat value is none.
+    EXPECT_EQ(row.wrapped, c.wrapped);
+    EXPECT_EQ(ranged.wrapped, c.wrapped);
+    // One field of a text of fewer numerals than an LStat value is none,
+    // and neither is a value that wrapped.
     const bool whole = ranged.count >= fewest_in_a_value;
     for (int index = 0; index <= lstat_field_count; ++index) {
         std::int64_t value = 0;
         const bool found = decode_lstat_field(c.text.data(), end, index, value);
-        EXPECT_EQ(found, whole && index < ranged.count) << index;
-        EXPECT_EQ(found ? value : 0, whole && index < ranged.count ? ranged.values[index] : 0)
+        const bool fits = index >= 32 || ((c.wrapped >> index) & 1U) == 0;
+        EXPECT_EQ(found, whole && index < ranged.count && fits) << index;
+        EXPECT_EQ(found ? value : 0,
+                  whole && index < ranged.count && fits ? ranged.values[index] : 0)
             << index;
     }
 }
@@ -60,8 +73,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "  " + lstat_text(first_attributes(14), "   ") + "  ", first_attributes(14),
                  false},
         WalkCase{"empty", "", {}, false}, WalkCase{"only spaces", "   ", {}, false},
-        WalkCase{
-            "wraps past ten digits", "/////////// H////////// gB", {-1, INT64_MAX, 2049}, false},
+        WalkCase{"wraps past 64 bits, and says so",
+                 "/////////// H////////// -IAAAAAAAAAA BAAAAAAAAAAB AAAAAAAAAAAAAAB -IAAAAAAAAAB",
+                 {-1, INT64_MAX, INT64_MIN, 1, 1, INT64_MAX},
+                 false,
+                 0b101001},
+        WalkCase{"a value that wraps among the fields names no field",
+                 lstat_text(first_attributes(7)) + " BAAAAAAAAAAB " +
+                     lstat_text(Values(file_attributes.begin() + 8, file_attributes.end())),
+                 with_size(1),
+                 false,
+                 1U << 7},
         WalkCase{"digits outside the alphabet count 0",
                  "B= -B B-B \x80"
                  "B",

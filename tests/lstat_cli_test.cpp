@@ -38,7 +38,7 @@ std::string lstat(const Values& values)
 {
     std::string text;
     for (std::int64_t value : values) {
-        text += (text.empty() ? "" : " ") + encode_base64(static_cast<std::uint64_t>(value));
+        text += (text.empty() ? "" : " ") + encode_lstat_numeral(value);
     }
     return text;
 }
@@ -171,12 +171,19 @@ INSTANTIATE_TEST_SUITE_P(
              "2049\n2049\n",
              "",
              0},
-        Case{"numerals decode as in b64num",
-             {"-f", "1,2,3"},
-             "/////////// -B B-B A A A A A A A A A A\n",
-             "-1\t-1\t4097\n",
+        Case{"numerals decode as in b64num, from -2^63 to 2^63 - 1",
+             {"-f", "1,2,3,4"},
+             "-IAAAAAAAAAA H////////// -B B-B A A A A A A A A A\n",
+             "-9223372036854775808\t9223372036854775807\t-1\t4097\n",
              "",
              0},
+        Case{"a numeral past 64 bits is refused, never wrapped, in every mode",
+             {"--du"},
+             "/d/x\t" + row + "\n/d/y\tgB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA A A A\n",
+             "1048576\t/d\n",
+             "b64num-lstat: standard input:2: the size numeral passes 64 bits, which no LStat "
+             "value holds (a value past 2^63 - 1 is written negative)\n",
+             1},
         Case{"a line of fewer than 13 numerals is no LStat value, whatever comes before it",
              {"-f", "dev"},
              "hello world\n/srv/data/odd/new\n\n",

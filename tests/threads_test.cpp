@@ -26,7 +26,7 @@ TEST(Threads, DecodeAtOnce)
         std::string text;
         for (std::int64_t& value : row) {
             value = static_cast<std::int64_t>(random() >> (random() % 64));
-            text += (text.empty() ? "" : " ") + encode_base64(static_cast<std::uint64_t>(value));
+            text += (text.empty() ? "" : " ") + encode_lstat_numeral(value);
         }
         texts.push_back(text);
     }

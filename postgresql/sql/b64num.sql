@@ -15,9 +15,10 @@ SELECT b64num(repeat('A', 299) || 'gB'),
        lstat_field(repeat('B ', 7) || 'gB ' || repeat('A', 300) || repeat(' B', 4), 'size');
 
 -- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
--- which are no LStat values.
+-- which are no LStat values; a size past 64 bits, which is no size.
 CREATE TABLE lstats (numerals integer, lstat text);
 INSERT INTO lstats VALUES
+    (15, 'gB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
     (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
     (13, 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),

@@ -12,9 +12,11 @@ SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='), b64n
        b64num(NULL) IS NULL AS null_in_null_out;
 
 -- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
--- which are no LStat values, as TEXT and as BLOB.
+-- which are no LStat values, and a size past 64 bits, which is no size, as
+-- TEXT and as BLOB.
 CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat);
 INSERT INTO lstats VALUES
+    (15, 'gB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
     (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
     (13, CAST('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk' AS BLOB)),

@@ -85,8 +85,9 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     line.names_lstat = is_lstat_column_name(line.lstat(), line.lstat_length());
     line.fields.count = 0;
     line.fields.has_overflow = false;
+    line.fields.wrapped = 0;
     if (!line.has_stray_byte()) {
-        decode_lstat(line.lstat(), line.fields);
+        decode_lstat(line.lstat(), line.text + line.length, line.fields);
     }
     line.verdict = Verdict::row;
     line.selected = true;

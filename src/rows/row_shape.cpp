@@ -113,6 +113,12 @@ void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line)
         shape.numerals = line.fields.count;
         shape.numerals_line = line.number;
     }
+    // A value that wrapped would print, and add up, as another number.
+    if (line.fields.wrapped != 0) {
+        line.expected = __builtin_ctz(line.fields.wrapped);
+        line.verdict = Verdict::wrapped_numeral;
+        return;
+    }
     if (rules.needs_path) {
         line.verdict = tree_verdict(line);
         if (line.verdict != Verdict::row) {

@@ -241,7 +241,7 @@ std::string lstat(const File& file, int inode)
     const int count = file.job == 43 ? 14 : 16;
     std::string text;
     for (int i = 0; i < count; ++i) {
-        text += (i > 0 ? " " : "") + encode_base64(static_cast<std::uint64_t>(values[i]));
+        text += (i > 0 ? " " : "") + encode_lstat_numeral(values[i]);
     }
     return text;
 }

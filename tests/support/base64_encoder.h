@@ -19,4 +19,12 @@ inline std::string encode_base64(std::uint64_t bits)
     return {reversed.rbegin(), reversed.rend()};
 }
 
+// `value` as an LStat value holds it: a negative one as '-' and the digits
+// of its magnitude, never as a numeral whose value wraps.
+inline std::string encode_lstat_numeral(std::int64_t value)
+{
+    const auto bits = static_cast<std::uint64_t>(value);
+    return value < 0 ? "-" + encode_base64(0 - bits) : encode_base64(bits);
+}
+
 #endif

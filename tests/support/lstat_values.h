@@ -20,7 +20,7 @@ inline std::string lstat_text(const Values& values, const std::string& separator
 {
     std::string text;
     for (const std::int64_t value : values) {
-        text += (text.empty() ? "" : separator) + encode_base64(static_cast<std::uint64_t>(value));
+        text += (text.empty() ? "" : separator) + encode_lstat_numeral(value);
     }
     return text;
 }

@@ -30,7 +30,7 @@ inline std::string lstat_text(const struct stat& info)
                                    S_ISREG(info.st_mode) ? 1 : 0};
     std::string text;
     for (const std::int64_t value : values) {
-        text += (text.empty() ? "" : " ") + encode_base64(static_cast<std::uint64_t>(value));
+        text += (text.empty() ? "" : " ") + encode_lstat_numeral(value);
     }
     return text;
 }
