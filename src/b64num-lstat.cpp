@@ -183,7 +183,7 @@ bool step_input(Run& run, Input& input)
         if (read == ReadResult::too_long) {
             filter_unread(input.filter, input.number, length, Verdict::too_long);
         } else {
-            filter_line(input.filter, input.number, line, length);
+            filter_line(input.filter, input.number, line, length, input.reader.line_fed);
         }
         return true;
     }
@@ -192,7 +192,8 @@ bool step_input(Run& run, Input& input)
     case CsvResult::end:
         return false;
     case CsvResult::record:
-        filter_line(input.filter, record.first_line, record.text, record.length);
+        filter_line(input.filter, record.first_line, record.text, record.length,
+                    record.line_fed);
         break;
     case CsvResult::too_long:
         filter_unread(input.filter, record.first_line, record.length, Verdict::too_long);

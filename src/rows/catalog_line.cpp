@@ -76,6 +76,7 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     line.number = number;
     line.text = text;
     line.length = length;
+    line.line_fed = true;
     const auto* const tab = static_cast<const char*>(memrchr(text, '\t', length));
     line.lstat_start = tab != nullptr ? static_cast<std::size_t>(tab + 1 - text) : 0;
     const Prefix prefix = scan_prefix(text, line.lstat_start);
@@ -102,6 +103,7 @@ void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Ve
     line.length = length;
     line.stray_at = length;
     line.columns = 1;
+    line.line_fed = true;
     line.verdict = verdict;
     line.selected = true;
 }

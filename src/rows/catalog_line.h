@@ -28,6 +28,7 @@ struct CatalogLine {
     int columns;             // TAB-separated columns, the LStat value included
     bool has_nul;
     bool names_lstat; // the last column is the name LStat: a header line
+    bool line_fed;    // a line feed ended it: a line without one ends the input
     LstatRow fields;  // decoded when the LStat value holds numeral bytes only
     Verdict verdict;
     bool selected;            // the selections of the command line let it through

@@ -169,6 +169,7 @@ bool take_plain_record(CsvReader& reader, CsvRecord& record)
     record.text = begin;
     record.length = static_cast<std::size_t>(at - begin);
     record.first_line = reader.line++;
+    record.line_fed = true;
     reader.start = static_cast<std::size_t>(at + 1 - reader.buffer.data());
     return true;
 }
@@ -295,6 +296,7 @@ CsvResult read_record(CsvReader& reader, CsvRecord& record)
         return CsvResult::end;
     }
     reader.line += ended ? 1 : 0;
+    record.line_fed = ended;
     if (state == State::quoted) {
         return CsvResult::unclosed_quote;
     }

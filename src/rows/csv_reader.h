@@ -41,6 +41,7 @@ struct CsvRecord {
     char* text; // NUL-terminated, when CsvResult::record, until the next read
     std::size_t length;
     unsigned long first_line; // where it starts
+    bool line_fed;            // it ends in a line feed, not at the end of the input
 };
 
 // A reader on `fd`, reusing `reader`'s storage.

@@ -78,6 +78,7 @@ ReadResult read_line(LineReader& reader, char*& line, std::size_t& length)
             length = before_feed;
             unread[length] = '\0';
             line = unread;
+            reader.line_fed = feed != nullptr;
             reader.start += feed != nullptr ? length + 1 : length;
             reader.scanned = 0;
             return ReadResult::line;

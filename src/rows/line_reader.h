@@ -21,6 +21,7 @@ struct LineReader {
     std::size_t start;   // first unread byte
     std::size_t end;     // one past the last byte read
     std::size_t scanned; // bytes after `start` known to hold no line feed
+    bool line_fed;       // the last line read ended in a line feed, not at the end of the input
     std::vector<char> buffer;
 };
 

@@ -98,10 +98,12 @@ void filter_start(RowFilter& filter, LineSink& sink, const RowRules& rules)
     filter.has_short_line = false;
 }
 
-void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length)
+void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length,
+                 bool line_fed)
 {
     CatalogLine& current = filter.current;
     read_catalog_line(current, number, line, length);
+    current.line_fed = line_fed;
     if (filter.shape_known) {
         judge_and_hand_over(filter, current);
         return;

@@ -65,9 +65,11 @@ struct RowFilter {
 // Starts an input; the filter's storage is reused.
 void filter_start(RowFilter& filter, LineSink& sink, const RowRules& rules);
 
-// Takes line `number`, `length` bytes at `line`, NUL-terminated; the filter
-// may change its bytes.
-void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length);
+// Takes line `number`, `length` bytes at `line`, NUL-terminated, and
+// whether a line feed ended it (only the last line of an input may lack
+// one); the filter may change its bytes.
+void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_t length,
+                 bool line_fed = true);
 
 // Takes a line that could not be read as a row, of `length` bytes: one
 // too long, or a CSV record that is no record (see Verdict).

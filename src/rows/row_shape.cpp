@@ -113,6 +113,14 @@ void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line)
         shape.numerals = line.fields.count;
         shape.numerals_line = line.number;
     }
+    // Clients end every row with a line feed: a last line without one, and
+    // with fewer numerals than the first row, is a file cut inside a row.
+    if (!line.line_fed && line.fields.count < shape.numerals) {
+        line.other_line = shape.numerals_line;
+        line.expected = shape.numerals;
+        line.verdict = Verdict::cut_at_end;
+        return;
+    }
     // A value that wrapped would print, and add up, as another number.
     if (line.fields.wrapped != 0) {
         line.expected = __builtin_ctz(line.fields.wrapped);

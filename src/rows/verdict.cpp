@@ -104,6 +104,10 @@ std::string verdict_message(const CatalogLine& line)
         return counted(line.fields.count, "numeral", "numerals") + ", fewer than the " +
                std::to_string(fewest_in_a_value) +
                " of an LStat value; is there no LStat column, or is LStat not the last column?";
+    case Verdict::cut_at_end:
+        return counted(line.fields.count, "numeral", "numerals") + ", but line " +
+               std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
+               ", and the input ends in this line, without a line feed: cut short?";
     case Verdict::wrapped_numeral:
         return std::string("the ") + lstat_field_names[line.expected] +
                " numeral passes 64 bits, which no LStat value holds (a value past 2^63 - 1 is "
@@ -177,6 +181,8 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::piece_of_value:
     case Verdict::too_few_numerals:
         return "fewer than 13 numerals";
+    case Verdict::cut_at_end:
+        return "a last line cut short";
     case Verdict::wrapped_numeral:
         return "a numeral past 64 bits";
     case Verdict::no_path:

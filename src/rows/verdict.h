@@ -26,6 +26,7 @@ enum class Verdict : unsigned char {
     stray_byte,        // a byte in the LStat value that no numeral holds
     piece_of_value,    // fewer numerals than a whole LStat value, after one
     too_few_numerals,  // fewer numerals than a whole LStat value, before any
+    cut_at_end,        // the last line, without a line feed, and fewer numerals than the first row
     wrapped_numeral,   // a numeral whose value passes 64 bits: `expected` names its field
     // Rows that a mode building a tree cannot place:
     no_path,
