@@ -95,6 +95,14 @@ struct Run {
             stop(input, kept_order, line);
             return;
         }
+        if (selecting && line.is_entry() && line.columns < 2 && selects_by_path()) {
+            complain(input.quoted_name + ":" + std::to_string(line.number) +
+                     ": --under and --name select rows by their path, the first column, but the "
+                     "rows hold no column before the LStat value");
+            status = status_usage;
+            stopped = true;
+            return;
+        }
         if (selecting && !select(line)) {
             return;
         }
@@ -116,6 +124,11 @@ struct Run {
                  "default); stopped here");
         status = status_trouble;
         stopped = true;
+    }
+
+    bool selects_by_path() const
+    {
+        return options.selection.has_under || options.selection.has_name;
     }
 
     // Marks whether the selections let `line` through, and says whether its

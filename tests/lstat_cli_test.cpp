@@ -222,6 +222,13 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:2: 0 numerals, fewer than the 13 of an LStat value; is "
              "there no LStat column, or is LStat not the last column?\n",
              1},
+        Case{"--under and --name over rows without a path are a usage error",
+             {"--under=/", "-f", "size"},
+             row + "\n" + row + "\n",
+             "",
+             "b64num-lstat: standard input:1: --under and --name select rows by their path, the "
+             "first column, but the rows hold no column before the LStat value\n",
+             2},
         Case{"json",
              {"--json", "-f", "size,stream"},
              dir_row + "\n",

@@ -86,6 +86,27 @@ if [ "$status" != 1 ] || ! grep -q "^b64num-lstat: left out of the cache file, .
     failures=$((failures + 1))
 fi
 
+# A job of two drives, as a Windows client's: QDirStat reads them under one
+# root, "/", and each drive holds the bytes that --du gives it.
+dir_value='gB FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B'
+printf '%s\t%s\n' 'C:/' "$dir_value" 'C:/boot.ini' 'gB FCsB IGk B Po Po A CBk BAA Q BpOlsk BpOd3A BpOd3A A A C' \
+    'D:/' "$dir_value" 'D:/data' 'gB FCsD IGk B Po Po A BBk BAA Q BpOlsk BpOd3A BpOd3A A A C' > drives.tsv
+if [ "$("$lstat" --du=0 drives.tsv)" != $'12388\tC:\n8292\tD:\n20680\ttotal' ]; then
+    echo "--du of two drives: $("$lstat" --du=0 drives.tsv)" >&2
+    failures=$((failures + 1))
+fi
+"$lstat" --qdirstat drives.tsv > drives.cache
+"$lstat" --qdirstat --sorted drives.tsv > drives-sorted.cache
+for cache in drives.cache drives-sorted.cache; do
+    totals=$(awk -F '\t' '$1 ~ /^[DF] \// { split(substr($1, 3), part, "/"); bytes[part[2]] += $2 }
+        END { printf "%s %s %s", bytes[""], bytes["C:"], bytes["D:"] }' "$cache")
+    if [ "$(head -n 6 "$cache" | tail -n 1)" != $'D /\t0\t0x0' ] || [ "$totals" != "0 12388 8292" ]; then
+        echo "--qdirstat of two drives puts them elsewhere than under / (totals $totals):" >&2
+        cat "$cache" >&2
+        failures=$((failures + 1))
+    fi
+done
+
 # QDirStat logs to /tmp/qdirstat-USER/qdirstat.log, whatever the
 # environment; what it logs after it starts to read our file counts.
 log=/tmp/qdirstat-$(id -un)/qdirstat.log
@@ -112,5 +133,6 @@ reads_cache() {
 reads_cache "$work/ours.cache"
 reads_cache "$work/sorted.cache"
 reads_cache "$work/deep.cache"
+reads_cache "$work/drives.cache"
 
 [ "$failures" -eq 0 ] && echo "--qdirstat agrees with qdirstat-cache-writer, and QDirStat reads it"

@@ -18,7 +18,9 @@ void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view dire
         output_number(out, total);
     }
     output_char(out, '\t');
-    const std::string_view path = path_without_slash(directory_path);
+    // Only the root above several tops has no path: as du -c, the total.
+    const std::string_view path =
+        directory_path.empty() ? "total" : path_without_slash(directory_path);
     write_columns(out, path.data(), path.size());
     output_char(out, '\n');
 }

@@ -164,9 +164,8 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
 {
     write_ncdu_header(out, version, now);
     std::string buffer;
-    const TreeDirectory& top = tree.directories[tree.top];
     std::vector<Frame> stack{
-        open_directory(out, tree, tree.top, path_without_slash(top.path), nullptr, buffer)};
+        open_directory(out, tree, tree.top, shown_path(tree, tree.top), nullptr, buffer)};
     while (!stack.empty()) {
         Frame& frame = stack.back();
         const TreeDirectory& directory = tree.directories[frame.directory];

@@ -114,12 +114,19 @@ void QdirstatLines::header(const char* version)
                       "# Type  path            size    mtime           <optional fields>\n\n");
 }
 
+void QdirstatLines::set_root(std::string_view name)
+{
+    prefix_ = name == "/" ? "/" : std::string(name) + "/";
+    encoded_for_.clear();
+    encoded_directory_ = prefix_;
+}
+
 bool QdirstatLines::directory(std::string_view path, const EntryAttributes* own, bool counts)
 {
     set_directory(path);
     line_ = "D ";
     line_ += encoded_directory_;
-    if (path != "/") {
+    if (encoded_directory_ != "/") {
         line_.pop_back(); // the '/' to append names to
     }
     append_size_and_time(line_, own != nullptr && counts ? own->size : 0,
@@ -170,7 +177,10 @@ void QdirstatLines::set_directory(std::string_view path)
         return;
     }
     encoded_for_ = path;
-    encoded_directory_.clear();
+    encoded_directory_ = prefix_;
+    if (path.empty()) {
+        return; // the root above several tops
+    }
     append_path(encoded_directory_, path_without_slash(path), buffer_);
     if (path != "/") {
         encoded_directory_ += '/';
@@ -187,6 +197,9 @@ CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, c
 {
     QdirstatLines writer(out, tree.versions);
     writer.header(version);
+    if (has_several_tops(tree)) {
+        writer.set_root(shown_path(tree, tree.top));
+    }
     CacheOmissions omissions;
     std::vector<std::uint32_t> pending{tree.top}; // directories still to write, next last
     while (!pending.empty()) {

@@ -44,6 +44,11 @@ public:
 
     void header(const char* version);
 
+    // Puts the entries under the root above several tops, named `name`
+    // (see root_above_tops): the directory of path "" is that root, and
+    // every other path is written below it, as QDirStat reads paths.
+    void set_root(std::string_view name);
+
     // A directory's line, of its path escaped with its '/' and its own row
     // (nullptr for none); false, writing nothing, when it is too long.
     bool directory(std::string_view path, const EntryAttributes* own, bool counts);
@@ -60,6 +65,7 @@ private:
 
     OutputBuffer& out_;
     Versions versions_;
+    std::string prefix_; // of every path under a root above several tops: "/" or "./"
     std::string line_;
     std::string last_directory_;    // of the last directory's line written, escaped
     std::string encoded_for_;       // the escaped path that encoded_directory_ is of

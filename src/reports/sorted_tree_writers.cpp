@@ -83,6 +83,14 @@ public:
     }
 
 private:
+    void open_root(std::string_view name) override
+    {
+        lines_.header(version_);
+        lines_.set_root(name);
+        ++depth_;
+        lines_.directory({}, nullptr, false);
+    }
+
     void open_directory(std::string_view path, const EntryAttributes* own, bool counts) override
     {
         if (depth_++ == 0) {
@@ -131,6 +139,14 @@ public:
 
 private:
     bool check(CatalogLine& line) const override { return check_for_ncdu(line); }
+
+    void open_root(std::string_view name) override
+    {
+        write_ncdu_header(out_, version_, std::time(nullptr));
+        output_char(out_, '[');
+        write_ncdu_entry(out_, name, nullptr, false, false, versions_, buffer_);
+        frames_.push_back({});
+    }
 
     void open_directory(std::string_view path, const EntryAttributes* own, bool counts) override
     {

@@ -245,7 +245,7 @@ public:
     void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) override
     {
         const TreeDirectory& entry = tree_.directories[directory];
-        const std::string_view path = path_without_slash(entry.path);
+        const std::string_view path = shown_path(tree_, directory);
         output_text(out_, "<g>\n<rect class=\"dir\"");
         write_geometry(out_, rect);
         write_directory_paint();
@@ -283,7 +283,7 @@ public:
 
     void own(std::uint32_t directory, std::uint64_t bytes, const Rect& rect) override
     {
-        const std::string_view path = path_without_slash(tree_.directories[directory].path);
+        const std::string_view path = shown_path(tree_, directory);
         output_text(out_, "<rect class=\"own\"");
         write_geometry(out_, rect);
         write_directory_paint();
@@ -304,7 +304,7 @@ public:
         output_text(out_, "\" data-bytes=\"");
         output_number(out_, from_twos_complement(bytes));
         output_text(out_, "\"><title>" + summary + " in ");
-        const std::string_view path = path_without_slash(tree_.directories[directory].path);
+        const std::string_view path = shown_path(tree_, directory);
         write_markup_text(out_, path.data(), path.size());
         output_text(out_, ", too small to draw alone</title></rect>\n");
         if (label_fits(rect, summary)) {
@@ -440,7 +440,7 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     const auto files = static_cast<std::uint64_t>(std::count_if(
         tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
-    const std::string path(path_without_slash(top.path));
+    const std::string path(shown_path(tree, tree.top));
     const std::string totals =
         std::string(" \xe2\x80\x94 ") + (tree.disk_usage ? "disk usage " : "apparent size ") +
         human(top.total) + " in " + grouped(files) + (files == 1 ? " file" : " files");

@@ -18,4 +18,16 @@ struct PathIdentity {
 // The identity of the path `column`, the first column of a row.
 PathIdentity path_identity(std::string_view column, std::string& scratch);
 
+// Whether `path` is absolute: it starts with '/', or with a drive letter
+// and '/' (C:/), as the paths of Windows clients do.
+bool is_absolute_path(std::string_view path);
+
+// A job whose rows no one directory holds has several tops: the drives of
+// a Windows client (C:/ and D:/), relative paths (a/ and b), and absolute
+// and relative paths mixed. The reports of one root (ncdu's export,
+// QDirStat's cache file, the treemap) put its tops under one root, which
+// has no row and no attributes: "/" where every top is absolute, "."
+// otherwise. Below it, QDirStat's paths are prefixed with the root.
+std::string_view root_above_tops(bool all_absolute);
+
 #endif

@@ -140,8 +140,8 @@ std::string verdict_message(const CatalogLine& line)
         return "below the file of line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
     case Verdict::outside_top:
-        return "a path outside '/', where the rows before it lie: left out of the tree, "
-               "written from its top down";
+        return "a path outside the root ('/') that the rows before it lie in: left out of the "
+               "tree, written from its top down";
     }
     return {};
 }
@@ -204,7 +204,7 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::below_a_file:
         return "a path below a file";
     case Verdict::outside_top:
-        return "a relative path after absolute ones";
+        return "a path outside the rows' root";
     }
     return "";
 }

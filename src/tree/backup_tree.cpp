@@ -595,6 +595,12 @@ void finish_tree(BackupTree& tree)
         }
     }
     tree.top = top;
+    tree.tops_absolute =
+        directories[0].file_rows == 0 &&
+        std::all_of(directories[0].children.begin(), directories[0].children.end(),
+                    [&directories](std::uint32_t child) {
+                        return is_absolute_path(directories[child].path);
+                    });
 }
 
 void add_to_tally(std::vector<BackupTree::Tally>& tallies, std::uint32_t index, std::uint64_t bytes,
@@ -635,7 +641,20 @@ bool disk_usage_fits(const BackupTree& tree)
 
 int levels_below_top(const BackupTree& tree, std::uint32_t directory)
 {
-    return static_cast<int>(tree.directories[directory].depth - tree.directories[tree.top].depth);
+    const int levels =
+        static_cast<int>(tree.directories[directory].depth - tree.directories[tree.top].depth);
+    return has_several_tops(tree) ? levels - 1 : levels; // the root above them is -1
+}
+
+bool has_several_tops(const BackupTree& tree)
+{
+    return tree.top == 0;
+}
+
+std::string_view shown_path(const BackupTree& tree, std::uint32_t directory)
+{
+    return directory == 0 ? root_above_tops(tree.tops_absolute)
+                          : path_without_slash(tree.directories[directory].path);
 }
 
 std::string_view last_component(std::string_view directory_path)

@@ -141,7 +141,8 @@ struct BackupTree {
         ByteSum bytes = 0;
     };
     std::vector<Tally> tallies;
-    std::uint32_t top = 0;  // once finished
+    std::uint32_t top = 0;  // once finished: 0 for the root above several tops
+    bool tops_absolute = false; // with several tops, every one is absolute (see root_above_tops)
     std::string copy_form;  // a path that its client escaped otherwise than COPY does
     std::string with_slash; // a directory's path with its '/'
     std::string below_path; // a file's path as a directory's
@@ -193,8 +194,17 @@ void finish_tree(BackupTree& tree);
 // it, each link of a file apart: false when it passes 2^63 - 1.
 bool disk_usage_fits(const BackupTree& tree);
 
-// The number of '/'-separated levels between `directory` and the top.
+// The number of '/'-separated levels between `directory` and the top; with
+// several tops, between it and its top, the root above them being -1.
 int levels_below_top(const BackupTree& tree, std::uint32_t directory);
+
+// Whether no one directory holds every row (see root_above_tops): the top
+// is the root above them.
+bool has_several_tops(const BackupTree& tree);
+
+// A directory's path as reports of one root show it, escaped: without its
+// trailing '/', the root above several tops as root_above_tops names it.
+std::string_view shown_path(const BackupTree& tree, std::uint32_t directory);
 
 // The last component of a directory's path, escaped: "" for the root "/".
 std::string_view last_component(std::string_view directory_path);

@@ -100,7 +100,10 @@ void write_open(SortedTree& tree, std::uint32_t depth, std::string_view file_pat
     }
     for (std::uint32_t at = tree.entry_top; at <= depth && at < tree.open.size(); ++at) {
         SortedTree::Open& directory = tree.open[at];
-        if (!directory.written) {
+        if (!directory.written && at == 0) {
+            directory.written = true;
+            tree.entries->open_root(root_above_tops(tree.tops_absolute));
+        } else if (!directory.written) {
             directory.written = true;
             tree.entries->open_directory(std::string_view(tree.path).substr(0, directory.path_end),
                                          directory.has_row ? &directory.attributes : nullptr,
@@ -193,7 +196,8 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
             tree.counted_rows - closing.counted_rows > tree.counting_candidates) {
             visitor.closed(directory);
         } else if (at_end || tree.max_levels < 0 || tree.versions != Versions::first ||
-                   depth <= tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels)) {
+                   depth <= tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels) +
+                                (tree.lca_depth == 0 ? 1U : 0U)) { // several tops: levels below each
             tree.held.push_back(std::move(directory));
         }
     }
@@ -447,12 +451,16 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     if (tree.entries != nullptr) {
         // Without --under, the root of the first row's path, as the deepest
         // directory that holds every row is known only at the end.
+        // Rows in path order that start elsewhere than '/' have no one top
+        // to write from: the root above them is named from the first.
         if (!tree.entry_top_set && tree.top_path.empty()) {
             tree.entry_top_set = true;
             tree.entry_top = needed.empty() || needed.front() != '/' ? 0 : 1;
+            tree.tops_absolute = is_absolute_path(needed);
         }
-        if (tree.entry_top > 0 && tree.top_path.empty() &&
-            (needed.empty() || needed.front() != '/')) {
+        const bool outside = tree.entry_top > 0 ? needed.empty() || needed.front() != '/'
+                                                : tree.tops_absolute && !is_absolute_path(needed);
+        if (tree.top_path.empty() && outside) {
             return {Verdict::outside_top, 0};
         }
     }
@@ -503,6 +511,8 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     const std::uint32_t deepest_top =
         root.own_counted == 0 && root.nonempty_children == 1 ? root.child_top : 0;
     const std::uint32_t top = under > 0 ? std::min(under, deepest_top) : deepest_top;
+    // With several tops, the levels below each, and the root's total.
+    const auto levels = [top](std::uint32_t depth) { return top == 0 && depth > 0 ? depth - 1 : depth - top; };
     if (tree.open.front().bytes > static_cast<ByteSum>(INT64_MAX)) {
         tree.too_large = true;
     }
@@ -521,7 +531,7 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     for (const ClosedDirectory& directory : tree.held) {
         if (directory.depth >= top &&
             (tree.max_levels < 0 ||
-             directory.depth - top <= static_cast<std::uint32_t>(tree.max_levels))) {
+             levels(directory.depth) <= static_cast<std::uint32_t>(tree.max_levels))) {
             visitor.closed(directory);
         }
     }

@@ -44,6 +44,9 @@ public:
     // `path` escaped, with its '/'; `own` its row, or nullptr for one
     // without a row, and whether that row counts.
     virtual void open_directory(std::string_view path, const EntryAttributes* own, bool counts) = 0;
+    // The root above several tops (see root_above_tops), named `name`,
+    // instead of the directory of path "".
+    virtual void open_root(std::string_view name) = 0;
     virtual void file(std::string_view path, const EntryAttributes& attributes) = 0;
     virtual void close_directory() = 0;
 
@@ -147,6 +150,7 @@ struct SortedTree {
     bool disk_usage = false;
     bool lists_directories = false;
     bool entry_top_set = false;
+    bool tops_absolute = false; // with entry_top 0: the first row's path is absolute
     // A link that counted for others was taken out by a later row: the
     // others, gone by, cannot count in its place.
     bool link_lost = false;
