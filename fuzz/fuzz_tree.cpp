@@ -342,8 +342,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writer = make_treemap_writer(*out, scope, 320 + (options >> 6) * 300, 200);
         break;
     default:
-        writer = make_diff_writer(*out, all_fields(), static_cast<DiffReport>((options >> 6) % 3),
-                                  human, (options & 0x10) != 0);
+        writer = make_diff_writer(*out, {all_fields(), static_cast<DiffReport>((options >> 6) % 3),
+                                         human, (options & 0x10) != 0, (options & 0x20) != 0});
         break;
     }
     feed(filter, *writer, sides[0]);
@@ -446,11 +446,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (ftruncate(fd, 0) != 0 || lseek(fd, 0, SEEK_SET) != 0) {
                 fail("cannot empty the output");
             }
-            const DiffReport report = DiffReport::lines;
-            const bool disk_usage = (options & 0x10) != 0;
+            const DiffStyle style{all_fields(), DiffReport::lines, human, (options & 0x10) != 0,
+                                  (options & 0x20) != 0};
             const std::unique_ptr<RowWriter> run =
-                sorted ? make_sorted_diff_writer(*out, all_fields(), report, human, disk_usage)
-                       : make_diff_writer(*out, all_fields(), report, human, disk_usage);
+                sorted ? make_sorted_diff_writer(*out, style) : make_diff_writer(*out, style);
             if (sorted) {
                 feed_merged(*run, ordered_sides);
             } else {

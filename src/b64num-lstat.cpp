@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -59,6 +60,7 @@ struct Run {
     std::string scratch;           // a path's real bytes, while selecting
     PathOrder order;               // with --sorted, over all the inputs of a tree
     bool stopped = false;          // a row broke the order that --sorted promised
+    bool differs = false;          // --diff found a difference
     int status = 0;
 
     // As GNU error() does: what was printed before the message comes
@@ -69,9 +71,12 @@ struct Run {
         ::complain(message);
     }
 
+    // Keeps the gravest status met.
+    void trouble(int met) { status = std::max(status, met); }
+
     void report(Input& input, const CatalogLine& line)
     {
-        status = status_trouble;
+        trouble(status_incomplete);
         if (report_in_full(input.reports, line.verdict)) {
             complain(input.quoted_name + ":" + std::to_string(line.number) + ": " +
                      verdict_message(line));
@@ -99,7 +104,7 @@ struct Run {
             complain(input.quoted_name + ":" + std::to_string(line.number) +
                      ": --under and --name select rows by their path, the first column, but the "
                      "rows hold no column before the LStat value");
-            status = status_usage;
+            trouble(status_usage);
             stopped = true;
             return;
         }
@@ -122,7 +127,7 @@ struct Run {
                  ": not in path order, which --sorted needs (ORDER BY the path COLLATE \"C\" "
                  "in PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite sorts by "
                  "default); stopped here");
-        status = status_trouble;
+        trouble(status_incomplete);
         stopped = true;
     }
 
@@ -166,7 +171,7 @@ bool open_input(Run& run, Input& input, const char* path)
     input.fd = input.standard_input ? STDIN_FILENO : open(path, O_RDONLY | O_CLOEXEC);
     if (input.fd < 0) {
         run.complain(input.quoted_name + ": " + std::strerror(errno));
-        run.status = status_trouble;
+        run.trouble(status_no_report);
         return false;
     }
     filter_start(input.filter, input, run.rules);
@@ -236,7 +241,7 @@ bool close_input(Run& run, Input& input)
     const int read_error = run.options.csv ? input.csv_reader.error : input.reader.error;
     if (read_error != 0) {
         run.complain(input.quoted_name + ": " + std::strerror(read_error));
-        run.status = status_trouble;
+        run.trouble(status_no_report);
     }
     if (!input.standard_input) {
         close(input.fd);
@@ -294,7 +299,10 @@ int finish(Run& run)
     }
     if (run.out.error != 0) {
         complain(std::string("write error: ") + std::strerror(run.out.error));
-        return status_trouble;
+        run.trouble(status_incomplete);
+    }
+    if (run.options.mode == Mode::diff) {
+        return run.status != 0 ? status_diff_trouble : run.differs ? status_differ : 0;
     }
     return run.status;
 }
@@ -340,8 +348,9 @@ int main(int argc, char* argv[])
         const Ending ending = run.writer->finish();
         if (!ending.refusal.empty()) {
             run.complain(ending.refusal);
-            run.status = ending.unusable_inputs ? status_not_compared : status_trouble;
+            run.trouble(ending.unusable_inputs ? status_no_report : status_incomplete);
         }
+        run.differs = ending.differs;
     }
     return finish(run);
 }

@@ -43,15 +43,12 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     case Mode::treemap:
         return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
                 tree_rows, true};
-    case Mode::diff:
-        if (options.sorted) {
-            return {make_sorted_diff_writer(out, options.compare, options.diff_report,
-                                            options.listing.human_sizes, options.disk_usage),
-                    tree_rows, true};
-        }
-        return {make_diff_writer(out, options.compare, options.diff_report,
-                                 options.listing.human_sizes, options.disk_usage),
+    case Mode::diff: {
+        const DiffStyle style{options.compare, options.diff_report, options.listing.human_sizes,
+                              options.disk_usage, options.versions == Versions::latest};
+        return {options.sorted ? make_sorted_diff_writer(out, style) : make_diff_writer(out, style),
                 tree_rows, true};
+    }
     case Mode::by:
         if (options.sorted) {
             return {make_sorted_by_writer(out, scope, options.by_keys, options.by_style), tree_rows,

@@ -22,8 +22,8 @@ const char synopsis[] =
     "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
     "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --qdirstat\n"
     "                    | --treemap[=WIDTHxHEIGHT] [--latest | --all-versions] [FILE...]\n"
-    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] [--sorted]\n"
-    "                    OLD NEW\n"
+    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] [--latest]\n"
+    "                    [--sorted] OLD NEW\n"
     "  or:  b64num-lstat --by=KEYS [-H] [-h | --json] [--latest | --all-versions]\n"
     "                    [--sorted] [FILE...]\n"
     "Each with the selections --type, --size, --newer, --older, --uid, --gid,\n"
@@ -91,9 +91,9 @@ const char description[] =
     "                     and --by keep only the directories open above the\n"
     "                     current row, --diff merges OLD and NEW as comm does; a\n"
     "                     row out of order stops the mode with status 1\n"
-    "      --latest       in --du, --ncdu, --qdirstat, --treemap and --by, the last\n"
-    "                     row of a path counts (a full backup and the incrementals\n"
-    "                     after it)\n"
+    "      --latest       in --du, --ncdu, --qdirstat, --treemap, --by and --diff,\n"
+    "                     the last row of a path counts (a full backup and the\n"
+    "                     incrementals after it)\n"
     "      --all-versions  the same, every row of a path counts (the bytes that\n"
     "                     several jobs backed up); by default a path given\n"
     "                     twice is reported and its first row counts\n"
@@ -102,9 +102,9 @@ const char description[] =
     "                     each path that differs, in byte order: + only in NEW,\n"
     "                     - only in OLD, T other type, M size, mtime or a column\n"
     "                     between path and LStat differs, U permission bits or\n"
-    "                     another field differ; a path's later row stands;\n"
-    "                     exit status 2 when an input could not be read, holds\n"
-    "                     no rows, or has other columns than the other\n"
+    "                     another field differ; a path given twice a side is\n"
+    "                     trouble without --latest; exit status 0 when the\n"
+    "                     inputs are the same, 1 when they differ, 2 for trouble\n"
     "      --compare=FIELDS  the fields whose differences count, by name or\n"
     "                     position (default: mode,uid,gid,rdev,size,mtime)\n"
     "      --summary      with --diff, one line for each status: the number of\n"
@@ -258,9 +258,13 @@ int check_combination(const Asked& asked, Options& options)
         return usage_error("--sorted promises rows in path order to the modes that read a "
                            "tree: it needs --du, --ncdu, --qdirstat, --treemap, --diff or --by");
     }
-    if (asked.version_choices > 0 && !tree && !asked.by) {
+    if (options.versions == Versions::all && diff) {
+        return usage_error("--all-versions counts every row of a path in a tree: --diff compares "
+                           "one row a path a side, its later one with --latest");
+    }
+    if (asked.version_choices > 0 && !tree && !asked.by && !diff) {
         return usage_error("--latest and --all-versions choose the rows that a tree counts: "
-                           "they need --du, --ncdu, --qdirstat, --treemap or --by");
+                           "they need --du, --ncdu, --qdirstat, --treemap, --by or --diff");
     }
     if (asked.long_listing && (asked.fields || asked.json || options.header)) {
         return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");

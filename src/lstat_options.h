@@ -13,9 +13,13 @@
 #include <string>
 #include <vector>
 
-constexpr int status_trouble = 1; // something could not be read or written, or a line was refused
-constexpr int status_usage = 2;
-constexpr int status_not_compared = 2; // --diff: an input was unusable, as diff tells trouble
+// Exit statuses: 0 when all is reported, or for --diff, as diff exits,
+// when the inputs are the same, and 1 when they differ.
+constexpr int status_incomplete = 1; // a line refused, a report refused or cut short
+constexpr int status_no_report = 2;  // misuse, or an input that could not be read
+constexpr int status_usage = status_no_report;
+constexpr int status_differ = 1;  // --diff: the inputs differ
+constexpr int status_diff_trouble = 2; // --diff: any trouble, a refused line included
 
 // What b64num-lstat writes: one mode a run.
 enum class Mode { fields, json, long_listing, du, ncdu, qdirstat, treemap, diff, by };

@@ -66,8 +66,14 @@ fail() {
     echo "diff_test.sh: $*" >&2
     failures=$((failures + 1))
 }
+# --diff exits 1 where its inputs differ, as diff does.
+differ() {
+    local status=0
+    "$@" || status=$?
+    [ "$status" -eq 1 ]
+}
 
-"$lstat" --diff old.tsv new.tsv > diff.tsv || fail "--diff failed"
+differ "$lstat" --diff old.tsv new.tsv > diff.tsv || fail "--diff failed"
 rsync -ani --delete old/top/ new/top/ > rsync.txt
 python3 - diff.tsv rsync.txt old new <<'PY' || fail "--diff and rsync -ani --delete differ"
 import os, re, sys
@@ -124,7 +130,8 @@ paths = {line.split(b"\t")[0] for line in old}
 stale = [line for line in open(sys.argv[1], "rb").read().splitlines(keepends=True) if line.split(b"\t")[0] in paths]
 sys.stdout.buffer.write(b"".join(stale + old))
 PY
-"$lstat" --diff - new.tsv < stale-then-old.tsv | cmp -s - diff.tsv || fail "stale rows of OLD changed the diff"
+differ "$lstat" --diff --latest - new.tsv < stale-then-old.tsv > stale.tsv || fail "--diff --latest failed"
+cmp -s stale.tsv diff.tsv || fail "stale rows of OLD changed the diff"
 
 # Both in path order, merged with --sorted: the same changes, but a path
 # that became a directory may come out as - and + where its rows lie apart.
@@ -132,7 +139,7 @@ PY
 source "$here/real_tree.sh"
 rows_in_path_order old.tsv > old.sorted
 rows_in_path_order new.tsv > new.sorted
-"$lstat" --diff --sorted old.sorted new.sorted > sorted.tsv || fail "--diff --sorted failed"
+differ "$lstat" --diff --sorted old.sorted new.sorted > sorted.tsv || fail "--diff --sorted failed"
 python3 - diff.tsv sorted.tsv <<'PY' || fail "--diff --sorted and --diff differ"
 import sys
 lines = lambda name: set(open(name, "rb").read().splitlines())
@@ -146,7 +153,7 @@ for line in unsorted - merged:
 assert merged <= unsorted, merged - unsorted
 PY
 
-"$lstat" --diff --summary old.tsv new.tsv > summary.tsv || fail "--diff --summary failed"
+differ "$lstat" --diff --summary old.tsv new.tsv > summary.tsv || fail "--diff --summary failed"
 awk -F '\t' '{n[$1]++; s[$1] += $2} END {for (k in n) print k "\t" n[k] "\t" s[k]}' diff.tsv |
     sort > summary.expected
 for status in + - T M U; do
@@ -155,7 +162,7 @@ done
 sort summary.tsv | cmp -s - <(sort summary.expected) || fail "--summary does not add up the lines"
 [ "$(cut -f 1 summary.tsv | tr -d '\n')" = "+-TMU" ] || fail "--summary is not in the order + - T M U"
 
-"$lstat" --diff --json old.tsv new.tsv > diff.json || fail "--diff --json failed"
+differ "$lstat" --diff --json old.tsv new.tsv > diff.json || fail "--diff --json failed"
 python3 - diff.json diff.tsv <<'PY' || fail "--json and the lines differ"
 import json, re, sys
 def unescape(path):

@@ -321,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "",
              "b64num-lstat: /nonexistent/\\033[2J: No such file or directory\n",
-             1},
+             2},
         Case{"du: a path given twice counts once; a row without a path",
              {"--du"},
              "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/x\t" + row + "\n" + row + "\n",
@@ -517,7 +517,7 @@ TEST(LstatCommand, CsvRecordsToTheEndOfEachQuote)
     const Outcome diff = run({"--csv", "--diff", old_rows.path(), "-"},
                              "\"/d/a\nb\"," + lstat(with(attributes, 7, 5)) + "\n");
     EXPECT_EQ(diff.out, "M\t-1048571\t/d/a\\nb\n");
-    EXPECT_EQ(diff.status, 0);
+    EXPECT_EQ(diff.status, 1);
 }
 
 // Nine files of 2^60 - 1 bytes, and the ways their total reaches a report.
@@ -548,7 +548,8 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
         const Outcome outcome = run(c.args, c.input);
         EXPECT_EQ(outcome.out, "") << testing::PrintToString(c.args);
         EXPECT_EQ(outcome.err, refused) << testing::PrintToString(c.args);
-        EXPECT_EQ(outcome.status, 1) << testing::PrintToString(c.args);
+        // --diff tells trouble apart from a difference, as diff does.
+        EXPECT_EQ(outcome.status, c.args[0] == "--diff" ? 2 : 1) << testing::PrintToString(c.args);
     }
 }
 
@@ -605,8 +606,9 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     // --ncdu writes from the root of the first row's path: a relative path
     // after absolute ones lies outside it.
     const Outcome outside = run({"--ncdu", "--sorted"}, "/d/x" + file + "e/y" + file);
-    EXPECT_EQ(outside.err, "b64num-lstat: standard input:2: a path outside '/', where the rows "
-                           "before it lie: left out of the tree, written from its top down\n");
+    EXPECT_EQ(outside.err, "b64num-lstat: standard input:2: a path outside the root ('/') that "
+                           "the rows before it lie in: left out of the tree, written from its "
+                           "top down\n");
     EXPECT_EQ(outside.status, 1);
     // --diff merges two inputs in path order to the same changes, where no
     // path changes between file and directory.
@@ -627,7 +629,7 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     const Outcome together = run({"--diff", "--sorted", waiting.path(), "-"},
                                  "/d/a" + file + "/d/b" + file + "/d/c" + file);
     EXPECT_EQ(together.out, "");
-    EXPECT_EQ(together.status, 1);
+    EXPECT_EQ(together.status, 2);
     // Where one does, its two rows lie apart in path order.
     const TemporaryFile file_x("/d/x" + file);
     EXPECT_EQ(run({"--diff", "--sorted", file_x.path(), "-"}, "/d/x/\t" + dir_row + "\n").out,
@@ -644,7 +646,7 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     EXPECT_EQ(diff.out, "");
     EXPECT_EQ(diff.err.substr(0, 60),
               "b64num-lstat: standard input:2: '/d/a' after '/d/b' of line ");
-    EXPECT_EQ(diff.status, 1);
+    EXPECT_EQ(diff.status, 2);
 }
 
 TEST(LstatCommand, NcduWritesAPathOnce)
@@ -775,7 +777,11 @@ TEST(LstatCommand, UnknownFieldsAndOptionsAreRefused)
          usage},
         {{"--all-versions"},
          "b64num-lstat: --latest and --all-versions choose the rows that a tree counts: they need "
-         "--du, --ncdu, --qdirstat, --treemap or --by",
+         "--du, --ncdu, --qdirstat, --treemap, --by or --diff",
+         usage},
+        {{"--diff", "--all-versions", "a", "b"},
+         "b64num-lstat: --all-versions counts every row of a path in a tree: --diff compares one "
+         "row a path a side, its later one with --latest",
          usage},
         {{"--du", "-f", "size"}, tree_alone, usage},
         {{"--ncdu", "--du=2"}, tree_alone, usage},
@@ -967,7 +973,7 @@ TEST(LstatCommand, SelectionsInTheTreeModes)
                               "/d/big\t" + lstat(with(attributes, 7, std::int64_t{2} << 30)) +
                                   "\n/d/small\t" + lstat(with(attributes, 7, 2 << 20)) + "\n");
     EXPECT_EQ(grown.out, "M\t1623195648\t/d/big\n");
-    EXPECT_EQ(grown.status, 0);
+    EXPECT_EQ(grown.status, 1);
 }
 
 // The type as find -printf %y prints it, the mode as ls -l does, and the
@@ -1093,7 +1099,7 @@ TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
         {"-f", "mode", first.path(), "/nonexistent/lstat", "-", second.path()}, "c\t" + row + "\n");
     EXPECT_EQ(outcome.out, "a\t33188\nc\t33188\nb\t16877\n");
     EXPECT_EQ(outcome.err, "b64num-lstat: /nonexistent/lstat: No such file or directory\n");
-    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.status, 2);
 }
 
 // Lines longer than the read buffer arrive whole; a line longer than any
@@ -1132,15 +1138,41 @@ TEST(LstatCommand, DiffReportsWhatChanged)
         const Outcome outcome = run(args, new_rows);
         EXPECT_EQ(outcome.out, c.out) << testing::PrintToString(c.args);
         EXPECT_EQ(outcome.err, "");
-        EXPECT_EQ(outcome.status, 0);
+        EXPECT_EQ(outcome.status, 1); // as diff says that its inputs differ
     }
-    // NEW's later row of a path stands, whether or not its earlier one
-    // equalled OLD's.
+    const Outcome same = run({"--diff", old_rows.path(), old_rows.path()});
+    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.status, 0);
+}
+
+// A side gives a path once, unless --latest says that its later row
+// stands: rows whose first column is no path (a client's name) would
+// otherwise compare the last row of each side, and find nothing changed.
+TEST(LstatCommand, DiffTakesAPathGivenTwiceOnlyWithLatest)
+{
+    const std::string bigger = lstat(with(attributes, 7, 1048576 + 1024));
+    const TemporaryFile old_clients("ana\t/d/t\t" + row + "\nana\t/d/u\t" + row + "\n");
+    const std::string new_clients = "ana\t/d/t\t" + bigger + "\nana\t/d/u\t" + row + "\n";
+    for (const char* order : {"--compare=size", "--sorted"}) {
+        const Outcome clients = run({"--diff", order, old_clients.path(), "-"}, new_clients);
+        EXPECT_EQ(clients.out, "") << order;
+        EXPECT_EQ(clients.err,
+                  "b64num-lstat: OLD gives the path of its line 1 again on line 2: is the path "
+                  "not the first column? Only --latest lets a path's later row stand, as a full "
+                  "backup and the incrementals after it give it: nothing compared\n")
+            << order;
+        EXPECT_EQ(clients.status, 2) << order;
+    }
+    // With --latest, NEW's later row of a path stands, whether or not its
+    // earlier one equalled OLD's.
     const TemporaryFile old_pair("/d/t\t" + row + "\n/d/u\t" + row + "\n");
-    const Outcome later = run({"--diff", old_pair.path(), "-"},
-                              "/d/t\t" + lstat(bigger) + "\n/d/t\t" + row + "\n/d/u\t" + row +
-                                  "\n/d/u\t" + lstat(bigger) + "\n");
-    EXPECT_EQ(later.out, "M\t1024\t/d/u\n");
+    const std::string chain =
+        "/d/t\t" + bigger + "\n/d/t\t" + row + "\n/d/u\t" + row + "\n/d/u\t" + bigger + "\n";
+    for (const char* order : {"--compare=size", "--sorted"}) {
+        const Outcome later = run({"--diff", "--latest", order, old_pair.path(), "-"}, chain);
+        EXPECT_EQ(later.out, "M\t1024\t/d/u\n") << order;
+        EXPECT_EQ(later.status, 1) << order;
+    }
 }
 
 // Two inputs compared are two backups of one shape, or nothing is compared:
@@ -1201,7 +1233,7 @@ TEST(LstatCommand, APathIsKnownByItsRealBytes)
         run({"--diff", through_mysql.path(), "-"},
             "/d/a\\rb\t" + row + "\n/d/tab\\tname\t" + row + "\n/d/new\\nline\t" + row + "\n");
     EXPECT_EQ(outcome.out, "+\t1048576\t/d/new\\nline\n");
-    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.status, 1);
     // The tree modes too: two jobs' rows of that path, through either.
     const std::string both = "/d/a\rb\t" + row + "\n/d/a\\rb\t" + row + "\n/d/tab\t" + row + "\n";
     for (const bool sorted : {false, true}) {

@@ -192,9 +192,9 @@ bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_s
     return true;
 }
 
-bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes)
+bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
+                DiffTotals& totals)
 {
-    DiffTotals totals;
     return write_diff_part(out, diff, report, human_sizes, totals) &&
            (report != DiffReport::summary || write_diff_totals(out, totals, human_sizes));
 }
@@ -228,8 +228,8 @@ bool write_diff_part(OutputBuffer& out, const JobDiff& diff, DiffReport report, 
             differing.push_back({{0, 0}, static_cast<std::uint32_t>(i), change, delta});
         }
     }
+    add_to_totals(totals, differing);
     if (report == DiffReport::summary) {
-        add_to_totals(totals, differing);
         return true;
     }
     sort_by_path(diff, differing);

@@ -12,20 +12,31 @@ enum class DiffReport {
     summary, // + - T M U, each with TAB, the number of paths, TAB, their DELTA's sum
 };
 
-// Writes the report. A path is printed as the side that has it gave it, NEW
-// where both do, escaped as the client escaped it. DELTA is NEW's size minus
-// OLD's; with `human_sizes` as du -h shows sizes, with its sign. Returns
-// false, having written nothing, when a DELTA or a summary's sum passes
-// 2^63 - 1 either way.
-bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes);
-
 // The counts of a summary, over the parts of a comparison.
 struct DiffTotals {
     // Each DELTA lies within 2^63 - 1 either way; a sum of them need not.
     __extension__ typedef __int128 DeltaSum;
     unsigned long paths[change_count] = {};
     DeltaSum sums[change_count] = {};
+
+    bool any() const
+    {
+        for (const unsigned long count : paths) {
+            if (count > 0) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
+
+// Writes the report. A path is printed as the side that has it gave it, NEW
+// where both do, escaped as the client escaped it. DELTA is NEW's size minus
+// OLD's; with `human_sizes` as du -h shows sizes, with its sign. Returns
+// false, having written nothing, when a DELTA or a summary's sum passes
+// 2^63 - 1 either way. The paths that differ are counted in `totals`.
+bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
+                DiffTotals& totals);
 
 // The same for one part of a comparison whose parts come in path order,
 // each written as it is done: a summary's counts go to `totals`, which

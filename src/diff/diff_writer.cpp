@@ -41,11 +41,10 @@ std::string why_not_comparable(const bool read[2], const bool read_whole[2],
 // Keeps the rows of OLD, the first input, and NEW, the second, by path.
 class DiffWriter final : public RowWriter {
 public:
-    DiffWriter(OutputBuffer& out, const FieldSelection& compare, DiffReport report,
-               bool human_sizes, bool disk_usage)
-        : out_(out), report_(report), human_sizes_(human_sizes)
+    DiffWriter(OutputBuffer& out, const DiffStyle& style) : out_(out), style_(style)
     {
-        start_diff(diff_, compare, report == DiffReport::json, disk_usage);
+        start_diff(diff_, style.compare, style.report == DiffReport::json, style.disk_usage,
+                   style.latest);
     }
 
     void start_input() override { ++side_; }
@@ -69,10 +68,14 @@ public:
             return {unusable + ": nothing compared", true};
         }
         finish_diff(diff_);
-        if (!write_diff(out_, diff_, report_, human_sizes_)) {
+        if (diff_.repeated.side >= 0) {
+            return {repeated_path_message(diff_.repeated), true};
+        }
+        DiffTotals totals;
+        if (!write_diff(out_, diff_, style_.report, style_.human_sizes, totals)) {
             return {total_passes, false};
         }
-        return {};
+        return {{}, false, totals.any()};
     }
 
 private:
@@ -83,8 +86,7 @@ private:
     }
 
     OutputBuffer& out_;
-    DiffReport report_;
-    bool human_sizes_;
+    DiffStyle style_;
     JobDiff diff_;
     int side_ = old_side - 1;
     bool read_whole_[2] = {false, false};
@@ -98,10 +100,7 @@ private:
 // the backups.
 class SortedDiffWriter final : public RowWriter {
 public:
-    SortedDiffWriter(OutputBuffer& out, const FieldSelection& compare, DiffReport report,
-                     bool human_sizes, bool disk_usage)
-        : out_(out), compare_(compare), report_(report), human_sizes_(human_sizes),
-          disk_usage_(disk_usage)
+    SortedDiffWriter(OutputBuffer& out, const DiffStyle& style) : out_(out), style_(style)
     {
         start_part();
     }
@@ -111,7 +110,7 @@ public:
     // The input that is behind: its last path comes first.
     int next_input() const override
     {
-        if (!comparable()) {
+        if (!comparable() || repeated_.side >= 0) {
             return -1;
         }
         if (ended_[old_side] || ended_[new_side]) {
@@ -135,7 +134,11 @@ public:
         held.text.assign(line.text, line.length);
         held.line = line;
         held.line.text = held.text.data();
-        sides_[side_].add();
+        const unsigned long earlier = sides_[side_].add();
+        if (earlier > 0 && !style_.latest && repeated_.side < 0) {
+            repeated_ = {side_, line.number, earlier};
+            return true;
+        }
         release();
         return true;
     }
@@ -150,16 +153,19 @@ public:
 
     Ending finish() override
     {
+        if (repeated_.side >= 0) {
+            return {repeated_path_message(repeated_), true};
+        }
         const std::string unusable = unusable_sides();
         if (!unusable.empty()) {
             return {unusable + ": nothing compared", true};
         }
         write_part();
-        if (too_large_ ||
-            (report_ == DiffReport::summary && !write_diff_totals(out_, totals_, human_sizes_))) {
+        if (too_large_ || (style_.report == DiffReport::summary &&
+                           !write_diff_totals(out_, totals_, style_.human_sizes))) {
             return {total_passes, false};
         }
-        return {};
+        return {{}, false, totals_.any()};
     }
 
 private:
@@ -191,18 +197,21 @@ private:
             return at(ready_ + (has_latest_ ? 1 : 0));
         }
 
-        void add()
+        // Files the row of next_place(); where it has the latest row's path,
+        // it replaces that row, whose line it returns (0 otherwise).
+        unsigned long add()
         {
             Held& added = at(ready_ + (has_latest_ ? 1 : 0));
             if (has_latest_ && added.key == at(ready_).key) {
-                // A later row of the latest row's path stands.
                 Held& replaced = at(ready_);
+                const unsigned long earlier = replaced.line.number;
                 std::swap(replaced, added);
                 replaced.line.text = replaced.text.data();
-                return;
+                return earlier;
             }
             ready_ += has_latest_ ? 1 : 0;
             has_latest_ = true;
+            return 0;
         }
 
         // At the end of the side's input: its latest row is ready.
@@ -244,7 +253,8 @@ private:
     void start_part()
     {
         if (part_rows_ == 0) {
-            start_diff(part_, compare_, report_ == DiffReport::json, disk_usage_);
+            start_diff(part_, style_.compare, style_.report == DiffReport::json,
+                       style_.disk_usage, style_.latest);
         } else {
             clear_diff(part_);
         }
@@ -315,7 +325,7 @@ private:
     void write_part()
     {
         finish_diff(part_);
-        too_large_ |= !write_diff_part(out_, part_, report_, human_sizes_, totals_);
+        too_large_ |= !write_diff_part(out_, part_, style_.report, style_.human_sizes, totals_);
         start_part();
     }
 
@@ -329,10 +339,8 @@ private:
     static constexpr unsigned long part_size = 1UL << 14; // rows
 
     OutputBuffer& out_;
-    FieldSelection compare_;
-    DiffReport report_;
-    bool human_sizes_;
-    bool disk_usage_;
+    DiffStyle style_;
+    RepeatedPath repeated_;
     JobDiff part_;
     unsigned long part_rows_ = 0;
     DiffTotals totals_;
@@ -347,15 +355,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<RowWriter> make_sorted_diff_writer(OutputBuffer& out, const FieldSelection& compare,
-                                                   DiffReport report, bool human_sizes,
-                                                   bool disk_usage)
+std::unique_ptr<RowWriter> make_sorted_diff_writer(OutputBuffer& out, const DiffStyle& style)
 {
-    return std::make_unique<SortedDiffWriter>(out, compare, report, human_sizes, disk_usage);
+    return std::make_unique<SortedDiffWriter>(out, style);
 }
 
-std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const FieldSelection& compare,
-                                            DiffReport report, bool human_sizes, bool disk_usage)
+std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const DiffStyle& style)
 {
-    return std::make_unique<DiffWriter>(out, compare, report, human_sizes, disk_usage);
+    return std::make_unique<DiffWriter>(out, style);
 }

@@ -200,6 +200,10 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
     }
     if (known >= 0) {
         JobDiff::Entry& entry = diff.entries[number];
+        if (entry.row[row.side] != nullptr && !diff.latest && diff.repeated.side < 0) {
+            diff.repeated = {row.side, row.line, entry.line[row.side]};
+        }
+        entry.line[row.side] = row.line;
         entry.slash[row.side] = row.slash;
         entry.selected[row.side] = row.selected;
         entry.row[row.side] = kept; // a later row stands
@@ -209,7 +213,9 @@ void place(JobDiff& diff, const JobDiff::Pending& row, std::string_view path,
                              static_cast<std::uint32_t>(path.size()),
                              {false, false},
                              {false, false},
-                             {nullptr, nullptr}};
+                             {nullptr, nullptr},
+                             {0, 0}};
+        entry.line[row.side] = row.line;
         entry.slash[row.side] = row.slash;
         entry.selected[row.side] = row.selected;
         entry.row[row.side] = kept;
@@ -251,15 +257,26 @@ void place_pending(JobDiff& diff)
 
 } // namespace
 
+std::string repeated_path_message(const RepeatedPath& repeated)
+{
+    const char* const side = repeated.side == old_side ? "OLD" : "NEW";
+    return std::string(side) + " gives the path of its line " +
+           std::to_string(repeated.earlier_line) + " again on line " +
+           std::to_string(repeated.line) +
+           ": is the path not the first column? Only --latest lets a path's later row stand, "
+           "as a full backup and the incrementals after it give it: nothing compared";
+}
+
 char change_letter(Change change)
 {
     return "=+-TMU"[static_cast<int>(change)];
 }
 
 void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field,
-                bool disk_usage)
+                bool disk_usage, bool latest)
 {
     diff = JobDiff{};
+    diff.latest = latest;
     for (int i = 0; i < compare.count; ++i) {
         diff.compared |= 1U << compare.indices[i];
     }
@@ -281,8 +298,9 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
     // NEW's row is kept apart until its path is looked up: where it equals
     // OLD's, as most do, the entry points at OLD's bytes.
     ByteStore& store = side == new_side ? diff.pending_rows : diff.rows;
+    const auto line_number = static_cast<std::uint32_t>(std::min<unsigned long>(line.number, UINT32_MAX));
     diff.pending.push_back({hash, side, given.slash, line.selected,
-                            keep_row(diff, store, line, line.first_column()),
+                            keep_row(diff, store, line, line.first_column()), line_number,
                             diff.pending_paths.size(), path.size(), escaped.size()});
     diff.pending_paths.append(path.data(), path.size());
     diff.pending_paths.append(escaped.data(), escaped.size());
@@ -308,7 +326,7 @@ void clear_diff(JobDiff& diff)
 void add_matched_rows(JobDiff& diff, const CatalogLine* old_line, const CatalogLine* new_line)
 {
     const auto number = static_cast<std::uint32_t>(diff.entries.size());
-    JobDiff::Entry entry{nullptr, 0, {false, false}, {false, false}, {nullptr, nullptr}};
+    JobDiff::Entry entry{nullptr, 0, {false, false}, {false, false}, {nullptr, nullptr}, {0, 0}};
     const CatalogLine* const lines[] = {old_line, new_line};
     for (const int side : {old_side, new_side}) {
         const CatalogLine* const line = lines[side];

@@ -3,9 +3,10 @@
 // path is known by its identity, as the tree modes know it (see
 // path_identity.h), so that the same catalog through psql and mysql gives
 // the same paths, and a file that became a directory is one path whose
-// type changed; where an input gives a path more than
-// once, its later row stands, so that a full backup followed by its
-// incrementals gives each file at its latest version.
+// type changed. An input gives a path once, unless a path's later row is
+// to stand (--latest), as a full backup followed by its incrementals gives
+// each file at its latest version; otherwise a path given again is noted,
+// as rows whose first column is no path give every path again.
 #ifndef B64NUM_JOB_DIFF_H
 #define B64NUM_JOB_DIFF_H
 
@@ -41,10 +42,19 @@ char change_letter(Change change);
 constexpr int old_side = 0;
 constexpr int new_side = 1;
 
+// A path that one side gave twice: where, and where it gave it before.
+struct RepeatedPath {
+    int side = -1; // none yet
+    unsigned long line = 0;
+    unsigned long earlier_line = 0;
+};
+
 struct JobDiff {
     std::uint32_t compared = 0; // a bit per field whose difference counts
     std::uint32_t kept = 0;     // a bit per field kept of each row
     bool disk_usage = false;    // DELTA counts blocks times 512
+    bool latest = false;        // a path's later row on a side stands; else it is repeated
+    RepeatedPath repeated;      // the first path given twice, without `latest`
     ByteStore paths;
     ByteStore rows;
     struct Entry {
@@ -53,6 +63,7 @@ struct JobDiff {
         bool slash[2];               // whether the path as each side gave it ended in '/'
         bool selected[2];            // whether the selections let each side's row through
         const unsigned char* row[2]; // what each side keeps of its row, or nullptr
+        std::uint32_t line[2];       // of each side's row, for messages; at most UINT32_MAX
     };
     ChunkedArray<Entry> entries;
     PathIndex index;
@@ -69,6 +80,7 @@ struct JobDiff {
         bool slash;
         bool selected;
         const unsigned char* row;
+        std::uint32_t line;
         std::size_t path_start; // in pending_paths: the identity, then the path as given
         std::size_t path_length;
         std::size_t escaped_length; // 0 where it is the identity
@@ -81,9 +93,13 @@ struct JobDiff {
 // Starts a comparison of the fields `compare`. The rows keep those, mode
 // and size (and blocks with `disk_usage`, where DELTA counts blocks times
 // 512, as du counts), or with `keep_every_field` all of them, as --json
-// prints them.
+// prints them. With `latest`, a path's later row on a side stands.
 void start_diff(JobDiff& diff, const FieldSelection& compare, bool keep_every_field,
-                bool disk_usage);
+                bool disk_usage, bool latest);
+
+// The message of a path given twice by one side, where only --latest says
+// which row stands.
+std::string repeated_path_message(const RepeatedPath& repeated);
 
 // Keeps what `side` gives of the row of `line`, which the rules of a tree
 // passed (see RowRules): its path is the first column. A path is compared

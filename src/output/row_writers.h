@@ -14,10 +14,12 @@
 
 // What a writer says at the end, when it writes nothing there: why, and
 // whether the inputs were unusable for a comparison, which diff tells by
-// its status as trouble rather than as a difference.
+// its status as trouble rather than as a difference; and whether what it
+// compared differs.
 struct Ending {
     std::string refusal; // why the report was not written, or not whole; empty if it was
     bool unusable_inputs = false;
+    bool differs = false;
 };
 
 // The refusal of a report whose total would not be right: 64 bits hold
