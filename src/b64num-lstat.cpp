@@ -198,6 +198,11 @@ bool step_input(Run& run, Input& input)
             return false;
         }
         ++input.number;
+        if (input.number == 1 && read == ReadResult::line) {
+            const std::size_t mark = byte_order_mark_before(line, length);
+            line += mark;
+            length -= mark;
+        }
         if (read == ReadResult::too_long) {
             filter_unread(input.filter, input.number, length, Verdict::too_long);
         } else {

@@ -77,6 +77,7 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     line.text = text;
     line.length = length;
     line.line_fed = true;
+    line.at_top = false;
     const auto* const tab = static_cast<const char*>(memrchr(text, '\t', length));
     line.lstat_start = tab != nullptr ? static_cast<std::size_t>(tab + 1 - text) : 0;
     const Prefix prefix = scan_prefix(text, line.lstat_start);
@@ -104,8 +105,20 @@ void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Ve
     line.stray_at = length;
     line.columns = 1;
     line.line_fed = true;
+    line.at_top = false;
     line.verdict = verdict;
     line.selected = true;
+}
+
+std::size_t byte_order_mark_before(const char* text, std::size_t length)
+{
+    constexpr std::size_t mark = 3;
+    if (length < mark + 1 || std::memcmp(text, "\xEF\xBB\xBF", mark) != 0) {
+        return 0;
+    }
+    const auto* const tab = static_cast<const char*>(memrchr(text, '\t', length));
+    const std::size_t last = tab != nullptr ? static_cast<std::size_t>(tab + 1 - text) : 0;
+    return text[mark] == '/' || is_lstat_column_name(text + last, length - last) ? mark : 0;
 }
 
 bool is_lstat_column_name(const char* text, std::size_t length)

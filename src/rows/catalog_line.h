@@ -29,6 +29,7 @@ struct CatalogLine {
     bool has_nul;
     bool names_lstat; // the last column is the name LStat: a header line
     bool line_fed;    // a line feed ended it: a line without one ends the input
+    bool at_top;      // the first line of its input that is not empty
     LstatRow fields;  // decoded when the LStat value holds numeral bytes only
     Verdict verdict;
     bool selected;            // the selections of the command line let it through
@@ -61,6 +62,12 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
 
 // A line that could not be read as a row, of `length` bytes, for `verdict`.
 void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict);
+
+// The bytes of a UTF-8 byte-order mark that editors and some exports put
+// at the start of a file, to skip in the first line of an input: 3 where
+// the mark is followed by a '/' (an absolute path) or the line is a header
+// line, 0 elsewhere, since a file name may begin with U+FEFF.
+std::size_t byte_order_mark_before(const char* text, std::size_t length);
 
 // True when a last column names the LStat column instead of holding a
 // value: the word lstat in any case, bare or qualified (File.LStat), as

@@ -181,6 +181,7 @@ void start_reading_csv(CsvReader& reader, int fd)
     reader.fd = fd;
     reader.error = 0;
     reader.at_end = false;
+    reader.at_start = true;
     reader.start = 0;
     reader.end = 0;
     reader.line = 1;
@@ -191,6 +192,16 @@ void start_reading_csv(CsvReader& reader, int fd)
 
 CsvResult read_record(CsvReader& reader, CsvRecord& record)
 {
+    // A UTF-8 byte-order mark before the first record, as spreadsheets
+    // write CSV, is no byte of its first field.
+    if (reader.at_start) {
+        reader.at_start = false;
+        constexpr std::size_t mark = 3;
+        if (refill(reader) && reader.end >= mark &&
+            std::memcmp(reader.buffer.data(), "\xEF\xBB\xBF", mark) == 0) {
+            reader.start = mark;
+        }
+    }
     if (take_plain_record(reader, record)) {
         return CsvResult::record;
     }

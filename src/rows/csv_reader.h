@@ -22,6 +22,7 @@ struct CsvReader {
     int fd;
     int error; // errno of a failed read; reading stops there
     bool at_end;
+    bool at_start;      // nothing read yet
     std::size_t start;  // first unread byte
     std::size_t end;    // one past the last byte read
     unsigned long line; // of the next byte, from 1

@@ -111,6 +111,7 @@ void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_
     if (current.length > 0) {
         const bool at_top = filter.at_top;
         filter.at_top = false;
+        current.at_top = at_top;
         if (at_top && current.names_lstat) {
             current.verdict = Verdict::header; // column names, not a row
             wait(filter, current);

@@ -3,6 +3,7 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,6 +20,21 @@ Verdict stray_verdict(const CatalogLine& line)
     return Verdict::stray_byte;
 }
 
+// A name as SQL gives a column, bare or qualified: a letter or '_' first,
+// then letters, digits, '_', '$' and '.'.
+bool is_column_name(const char* text, std::size_t length)
+{
+    const auto is_letter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+    };
+    if (length == 0 || !is_letter(text[0])) {
+        return false;
+    }
+    return std::all_of(text, text + length, [&is_letter](char c) {
+        return is_letter(c) || (c >= '0' && c <= '9') || c == '$' || c == '.';
+    });
+}
+
 // What a tree needs of a row that has the shape.
 Verdict tree_verdict(CatalogLine& line)
 {
@@ -31,6 +47,11 @@ Verdict tree_verdict(CatalogLine& line)
     }
     if (is_null_column(path.data(), path.size())) {
         return Verdict::null_path;
+    }
+    // No path is the word NULL: a relative path of that name has no
+    // directory above it, and mysql -B prints a NULL so.
+    if (path == "NULL") {
+        return Verdict::null_text_path;
     }
     if (path.back() == '/' && !is_directory(line.fields.values[field_mode])) {
         return Verdict::not_a_directory;
@@ -95,6 +116,12 @@ void judge_line(RowShape& shape, const RowRules& rules, CatalogLine& line)
     }
     line.verdict = column_verdict(shape, line);
     if (line.verdict != Verdict::row) {
+        return;
+    }
+    // Column names above whole rows, the last one another than LStat.
+    if (line.at_top && shape.numerals >= 0 && shape.numerals_line != line.number &&
+        is_column_name(line.lstat(), line.lstat_length())) {
+        line.verdict = Verdict::other_header;
         return;
     }
     if (line.has_stray_byte()) {

@@ -100,6 +100,9 @@ std::string verdict_message(const CatalogLine& line)
         return counted(line.fields.count, "numeral", "numerals") + ", but line " +
                std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
                "; a row cut short, or is LStat not the last column?";
+    case Verdict::other_header:
+        return "a header line, but its last column is named otherwise than LStat: not read as "
+               "a row; name the column LStat (... AS LStat) for the header line to be skipped";
     case Verdict::too_few_numerals:
         return counted(line.fields.count, "numeral", "numerals") + ", fewer than the " +
                std::to_string(fewest_in_a_value) +
@@ -119,6 +122,9 @@ std::string verdict_message(const CatalogLine& line)
         return "the path is empty";
     case Verdict::null_path:
         return "the path is NULL";
+    case Verdict::null_text_path:
+        return "the path is the text NULL, as mysql -B prints a NULL; query with COPY ... TO "
+               "STDOUT, or give mysql IFNULL(path, '') for a NULL that is no path";
     case Verdict::not_a_directory:
         return "the path ends in '/', but the mode " + octal(line.fields.values[field_mode]) +
                " is not a directory's";
@@ -181,6 +187,8 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::piece_of_value:
     case Verdict::too_few_numerals:
         return "fewer than 13 numerals";
+    case Verdict::other_header:
+        return "a header line that does not name LStat";
     case Verdict::cut_at_end:
         return "a last line cut short";
     case Verdict::wrapped_numeral:
@@ -190,6 +198,7 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::empty_path:
         return "an empty path";
     case Verdict::null_path:
+    case Verdict::null_text_path:
         return "a NULL path";
     case Verdict::not_a_directory:
         return "a path ending in '/' that is not a directory's";

@@ -25,6 +25,7 @@ enum class Verdict : unsigned char {
     psql_separator,    // psql -A's '|' where a TAB should be
     stray_byte,        // a byte in the LStat value that no numeral holds
     piece_of_value,    // fewer numerals than a whole LStat value, after one
+    other_header,      // at the top, before whole rows: column names, LStat's another
     too_few_numerals,  // fewer numerals than a whole LStat value, before any
     cut_at_end,        // the last line, without a line feed, and fewer numerals than the first row
     wrapped_numeral,   // a numeral whose value passes 64 bits: `expected` names its field
@@ -32,6 +33,7 @@ enum class Verdict : unsigned char {
     no_path,
     empty_path,
     null_path,
+    null_text_path, // the text NULL, as mysql -B prints a NULL path
     not_a_directory, // a path that ends in '/', of a file that is not a directory
     negative_field,  // a size, block count or link count below 0: `expected` names it
     path_given_twice,
