@@ -1125,6 +1125,20 @@ TEST(LstatCommand, HumanSizesAsLsAndDuPrintThem)
     EXPECT_EQ(run({"-lh"}, lstat(huge) + "\n").out.substr(0, 28), "-rw-r--r--  1 1000 1000 1.1P");
 }
 
+// A month is its year's, written as --by=year writes the year, before year
+// 1 too, where a garbage mtime may lie.
+TEST(LstatCommand, ByMonthIsTheMonthOfTheYear)
+{
+    ASSERT_EQ(setenv("TZ", "UTC", 1), 0);
+    std::tm march{};
+    march.tm_year = -1199 - 1900;
+    march.tm_mon = 2;
+    march.tm_mday = 1;
+    const Outcome outcome =
+        run({"--by=year,month"}, "/d/x\t" + lstat(with(attributes, 11, timegm(&march))) + "\n");
+    EXPECT_EQ(outcome.out, "-1199\t-1199-03\t1\t1048576\n");
+}
+
 TEST(LstatCommand, ReadsFilesInOrderAndGoesOnPastAMissingOne)
 {
     const TemporaryFile first("a\t" + row + "\n");

@@ -214,10 +214,12 @@ void ClassTable::write(OutputBuffer& out, const std::vector<BackupTree::Tally>& 
         case ByKey::kind:
             return kind_label(value.text);
         case ByKey::month: {
+            // The class is year * 100 + month, months 1 to 12 before year 1 too.
+            const std::int64_t month = (value.number % 100 + 100) % 100;
             char text[32];
             (void)std::snprintf(text, sizeof text, "%lld-%02lld",
-                                static_cast<long long>(value.number / 100),
-                                static_cast<long long>(value.number % 100));
+                                static_cast<long long>((value.number - month) / 100),
+                                static_cast<long long>(month));
             return text;
         }
         case ByKey::size:
