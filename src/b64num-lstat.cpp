@@ -22,6 +22,8 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #ifndef B64NUM_VERSION
@@ -312,14 +314,21 @@ int finish(Run& run)
     return run.status;
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+// As coreutils' xalloc_die: what was written stays written, and the
+// message needs no memory of its own.
+int memory_exhausted(Run* run)
 {
-    // Holds the output buffer, too large for the stack, and the tree of
-    // --du and --ncdu: never freed, since the process ends with main, and
-    // taking a tree of a million entries down first would only cost time.
-    static Run& run = *new Run();
+    if (run != nullptr) {
+        output_flush(run->out);
+    }
+    static const char message[] = "b64num-lstat: memory exhausted\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
+    return run != nullptr && run->options.mode == Mode::diff ? status_diff_trouble
+                                                             : status_incomplete;
+}
+
+int run_lstat(Run& run, int argc, char* argv[])
+{
     const int parsed = parse_options(argc, argv, run.options);
     if (parsed >= 0) {
         return parsed;
@@ -358,4 +367,22 @@ int main(int argc, char* argv[])
         run.differs = ending.differs;
     }
     return finish(run);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Holds the output buffer, too large for the stack, and the tree of
+    // --du and --ncdu: never freed, since the process ends with main, and
+    // taking a tree of a million entries down first would only cost time.
+    Run* run = nullptr;
+    try {
+        run = new Run();
+        return run_lstat(*run, argc, argv);
+    } catch (const std::bad_alloc&) {
+        return memory_exhausted(run);
+    } catch (const std::length_error&) { // a size that no allocation can hold
+        return memory_exhausted(run);
+    }
 }
