@@ -22,7 +22,7 @@ make_real_tree() {
         truncate -s 1M sparse
         printf 'x' > $'lf\nname'
         printf 'yy' > $'tab\tname'
-        printf 'zzz' > 'back\slash'
+        truncate -s 100K 'back\slash'
         printf 'blank' > 'a blank'
         printf 'w' > $'lat\xe9'
         printf 'esc' > $'esc\e]0;x\a'

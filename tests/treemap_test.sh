@@ -52,9 +52,9 @@ assert not re.search(rb"[\x00-\x09\x0b-\x1f\x7f]", raw), "a raw control byte"
 svg = ET.fromstring(raw)
 ns = "{http://www.w3.org/2000/svg}"
 assert svg.find(ns + "script") is None and b"href" not in raw and b"<image" not in raw
-def real(path):  # COPY's escapes, then ls -b's: back to the name's bytes
-    letters = {b"\\": b"\\", b"n": b"\n", b"t": b"\t", b"r": b"\r", b"b": b"\b", b"f": b"\f", b"v": b"\v", b"a": b"\a"}
-    one = lambda m: bytes([int(m.group(1), 8)]) if len(m.group(1)) == 3 else letters[m.group(1)]
+def real(path):  # the real bytes, with control characters as ls -b shows them
+    letters = {b"n": b"\n", b"t": b"\t", b"r": b"\r", b"b": b"\b", b"f": b"\f", b"v": b"\v", b"a": b"\a"}
+    one = lambda m: bytes([int(m.group(1), 8)]) if len(m.group(1)) == 3 else letters.get(m.group(1), m.group(0))
     return re.sub(rb"\\([0-7]{3}|.)", one, path.encode("utf-8"))
 du = {e.split(b"\t", 1)[1]: int(e.split(b"\t", 1)[0]) for e in open(sys.argv[2], "rb").read().split(b"\0") if e}
 box = lambda r: tuple(float(r.get(k)) for k in ("x", "y", "width", "height"))
@@ -108,6 +108,11 @@ if weighted > 3:
 hostile = [r.get("data-path") for r in svg.iter(ns + "rect") if "html" in (r.get("data-path") or "")]
 if hostile != ["top/docs/\\033[31m<b>&amp;\\n\\377.html"]:
     problems.append(f"the hostile name shows as {hostile}")
+# Names show their real bytes, as ncdu and QDirStat show them, not COPY's
+# escapes: a backslash is one.
+slash = [r for r in svg.iter(ns + "rect") if "slash" in (r.get("data-path") or "")]
+if [(r.get("data-path"), r.find(ns + "title").text) for r in slash] != [("top/back\\slash", "top/back\\slash 100K")]:
+    problems.append(f"a backslash shows as {[r.get('data-path') for r in slash]}")
 print(f"{directories} directories, {len(files)} files drawn, mean aspect ratio {weighted:.2f}")
 for problem in problems:
     print(problem, file=sys.stderr)

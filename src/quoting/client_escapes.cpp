@@ -97,6 +97,16 @@ std::size_t unescape_column(char* text, std::size_t length)
     return static_cast<std::size_t>(out - text);
 }
 
+std::string_view real_bytes(std::string_view escaped, std::string& scratch)
+{
+    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
+        return escaped;
+    }
+    scratch.assign(escaped);
+    scratch.resize(unescape_column(scratch.data(), scratch.size()));
+    return scratch;
+}
+
 bool is_null_column(const char* text, std::size_t length)
 {
     return length == 2 && text[0] == '\\' && text[1] == 'N';

@@ -11,6 +11,10 @@
 // Undoes the escapes of one column in place and returns its new length.
 std::size_t unescape_column(char* text, std::size_t length);
 
+// The real bytes of a column as its client escaped it: the column itself
+// where it holds no backslash, or else its bytes unescaped into `scratch`.
+std::string_view real_bytes(std::string_view escaped, std::string& scratch);
+
 // Whether psql's COPY escapes byte `c`: a backslash, or \b \t \n \v \f \r.
 inline bool copy_escapes(char c)
 {

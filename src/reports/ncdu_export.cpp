@@ -54,13 +54,8 @@ void write_member_if_read(OutputBuffer& out, const char (&member)[length], Lstat
 void write_name(OutputBuffer& out, std::string_view escaped, std::string& buffer)
 {
     output_text(out, "{\"name\":");
-    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
-        write_json_string(out, escaped.data(), escaped.size(), HighBytes::raw);
-        return;
-    }
-    buffer.assign(escaped); // the client's escapes undone in a copy
-    buffer.resize(unescape_column(buffer.data(), buffer.size()));
-    write_json_string(out, buffer.data(), buffer.size(), HighBytes::raw);
+    const std::string_view name = real_bytes(escaped, buffer);
+    write_json_string(out, name.data(), name.size(), HighBytes::raw);
 }
 
 // The members after the name, in ncdu's order; zero sizes are left out, as

@@ -43,12 +43,7 @@ constexpr std::size_t longest_line = 1022;
 // as %XX, and '%' too, so that QDirStat reads back every byte.
 void append_path(std::string& line, std::string_view escaped, std::string& buffer)
 {
-    std::string_view bytes = escaped;
-    if (std::memchr(escaped.data(), '\\', escaped.size()) != nullptr) {
-        buffer.assign(escaped);
-        buffer.resize(unescape_column(buffer.data(), buffer.size()));
-        bytes = buffer;
-    }
+    const std::string_view bytes = real_bytes(escaped, buffer);
     static constexpr char hex[] = "0123456789ABCDEF";
     const auto encoded = [](unsigned char byte) {
         return byte <= ' ' || byte == '%' || byte >= 0x7F;

@@ -146,12 +146,18 @@ std::string grouped(std::uint64_t number)
     return digits;
 }
 
+// The real bytes of a name or path as its client escaped it, which labels,
+// titles and data-path show, as ncdu and QDirStat show names.
+std::string real(std::string_view escaped)
+{
+    std::string scratch;
+    return std::string(real_bytes(escaped, scratch));
+}
+
 // The kind of a file whose name is escaped as its client escaped it.
 std::string kind_of(std::string_view escaped_name)
 {
-    std::string name(escaped_name);
-    name.resize(unescape_column(name.data(), name.size()));
-    return file_kind(name);
+    return file_kind(real(escaped_name));
 }
 
 // The kinds of the tree's files, the bytes of each, and their colors.
@@ -180,9 +186,10 @@ public:
         }
     }
 
-    const char* fill(std::string_view name) const
+    // The fill of a file whose name is `real_name`, its real bytes.
+    const char* fill(const std::string& real_name) const
     {
-        const std::string kind = kind_of(name);
+        const std::string kind = file_kind(real_name);
         for (std::size_t i = 0; i < top_.size(); ++i) {
             if (top_[i].first == kind) {
                 return kind_fills[i];
@@ -245,14 +252,14 @@ public:
     void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) override
     {
         const TreeDirectory& entry = tree_.directories[directory];
-        const std::string_view path = shown_path(tree_, directory);
+        const std::string path = real(shown_path(tree_, directory));
         output_text(out_, "<g>\n<rect class=\"dir\"");
         write_geometry(out_, rect);
         write_directory_paint();
         write_entry(path, entry.total);
         // The top shows its whole path; the others their name, and their
         // size after it when both fit.
-        const std::string name(directory == tree_.top ? path : last_component(entry.path));
+        const std::string name = directory == tree_.top ? path : real(last_component(entry.path));
         if (band.height <= 0) {
             return;
         }
@@ -269,21 +276,22 @@ public:
         const TreeDirectory& directory = tree_.directories[file.directory];
         path_.assign(directory.path.data(), directory.path.size());
         path_.append(file.name.data(), file.name.size());
-        const char* const fill = kinds_.fill(file.name);
+        const std::string name = real(file.name);
+        const char* const fill = kinds_.fill(name);
         output_text(out_, "<rect class=\"file\"");
         write_geometry(out_, rect);
         output_text(out_, " fill=\"");
         output_text(out_, fill);
         output_text(out_, "\" stroke=\"#ffffff\" stroke-width=\"0.5\"");
-        write_entry(path_, bytes);
-        if (label_fits(rect, file.name)) {
-            write_label(out_, rect, file.name, ink_on(fill));
+        write_entry(real(path_), bytes);
+        if (label_fits(rect, name)) {
+            write_label(out_, rect, name, ink_on(fill));
         }
     }
 
     void own(std::uint32_t directory, std::uint64_t bytes, const Rect& rect) override
     {
-        const std::string_view path = shown_path(tree_, directory);
+        const std::string path = real(shown_path(tree_, directory));
         output_text(out_, "<rect class=\"own\"");
         write_geometry(out_, rect);
         write_directory_paint();
@@ -304,7 +312,7 @@ public:
         output_text(out_, "\" data-bytes=\"");
         output_number(out_, from_twos_complement(bytes));
         output_text(out_, "\"><title>" + summary + " in ");
-        const std::string_view path = shown_path(tree_, directory);
+        const std::string path = real(shown_path(tree_, directory));
         write_markup_text(out_, path.data(), path.size());
         output_text(out_, ", too small to draw alone</title></rect>\n");
         if (label_fits(rect, summary)) {
@@ -440,7 +448,7 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     const auto files = static_cast<std::uint64_t>(std::count_if(
         tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
-    const std::string path(shown_path(tree, tree.top));
+    const std::string path = real(shown_path(tree, tree.top));
     const std::string totals =
         std::string(" \xe2\x80\x94 ") + (tree.disk_usage ? "disk usage " : "apparent size ") +
         human(top.total) + " in " + grouped(files) + (files == 1 ? " file" : " files");

@@ -10,18 +10,6 @@
 
 namespace {
 
-// The real bytes of an escaped column, in `scratch` where escapes change
-// them.
-std::string_view real_bytes(std::string_view escaped, std::string& scratch)
-{
-    if (std::memchr(escaped.data(), '\\', escaped.size()) == nullptr) {
-        return escaped;
-    }
-    scratch.assign(escaped);
-    scratch.resize(unescape_column(scratch.data(), scratch.size()));
-    return scratch;
-}
-
 std::string_view without_slash(std::string_view path)
 {
     return path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
