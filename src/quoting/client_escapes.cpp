@@ -45,6 +45,18 @@ bool may_need_escapes(std::uint64_t bytes)
 
 } // namespace
 
+void append_copy_escaped(std::string& out, std::string_view real)
+{
+    for (const char c : real) {
+        if (copy_escapes(c)) {
+            out += '\\';
+            out += copy_escape_letter(c);
+        } else {
+            out += c;
+        }
+    }
+}
+
 bool to_copy_escapes(std::string_view column, std::string& copy_form)
 {
     // Eight bytes at a time, the last eight overlapping those before.
@@ -63,17 +75,10 @@ bool to_copy_escapes(std::string_view column, std::string& copy_form)
     if (!may_need) {
         return false;
     }
-    std::string real(column);
-    real.resize(unescape_column(real.data(), real.size()));
+    std::string scratch;
+    const std::string_view real = real_bytes(column, scratch);
     copy_form.clear();
-    for (const char c : real) {
-        if (copy_escapes(c)) {
-            copy_form += '\\';
-            copy_form += copy_escape_letter(c);
-        } else {
-            copy_form += c;
-        }
-    }
+    append_copy_escaped(copy_form, real);
     return copy_form != column;
 }
 

@@ -28,6 +28,10 @@ inline char copy_escape_letter(char c)
     return c == '\\' ? c : letters[c - '\b'];
 }
 
+// Appends the real bytes `real` as COPY escapes them, so that a text that
+// holds a TAB or a line feed stays in its column and on its line.
+void append_copy_escaped(std::string& out, std::string_view real);
+
 // Where `column` holds a byte that psql's COPY would escape but its client
 // left raw (mysql -B writes a CR as it is), or an escape that COPY would
 // write otherwise, writes the column as COPY escapes the same bytes into

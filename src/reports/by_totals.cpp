@@ -49,20 +49,11 @@ std::int64_t size_class(std::int64_t size)
     return std::int64_t{1} << (63 - __builtin_clzll(static_cast<std::uint64_t>(size)));
 }
 
-// A text as COPY escapes it, so that a kind that holds a TAB or a line feed
-// stays in its column and on its line.
+// A text as COPY escapes it.
 std::string copy_escaped(const std::string& text)
 {
     std::string escaped;
-    for (const char c : text) {
-        const std::size_t at = std::string_view("\\\t\n\r\b\f\v").find(c);
-        if (at == std::string_view::npos) {
-            escaped += c;
-        } else {
-            escaped += '\\';
-            escaped += "\\tnrbfv"[at];
-        }
-    }
+    append_copy_escaped(escaped, text);
     return escaped;
 }
 

@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "qdirstat_text.h"
 #include "terminal_text.h"
 
 #include <charconv>
@@ -39,26 +40,10 @@ const char* type_word(std::int64_t mode)
 constexpr std::size_t longest_line = 1022;
 
 // Appends the real bytes of `escaped` (a path as the client escaped it),
-// each byte that would end the field, end the line or change the terminal
-// as %XX, and '%' too, so that QDirStat reads back every byte.
+// as QDirStat reads them back.
 void append_path(std::string& line, std::string_view escaped, std::string& buffer)
 {
-    const std::string_view bytes = real_bytes(escaped, buffer);
-    static constexpr char hex[] = "0123456789ABCDEF";
-    const auto encoded = [](unsigned char byte) {
-        return byte <= ' ' || byte == '%' || byte >= 0x7F;
-    };
-    std::size_t plain = 0; // the start of the bytes not yet appended, which need no code
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        if (encoded(byte)) {
-            const char code[] = {'%', hex[byte >> 4], hex[byte & 0xF]};
-            line.append(bytes.data() + plain, i - plain);
-            line.append(code, sizeof code);
-            plain = i + 1;
-        }
-    }
-    line.append(bytes.data() + plain, bytes.size() - plain);
+    append_qdirstat_text(line, real_bytes(escaped, buffer));
 }
 
 // Appends TAB, the size, TAB and the mtime as 0x and hexadecimal, a time

@@ -36,9 +36,33 @@ header_rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT WITH (HEADER)"; }
 value() { psql -X -At -d bacula -c "$1"; }
 csv_rows() { psql -X --csv -d bacula -c "$1"; }
 
+# Names of every byte but NUL and '/', read as CSV and written with COPY's
+# escapes, come back whole through psql's COPY ... FROM.
+copy_reads_every_name() {
+    python3 - "$work/names.csv" "$work/names.hex" <<'PY'
+import sys
+names = [b"n" + bytes([b]) + b"x" for b in range(1, 256) if b != ord("/")]
+value = b"gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C"
+open(sys.argv[1], "wb").write(b"".join(b'"' + n.replace(b'"', b'""') + b'",' + value + b"\n" for n in names))
+open(sys.argv[2], "w").write("".join(n.hex() + "\n" for n in names))
+PY
+    b64num-lstat --csv -f size "$work/names.csv" > "$work/names.tsv" || fail "--csv -f size of every byte"
+    local unread
+    unread=$(psql -X -q -At -v ON_ERROR_STOP=1 -d bacula <<SQL
+CREATE TEMPORARY TABLE names (name text, size bigint);
+\copy names FROM '$work/names.tsv'
+CREATE TEMPORARY TABLE expected (hex text);
+\copy expected FROM '$work/names.hex'
+SELECT count(*) FROM expected WHERE hex NOT IN (SELECT encode(convert_to(name, 'SQL_ASCII'), 'hex') FROM names);
+SQL
+    )
+    [ "$unread" = 0 ] || fail "psql's COPY reads $unread of 254 names otherwise than they were"
+}
+
 # The b64num extension, when the build staged it: SQL decodes every text as
 # the b64num tool prints it.
 engine_checks() {
+    copy_reads_every_name
     [[ ${PGOPTIONS:-} == *extension_destdir* ]] || return 0
     psql -X -q -v ON_ERROR_STOP=1 -d bacula -c "CREATE EXTENSION b64num" || fail "CREATE EXTENSION b64num"
     # Bytes, not characters: in a UTF-8 locale, read takes a line feed after
