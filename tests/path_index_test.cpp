@@ -1,7 +1,9 @@
-// The path index against names chosen to collide: however names are
-// chosen, a lookup compares a path or two, not every path of a pile. And
-// its SipHash, which with the rounds of SipHash-2-4 must be libsodium's.
+// The tables keyed by input against keys chosen to collide: however names
+// and inodes are chosen, a lookup compares a key or two, not every key of
+// a pile. And their SipHash, which with the rounds of SipHash-2-4 must be
+// libsodium's.
 #include "colliding_names.h"
+#include "keyed_map.h"
 #include "path_index.h"
 #include "siphash.h"
 
@@ -36,6 +38,35 @@ TEST(PathIndex, NamesThatCollideUnderTheLibraryHashDoNotPileUp)
         ASSERT_EQ(find_path(index, names[i], path_hash(names[i]), path_of), i);
     }
     EXPECT_LT(compared, 2 * names.size());
+}
+
+// The most keys that share one bucket of `map`: what a lookup goes through.
+template <typename Map> std::size_t longest_bucket(const Map& map)
+{
+    std::size_t longest = 0;
+    for (std::size_t bucket = 0; bucket < map.bucket_count(); ++bucket) {
+        longest = std::max(longest, map.bucket_size(bucket));
+    }
+    return longest;
+}
+
+TEST(KeyedMap, KeysThatCollideUnderOtherHashesSpreadOut)
+{
+    KeyedMap<std::string, int> kinds;
+    for (const std::string& name : colliding_paths(4000, ".")) {
+        kinds.emplace(name, 0);
+    }
+    EXPECT_LE(longest_bucket(kinds), 8U);
+    // Inodes that the streaming tree once keyed as (dev * K) ^ ino, all alike.
+    constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15;
+    KeyedMap<std::pair<std::int64_t, std::int64_t>, int> inodes;
+    for (std::uint64_t dev = 1; dev <= 4000; ++dev) {
+        const std::uint64_t ino = 0x5eed ^ (dev * multiplier);
+        ASSERT_EQ((dev * multiplier) ^ ino, 0x5eedU);
+        inodes.emplace(
+            std::make_pair(static_cast<std::int64_t>(dev), static_cast<std::int64_t>(ino)), 0);
+    }
+    EXPECT_LE(longest_bucket(inodes), 8U);
 }
 
 TEST(SipHash, TwoFourGivesTheVectorOfItsPaperAndLibsodiumsHashes)

@@ -14,13 +14,13 @@
 #include "catalog_line.h"
 #include "chunked_array.h"
 #include "field_list.h"
+#include "keyed_map.h"
 #include "path_index.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // One status a path, the first that applies, in this order after the two
@@ -69,7 +69,7 @@ struct JobDiff {
     PathIndex index;
     // The path as each side gave it, by entry, where its client spelt it
     // otherwise than its identity: a few paths, from mysql -B.
-    std::array<std::unordered_map<std::uint32_t, std::string_view>, 2> escaped;
+    std::array<KeyedMap<std::uint32_t, std::string_view>, 2> escaped;
     std::string copy_form; // a path whose client spelt it otherwise, while it is looked up
     // Rows taken but not yet placed. Placing a row costs cache misses in the
     // index, its entry and the entry's path, one after the other; a batch

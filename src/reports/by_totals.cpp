@@ -5,7 +5,6 @@
 #include "file_mode.h"
 #include "human_size.h"
 #include "json_text.h"
-#include "path_index.h"
 #include "row_formats.h"
 
 #include <algorithm>
@@ -91,11 +90,6 @@ bool parse_by_keys(const char* text, std::vector<ByKey>& keys, std::string& erro
         start = comma + 1;
     }
     return true;
-}
-
-std::size_t ClassTable::KeyedHash::operator()(const std::string& key) const
-{
-    return path_hash(key); // kinds come from names, which anyone chooses
 }
 
 ClassTable::ClassTable(std::vector<ByKey> keys)

@@ -6,12 +6,12 @@
 
 #include "backup_tree.h"
 #include "catalog_line.h"
+#include "keyed_map.h"
 #include "output_buffer.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,13 +58,9 @@ private:
     // The local year and month of a time, month by month as they are met.
     std::pair<std::int64_t, std::int64_t> year_and_month(std::int64_t seconds);
 
-    struct KeyedHash {
-        std::size_t operator()(const std::string& key) const;
-    };
-
     std::vector<ByKey> keys_;
     bool regular_files_only_;
-    std::unordered_map<std::string, std::uint32_t, KeyedHash> numbers_;
+    KeyedMap<std::string, std::uint32_t> numbers_; // classes come from names, which anyone chooses
     std::vector<std::vector<Value>> classes_;
     std::string key_;  // of the row being classed
     std::string name_; // its last component's real bytes

@@ -3,6 +3,7 @@
 #include "client_escapes.h"
 #include "file_kind.h"
 #include "human_size.h"
+#include "keyed_map.h"
 #include "markup_text.h"
 #include "terminal_text.h"
 #include "treemap_layout.h"
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <numeric>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -203,7 +203,7 @@ public:
     std::uint64_t others() const { return others_; }
 
 private:
-    std::unordered_map<std::string, std::uint64_t> bytes_;
+    KeyedMap<std::string, std::uint64_t> bytes_; // kinds come from names, which anyone chooses
     std::vector<std::pair<std::string, std::uint64_t>> top_;
     std::uint64_t others_ = 0;
 };

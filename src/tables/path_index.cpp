@@ -1,24 +1,8 @@
 #include "path_index.h"
 
-#include "siphash.h"
-
-#include <sys/random.h>
-
-#include <cstdlib>
+#include "keyed_hash.h"
 
 namespace {
-
-// A key drawn for this process from the system's randomness, which no one
-// who names files can know. Without randomness there is no key, and a
-// guessable key would be none: the process stops.
-SipKey random_key()
-{
-    SipKey key{};
-    if (getrandom(&key, sizeof key, 0) != static_cast<ssize_t>(sizeof key)) {
-        std::abort();
-    }
-    return key;
-}
 
 using Slots = decltype(PathIndex::slots);
 
@@ -36,9 +20,7 @@ void place(Slots& slots, std::uint64_t slot)
 
 std::uint32_t path_hash(std::string_view path)
 {
-    static const SipKey key = random_key();
-    return static_cast<std::uint32_t>(
-        siphash<1, 3>(key, reinterpret_cast<const unsigned char*>(path.data()), path.size()));
+    return static_cast<std::uint32_t>(keyed_hash(path.data(), path.size()));
 }
 
 void insert_path(PathIndex& index, std::uint32_t hash, std::uint32_t number)

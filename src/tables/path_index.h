@@ -1,13 +1,11 @@
 // An index from paths, kept elsewhere, to 32-bit numbers: open addressing
 // over one array of 8-byte slots, each the path's hash and its number, so
 // that a lookup among millions of paths costs one or two cache misses, where
-// std::unordered_map pays one per node and an allocation per insert.
+// a map of nodes pays one per node and an allocation per insert.
 //
-// Any user of a backed-up host names files, and so chooses paths: with a
-// hash that can be computed ahead, such as std::hash, names that all hash
-// alike pile up in the index and make it quadratic. Paths are hashed with
-// SipHash-1-3 (see siphash.h), under a key drawn at random for each process,
-// which nobody can choose names against.
+// Any user of a backed-up host names files, and so chooses paths: paths
+// are hashed with the keyed hash (see keyed_hash.h), which nobody can
+// choose names against.
 #ifndef B64NUM_PATH_INDEX_H
 #define B64NUM_PATH_INDEX_H
 
@@ -24,7 +22,7 @@ struct PathIndex {
     std::size_t count = 0;
 };
 
-// The hash of `path` under this process's key.
+// The keyed hash of `path`, in 32 bits.
 std::uint32_t path_hash(std::string_view path);
 
 // The number stored for `path`, whose hash is `hash`, or -1 when there is

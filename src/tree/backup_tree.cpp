@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "keyed_hash.h"
 #include "path_identity.h"
 
 #include <algorithm>
@@ -256,10 +257,10 @@ void merge_kept_links(BackupTree& tree)
     const auto is_linked = [](const TreeFile& file) {
         return !file.gone && file.attributes.nlink > 1;
     };
+    // Keyed, so that inodes chosen to share a key cannot make a run of
+    // them that each inode's partition goes through again.
     const auto inode_key = [](const TreeFile& file) {
-        const auto dev = static_cast<std::uint64_t>(file.attributes.dev);
-        const auto ino = static_cast<std::uint64_t>(file.attributes.ino);
-        return (dev * 0x9E3779B97F4A7C15) ^ ino;
+        return KeyedHash{}(std::make_pair(file.attributes.dev, file.attributes.ino));
     };
     std::vector<std::pair<std::uint64_t, std::uint32_t>> linked; // counted first, not grown
     linked.reserve(
@@ -595,12 +596,11 @@ void finish_tree(BackupTree& tree)
         }
     }
     tree.top = top;
-    tree.tops_absolute =
-        directories[0].file_rows == 0 &&
-        std::all_of(directories[0].children.begin(), directories[0].children.end(),
-                    [&directories](std::uint32_t child) {
-                        return is_absolute_path(directories[child].path);
-                    });
+    tree.tops_absolute = directories[0].file_rows == 0 &&
+                         std::all_of(directories[0].children.begin(), directories[0].children.end(),
+                                     [&directories](std::uint32_t child) {
+                                         return is_absolute_path(directories[child].path);
+                                     });
 }
 
 void add_to_tally(std::vector<BackupTree::Tally>& tallies, std::uint32_t index, std::uint64_t bytes,

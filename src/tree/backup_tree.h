@@ -141,11 +141,11 @@ struct BackupTree {
         ByteSum bytes = 0;
     };
     std::vector<Tally> tallies;
-    std::uint32_t top = 0;  // once finished: 0 for the root above several tops
+    std::uint32_t top = 0;      // once finished: 0 for the root above several tops
     bool tops_absolute = false; // with several tops, every one is absolute (see root_above_tops)
-    std::string copy_form;  // a path that its client escaped otherwise than COPY does
-    std::string with_slash; // a directory's path with its '/'
-    std::string below_path; // a file's path as a directory's
+    std::string copy_form;      // a path that its client escaped otherwise than COPY does
+    std::string with_slash;     // a directory's path with its '/'
+    std::string below_path;     // a file's path as a directory's
     // Directories that a row needs and that are not there yet, deepest
     // first, with their hashes.
     std::vector<std::pair<std::string_view, std::uint32_t>> missing;

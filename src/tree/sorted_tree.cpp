@@ -196,8 +196,9 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
             tree.counted_rows - closing.counted_rows > tree.counting_candidates) {
             visitor.closed(directory);
         } else if (at_end || tree.max_levels < 0 || tree.versions != Versions::first ||
-                   depth <= tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels) +
-                                (tree.lca_depth == 0 ? 1U : 0U)) { // several tops: levels below each
+                   depth <=
+                       tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels) +
+                           (tree.lca_depth == 0 ? 1U : 0U)) { // several tops: levels below each
             tree.held.push_back(std::move(directory));
         }
     }
@@ -394,14 +395,6 @@ std::uint32_t under_depth(const SortedTree& tree)
 
 } // namespace
 
-std::size_t
-SortedTree::InodeHash::operator()(const std::pair<std::int64_t, std::int64_t>& inode) const
-{
-    const auto dev = static_cast<std::uint64_t>(inode.first);
-    const auto ino = static_cast<std::uint64_t>(inode.second);
-    return (dev * 0x9E3779B97F4A7C15) ^ ino;
-}
-
 void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
                        int max_levels, SortedEntryVisitor* entries)
 {
@@ -512,7 +505,9 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         root.own_counted == 0 && root.nonempty_children == 1 ? root.child_top : 0;
     const std::uint32_t top = under > 0 ? std::min(under, deepest_top) : deepest_top;
     // With several tops, the levels below each, and the root's total.
-    const auto levels = [top](std::uint32_t depth) { return top == 0 && depth > 0 ? depth - 1 : depth - top; };
+    const auto levels = [top](std::uint32_t depth) {
+        return top == 0 && depth > 0 ? depth - 1 : depth - top;
+    };
     if (tree.open.front().bytes > static_cast<ByteSum>(INT64_MAX)) {
         tree.too_large = true;
     }

@@ -9,11 +9,11 @@
 #define B64NUM_SORTED_TREE_H
 
 #include "backup_tree.h"
+#include "keyed_map.h"
 
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // A directory that every row at or below it has gone by.
@@ -114,10 +114,6 @@ struct SortedTree {
         EntryAttributes attributes;
     };
 
-    struct InodeHash {
-        std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& inode) const;
-    };
-
     ByteSum entry_blocks = 0;              // of the entries written, which ncdu and QDirStat sum
     SortedEntryVisitor* entries = nullptr; // what --ncdu and --qdirstat write, or none
     std::uint64_t counted_rows = 0;
@@ -135,7 +131,7 @@ struct SortedTree {
     // The inodes of hard-linked files met, with the number of links that did
     // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
-    std::unordered_map<std::pair<std::int64_t, std::int64_t>, std::uint64_t, InodeHash> linked;
+    KeyedMap<std::pair<std::int64_t, std::int64_t>, std::uint64_t> linked;
     std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
     Inherited inherited;
     Row pending;
