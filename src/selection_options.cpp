@@ -1,5 +1,6 @@
 #include "selection_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -142,6 +143,25 @@ bool parse_ids(const char* value, std::vector<std::int64_t>& ids)
     }
 }
 
+// A path as rows give it: without empty components and '.', so that
+// /usr/lib// is /usr/lib and ./x is x; "/" and "." stay.
+std::string normal_path(const std::string& path)
+{
+    std::string normal = path.front() == '/' ? "/" : "";
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', at), path.size());
+        const std::string component = path.substr(at, slash - at);
+        if (!component.empty() && component != ".") {
+            if (!normal.empty() && normal.back() != '/') {
+                normal += '/';
+            }
+            normal += component;
+        }
+        at = slash + 1;
+    }
+    return normal.empty() ? "." : normal;
+}
+
 } // namespace
 
 bool parse_selection(const std::string& option, const char* value, RowSelection& selection,
@@ -173,17 +193,21 @@ bool parse_selection(const std::string& option, const char* value, RowSelection&
         return true;
     }
     if (option == "name") {
+        // find -name matches a last component, which holds no '/'.
+        if (text.find('/') != std::string::npos) {
+            error = "--name matches a name, the last component of a path, which never holds '/' "
+                    "('" + text + "'): --under selects by place";
+            return false;
+        }
         selection.has_name = true;
         selection.name = text;
         return true;
     }
-    // --under: a path, its trailing '/' aside.
     if (text.empty()) {
         error = "--under needs a path";
         return false;
     }
     selection.has_under = true;
-    selection.under =
-        text.size() > 1 && text.back() == '/' ? text.substr(0, text.size() - 1) : text;
+    selection.under = normal_path(text);
     return true;
 }

@@ -70,9 +70,9 @@ checks = [
     (["--type=f", "--size=+1K"], lambda e: e["type"] == "f" and e["size"] > 1024),
     (["--size=-1K", "--type=f"], lambda e: e["type"] == "f" and e["size"] < 1024),
     (["--size=3M"], lambda e: e["size"] == 3 << 20),
-    (["--newer=2020-01-01 00:00"], lambda e: e["mtime"] >= when("2020-01-01 00:00")),
+    (["--newer=2020-01-01 00:00"], lambda e: e["mtime"] > when("2020-01-01 00:00")),
     (["--older=2023-10-29 03:00", "--newer=2019-01-01 00:00"],
-     lambda e: when("2019-01-01 00:00") <= e["mtime"] < when("2023-10-29 03:00")),
+     lambda e: when("2019-01-01 00:00") < e["mtime"] <= when("2023-10-29 03:00")),
     (["--uid=1001,1002"], lambda e: e["uid"] in (1001, 1002)),
     (["--gid=100", "--type=f"], lambda e: e["gid"] == 100 and e["type"] == "f"),
     (["--name=*.PDF"], lambda e: False),
@@ -84,6 +84,16 @@ for options, test in checks:
     expected = sorted(e["path"] for e in entries if test(e))
     if selected(*options) != expected:
         problems.append(f"{options}: {selected(*options)} != {expected}")
+# --newer as find -newermt: strictly newer, so that a file of that very
+# second is not; --older takes the rest, and the two split the tree.
+for when_text in ("2023-10-29 02:30", "2019-03-31 01:30"):
+    newer = subprocess.run(["find", "top", "-newermt", when_text, "-print0"], capture_output=True,
+                           check=True).stdout.split(b"\0")[:-1]
+    if selected(f"--newer={when_text}") != sorted(newer):
+        problems.append(f"--newer={when_text}: {selected(f'--newer={when_text}')} != {sorted(newer)}")
+    older = selected(f"--older={when_text}")
+    if sorted(older + selected(f"--newer={when_text}")) != sorted(e["path"] for e in entries):
+        problems.append(f"--newer and --older={when_text} do not split the tree")
 
 # Totals by class: each hard-linked inode once, at the link whose path
 # sorts first; kind, year, month and size of regular files only.

@@ -359,6 +359,18 @@ INSTANTIATE_TEST_SUITE_P(
              "/d/x\t1048576\n\xEF\xBB\xBFx\t1048576\n",
              "",
              0},
+        Case{"du --under a file lists the file alone, as du -b FILE",
+             {"--du", "--under=/d/x"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/y\t" + row + "\n",
+             "1048576\t/d/x\n",
+             "",
+             0},
+        Case{"du --sorted --under a file alike",
+             {"--du", "--sorted", "--under=/d/x"},
+             "/d/\t" + dir_row + "\n/d/x\t" + row + "\n/d/y\t" + row + "\n",
+             "1048576\t/d/x\n",
+             "",
+             0},
         Case{"du and ncdu: blank lines are no entries",
              {"--du"},
              "\n/d/\t" + dir_row + "\n\n/d/x\t" + row + "\n\n",
@@ -920,16 +932,19 @@ TEST(LstatCommand, SelectsRowsAsFindDoes)
         {{"--uid=1000,5", "--gid=1000"},
          "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/link\n"},
         {{"--newer=2025-12-11"}, "/srv/data/\n"},
-        {{"--newer=2025-12-10 20:53:20"},
+        {{"--newer=2025-12-10 20:53:19"},
          "/srv/data/a.txt\n/srv/data/\n/srv/database/tab\\tb.TXT\n/srv/data/root\n"},
-        {{"--older=@1765400000"}, "/srv/data/link\n"},
-        {{"--older=2025-12-10 20:54", "--newer=2020-09-13 12:26:40"},
+        {{"--older=@1765400000"},
+         "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/link\n/srv/data/root\n"},
+        {{"--newer=@1765400000"}, "/srv/data/\n"},
+        {{"--older=2025-12-10 20:54", "--newer=2020-09-13 12:26:39"},
          "/srv/data/a.txt\n/srv/database/tab\\tb.TXT\n/srv/data/link\n/srv/data/root\n"},
         {{"--name=*.txt"}, "/srv/data/a.txt\n"},
         {{"--name=tab\t?.*"}, "/srv/database/tab\\tb.TXT\n"},
         {{"--name=data"}, "/srv/data/\n"},
         {{"--under=/srv/data"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
         {{"--under=/srv/database/", "--type=f"}, "/srv/database/tab\\tb.TXT\n"},
+        {{"--under=/srv/./data//"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"-f", "ino"};
@@ -962,6 +977,9 @@ TEST(LstatCommand, SelectsRowsAsFindDoes)
          "b64num-lstat: invalid time 'yesterday': YYYY-MM-DD, 'YYYY-MM-DD HH:MM' or "
          "'YYYY-MM-DD HH:MM:SS' in local time, or @SECONDS"},
         {{"--uid=1000,x"}, "b64num-lstat: invalid uids '1000,x': numbers separated by commas"},
+        {{"--name=data/a.txt"},
+         "b64num-lstat: --name matches a name, the last component of a path, which never holds "
+         "'/' ('data/a.txt'): --under selects by place"},
     };
     for (const auto& c : misuse) {
         const Outcome outcome = run(c.args, rows);

@@ -41,6 +41,8 @@ TEST(PathIndex, NamesThatCollideUnderTheLibraryHashDoNotPileUp)
 }
 
 // The most keys that share one bucket of `map`: what a lookup goes through.
+// Keys spread at random put some ten at most in one bucket of thousands;
+// keys that pile up put them all.
 template <typename Map> std::size_t longest_bucket(const Map& map)
 {
     std::size_t longest = 0;
@@ -56,7 +58,7 @@ TEST(KeyedMap, KeysThatCollideUnderOtherHashesSpreadOut)
     for (const std::string& name : colliding_paths(4000, ".")) {
         kinds.emplace(name, 0);
     }
-    EXPECT_LE(longest_bucket(kinds), 8U);
+    EXPECT_LE(longest_bucket(kinds), 32U);
     // Inodes that the streaming tree once keyed as (dev * K) ^ ino, all alike.
     constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15;
     KeyedMap<std::pair<std::int64_t, std::int64_t>, int> inodes;
@@ -66,7 +68,7 @@ TEST(KeyedMap, KeysThatCollideUnderOtherHashesSpreadOut)
         inodes.emplace(
             std::make_pair(static_cast<std::int64_t>(dev), static_cast<std::int64_t>(ino)), 0);
     }
-    EXPECT_LE(longest_bucket(inodes), 8U);
+    EXPECT_LE(longest_bucket(inodes), 32U);
 }
 
 TEST(SipHash, TwoFourGivesTheVectorOfItsPaperAndLibsodiumsHashes)

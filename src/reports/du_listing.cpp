@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
-                   bool human_sizes)
+void write_du_path_line(OutputBuffer& out, std::uint64_t bytes, std::string_view path,
+                        bool human_sizes)
 {
     const auto total = static_cast<std::int64_t>(bytes);
     if (human_sizes) {
@@ -18,15 +18,27 @@ void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view dire
         output_number(out, total);
     }
     output_char(out, '\t');
-    // Only the root above several tops has no path: as du -c, the total.
-    const std::string_view path =
-        directory_path.empty() ? "total" : path_without_slash(directory_path);
     write_columns(out, path.data(), path.size());
     output_char(out, '\n');
 }
 
+void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
+                   bool human_sizes)
+{
+    // Only the root above several tops has no path: as du -c, the total.
+    write_du_path_line(out, bytes,
+                       directory_path.empty() ? "total" : path_without_slash(directory_path),
+                       human_sizes);
+}
+
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes)
 {
+    // --under a file: the file alone, as du -b FILE lists it.
+    const std::string_view file = under_file(tree);
+    if (!file.empty()) {
+        write_du_path_line(out, tree.directories[tree.top].total, file, human_sizes);
+        return;
+    }
     // Depth first, a directory written once its children are: iterative,
     // since a tree may be thousands of levels deep.
     std::vector<std::pair<std::uint32_t, std::size_t>> stack{{tree.top, 0}};

@@ -13,8 +13,14 @@
 // `human_sizes`, totals are shown as du -h shows them.
 void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes);
 
-// Writes one such line, of a directory's path with its trailing '/'.
+// Writes one such line, of a directory's path with its trailing '/': "" is
+// the root above several tops, whose line is their total.
 void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
                    bool human_sizes);
+
+// Writes one line of a path as it is shown: a directory's without its '/',
+// or a file's alone (--under a file), as du -b FILE lists it.
+void write_du_path_line(OutputBuffer& out, std::uint64_t bytes, std::string_view path,
+                        bool human_sizes);
 
 #endif

@@ -203,7 +203,11 @@ public:
 private:
     void closed(const ClosedDirectory& directory) override
     {
-        write_du_line(out_, directory.total, directory.path, human_sizes_);
+        if (directory.file) {
+            write_du_path_line(out_, directory.total, directory.path, human_sizes_);
+        } else {
+            write_du_line(out_, directory.total, directory.path, human_sizes_);
+        }
     }
 
     OutputBuffer& out_;

@@ -2,6 +2,7 @@
 
 #include "client_escapes.h"
 #include "file_mode.h"
+#include "path_identity.h"
 
 #include <fnmatch.h>
 
@@ -32,6 +33,9 @@ bool lies_under(const RowSelection& selection, const CatalogLine& line, std::str
     if (top == "/") {
         return !path.empty() && path.front() == '/';
     }
+    if (top == ".") {
+        return !is_absolute_path(path);
+    }
     return path.substr(0, top.size()) == top &&
            (path.size() == top.size() || path[top.size()] == '/');
 }
@@ -60,8 +64,9 @@ bool passes_tests(const RowSelection& selection, const CatalogLine& line, std::s
         }
         break;
     }
-    if ((selection.has_newer && mtime < selection.newer) ||
-        (selection.has_older && mtime >= selection.older) ||
+    // As find -newermt: strictly newer; --older takes the rest.
+    if ((selection.has_newer && mtime <= selection.newer) ||
+        (selection.has_older && mtime > selection.older) ||
         !listed(selection.uids, values[field_uid]) || !listed(selection.gids, values[field_gid])) {
         return false;
     }

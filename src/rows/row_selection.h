@@ -14,8 +14,8 @@ struct RowSelection {
     std::string types; // type letters as find -printf %y prints them; empty for any
     enum class Compare { any, more, less, exactly } size_compare = Compare::any;
     std::int64_t size = 0;          // bytes, exact
-    std::int64_t newer = 0;         // with has_newer, mtime at or after it
-    std::int64_t older = 0;         // with has_older, mtime before it
+    std::int64_t newer = 0;         // with has_newer, mtime after it, as find -newermt
+    std::int64_t older = 0;         // with has_older, mtime at or before it
     std::vector<std::int64_t> uids; // empty for any
     std::vector<std::int64_t> gids;
     std::string name;  // with has_name, the last component matches it as find -name matches

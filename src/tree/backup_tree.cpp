@@ -646,6 +646,23 @@ int levels_below_top(const BackupTree& tree, std::uint32_t directory)
     return has_several_tops(tree) ? levels - 1 : levels; // the root above them is -1
 }
 
+std::string_view under_file(const BackupTree& tree)
+{
+    if (tree.top_path.empty()) {
+        return {};
+    }
+    std::string scratch;
+    if (real_bytes(path_without_slash(tree.directories[tree.top].path), scratch) == tree.top_path) {
+        return {}; // a directory's
+    }
+    for (const BackupTree::Row& row : tree.rows) { // rows below --under: this file's alone
+        if (real_bytes(row.path, scratch) == tree.top_path) {
+            return row.path;
+        }
+    }
+    return {};
+}
+
 bool has_several_tops(const BackupTree& tree)
 {
     return tree.top == 0;

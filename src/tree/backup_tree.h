@@ -198,6 +198,10 @@ bool disk_usage_fits(const BackupTree& tree);
 // several tops, between it and its top, the root above them being -1.
 int levels_below_top(const BackupTree& tree, std::uint32_t directory);
 
+// With --under a file's path, that file's path as its row gave it, escaped;
+// otherwise empty.
+std::string_view under_file(const BackupTree& tree);
+
 // Whether no one directory holds every row (see root_above_tops): the top
 // is the root above them.
 bool has_several_tops(const BackupTree& tree);

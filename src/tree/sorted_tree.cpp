@@ -479,6 +479,10 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         }
         tree.inherited.valid = false;
     }
+    if (!is_dir && !tree.top_path.empty() && tree.under_file.empty() &&
+        real_bytes(identity, tree.scratch) == tree.top_path) {
+        tree.under_file.assign(identity.data(), identity.size());
+    }
     pending.valid = true;
     pending.is_directory = is_dir;
     pending.counts = line.selected;
@@ -519,7 +523,10 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         tree.too_large = true;
     }
     if (tree.too_large || tree.link_lost) {
-        tree.held.clear(); // no total is right
+        tree.held.clear();                               // no total is right
+    } else if (!tree.under_file.empty() && under == 0) { // --under a file: itself alone
+        tree.held.assign(
+            1, {tree.under_file, top, static_cast<std::uint64_t>(tree.open.front().bytes), true});
     } else if (tree.lists_directories && tree.open.front().counted_rows > 0) {
         tree.held.push_back({"", 0, static_cast<std::uint64_t>(tree.open.front().bytes)});
     }

@@ -21,6 +21,7 @@ struct ClosedDirectory {
     std::string path; // escaped, with its trailing '/'; "" for the root above every path
     std::uint32_t depth;
     std::uint64_t total; // of the rows that count at or below it
+    bool file = false;   // instead the file that --under names, with its path: the whole tree
 };
 
 class ClosedDirectoryVisitor {
@@ -124,6 +125,7 @@ struct SortedTree {
     std::vector<Unwritten> unwritten;
     std::vector<BackupTree::Tally> tallies;
     std::string top_path;       // --under, by its real bytes
+    std::string under_file;     // the path, escaped, of a file that --under names
     std::string path;           // of the deepest open directory, escaped, with its '/'
     std::string candidate_path; // of the last candidate
     std::string scratch;
