@@ -285,12 +285,13 @@ INSTANTIATE_TEST_SUITE_P(
              "does; the line holds ',' and no TAB: CSV, as sqlite3 -csv and psql --csv write it? "
              "Read it with --csv\n",
              1},
-        Case{"psql -A output, its columns parted by |",
+        Case{"psql -A or sqlite3 output, its columns parted by |",
              {"-f", "size"},
              "/u/a.txt|" + row + "\n",
              "",
-             "b64num-lstat: standard input:1: the line holds '|', the column separator of psql -A: "
-             "query with psql -At -F $'\\t', or with COPY ... TO STDOUT\n",
+             "b64num-lstat: standard input:1: the line holds '|', which psql -A and the sqlite3 "
+             "shell put between columns: query with COPY ... TO STDOUT or mysql -B, or with "
+             "sqlite3 -csv read with --csv\n",
              1},
         Case{"NUL byte",
              {"-f", "dev"},

@@ -87,8 +87,8 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::null_value:
         return "the LStat value is NULL";
     case Verdict::psql_separator:
-        return "the line holds '|', the column separator of psql -A: query with psql -At -F "
-               "$'\\t', or with COPY ... TO STDOUT";
+        return "the line holds '|', which psql -A and the sqlite3 shell put between columns: "
+               "query with COPY ... TO STDOUT or mysql -B, or with sqlite3 -csv read with --csv";
     case Verdict::stray_byte:
         return "the LStat value holds " +
                byte_name(static_cast<unsigned char>(line.text[line.stray_at])) +
@@ -181,7 +181,7 @@ const char* verdict_reason(Verdict verdict)
     case Verdict::null_value:
         return "a NULL LStat value";
     case Verdict::psql_separator:
-        return "psql -A's '|' between columns";
+        return "'|' between columns";
     case Verdict::stray_byte:
         return "a byte that no numeral holds";
     case Verdict::piece_of_value:
