@@ -73,10 +73,11 @@ void append_optional(std::string& line, const char* name, std::int64_t value)
 void append_file_fields(std::string& line, Versions versions, const EntryAttributes& a)
 {
     append_size_and_time(line, a.size, a.mtime);
-    // Without blocks QDirStat takes a file to fill its size, so that a file
-    // of holes only gets "blocks: 0" too, which qdirstat-cache-writer leaves out.
+    // As qdirstat-cache-writer -l writes it: blocks of a sparse file that
+    // has some, but none for a symbolic link or a file of holes only, which
+    // QDirStat then takes to fill their sizes, as it does for a live tree.
     const auto allocated = static_cast<ByteSum>(static_cast<std::uint64_t>(a.blocks)) * block_bytes;
-    if (allocated < static_cast<ByteSum>(static_cast<std::uint64_t>(a.size))) {
+    if (a.blocks > 0 && allocated < static_cast<ByteSum>(static_cast<std::uint64_t>(a.size))) {
         append_optional(line, "\tblocks: ", a.blocks);
     }
     if (a.nlink > 1 && versions != Versions::all) {
