@@ -365,6 +365,9 @@ int run_lstat(Run& run, int argc, char* argv[])
             run.trouble(ending.unusable_inputs ? status_no_report : status_incomplete);
         }
         run.differs = ending.differs;
+        if (!ending.note.empty()) {
+            run.complain(ending.note);
+        }
     }
     return finish(run);
 }

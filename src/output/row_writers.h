@@ -20,6 +20,7 @@ struct Ending {
     std::string refusal; // why the report was not written, or not whole; empty if it was
     bool unusable_inputs = false;
     bool differs = false;
+    std::string note{}; // what the report, written whole, had to leave out of it
 };
 
 // The refusal of a report whose total would not be right: 64 bits hold

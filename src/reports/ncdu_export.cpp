@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <string>
 #include <vector>
 
 namespace {
@@ -190,18 +191,29 @@ void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* ve
     output_text(out, "]\n");
 }
 
-// A row stands in ncdu's export whatever ncdu cannot read of it, which is
-// left out, and reported.
-bool check_for_ncdu(CatalogLine& line)
+void NcduOmissions::check(const CatalogLine& line)
 {
     const LstatField fields[] = {field_uid, field_gid, field_mode, field_nlink};
     const auto* const beyond =
         std::find_if(std::begin(fields), std::end(fields),
                      [&line](LstatField f) { return !ncdu_reads(f, line.fields.values[f]); });
     if (beyond == std::end(fields)) {
-        return true;
+        return;
     }
-    line.verdict = Verdict::beyond_ncdu;
-    line.expected = *beyond;
-    return false;
+    if (entries_++ == 0) {
+        first_line_ = line.number;
+        first_field_ = *beyond;
+        first_value_ = line.fields.values[*beyond];
+    }
+}
+
+std::string NcduOmissions::message() const
+{
+    if (entries_ == 0) {
+        return {};
+    }
+    return std::to_string(entries_) + (entries_ == 1 ? " entry" : " entries") +
+           " written without what ncdu cannot read: the " + lstat_field_names[first_field_] + " " +
+           std::to_string(first_value_) + " of line " + std::to_string(first_line_) +
+           (entries_ > 1 ? ", and others" : "");
 }

@@ -15,10 +15,22 @@
 // An entry's field that it would not read is left out of the export.
 bool ncdu_reads(LstatField field, std::int64_t value);
 
-// Whether ncdu reads every field of the row of `line` that an entry holds;
-// where it does not, the line's verdict says which (Verdict::beyond_ncdu),
-// and the entry is written without it.
-bool check_for_ncdu(CatalogLine& line);
+// The entries written without a field that ncdu could not read back, as
+// ncdu 1.18 refuses an export that holds an owner past 2^31 - 1 (even one
+// it wrote itself): counted, and the first one named, for one message.
+class NcduOmissions {
+public:
+    // Notes the row of `line` if ncdu cannot read one of its fields.
+    void check(const CatalogLine& line);
+    // What was left out, for one message; empty when nothing was.
+    std::string message() const;
+
+private:
+    unsigned long entries_ = 0;
+    unsigned long first_line_ = 0;
+    LstatField first_field_ = field_uid;
+    std::int64_t first_value_ = 0;
+};
 
 // Writes the tree below its top, names with their real bytes, as ncdu -e -o
 // writes a directory it scanned: devices, inodes and times as the unsigned

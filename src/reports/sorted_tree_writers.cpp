@@ -61,14 +61,15 @@ public:
             return {sorted_link_lost, false};
         }
         write_totals(tree_.tallies);
-        return {shortfall()};
+        return {shortfall(), false, false, note()};
     }
 
 private:
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     virtual void write_totals(const std::vector<BackupTree::Tally>& /*tallies*/) {}
-    virtual bool check(CatalogLine& /*line*/) const { return true; }
+    virtual bool check(CatalogLine& /*line*/) { return true; }
     virtual std::string shortfall() const { return {}; }
+    virtual std::string note() const { return {}; }
     void closed(const ClosedDirectory& /*directory*/) override {}
 
     SortedTree tree_;
@@ -138,7 +139,13 @@ public:
     }
 
 private:
-    bool check(CatalogLine& line) const override { return check_for_ncdu(line); }
+    bool check(CatalogLine& line) override
+    {
+        omissions_.check(line);
+        return true;
+    }
+
+    std::string note() const override { return omissions_.message(); }
 
     void open_root(std::string_view name) override
     {
@@ -191,6 +198,7 @@ private:
     Versions versions_;
     std::vector<Frame> frames_;
     std::string buffer_;
+    NcduOmissions omissions_;
 };
 
 class SortedDuWriter final : public SortedTreeWriter {

@@ -49,7 +49,7 @@ public:
             return {total_passes, false};
         }
         write(out_, tree_);
-        return {shortfall()};
+        return {shortfall(), false, false, note()};
     }
 
 private:
@@ -58,9 +58,11 @@ private:
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     // What the report has to say of a row that the tree took: false, with
     // the line's verdict saying why, to report it.
-    virtual bool check(CatalogLine& /*line*/) const { return true; }
-    // What the report written had to leave out, if anything.
+    virtual bool check(CatalogLine& /*line*/) { return true; }
+    // What the report written had to leave out, if anything: for a refusal,
+    // and for a note.
     virtual std::string shortfall() const { return {}; }
+    virtual std::string note() const { return {}; }
     // Whatever else the report sums, beside the bytes that the tree totals.
     virtual bool fits(const BackupTree& /*tree*/) const { return true; }
 
@@ -93,17 +95,24 @@ public:
     }
 
 private:
-    bool check(CatalogLine& line) const override { return check_for_ncdu(line); }
+    bool check(CatalogLine& line) override
+    {
+        omissions_.check(line);
+        return true;
+    }
 
     void write(OutputBuffer& out, const BackupTree& tree) override
     {
         write_ncdu_export(out, tree, version_, std::time(nullptr));
     }
 
+    std::string note() const override { return omissions_.message(); }
+
     // ncdu sums the disk usage too.
     bool fits(const BackupTree& tree) const override { return disk_usage_fits(tree); }
 
     const char* version_;
+    NcduOmissions omissions_;
 };
 
 class QdirstatWriter final : public TreeWriter {

@@ -135,10 +135,6 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::path_given_twice:
         return "the same path as line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
-    case Verdict::beyond_ncdu:
-        return std::string("the ") + lstat_field_names[line.expected] + " " +
-               std::to_string(line.fields.values[line.expected]) +
-               " is beyond what ncdu reads: left out of the export";
     case Verdict::file_over_paths:
         return "a file, where line " + std::to_string(line.other_line) +
                " has a path below it; rows of several jobs? Only the first one counts";
@@ -206,8 +202,6 @@ const char* verdict_reason(Verdict verdict)
         return "a negative size, block count or link count";
     case Verdict::path_given_twice:
         return "a path given twice";
-    case Verdict::beyond_ncdu:
-        return "a field beyond what ncdu reads";
     case Verdict::file_over_paths:
         return "a file where paths lie below it";
     case Verdict::below_a_file:

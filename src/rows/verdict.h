@@ -37,7 +37,6 @@ enum class Verdict : unsigned char {
     not_a_directory, // a path that ends in '/', of a file that is not a directory
     negative_field,  // a size, block count or link count below 0: `expected` names it
     path_given_twice,
-    beyond_ncdu,     // written, but without a field that ncdu cannot read: `expected` names it
     file_over_paths, // a file, where an earlier row put a path below it
     below_a_file,    // a path below what an earlier row made a file
     outside_top,     // --sorted --ncdu or --qdirstat: a relative path after absolute ones
