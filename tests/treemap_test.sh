@@ -35,7 +35,8 @@ du -b -0 top > du.real
 usage=$(grep -m 1 -o 'class="dir"[^>]*data-bytes="[0-9]*' usage.svg | grep -o '[0-9]*$')
 [ "$usage" = "$(du -s -B1 top | cut -f 1)" ] || fail "--disk-usage draws $usage bytes, du -B1 says otherwise"
 grep -q '^<title>top — disk usage ' usage.svg || fail "the --disk-usage heading does not say disk usage"
-grep -q '^<title>top — apparent size ' treemap.svg || fail "the heading does not say apparent size"
+grep -q "^<title>top — apparent size [0-9.]*[KMG] in $(find top -printf x | wc -c) entries</title>" treemap.svg ||
+    fail "the heading does not say apparent size, and the entries that find counts: $(grep -m 1 '^<title>' treemap.svg)"
 # A flat directory of 10,000 files, most of them too small to draw alone:
 # their gray block shows how many they are and their bytes.
 python3 -c 'import os, random; random.seed(1); os.mkdir("flat")
@@ -110,6 +111,10 @@ if hostile != ["top/docs/\\033[31m<b>&amp;\\n\\377.html"]:
     problems.append(f"the hostile name shows as {hostile}")
 # Names show their real bytes, as ncdu and QDirStat show them, not COPY's
 # escapes: a backslash is one.
+# The legend gives each kind's size with its unit, bytes too.
+for key in svg.find(ns + "g[@class='legend']").iter(ns + "text"):
+    if not re.search(r" [0-9.]+[BKMGTPE]$", key.text or "") or "(none)" in key.text:
+        problems.append(f"the legend's key {key.text!r}")
 slash = [r for r in svg.iter(ns + "rect") if "slash" in (r.get("data-path") or "")]
 if [(r.get("data-path"), r.find(ns + "title").text) for r in slash] != [("top/back\\slash", "top/back\\slash 100K")]:
     problems.append(f"a backslash shows as {[r.get('data-path') for r in slash]}")

@@ -136,6 +136,33 @@ std::string human(std::uint64_t bytes)
     return {text, human_size(from_twos_complement(bytes), text)};
 }
 
+// A size as du -h shows it, with a unit where it shows bytes: 110 as 110B.
+std::string with_unit(std::string shown)
+{
+    if (!shown.empty() && shown.back() >= '0' && shown.back() <= '9') {
+        shown += 'B';
+    }
+    return shown;
+}
+
+// The entries that the treemap draws, as find and ncdu count them: the top
+// and everything below it, directories without a row of their own too, but
+// not the root above several tops, which has none.
+std::uint64_t entries_drawn(const BackupTree& tree)
+{
+    const auto files = static_cast<std::uint64_t>(std::count_if(
+        tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
+    std::vector<bool> in_top(tree.directories.size(), false); // parents come before children
+    std::uint64_t directories = 0;
+    for (std::size_t i = 0; i < tree.directories.size(); ++i) {
+        const TreeDirectory& directory = tree.directories[i];
+        in_top[i] = i == tree.top || (i > 0 && in_top[directory.parent]);
+        const bool drawn = in_top[i] && !directory.empty && !(i == 0 && has_several_tops(tree));
+        directories += drawn ? 1U : 0U;
+    }
+    return files + directories;
+}
+
 // 10044 as 10,044.
 std::string grouped(std::uint64_t number)
 {
@@ -390,7 +417,7 @@ void write_key(OutputBuffer& out, double left, double y, double width, std::stri
     output_text(out, "<rect class=\"key\"");
     write_geometry(out, box);
     output_text(out, " fill=\"none\"/>\n");
-    const std::string size = " " + human(bytes);
+    const std::string size = " " + with_unit(human(bytes));
     if (!fits(quoted_for_terminal(label) + size, label_size, box.width)) {
         const std::string tail = ellipsis + size;
         while (!label.empty() && !fits(quoted_for_terminal(label) + tail, label_size, box.width)) {
@@ -422,7 +449,9 @@ void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double wid
     double y = heading_height + 6;
     for (std::size_t i = 0; i < kinds.top().size() && y + legend_row <= height; ++i) {
         write_swatch(out, Rect{left, y + 2, 12, 12}, kind_fills[i]);
-        write_key(out, left, y, width, kind_label(kinds.top()[i].first), kinds.top()[i].second);
+        const std::string& kind = kinds.top()[i].first;
+        write_key(out, left, y, width, kind.empty() ? "no extension" : kind_label(kind),
+                  kinds.top()[i].second);
         y += legend_row;
     }
     if (kinds.others() > 0 && y + legend_row <= height) {
@@ -445,13 +474,13 @@ void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int hei
     const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
     const Rect canvas{0, heading_height, total_width - legend_width - 4,
                       total_height - heading_height};
-    const auto files = static_cast<std::uint64_t>(std::count_if(
-        tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
     const TreeDirectory& top = tree.directories[tree.top];
     const std::string path = real(shown_path(tree, tree.top));
-    const std::string totals =
-        std::string(" \xe2\x80\x94 ") + (tree.disk_usage ? "disk usage " : "apparent size ") +
-        human(top.total) + " in " + grouped(files) + (files == 1 ? " file" : " files");
+    const std::uint64_t entries = entries_drawn(tree);
+    const std::string totals = std::string(" \xe2\x80\x94 ") +
+                               (tree.disk_usage ? "disk usage " : "apparent size ") +
+                               with_unit(human(top.total)) + " in " + grouped(entries) +
+                               (entries == 1 ? " entry" : " entries");
     const std::string dimensions = std::to_string(width) + "\" height=\"" + std::to_string(height);
     output_text(out, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
