@@ -421,7 +421,6 @@ void mark_empty(BackupTree& tree)
 
 void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const TreeScope& scope)
 {
-    tree = BackupTree{};
     tree.keeps_files = keeps_files;
     tree.merges_links = merges_links;
     tree.versions = scope.versions;

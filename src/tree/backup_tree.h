@@ -161,8 +161,9 @@ struct BackupTree {
 void add_to_tally(std::vector<BackupTree::Tally>& tallies, std::uint32_t index, std::uint64_t bytes,
                   int sign);
 
-// A tree for du's totals (`merges_links`), ncdu's entries (`keeps_files`),
-// or both, as a treemap draws them.
+// Makes `tree`, as it is constructed, a tree for du's totals
+// (`merges_links`), ncdu's entries (`keeps_files`), or both, as a treemap
+// draws them.
 void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const TreeScope& scope);
 
 // Whether a row found its place in the tree, or the line of the row it

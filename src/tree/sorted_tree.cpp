@@ -321,9 +321,12 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         }
     }
     if (file.first_link) {
+        // The entry its inode got when it came.
         const auto inode = tree.linked.find({file.attributes.dev, file.attributes.ino});
-        tree.link_lost |= inode->second > 0;
-        tree.linked.erase(inode);
+        if (inode != tree.linked.end()) {
+            tree.link_lost |= inode->second > 0;
+            tree.linked.erase(inode);
+        }
     }
     if (tree.versions == Versions::all && directory_row != nullptr) {
         tree.too_large |=
