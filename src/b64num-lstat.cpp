@@ -127,8 +127,8 @@ struct Run {
                  quoted_for_terminal(kept_order.keys[kept_order.last]) + "' of line " +
                  std::to_string(kept_order.last_line) +
                  ": not in path order, which --sorted needs (ORDER BY the path COLLATE \"C\" "
-                 "in PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite sorts by "
-                 "default); stopped here");
+                 "in PostgreSQL, in a binary collation in MariaDB and MySQL with max_sort_length "
+                 "past the longest path, as SQLite sorts by default); stopped here");
         trouble(status_incomplete);
         stopped = true;
     }

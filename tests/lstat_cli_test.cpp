@@ -640,8 +640,9 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     EXPECT_EQ(stopped.out, "");
     EXPECT_EQ(stopped.err, "b64num-lstat: standard input:2: '/d/a' after '/d/b' of line 1: not in "
                            "path order, which --sorted needs (ORDER BY the path COLLATE \"C\" in "
-                           "PostgreSQL, in a binary collation in MariaDB and MySQL, as SQLite "
-                           "sorts by default); stopped here\n");
+                           "PostgreSQL, in a binary collation in MariaDB and MySQL with "
+                           "max_sort_length past the longest path, as SQLite sorts by default); "
+                           "stopped here\n");
     EXPECT_EQ(stopped.status, 1);
     // A hard-linked file whose first link a later row replaces has its
     // bytes in a link gone by: refused, not counted nowhere.
