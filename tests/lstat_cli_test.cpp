@@ -509,6 +509,14 @@ INSTANTIATE_TEST_SUITE_P(
              "b64num-lstat: standard input:2: a '\"' inside a field without quotes, or after the "
              "quote that closes one: not CSV as sqlite3 -csv and psql --csv write it\n",
              1},
+        Case{"a last field without quotes or bytes is NULL, and \"\" is the empty string",
+             {"--csv", "-f", "size"},
+             with_row("/r,R\n/a,\n/b,\"\"\n"),
+             "/r\t1048576\n",
+             "b64num-lstat: standard input:2: the LStat value is NULL\n"
+             "b64num-lstat: standard input:3: 0 numerals, but line 1 has 16; a row cut short, or "
+             "is LStat not the last column?\n",
+             1},
         Case{"a byte-order mark before the first record",
              {"--csv", "-f", "size"},
              with_row("\xEF\xBB\xBF\"/a\",R\n"),

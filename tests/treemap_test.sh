@@ -125,7 +125,9 @@ sys.exit(1 if problems else 0)
 PY
 
 # Every label inside its rectangle, as Chromium lays it out in its default
-# sans-serif: the page measures them and writes the result into its DOM.
+# sans-serif, with a margin of 2 pixels or more at each side: the legend's
+# keys, cut to fit, stand near their edge. The page measures them and
+# writes the result into its DOM.
 {
     echo '<!DOCTYPE html><html><body>'
     sed 1d treemap.svg
@@ -138,7 +140,7 @@ for (const text of texts) {
     const rect = text.previousElementSibling;
     const r = ["x", "y", "width", "height"].map((k) => Number(rect.getAttribute(k) || 0));
     const b = text.getBBox();
-    if (b.x < r[0] - 0.5 || b.y < r[1] - 0.5 || b.x + b.width > r[0] + r[2] + 0.5 ||
+    if (b.x < r[0] + 2 || b.y < r[1] - 0.5 || b.x + b.width > r[0] + r[2] - 2 ||
         b.y + b.height > r[1] + r[3] + 0.5) {
         outside.push(text.textContent + " " + [b.x, b.y, b.width, b.height] + " in " + r);
     }
