@@ -133,45 +133,69 @@ bool copy_run(CsvReader& reader, RecordLine& line, const std::array<bool, 256>& 
     return at != end;
 }
 
-// Most records hold no quote, backslash or control byte, and no empty
-// field: their line is the record with TABs for its commas. Such a record,
-// whole in the buffer, is made into its line where it lies, without a copy.
-bool take_plain_record(CsvReader& reader, CsvRecord& record)
+// The end of the run from `at` that `table` and may_stop let pass: eight
+// bytes at a time, then one.
+const char* skip_run(const char* at, const char* end, const std::array<bool, 256>& table,
+                     bool commas)
 {
-    static_assert(chunk_size <= longest_line, "a record in the buffer is never too long");
-    char* const begin = reader.buffer.data() + reader.start;
-    char* const end = reader.buffer.data() + reader.end;
-    char* at = begin;
-    bool plain = true;
     std::uint64_t word = 0;
-    while (true) {
-        while (end - at >= 8 && (std::memcpy(&word, at, 8), !may_stop(word, true))) {
-            at += 8;
-        }
-        while (at != end && !unquoted_stops[static_cast<unsigned char>(*at)]) {
+    while (end - at >= 8 && (std::memcpy(&word, at, 8), !may_stop(word, commas))) {
+        at += 8;
+    }
+    while (at != end && !table[static_cast<unsigned char>(*at)]) {
+        ++at;
+    }
+    return at;
+}
+
+// Most records are simple: their quoted fields hold no quote, backslash or
+// control byte, and their other fields are neither empty nor hold one, as
+// psql --csv writes a catalog's rows, and sqlite3 -csv, which quotes every
+// field that holds a space, every LStat value among them. Such a record's
+// line is its bytes with the quotes taken off and TABs for the commas
+// between fields: made in one pass into `reader.simple`, the read buffer
+// left as it is for the careful reader where the record is not simple.
+bool take_simple_record(CsvReader& reader, CsvRecord& record)
+{
+    const char* const begin = reader.buffer.data() + reader.start;
+    const char* const end = reader.buffer.data() + reader.end;
+    char* const line = reader.simple.data(); // as large as the buffer, and a NUL
+    char* out = line;
+    for (const char* at = begin;;) {
+        const char* content = at;
+        if (at != end && *at == '"') {
+            content = ++at;
+            at = skip_run(at, end, quoted_stops, false);
+            // The closing quote, not the first of two.
+            if (at == end || *at != '"' || (at + 1 != end && at[1] == '"')) {
+                return false;
+            }
+            std::memcpy(out, content, static_cast<std::size_t>(at - content));
+            out += at - content;
             ++at;
+        } else {
+            at = skip_run(at, end, unquoted_stops, true);
+            if (at == content) {
+                return false; // a NULL, or a quote, an escape or a line's end to read with care
+            }
+            std::memcpy(out, content, static_cast<std::size_t>(at - content));
+            out += at - content;
         }
-        const bool field_ends = at != end && (*at == ',' || *at == '\n');
-        if (!field_ends || at == begin || at[-1] == '\t') {
-            plain = false; // a quote or an escape, an empty field, or no end in sight
-            break;
+        if (at == end || (*at != ',' && *at != '\n')) {
+            return false;
         }
         if (*at == '\n') {
-            break;
+            *out = '\0';
+            record.text = line;
+            record.length = static_cast<std::size_t>(out - line);
+            record.first_line = reader.line++;
+            record.line_fed = true;
+            reader.start = static_cast<std::size_t>(at + 1 - reader.buffer.data());
+            return true;
         }
-        *at++ = '\t';
+        *out++ = '\t';
+        ++at;
     }
-    if (!plain) {
-        std::replace(begin, at, '\t', ','); // a plain record's only TABs were commas
-        return false;
-    }
-    *at = '\0';
-    record.text = begin;
-    record.length = static_cast<std::size_t>(at - begin);
-    record.first_line = reader.line++;
-    record.line_fed = true;
-    reader.start = static_cast<std::size_t>(at + 1 - reader.buffer.data());
-    return true;
 }
 
 } // namespace
@@ -187,6 +211,7 @@ void start_reading_csv(CsvReader& reader, int fd)
     reader.line = 1;
     if (reader.buffer.size() < chunk_size) {
         reader.buffer.resize(chunk_size);
+        reader.simple.resize(chunk_size + 1);
     }
 }
 
@@ -202,7 +227,7 @@ CsvResult read_record(CsvReader& reader, CsvRecord& record)
             reader.start = mark;
         }
     }
-    if (take_plain_record(reader, record)) {
+    if (take_simple_record(reader, record)) {
         return CsvResult::record;
     }
     enum class State {

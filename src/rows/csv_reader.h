@@ -27,7 +27,8 @@ struct CsvReader {
     std::size_t end;    // one past the last byte read
     unsigned long line; // of the next byte, from 1
     std::vector<char> buffer;
-    std::string record; // the last record as a line, NUL-terminated
+    std::string record;       // the last record as a line, NUL-terminated
+    std::vector<char> simple; // or there, a simple record's (see csv_reader.cpp)
 };
 
 enum class CsvResult {
