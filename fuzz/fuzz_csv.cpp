@@ -132,13 +132,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         csv += (choices & 2) != 0 ? "\r\n" : "\n";
     }
     const std::vector<std::optional<Record>> read = read_back(csv);
+    // A byte-order mark at the start of the input is none of its bytes: a
+    // first field written without quotes loses it.
+    std::vector<Record> expected = records;
+    const std::string mark = "\xEF\xBB\xBF";
+    Field& first = expected.front().front();
+    if (csv.compare(0, mark.size(), mark) == 0) {
+        first->erase(0, mark.size());
+        if (first->empty() && expected.front().size() > 1) {
+            first.reset(); // without bytes and without quotes, it reads as NULL
+        }
+    }
     if (read.size() != records.size()) {
         fail("the reader gives another number of records than were written");
     }
     for (std::size_t i = 0; i < records.size(); ++i) {
         // A record of one field without bytes is an empty line, whichever it was.
-        const bool empty_line = records[i].size() == 1 && records[i][0].value_or("").empty();
-        if (!read[i] || (!empty_line && *read[i] != records[i])) {
+        const bool empty_line = expected[i].size() == 1 && expected[i][0].value_or("").empty();
+        if (!read[i] || (!empty_line && *read[i] != expected[i])) {
             fail("a record does not come back field for field");
         }
     }

@@ -61,7 +61,8 @@ void check_walker(const std::string& text)
     for (int index = -1; index <= lstat_field_count; ++index) {
         std::int64_t value = 0;
         const bool found = decode_lstat_field(text.data(), text.data() + text.size(), index, value);
-        const bool exists = index >= 0 && index < row.count && row.count >= fewest_in_a_value;
+        const bool exists = index >= 0 && index < row.count && row.count >= fewest_in_a_value &&
+                            ((row.wrapped >> index) & 1U) == 0;
         if (found != exists || (exists && value != row.values[index])) {
             fail("one field over [begin, end) differs from the walker's row");
         }
@@ -219,9 +220,37 @@ int numerals_in(std::string_view value)
     return numerals;
 }
 
+// Whether each of the first 16 numerals of `value` (the fields) holds its
+// value whole: at most 2^63 - 1, or 2^63 after a leading minus sign, a
+// minus sign elsewhere being a digit worth 0.
+bool fields_fit(std::string_view value)
+{
+    static const std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    int fields = 0;
+    for (std::size_t at = value.find_first_not_of(' ');
+         at != std::string_view::npos && fields < lstat_field_count;
+         at = value.find_first_not_of(' ', value.find(' ', at)), ++fields) {
+        const std::string_view numeral = value.substr(at, value.find(' ', at) - at);
+        __extension__ unsigned __int128 whole = 0;
+        for (const char c : numeral) {
+            const std::size_t digit = digits.find(c);
+            whole = whole * 64 + (digit == std::string_view::npos ? 0 : digit);
+            if (whole > static_cast<std::uint64_t>(INT64_MAX) + 1U) {
+                return false;
+            }
+        }
+        if (numeral[0] != '-' && whole > static_cast<std::uint64_t>(INT64_MAX)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A line passes the row check only if it is empty, or if its LStat value
 // holds 13 numerals or more, nothing but digits, minus signs and spaces,
-// and is no column name; unescaping never lengthens a column.
+// each field whole, and is no column name; unescaping never lengthens a
+// column.
 void check_row_and_column(const std::string& text)
 {
     std::string line = text;
@@ -236,7 +265,8 @@ void check_row_and_column(const std::string& text)
                              lstat) == std::string::npos &&
                          line.find('\0') == std::string::npos &&
                          !is_lstat_column_name(line.data() + lstat, line.size() - lstat) &&
-                         numerals_in(std::string_view(line).substr(lstat)) >= fewest_in_a_value);
+                         numerals_in(std::string_view(line).substr(lstat)) >= fewest_in_a_value &&
+                         fields_fit(std::string_view(line).substr(lstat)));
     std::string copy = text;
     CatalogLine read{};
     read_catalog_line(read, 1, copy.data(), copy.size());
