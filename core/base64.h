@@ -84,8 +84,8 @@ inline const char* from_base64_checked(std::int64_t* value, bool* fits, const ch
             (accumulator << 6) + base64_detail::digit_table.values[static_cast<unsigned char>(*at)];
     }
     const bool negative = begin != end && *begin == '-';
-    *fits = lost == 0 &&
-            accumulator <= static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1U : 0U);
+    *fits =
+        lost == 0 && accumulator <= static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1U : 0U);
     if (negative) {
         accumulator = 0 - accumulator;
     }

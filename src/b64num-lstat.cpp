@@ -217,8 +217,7 @@ bool step_input(Run& run, Input& input)
     case CsvResult::end:
         return false;
     case CsvResult::record:
-        filter_line(input.filter, record.first_line, record.text, record.length,
-                    record.line_fed);
+        filter_line(input.filter, record.first_line, record.text, record.length, record.line_fed);
         break;
     case CsvResult::too_long:
         filter_unread(input.filter, record.first_line, record.length, Verdict::too_long);

@@ -18,7 +18,7 @@
 constexpr int status_incomplete = 1; // a line refused, a report refused or cut short
 constexpr int status_no_report = 2;  // misuse, or an input that could not be read
 constexpr int status_usage = status_no_report;
-constexpr int status_differ = 1;  // --diff: the inputs differ
+constexpr int status_differ = 1;       // --diff: the inputs differ
 constexpr int status_diff_trouble = 2; // --diff: any trouble, a refused line included
 
 // What b64num-lstat writes: one mode a run.

@@ -196,7 +196,8 @@ bool parse_selection(const std::string& option, const char* value, RowSelection&
         // find -name matches a last component, which holds no '/'.
         if (text.find('/') != std::string::npos) {
             error = "--name matches a name, the last component of a path, which never holds '/' "
-                    "('" + text + "'): --under selects by place";
+                    "('" +
+                    text + "'): --under selects by place";
             return false;
         }
         selection.has_name = true;

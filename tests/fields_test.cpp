@@ -81,9 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"a value that wraps among the fields names no field",
                  lstat_text(first_attributes(7)) + " BAAAAAAAAAAB " +
                      lstat_text(Values(file_attributes.begin() + 8, file_attributes.end())),
-                 with_size(1),
-                 false,
-                 1U << 7},
+                 with_size(1), false, 1U << 7},
         WalkCase{"digits outside the alphabet count 0",
                  "B= -B B-B \x80"
                  "B",

@@ -954,7 +954,8 @@ TEST(LstatCommand, SelectsRowsAsFindDoes)
         {{"--name=data"}, "/srv/data/\n"},
         {{"--under=/srv/data"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
         {{"--under=/srv/database/", "--type=f"}, "/srv/database/tab\\tb.TXT\n"},
-        {{"--under=/srv/./data//"}, "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
+        {{"--under=/srv/./data//"},
+         "/srv/data/a.txt\n/srv/data/\n/srv/data/link\n/srv/data/root\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"-f", "ino"};

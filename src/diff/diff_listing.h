@@ -6,6 +6,9 @@
 #include "job_diff.h"
 #include "output_buffer.h"
 
+#include <algorithm>
+#include <iterator>
+
 enum class DiffReport {
     lines,   // STATUS TAB DELTA TAB PATH, in byte order of the path
     json,    // {"status":...,"delta":...,"old":ROW,"new":ROW}, in the same order
@@ -21,12 +24,8 @@ struct DiffTotals {
 
     bool any() const
     {
-        for (const unsigned long count : paths) {
-            if (count > 0) {
-                return true;
-            }
-        }
-        return false;
+        return std::any_of(std::begin(paths), std::end(paths),
+                           [](unsigned long count) { return count > 0; });
     }
 };
 

@@ -253,8 +253,8 @@ private:
     void start_part()
     {
         if (part_rows_ == 0) {
-            start_diff(part_, style_.compare, style_.report == DiffReport::json,
-                       style_.disk_usage, style_.latest);
+            start_diff(part_, style_.compare, style_.report == DiffReport::json, style_.disk_usage,
+                       style_.latest);
         } else {
             clear_diff(part_);
         }

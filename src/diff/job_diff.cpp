@@ -298,7 +298,8 @@ void add_to_diff(JobDiff& diff, int side, const CatalogLine& line)
     // NEW's row is kept apart until its path is looked up: where it equals
     // OLD's, as most do, the entry points at OLD's bytes.
     ByteStore& store = side == new_side ? diff.pending_rows : diff.rows;
-    const auto line_number = static_cast<std::uint32_t>(std::min<unsigned long>(line.number, UINT32_MAX));
+    const auto line_number =
+        static_cast<std::uint32_t>(std::min<unsigned long>(line.number, UINT32_MAX));
     diff.pending.push_back({hash, side, given.slash, line.selected,
                             keep_row(diff, store, line, line.first_column()), line_number,
                             diff.pending_paths.size(), path.size(), escaped.size()});

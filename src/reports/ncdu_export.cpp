@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
-#include <cstring>
 #include <iterator>
-#include <string>
 #include <string>
 #include <vector>
 

@@ -364,7 +364,7 @@ private:
 
     // The attributes and title of an entry, which end its rectangle: the
     // title is the path, `before_size` and the size.
-    void write_entry(std::string_view path, std::uint64_t bytes, const char* before_size = " ")
+    void write_entry(const std::string& path, std::uint64_t bytes, const char* before_size = " ")
     {
         output_text(out_, " data-path=\"");
         write_markup_text(out_, path.data(), path.size());

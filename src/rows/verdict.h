@@ -33,7 +33,7 @@ enum class Verdict : unsigned char {
     no_path,
     empty_path,
     null_path,
-    null_text_path, // the text NULL, as mysql -B prints a NULL path
+    null_text_path,  // the text NULL, as mysql -B prints a NULL path
     not_a_directory, // a path that ends in '/', of a file that is not a directory
     negative_field,  // a size, block count or link count below 0: `expected` names it
     path_given_twice,

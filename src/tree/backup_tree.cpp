@@ -654,12 +654,12 @@ std::string_view under_file(const BackupTree& tree)
     if (real_bytes(path_without_slash(tree.directories[tree.top].path), scratch) == tree.top_path) {
         return {}; // a directory's
     }
-    for (const BackupTree::Row& row : tree.rows) { // rows below --under: this file's alone
-        if (real_bytes(row.path, scratch) == tree.top_path) {
-            return row.path;
-        }
-    }
-    return {};
+    // The rows below --under: this file's alone.
+    const auto file =
+        std::find_if(tree.rows.begin(), tree.rows.end(), [&](const BackupTree::Row& row) {
+            return real_bytes(row.path, scratch) == tree.top_path;
+        });
+    return file != tree.rows.end() ? file->path : std::string_view();
 }
 
 bool has_several_tops(const BackupTree& tree)
