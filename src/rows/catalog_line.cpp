@@ -110,10 +110,16 @@ void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Ve
     line.selected = true;
 }
 
+bool starts_with_byte_order_mark(const char* text, std::size_t length)
+{
+    constexpr std::size_t mark = sizeof byte_order_mark - 1;
+    return length >= mark && std::memcmp(text, byte_order_mark, mark) == 0;
+}
+
 std::size_t byte_order_mark_before(const char* text, std::size_t length)
 {
-    constexpr std::size_t mark = 3;
-    if (length < mark + 1 || std::memcmp(text, "\xEF\xBB\xBF", mark) != 0) {
+    constexpr std::size_t mark = sizeof byte_order_mark - 1;
+    if (length < mark + 1 || !starts_with_byte_order_mark(text, length)) {
         return 0;
     }
     const auto* const tab = static_cast<const char*>(memrchr(text, '\t', length));

@@ -63,8 +63,12 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
 // A line that could not be read as a row, of `length` bytes, for `verdict`.
 void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict);
 
-// The bytes of a UTF-8 byte-order mark that editors and some exports put
-// at the start of a file, to skip in the first line of an input: 3 where
+// The UTF-8 byte-order mark that editors and some exports put at the start
+// of a file, and whether the `length` bytes at `text` start with it.
+inline constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
+bool starts_with_byte_order_mark(const char* text, std::size_t length);
+
+// The bytes of a byte-order mark to skip in the first line of an input: 3 where
 // the mark is followed by a '/' (an absolute path) or the line is a header
 // line, 0 elsewhere, since a file name may begin with U+FEFF.
 std::size_t byte_order_mark_before(const char* text, std::size_t length);

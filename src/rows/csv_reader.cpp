@@ -1,5 +1,6 @@
 #include "csv_reader.h"
 
+#include "catalog_line.h"
 #include "client_escapes.h"
 
 #include <unistd.h>
@@ -113,13 +114,10 @@ bool may_stop(std::uint64_t word, bool commas)
     return found != 0;
 }
 
-// Appends the bytes from the reader's next one that `table` lets pass, and
-// says whether a byte that it stops at is there to read.
-bool copy_run(CsvReader& reader, RecordLine& line, const std::array<bool, 256>& table)
+// The end of the run from `at` that `table` lets pass: eight bytes at a
+// time, then one.
+const char* skip_run(const char* at, const char* end, const std::array<bool, 256>& table)
 {
-    const char* const begin = reader.buffer.data() + reader.start;
-    const char* const end = reader.buffer.data() + reader.end;
-    const char* at = begin;
     const bool commas = table[','];
     std::uint64_t word = 0;
     while (end - at >= 8 && (std::memcpy(&word, at, 8), !may_stop(word, commas))) {
@@ -128,24 +126,19 @@ bool copy_run(CsvReader& reader, RecordLine& line, const std::array<bool, 256>& 
     while (at != end && !table[static_cast<unsigned char>(*at)]) {
         ++at;
     }
+    return at;
+}
+
+// Appends the bytes from the reader's next one that `table` lets pass, and
+// says whether a byte that it stops at is there to read.
+bool copy_run(CsvReader& reader, RecordLine& line, const std::array<bool, 256>& table)
+{
+    const char* const begin = reader.buffer.data() + reader.start;
+    const char* const end = reader.buffer.data() + reader.end;
+    const char* const at = skip_run(begin, end, table);
     line.append(begin, static_cast<std::size_t>(at - begin));
     reader.start += static_cast<std::size_t>(at - begin);
     return at != end;
-}
-
-// The end of the run from `at` that `table` and may_stop let pass: eight
-// bytes at a time, then one.
-const char* skip_run(const char* at, const char* end, const std::array<bool, 256>& table,
-                     bool commas)
-{
-    std::uint64_t word = 0;
-    while (end - at >= 8 && (std::memcpy(&word, at, 8), !may_stop(word, commas))) {
-        at += 8;
-    }
-    while (at != end && !table[static_cast<unsigned char>(*at)]) {
-        ++at;
-    }
-    return at;
 }
 
 // Most records are simple: their quoted fields hold no quote, backslash or
@@ -165,7 +158,7 @@ bool take_simple_record(CsvReader& reader, CsvRecord& record)
         const char* content = at;
         if (at != end && *at == '"') {
             content = ++at;
-            at = skip_run(at, end, quoted_stops, false);
+            at = skip_run(at, end, quoted_stops);
             // The closing quote, not the first of two.
             if (at == end || *at != '"' || (at + 1 != end && at[1] == '"')) {
                 return false;
@@ -174,7 +167,7 @@ bool take_simple_record(CsvReader& reader, CsvRecord& record)
             out += at - content;
             ++at;
         } else {
-            at = skip_run(at, end, unquoted_stops, true);
+            at = skip_run(at, end, unquoted_stops);
             if (at == content) {
                 return false; // a NULL, or a quote, an escape or a line's end to read with care
             }
@@ -221,10 +214,8 @@ CsvResult read_record(CsvReader& reader, CsvRecord& record)
     // write CSV, is no byte of its first field.
     if (reader.at_start) {
         reader.at_start = false;
-        constexpr std::size_t mark = 3;
-        if (refill(reader) && reader.end >= mark &&
-            std::memcmp(reader.buffer.data(), "\xEF\xBB\xBF", mark) == 0) {
-            reader.start = mark;
+        if (refill(reader) && starts_with_byte_order_mark(reader.buffer.data(), reader.end)) {
+            reader.start = sizeof byte_order_mark - 1;
         }
     }
     if (take_simple_record(reader, record)) {

@@ -482,8 +482,9 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
         }
         tree.inherited.valid = false;
     }
+    std::string real;
     if (!is_dir && !tree.top_path.empty() && tree.under_file.empty() &&
-        real_bytes(identity, tree.scratch) == tree.top_path) {
+        real_bytes(identity, real) == tree.top_path) {
         tree.under_file.assign(identity.data(), identity.size());
     }
     pending.valid = true;
