@@ -42,7 +42,8 @@ public:
             line.other_line = placement.other_line;
             return false;
         }
-        return check(line);
+        notice(line);
+        return true;
     }
 
     Ending finish() final
@@ -67,7 +68,8 @@ public:
 private:
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     virtual void write_totals(const std::vector<BackupTree::Tally>& /*tallies*/) {}
-    virtual bool check(CatalogLine& /*line*/) { return true; }
+    // Notes what the report needs to know of a row that the tree took.
+    virtual void notice(const CatalogLine& /*line*/) {}
     virtual std::string shortfall() const { return {}; }
     virtual std::string note() const { return {}; }
     void closed(const ClosedDirectory& /*directory*/) override {}
@@ -139,11 +141,7 @@ public:
     }
 
 private:
-    bool check(CatalogLine& line) override
-    {
-        omissions_.check(line);
-        return true;
-    }
+    void notice(const CatalogLine& line) override { omissions_.check(line); }
 
     std::string note() const override { return omissions_.message(); }
 

@@ -32,7 +32,8 @@ public:
             line.other_line = placement.other_line;
             return false;
         }
-        return check(line);
+        notice(line);
+        return true;
     }
 
     Ending finish() final
@@ -56,9 +57,8 @@ private:
     virtual void write(OutputBuffer& out, const BackupTree& tree) = 0;
     // The tally that a row that counts counts in, or none.
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
-    // What the report has to say of a row that the tree took: false, with
-    // the line's verdict saying why, to report it.
-    virtual bool check(CatalogLine& /*line*/) { return true; }
+    // Notes what the report needs to know of a row that the tree took.
+    virtual void notice(const CatalogLine& /*line*/) {}
     // What the report written had to leave out, if anything: for a refusal,
     // and for a note.
     virtual std::string shortfall() const { return {}; }
@@ -95,11 +95,7 @@ public:
     }
 
 private:
-    bool check(CatalogLine& line) override
-    {
-        omissions_.check(line);
-        return true;
-    }
+    void notice(const CatalogLine& line) override { omissions_.check(line); }
 
     void write(OutputBuffer& out, const BackupTree& tree) override
     {
