@@ -24,9 +24,7 @@ Records random_records(std::size_t count, std::size_t key_length)
     Records records;
     for (std::size_t i = 0; i < count; ++i) {
         std::string key(random() % key_length, '\0');
-        for (char& c : key) {
-            c = static_cast<char>("a/\xff\x01"[random() % 4]);
-        }
+        std::generate(key.begin(), key.end(), [&random]() { return "a/\xff\x01"[random() % 4]; });
         records.emplace_back(key, std::to_string(i));
     }
     return records;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -29,9 +30,14 @@ std::size_t cgroup_limit()
     for (const std::string& path : {"/sys/fs/cgroup" + group + "/memory.max",
                                     std::string("/sys/fs/cgroup/memory/memory.limit_in_bytes")}) {
         if (std::FILE* const file = std::fopen(path.c_str(), "re")) {
-            unsigned long long bytes = 0;
-            if (std::fscanf(file, "%llu", &bytes) == 1 && bytes > 0) {
-                limit = std::min<std::size_t>(limit, bytes);
+            // A number of bytes, or "max" where none is set.
+            char text[32] = {};
+            if (std::fgets(text, sizeof text, file) != nullptr) {
+                char* end = nullptr;
+                const unsigned long long bytes = std::strtoull(text, &end, 10);
+                if (end != text && bytes > 0) {
+                    limit = std::min<std::size_t>(limit, bytes);
+                }
             }
             (void)std::fclose(file);
         }

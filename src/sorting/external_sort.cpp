@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -45,7 +46,8 @@ std::size_t record_bytes(const char* record)
 // paths sort by their bytes as unsigned, as byte-wise collations sort them.
 int compare_bytes(std::string_view a, std::string_view b)
 {
-    const int shared = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+    const std::size_t length = std::min(a.size(), b.size());
+    const int shared = length > 0 ? std::memcmp(a.data(), b.data(), length) : 0;
     if (shared != 0) {
         return shared;
     }
@@ -114,7 +116,9 @@ struct RunCursor {
         if (end - begin >= wanted) {
             return true;
         }
-        std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        if (end > begin) { // a vector not grown yet has no data to move
+            std::memmove(buffer.data(), buffer.data() + begin, end - begin);
+        }
         end -= begin;
         begin = 0;
         if (buffer.size() < std::max(wanted, read_block)) {
@@ -168,8 +172,9 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
     const auto payload_length = static_cast<std::uint32_t>(payload.size());
     std::memcpy(record, &key_length, 4);
     std::memcpy(record + 4, &payload_length, 4);
-    std::memcpy(record + header_bytes, key.data(), key.size());
-    std::memcpy(record + header_bytes + key.size(), payload.data(), payload.size());
+    // An empty view may have no data: copying from it is no copy at all.
+    std::copy(key.begin(), key.end(), record + header_bytes);
+    std::copy(payload.begin(), payload.end(), record + header_bytes + key.size());
     records_.push_back(record);
     memory_used_ += cost;
     sorted_ = false;
@@ -205,11 +210,8 @@ bool ExternalSort::write_run(std::vector<RunCursor*>& sources, SortedRun& run)
         return error_ == 0;
     };
     std::vector<RunCursor*> heap;
-    for (RunCursor* source : sources) {
-        if (source->advance(error_)) {
-            heap.push_back(source);
-        }
-    }
+    std::copy_if(sources.begin(), sources.end(), std::back_inserter(heap),
+                 [this](RunCursor* source) { return source->advance(error_); });
     std::make_heap(heap.begin(), heap.end(), comes_later);
     while (!heap.empty() && error_ == 0) {
         std::pop_heap(heap.begin(), heap.end(), comes_later);
@@ -224,9 +226,9 @@ bool ExternalSort::write_run(std::vector<RunCursor*>& sources, SortedRun& run)
         out.resize(at + bytes);
         std::memcpy(out.data() + at, &key_length, 4);
         std::memcpy(out.data() + at + 4, &payload_length, 4);
-        std::memcpy(out.data() + at + header_bytes, least->key.data(), key_length);
-        std::memcpy(out.data() + at + header_bytes + key_length, least->payload.data(),
-                    payload_length);
+        std::copy(least->key.begin(), least->key.end(), out.data() + at + header_bytes);
+        std::copy(least->payload.begin(), least->payload.end(),
+                  out.data() + at + header_bytes + key_length);
         if (least->advance(error_)) {
             std::push_heap(heap.begin(), heap.end(), comes_later);
         } else {
