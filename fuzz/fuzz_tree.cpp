@@ -322,16 +322,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fail("cannot empty the output");
     }
     const bool human = (options & 0x20) != 0;
+    // Rows sorted first, in runs of a few rows spilled to temporary files.
+    const TreeSort spilling{false, 512, "/tmp"};
     std::unique_ptr<RowWriter> writer;
     switch (mode) {
     case 0:
         // Depths -1 to 1, and --by in place of the depth 2.
         if ((options >> 6) == 3) {
-            writer =
-                make_by_writer(*out, scope, {ByKey::type, ByKey::kind, ByKey::month, ByKey::size},
-                               {ByReport::lines, true, human});
+            writer = make_sorted_by_writer(*out, scope, spilling,
+                                           {ByKey::type, ByKey::kind, ByKey::month, ByKey::size},
+                                           {ByReport::lines, true, human});
         } else {
-            writer = make_du_writer(*out, scope, (options >> 6) - 1, human);
+            writer = make_sorted_du_writer(*out, scope, spilling, (options >> 6) - 1, human);
         }
         break;
     case 1:
@@ -389,12 +391,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (mode == 0 && (options >> 6) == 3) {
                 const ByStyle style{ByReport::lines, false, human};
                 const std::vector<ByKey> keys{ByKey::type, ByKey::kind};
-                run = sorted ? make_sorted_by_writer(*out, scope, keys, style)
-                             : make_by_writer(*out, scope, keys, style);
+                run =
+                    make_sorted_by_writer(*out, scope, sorted ? TreeSort{} : spilling, keys, style);
             } else if (mode == 0) {
                 const int depth = static_cast<int>(options >> 6) - 1;
-                run = sorted ? make_sorted_du_writer(*out, scope, depth, human)
-                             : make_du_writer(*out, scope, depth, human);
+                run = make_sorted_du_writer(*out, scope, sorted ? TreeSort{} : spilling, depth,
+                                            human);
             } else if ((options >> 6) % 2 == 0) {
                 run = sorted ? make_sorted_ncdu_writer(*out, scope, "0")
                              : make_ncdu_writer(*out, scope, "0");
@@ -407,8 +409,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             output_flush(*out);
             outputs[sorted ? 1 : 0] = written(fd);
         }
-        // Path order cannot follow a first link that a later row takes out.
-        if (refusals[1].rfind("a hard-linked file's first link", 0) == 0) {
+        // Path order cannot tell whether a file or the paths below it came
+        // later, and the report stops there.
+        if (refusals[1].rfind("--sorted --latest: the report stops", 0) == 0) {
             return 0;
         }
         if (refusals[0] != refusals[1]) {

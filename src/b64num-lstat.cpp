@@ -25,6 +25,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #ifndef B64NUM_VERSION
 #error "the build defines B64NUM_VERSION"
@@ -51,7 +52,7 @@ struct Input final : LineSink {
     void take(CatalogLine& line) override;
 };
 
-struct Run {
+struct Run final : RefusalReporter {
     Options options;
     OutputBuffer out;
     Input inputs[2]; // one after the other, or both at once (--sorted --diff)
@@ -64,6 +65,10 @@ struct Run {
     bool stopped = false;          // a row broke the order that --sorted promised
     bool differs = false;          // --diff found a difference
     int status = 0;
+    // Each input's name, and what is reported of the rows that the writer
+    // refuses at the end, when the inputs are read.
+    std::vector<std::string> input_names;
+    std::vector<LineReports> late_reports;
 
     // As GNU error() does: what was printed before the message comes
     // before it, where both streams go to one terminal or file.
@@ -115,6 +120,29 @@ struct Run {
         }
         if (!writer->take(line)) {
             report(input, line);
+        }
+    }
+
+    void refused(std::uint32_t input, const CatalogLine& line) override
+    {
+        trouble(status_incomplete);
+        if (input >= input_names.size()) {
+            return;
+        }
+        if (report_in_full(late_reports[input], line.verdict)) {
+            complain(input_names[input] + ":" + std::to_string(line.number) + ": " +
+                     verdict_message(line));
+        }
+    }
+
+    // What was not reported in full of the rows refused at the end.
+    void sum_up_late_reports()
+    {
+        for (std::size_t input = 0; input < late_reports.size(); ++input) {
+            const std::string rest = lines_not_in_full(late_reports[input]);
+            if (!rest.empty()) {
+                complain(input_names[input] + ": " + rest);
+            }
         }
     }
 
@@ -259,7 +287,10 @@ void process_file(Run& run, const char* path)
 {
     run.writer->start_input();
     Input& input = run.inputs[0];
-    if (!open_input(run, input, path)) {
+    const bool opened = open_input(run, input, path);
+    run.input_names.push_back(input.quoted_name);
+    run.late_reports.emplace_back();
+    if (!opened) {
         run.writer->end_input(false);
         return;
     }
@@ -344,6 +375,7 @@ int run_lstat(Run& run, int argc, char* argv[])
     tzset();
     ModeSetup mode = set_up_mode(run.options, run.out);
     run.writer = std::move(mode.writer);
+    run.writer->set_reporter(&run);
     run.rules = mode.rules;
     run.takes_unselected = mode.takes_unselected;
     run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
@@ -359,6 +391,7 @@ int run_lstat(Run& run, int argc, char* argv[])
     }
     if (run.out.error == 0 && !run.stopped) {
         const Ending ending = run.writer->finish();
+        run.sum_up_late_reports();
         if (!ending.refusal.empty()) {
             run.complain(ending.refusal);
             run.trouble(ending.unusable_inputs ? status_no_report : status_incomplete);

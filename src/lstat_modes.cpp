@@ -1,7 +1,9 @@
 #include "lstat_modes.h"
 
+#include "buffer_size.h"
 #include "diff_writer.h"
 #include "sorted_tree_writers.h"
+#include "temporary_file.h"
 #include "tree_writers.h"
 
 #ifndef B64NUM_VERSION
@@ -17,19 +19,17 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     const TreeScope scope{options.versions,
                           options.selection.has_under ? options.selection.under : std::string(),
                           options.disk_usage};
+    const TreeSort sort{options.sorted, clamped_buffer_size(options.buffer_size),
+                        temporary_directory(options.temporary_directory)};
     switch (options.mode) {
     case Mode::json:
         return {make_json_writer(out, options.fields, times), {}};
     case Mode::long_listing:
         return {make_long_writer(out, options.listing), {}};
     case Mode::du:
-        if (options.sorted) {
-            return {
-                make_sorted_du_writer(out, scope, options.du_depth, options.listing.human_sizes),
-                tree_rows, true};
-        }
-        return {make_du_writer(out, scope, options.du_depth, options.listing.human_sizes),
-                tree_rows, true};
+        return {
+            make_sorted_du_writer(out, scope, sort, options.du_depth, options.listing.human_sizes),
+            tree_rows, true};
     case Mode::ncdu:
         if (options.sorted) {
             return {make_sorted_ncdu_writer(out, scope, B64NUM_VERSION), tree_rows, true};
@@ -50,11 +50,8 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
                 tree_rows, true};
     }
     case Mode::by:
-        if (options.sorted) {
-            return {make_sorted_by_writer(out, scope, options.by_keys, options.by_style), tree_rows,
-                    true};
-        }
-        return {make_by_writer(out, scope, options.by_keys, options.by_style), tree_rows, true};
+        return {make_sorted_by_writer(out, scope, sort, options.by_keys, options.by_style),
+                tree_rows, true};
     case Mode::fields:
         break;
     }

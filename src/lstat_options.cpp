@@ -1,5 +1,6 @@
 #include "lstat_options.h"
 
+#include "buffer_size.h"
 #include "selection_options.h"
 #include "terminal_text.h"
 #include "treemap_svg.h"
@@ -91,6 +92,13 @@ const char description[] =
     "                     and --by keep only the directories open above the\n"
     "                     current row, --diff merges OLD and NEW as comm does; a\n"
     "                     row out of order stops the mode with status 1\n"
+    "  -S, --buffer-size=SIZE  the memory that --du and --by sort their rows in,\n"
+    "                     as sort -S takes it: KiB, or with b, K, M, G, T or %\n"
+    "                     of physical memory (default 256M, at most half of\n"
+    "                     the process's memory limits); beyond it, sorted runs\n"
+    "                     go to temporary files, which have no name\n"
+    "  -T, --temporary-directory=DIR  where those files go (default: $TMPDIR,\n"
+    "                     else /tmp)\n"
     "      --latest       in --du, --ncdu, --qdirstat, --treemap, --by and --diff,\n"
     "                     the last row of a path counts (a full backup and the\n"
     "                     incrementals after it)\n"
@@ -220,7 +228,8 @@ struct Asked {
     bool compare = false;
     bool summary = false;
     bool by = false;
-    int version_choices = 0; // --latest and --all-versions
+    int version_choices = 0;    // --latest and --all-versions
+    bool sort_settings = false; // -S or -T
 };
 
 // Holds the options to one another: one mode, and what it can take.
@@ -257,6 +266,10 @@ int check_combination(const Asked& asked, Options& options)
     if (options.sorted && !tree && !diff && !asked.by) {
         return usage_error("--sorted promises rows in path order to the modes that read a "
                            "tree: it needs --du, --ncdu, --qdirstat, --treemap, --diff or --by");
+    }
+    if (asked.sort_settings && !tree && !diff && !asked.by) {
+        return usage_error("-S and -T size the sort of the modes that read a tree: they need "
+                           "--du, --ncdu, --qdirstat, --treemap, --diff or --by");
     }
     if (options.versions == Versions::all && diff) {
         return usage_error("--all-versions counts every row of a path in a tree: --diff compares "
@@ -381,6 +394,8 @@ int parse_options(int argc, char* argv[], Options& options)
         {"qdirstat", no_argument, nullptr, option_qdirstat},
         {"csv", no_argument, nullptr, option_csv},
         {"sorted", no_argument, nullptr, option_sorted},
+        {"buffer-size", required_argument, nullptr, 'S'},
+        {"temporary-directory", required_argument, nullptr, 'T'},
         {"type", required_argument, nullptr, option_selection},
         {"size", required_argument, nullptr, option_selection},
         {"newer", required_argument, nullptr, option_selection},
@@ -402,7 +417,8 @@ int parse_options(int argc, char* argv[], Options& options)
     Asked asked;
     opterr = 0;
     int index = 0;
-    for (int choice; (choice = getopt_long(argc, argv, ":f:Hhl", long_options, &index)) != -1;) {
+    for (int choice;
+         (choice = getopt_long(argc, argv, ":f:HhlS:T:", long_options, &index)) != -1;) {
         switch (choice) {
         case option_disk_usage:
             options.disk_usage = true;
@@ -412,6 +428,17 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         case option_sorted:
             options.sorted = true;
+            break;
+        case 'S':
+            if (!parse_buffer_size(optarg, options.buffer_size)) {
+                return usage_error("invalid buffer size '" + quoted_for_terminal(optarg) +
+                                   "': KiB, or a number with b, K, M, G, T or %");
+            }
+            asked.sort_settings = true;
+            break;
+        case 'T':
+            options.temporary_directory = optarg;
+            asked.sort_settings = true;
             break;
         case option_by:
             if (asked.by) {

@@ -4,6 +4,7 @@
 #define B64NUM_LSTAT_OPTIONS_H
 
 #include "backup_tree.h"
+#include "buffer_size.h"
 #include "by_totals.h"
 #include "diff_listing.h"
 #include "field_list.h"
@@ -39,8 +40,10 @@ struct Options {
     bool disk_usage = false;     // sizes are blocks times 512, as du counts without -b
     bool csv = false;            // the input is CSV, not TAB-separated
     bool sorted = false;         // the rows come in path order (see path_order.h)
-    RowSelection selection;      // the rows that count
-    std::vector<ByKey> by_keys;  // with --by
+    std::size_t buffer_size = default_buffer_size; // -S: memory for the sort of a tree's rows
+    std::string temporary_directory;               // -T, or empty for $TMPDIR
+    RowSelection selection;                        // the rows that count
+    std::vector<ByKey> by_keys;                    // with --by
     ByStyle by_style;
     bool help = false;    // print the help and stop
     bool version = false; // print the version and stop

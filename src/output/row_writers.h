@@ -9,6 +9,7 @@
 #include "long_listing.h"
 #include "output_buffer.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,20 @@ struct Ending {
 // no more.
 inline constexpr char total_passes[] = "total passes 2^63 - 1 bytes";
 
+// Where a writer that holds rows back until the end reports those that it
+// refuses then: `line` holds the line's number, its verdict and what the
+// verdict's message names.
+class RefusalReporter {
+public:
+    virtual void refused(std::uint32_t input, const CatalogLine& line) = 0;
+
+protected:
+    RefusalReporter() = default;
+    RefusalReporter(const RefusalReporter&) = default;
+    RefusalReporter& operator=(const RefusalReporter&) = default;
+    ~RefusalReporter() = default;
+};
+
 class RowWriter {
 public:
     RowWriter() = default;
@@ -41,6 +56,9 @@ public:
 
     // Says that the lines of the next input come, before its first.
     virtual void start_input() {}
+
+    // Gives the writer where to report rows that it refuses at the end.
+    virtual void set_reporter(RefusalReporter* /*reporter*/) {}
 
     // Says that an input ended, and whether it could be read to its end.
     virtual void end_input(bool /*read_whole*/) {}

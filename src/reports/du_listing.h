@@ -6,15 +6,14 @@
 #include "backup_tree.h"
 #include "output_buffer.h"
 
-// Writes one line per directory at most `max_depth` levels below the top (no
-// limit when negative): the bytes at or below it, a TAB, and its path as the
-// input escaped it, without the trailing '/'. Each directory comes after its
-// subdirectories, siblings in byte order, so that the top comes last. With
-// `human_sizes`, totals are shown as du -h shows them.
-void write_du_listing(OutputBuffer& out, const BackupTree& tree, int max_depth, bool human_sizes);
+// A line per directory, as the tree engine closes them (see sorted_tree.h):
+// the bytes at or below it, a TAB, and its path as the input escaped it,
+// without the trailing '/'; each directory after its subdirectories,
+// siblings in path order, so that the top comes last. With `human_sizes`,
+// totals are shown as du -h shows them.
 
-// Writes one such line, of a directory's path with its trailing '/': "" is
-// the root above several tops, whose line is their total.
+// Writes the line of a directory's path with its trailing '/': "" is the
+// root above several tops, whose line is their total.
 void write_du_line(OutputBuffer& out, std::uint64_t bytes, std::string_view directory_path,
                    bool human_sizes);
 

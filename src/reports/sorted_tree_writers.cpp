@@ -2,45 +2,79 @@
 
 #include "by_totals.h"
 #include "du_listing.h"
+#include "external_sort.h"
 #include "ncdu_export.h"
+#include "path_order.h"
 #include "qdirstat_cache.h"
 #include "sorted_tree.h"
+#include "tree_row.h"
 
+#include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace {
 
-// Rows in path order cannot follow a hard-linked file whose first link a
-// later row makes a directory: its bytes would count nowhere.
-const char sorted_link_lost[] =
-    "a hard-linked file's first link is a directory in a later row, and its other links went "
-    "by before: its bytes belong to one of them, which path order cannot tell; total these "
-    "rows without --sorted";
+// Path order cannot follow a hard-linked file whose first link a later row
+// makes a directory: its bytes would count nowhere.
+const char link_lost[] =
+    "a hard-linked file's first link in path order is a directory in a later row, and its "
+    "other links went by before: which of them its bytes belong to, a tree read in path order "
+    "cannot tell";
 
-// The same reports, of rows in path order: only the directories open
-// above the current row are held, and --du lists each as it closes.
+// Takes the rows of the tree modes through the one tree engine, in path
+// order: as they come (--sorted), or sorted first, in memory up to the
+// buffer and in runs on disk beyond it. Only the directories open above the
+// current row are held, and --du lists each as it closes.
 class SortedTreeWriter : public RowWriter, ClosedDirectoryVisitor {
 public:
-    SortedTreeWriter(const TreeScope& scope, bool lists_directories, int max_levels,
-                     SortedEntryVisitor* entries = nullptr)
+    SortedTreeWriter(const TreeScope& scope, const TreeSort& sort, bool lists_directories,
+                     int max_levels, SortedEntryVisitor* entries = nullptr)
+        : scope_(scope), lists_directories_(lists_directories), max_levels_(max_levels),
+          entries_(entries)
     {
         start_sorted_tree(tree_, scope, lists_directories, max_levels, entries);
+        tree_.order_known = !sort.presorted;
+        if (!sort.presorted) {
+            sort_ = std::make_unique<ExternalSort>(sort.buffer_size, sort.directory);
+        }
     }
+
+    void set_reporter(RefusalReporter* reporter) final { reporter_ = reporter; }
+
+    void start_input() final { ++input_; }
 
     bool take(CatalogLine& line) final
     {
-        if (!line.is_entry()) {
+        if (!line.is_entry() || stopped_) {
             return true;
         }
-        const Placement placement =
-            add_sorted_row(tree_, line, line.selected ? tally_of(line) : BackupTree::none, *this);
-        if (placement.verdict != Verdict::row) {
-            line.verdict = placement.verdict;
-            line.other_line = placement.other_line;
-            return false;
+        const std::uint32_t tally = line.selected ? tally_of(line) : BackupTree::none;
+        const TreeRow row = tree_row(line, input_ - 1, tally);
+        if (sort_ == nullptr) {
+            const Placement placement = add_sorted_row(tree_, row, *this);
+            if (placement.verdict != Verdict::row) {
+                line.verdict = placement.verdict;
+                line.other_line = placement.other_line;
+                stopped_ = placement.verdict == Verdict::order_unknown;
+                return false;
+            }
+        } else {
+            any_row_ = true;
+            if (line.selected) {
+                const std::int64_t* const v = line.fields.values;
+                constexpr unsigned block_bytes = 512;
+                bound_ += scope_.disk_usage ? static_cast<ByteSum>(v[field_blocks]) * block_bytes
+                                            : static_cast<ByteSum>(v[field_size]);
+            }
+            path_order_key(line, key_);
+            encode_tree_row(row, key_, payload_);
+            if (!sort_->add(key_, payload_)) {
+                stopped_ = true;
+            }
         }
         notice(line);
         return true;
@@ -48,10 +82,86 @@ public:
 
     Ending finish() final
     {
+        if (stopped_ && sort_ != nullptr) {
+            return {"write failed: a temporary file in '" + sort_->directory() +
+                        "': " + std::strerror(sort_->error()),
+                    false};
+        }
+        if (stopped_) {
+            return {"--sorted --latest: the report stops at the row above", false};
+        }
+        if (sort_ != nullptr) {
+            if (!any_row_) {
+                return {"no rows: nothing to total", false};
+            }
+            return replay_all();
+        }
         if (!tree_.any_row) {
             return {"no rows: nothing to total", false};
         }
         finish_sorted_tree(tree_, *this);
+        return ending();
+    }
+
+private:
+    // The sorted rows through the engine, as often as it takes: a report
+    // written as the rows go by is not begun where a total might be refused
+    // at the end, so such rows are totalled once quietly first; and where a
+    // hard-linked file's first link was taken out, the rows are totalled
+    // again with the rows taken out claiming no inode.
+    Ending replay_all()
+    {
+        bool quiet = lists_directories_ && (bound_ > static_cast<ByteSum>(INT64_MAX) ||
+                                            scope_.versions != Versions::first);
+        for (bool again = false;; again = true) {
+            quiet_ = quiet;
+            replay();
+            if (sort_->error() != 0) {
+                return {std::string("read failed: a temporary file in '") + sort_->directory() +
+                            "': " + std::strerror(sort_->error()),
+                        false};
+            }
+            finish_sorted_tree(tree_, *this);
+            quiet_ = false;
+            const bool lost_once = tree_.link_lost && !again;
+            if (!lost_once &&
+                (!quiet || tree_.too_large || tree_.link_lost || tree_.counted_rows == 0)) {
+                return ending();
+            }
+            std::vector<std::uint64_t> taken = std::move(tree_.taken_links);
+            quiet = quiet && lost_once; // once more quietly, to see that it holds now
+            reporter_ = nullptr;        // each refusal is reported once
+            start_sorted_tree(tree_, scope_, lists_directories_, max_levels_, entries_);
+            for (const std::uint64_t order : taken) {
+                tree_.doomed_links.emplace(order, true);
+            }
+        }
+    }
+
+    // The rows, sorted, through the engine.
+    void replay()
+    {
+        sort_->rewind();
+        std::string_view key;
+        std::string_view payload;
+        TreeRow row{};
+        while (sort_->next(key, payload)) {
+            decode_tree_row(key, payload, row);
+            const Placement placement = add_sorted_row(tree_, row, *this);
+            if (placement.verdict != Verdict::row && reporter_ != nullptr) {
+                const std::uint64_t order =
+                    placement.refused_order != 0 ? placement.refused_order : row.order;
+                CatalogLine line{};
+                line.number = line_of_order(order);
+                line.verdict = placement.verdict;
+                line.other_line = placement.other_line;
+                reporter_->refused(input_of_order(order), line);
+            }
+        }
+    }
+
+    Ending ending()
+    {
         if (tree_.counted_rows == 0) {
             return {"no rows selected: nothing to total", false};
         }
@@ -59,29 +169,49 @@ public:
             return {total_passes, false};
         }
         if (tree_.link_lost) {
-            return {sorted_link_lost, false};
+            return {link_lost, false};
         }
         write_totals(tree_.tallies);
         return {shortfall(), false, false, note()};
     }
 
-private:
+    void closed(const ClosedDirectory& directory) final
+    {
+        if (!quiet_) {
+            list(directory);
+        }
+    }
+
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     virtual void write_totals(const std::vector<BackupTree::Tally>& /*tallies*/) {}
     // Notes what the report needs to know of a row that the tree took.
     virtual void notice(const CatalogLine& /*line*/) {}
     virtual std::string shortfall() const { return {}; }
     virtual std::string note() const { return {}; }
-    void closed(const ClosedDirectory& /*directory*/) override {}
+    virtual void list(const ClosedDirectory& /*directory*/) {}
 
     SortedTree tree_;
+    TreeScope scope_;
+    bool lists_directories_;
+    int max_levels_;
+    SortedEntryVisitor* entries_;
+    std::unique_ptr<ExternalSort> sort_; // unless the rows come in path order
+    RefusalReporter* reporter_ = nullptr;
+    std::uint32_t input_ = 0; // inputs begun
+    std::string key_;
+    std::string payload_;
+    ByteSum bound_ = 0; // of the bytes of the rows that count: no total passes it
+    bool any_row_ = false;
+    bool quiet_ = false;   // totalling once to find out, writing nothing
+    bool stopped_ = false; // by a row that the order cannot place, or a failed write
 };
 
 // A QDirStat cache file, each entry as its row goes by.
 class SortedQdirstatWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
     SortedQdirstatWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : SortedTreeWriter(scope, false, -1, this), lines_(out, scope.versions), version_(version)
+        : SortedTreeWriter(scope, TreeSort{}, false, -1, this), lines_(out, scope.versions),
+          version_(version)
     {
     }
 
@@ -135,7 +265,7 @@ private:
 class SortedNcduWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
     SortedNcduWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : SortedTreeWriter(scope, false, -1, this), out_(out), version_(version),
+        : SortedTreeWriter(scope, TreeSort{}, false, -1, this), out_(out), version_(version),
           versions_(scope.versions)
     {
     }
@@ -201,13 +331,14 @@ private:
 
 class SortedDuWriter final : public SortedTreeWriter {
 public:
-    SortedDuWriter(OutputBuffer& out, const TreeScope& scope, int max_depth, bool human_sizes)
-        : SortedTreeWriter(scope, true, max_depth), out_(out), human_sizes_(human_sizes)
+    SortedDuWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort, int max_depth,
+                   bool human_sizes)
+        : SortedTreeWriter(scope, sort, true, max_depth), out_(out), human_sizes_(human_sizes)
     {
     }
 
 private:
-    void closed(const ClosedDirectory& directory) override
+    void list(const ClosedDirectory& directory) override
     {
         if (directory.file) {
             write_du_path_line(out_, directory.total, directory.path, human_sizes_);
@@ -222,9 +353,10 @@ private:
 
 class SortedByWriter final : public SortedTreeWriter {
 public:
-    SortedByWriter(OutputBuffer& out, const TreeScope& scope, std::vector<ByKey> keys,
-                   const ByStyle& style)
-        : SortedTreeWriter(scope, false, -1), out_(out), classes_(std::move(keys)), style_(style)
+    SortedByWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort,
+                   std::vector<ByKey> keys, const ByStyle& style)
+        : SortedTreeWriter(scope, sort, false, -1), out_(out), classes_(std::move(keys)),
+          style_(style)
     {
     }
 
@@ -243,9 +375,10 @@ private:
 } // namespace
 
 std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 int max_depth, bool human_sizes)
+                                                 const TreeSort& sort, int max_depth,
+                                                 bool human_sizes)
 {
-    return std::make_unique<SortedDuWriter>(out, scope, max_depth, human_sizes);
+    return std::make_unique<SortedDuWriter>(out, scope, sort, max_depth, human_sizes);
 }
 
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
@@ -261,7 +394,8 @@ std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const 
 }
 
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 std::vector<ByKey> keys, const ByStyle& style)
+                                                 const TreeSort& sort, std::vector<ByKey> keys,
+                                                 const ByStyle& style)
 {
-    return std::make_unique<SortedByWriter>(out, scope, std::move(keys), style);
+    return std::make_unique<SortedByWriter>(out, scope, sort, std::move(keys), style);
 }

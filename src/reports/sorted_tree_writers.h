@@ -8,8 +8,18 @@
 #include "by_totals.h"
 #include "row_writers.h"
 
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
+
+// How a tree writer gets its rows in path order: as they come, or sorted
+// in memory up to `buffer_size` and in temporary files in `directory`.
+struct TreeSort {
+    bool presorted = true;
+    std::size_t buffer_size = 0;
+    std::string directory;
+};
 
 // The same --du, --ncdu, --qdirstat and --by, of rows in path order (see
 // sorted_tree.h): in memory that does not grow with the rows, --du listing
@@ -17,12 +27,14 @@
 // --ncdu and --qdirstat writing each entry as its row goes by, from the
 // root of the paths or --under's.
 std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 int max_depth, bool human_sizes);
+                                                 const TreeSort& sort, int max_depth,
+                                                 bool human_sizes);
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                                    const char* version);
 std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
                                                        const char* version);
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
-                                                 std::vector<ByKey> keys, const ByStyle& style);
+                                                 const TreeSort& sort, std::vector<ByKey> keys,
+                                                 const ByStyle& style);
 
 #endif

@@ -1,7 +1,5 @@
 #include "tree_writers.h"
 
-#include "by_totals.h"
-#include "du_listing.h"
 #include "ncdu_export.h"
 #include "qdirstat_cache.h"
 #include "treemap_svg.h"
@@ -25,8 +23,7 @@ public:
         if (!line.is_entry()) {
             return true;
         }
-        const Placement placement =
-            add_to_tree(tree_, line, line.selected ? tally_of(line) : BackupTree::none);
+        const Placement placement = add_to_tree(tree_, line);
         if (placement.verdict != Verdict::row) {
             line.verdict = placement.verdict;
             line.other_line = placement.other_line;
@@ -55,8 +52,6 @@ public:
 
 private:
     virtual void write(OutputBuffer& out, const BackupTree& tree) = 0;
-    // The tally that a row that counts counts in, or none.
-    virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
     // Notes what the report needs to know of a row that the tree took.
     virtual void notice(const CatalogLine& /*line*/) {}
     // What the report written had to leave out, if anything: for a refusal,
@@ -68,23 +63,6 @@ private:
 
     OutputBuffer& out_;
     BackupTree tree_;
-};
-
-class DuWriter final : public TreeWriter {
-public:
-    DuWriter(OutputBuffer& out, const TreeScope& scope, int max_depth, bool human_sizes)
-        : TreeWriter(out, false, true, scope), max_depth_(max_depth), human_sizes_(human_sizes)
-    {
-    }
-
-private:
-    void write(OutputBuffer& out, const BackupTree& tree) override
-    {
-        write_du_listing(out, tree, max_depth_, human_sizes_);
-    }
-
-    int max_depth_;
-    bool human_sizes_;
 };
 
 class NcduWriter final : public TreeWriter {
@@ -150,40 +128,7 @@ private:
     int height_;
 };
 
-// Totals by class, from a tree that counts as --du counts.
-class ByWriter final : public TreeWriter {
-public:
-    ByWriter(OutputBuffer& out, const TreeScope& scope, std::vector<ByKey> keys,
-             const ByStyle& style)
-        : TreeWriter(out, false, true, scope), classes_(std::move(keys)), style_(style)
-    {
-    }
-
-private:
-    std::uint32_t tally_of(const CatalogLine& line) override { return classes_.class_of(line); }
-
-    void write(OutputBuffer& out, const BackupTree& tree) override
-    {
-        classes_.write(out, tree.tallies, style_);
-    }
-
-    ClassTable classes_;
-    ByStyle style_;
-};
-
 } // namespace
-
-std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
-                                          std::vector<ByKey> keys, const ByStyle& style)
-{
-    return std::make_unique<ByWriter>(out, scope, std::move(keys), style);
-}
-
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
-                                          bool human_sizes)
-{
-    return std::make_unique<DuWriter>(out, scope, max_depth, human_sizes);
-}
 
 std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                             const char* version)

@@ -1,20 +1,14 @@
 // The writers of the modes that build a backup tree from the rows and draw
-// from it once the last input is read: --du, --ncdu, --qdirstat, --treemap
-// and --by.
+// from it once the last input is read: --ncdu, --qdirstat and --treemap.
 #ifndef B64NUM_TREE_WRITERS_H
 #define B64NUM_TREE_WRITERS_H
 
 #include "backup_tree.h"
-#include "by_totals.h"
 #include "field_list.h"
 #include "row_writers.h"
 
 #include <memory>
 #include <vector>
-
-// The directories with their totals, as du -b lists them (see du_listing.h).
-std::unique_ptr<RowWriter> make_du_writer(OutputBuffer& out, const TreeScope& scope, int max_depth,
-                                          bool human_sizes);
 
 // The tree in ncdu's export format (see ncdu_export.h), stamped with the
 // time it is written.
@@ -24,11 +18,6 @@ std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& 
 // The tree as a QDirStat cache file (see qdirstat_cache.h).
 std::unique_ptr<RowWriter> make_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
                                                 const char* version);
-
-// The entries and bytes of each class of the rows that count (see
-// by_totals.h), counted as --du counts them.
-std::unique_ptr<RowWriter> make_by_writer(OutputBuffer& out, const TreeScope& scope,
-                                          std::vector<ByKey> keys, const ByStyle& style);
 
 // The tree's treemap, `width` by `height` pixels (see treemap_svg.h).
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,

@@ -40,6 +40,7 @@ enum class Verdict : unsigned char {
     file_over_paths, // a file, where an earlier row put a path below it
     below_a_file,    // a path below what an earlier row made a file
     outside_top,     // --sorted --ncdu or --qdirstat: a relative path after absolute ones
+    order_unknown,   // --sorted --latest: a file, and rows below its path, whose order cannot tell
 };
 
 inline bool is_refusal(Verdict verdict)

@@ -27,6 +27,7 @@ struct KeyedHash {
         return keyed_hash(key.data(), key.size());
     }
     std::size_t operator()(std::uint32_t key) const { return keyed_hash(&key, sizeof key); }
+    std::size_t operator()(std::uint64_t key) const { return keyed_hash(&key, sizeof key); }
     // A device and an inode.
     std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& key) const
     {

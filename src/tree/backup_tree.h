@@ -171,6 +171,9 @@ void start_tree(BackupTree& tree, bool keeps_files, bool merges_links, const Tre
 struct Placement {
     Verdict verdict; // Verdict::row, path_given_twice, file_over_paths or below_a_file
     unsigned long other_line;
+    // Where the verdict is not the row's but an earlier one's, which gives
+    // up its place: that row's order (see TreeRow); 0 for the row itself.
+    std::uint64_t refused_order = 0;
 };
 
 // Adds a row that the rules of a tree passed (see RowRules): its path is

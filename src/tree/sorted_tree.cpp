@@ -206,8 +206,8 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
 }
 
 // Closes the open directories that `needed` (a directory's path with its
-// '/') does not lie in, and opens those down to it.
-void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisitor& visitor)
+// '/') does not lie in.
+void close_outside(SortedTree& tree, std::string_view needed, ClosedDirectoryVisitor& visitor)
 {
     while (tree.open.size() > 1 && !starts_with(needed, tree.path)) {
         close_deepest(tree, visitor, false);
@@ -216,10 +216,22 @@ void open_down_to(SortedTree& tree, std::string_view needed, ClosedDirectoryVisi
         write_unwritten(tree);
     }
     tree.lowest_since = std::min(tree.lowest_since, deepest(tree));
+}
+
+// Opens the directories down to `needed`, which the deepest open one holds.
+void open_down_to(SortedTree& tree, std::string_view needed)
+{
     while (tree.path.size() < needed.size()) {
         const std::size_t end = needed.find('/', tree.path.size()) + 1;
         tree.path.append(needed.substr(tree.path.size(), end - tree.path.size()));
-        tree.open.emplace_back().path_end = end;
+        const std::uint64_t cleared = tree.open.back().cleared_before;
+        SortedTree::Open& opened = tree.open.emplace_back();
+        opened.path_end = end;
+        opened.cleared_before = cleared;
+        if (tree.clearing != 0 && deepest(tree) == tree.clearing_depth) {
+            opened.cleared_before = std::max(cleared, tree.clearing);
+            tree.clearing = 0;
+        }
     }
 }
 
@@ -264,13 +276,14 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     file.tallied = false;
     file.tally = row.tally;
     file.line = row.line;
+    file.order = row.order;
     file.counted = 0;
     file.attributes = row.attributes;
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked; ncdu
         // and QDirStat count each link themselves.
-        const bool linked =
-            tree.entries == nullptr && tree.versions != Versions::all && row.attributes.nlink > 1;
+        const bool linked = tree.entries == nullptr && tree.versions != Versions::all &&
+                            row.attributes.nlink > 1 && tree.doomed_links.count(row.order) == 0;
         if (linked) {
             const auto [inode, first] =
                 tree.linked.try_emplace({row.attributes.dev, row.attributes.ino}, 0);
@@ -312,13 +325,16 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         --directory.counted_rows;
         --directory.own_counted;
         --tree.counted_rows;
-        --tree.counting_candidates;
+        tree.counting_candidates -= tree.versions != Versions::first ? 1 : 0;
         if (file.tallied) {
             add_to_tally(tree.tallies, file.tally, file.counted, -1);
         }
-        if (tree.versions == Versions::latest || directory_row != nullptr) {
+        if (tree.versions != Versions::all || directory_row != nullptr) {
             tree.entry_blocks -= static_cast<std::uint64_t>(file.attributes.blocks);
         }
+    }
+    if (tree.order_known && file.attributes.nlink > 1) {
+        tree.taken_links.push_back(file.order);
     }
     if (file.first_link) {
         // The entry its inode got when it came.
@@ -348,7 +364,8 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
 // lie below are settled as files.
 Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_directory,
                             std::string_view identity, EntryAttributes& attributes,
-                            ClosedDirectoryVisitor& visitor)
+                            std::uint64_t order, unsigned long line,
+                            ClosedDirectoryVisitor& visitor, bool& passed_over, Placement& refused)
 {
     while (!tree.candidates.empty()) {
         const SortedTree::Candidate& file = tree.candidates.back();
@@ -356,8 +373,30 @@ Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_d
         if (needed.size() > path.size() && starts_with(needed, path) &&
             needed[path.size()] == '/') {
             const bool same = is_directory && same_path(identity, path);
-            if (tree.versions == Versions::first) {
+            if (tree.versions == Versions::first && order > file.order) {
                 return {same ? Verdict::path_given_twice : Verdict::below_a_file, file.line};
+            }
+            if (tree.versions == Versions::first) {
+                // The row below came first: the file is the one refused,
+                // and gives up its place.
+                refused = {same ? Verdict::path_given_twice : Verdict::file_over_paths, line,
+                           file.order};
+                take_out(tree, file, nullptr);
+                pop_candidate(tree, false);
+                continue;
+            }
+            if (tree.versions == Versions::latest) {
+                // Path order puts a file's rows before the rows below its
+                // path: which is the later version, only their order says.
+                if (!tree.order_known) {
+                    return {Verdict::order_unknown, file.line};
+                }
+                if (order < file.order) {
+                    passed_over = true; // the file came later and took it away
+                    return {Verdict::row, 0};
+                }
+                tree.clearing = file.order;
+                tree.clearing_depth = file.depth + 1;
             }
             take_out(tree, file, same ? &attributes : nullptr);
             pop_candidate(tree, false);
@@ -411,21 +450,20 @@ void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_dire
     tree.open.emplace_back(); // the root above every path
 }
 
-Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
-                         ClosedDirectoryVisitor& visitor)
+Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVisitor& visitor)
 {
-    const std::int64_t* const v = line.fields.values;
-    EntryAttributes attributes{v[field_dev],   v[field_ino],    v[field_mode],
-                               v[field_nlink], v[field_uid],    v[field_gid],
-                               v[field_size],  v[field_blocks], v[field_mtime]};
+    EntryAttributes attributes = row.attributes;
     if (tree.disk_usage) {
         tree.too_large |= __builtin_mul_overflow(attributes.blocks, block_bytes, &attributes.size);
     }
-    const std::string_view identity = path_identity(line.first_column(), tree.copy_form).path;
+    const std::string_view identity = path_identity(row.path, tree.copy_form).path;
     const bool is_dir = is_directory(attributes.mode);
     tree.any_row = true;
     SortedTree::Row& pending = tree.pending;
-    if (pending.valid && same_path(pending.identity, identity)) {
+    // A file's row and a directory's of one path come apart in path order,
+    // but side by side where nothing sorts between them: see
+    // settle_candidates.
+    if (pending.valid && pending.is_directory == is_dir && same_path(pending.identity, identity)) {
         if (tree.versions == Versions::first) {
             return {Verdict::path_given_twice, pending.line};
         }
@@ -460,12 +498,19 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
             return {Verdict::outside_top, 0};
         }
     }
+    bool passed_over = false;
+    Placement refused{Verdict::row, 0};
     const Placement placement =
-        settle_candidates(tree, needed, is_dir, identity, attributes, visitor);
-    if (placement.verdict != Verdict::row) {
+        settle_candidates(tree, needed, is_dir, identity, attributes, row.order, row.line, visitor,
+                          passed_over, refused);
+    if (placement.verdict != Verdict::row || passed_over) {
         return placement;
     }
-    open_down_to(tree, needed, visitor);
+    close_outside(tree, needed, visitor);
+    if (row.order < tree.open.back().cleared_before) {
+        return {Verdict::row, 0}; // a later file at a path above it took it away
+    }
+    open_down_to(tree, needed);
     if (tree.inherited.valid && tree.inherited.depth < tree.open.size()) {
         // The file's rows are the directory's own now, and count there.
         SortedTree::Open& directory = tree.open[tree.inherited.depth];
@@ -489,12 +534,13 @@ Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_
     }
     pending.valid = true;
     pending.is_directory = is_dir;
-    pending.counts = line.selected;
-    pending.tally = tally;
-    pending.line = line.number;
+    pending.counts = row.selected;
+    pending.tally = row.tally;
+    pending.line = row.line;
+    pending.order = row.order;
     pending.identity.assign(identity.data(), identity.size()); // reusing its storage
     pending.attributes = attributes;
-    return {Verdict::row, 0};
+    return refused;
 }
 
 void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
@@ -526,8 +572,9 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
          tree.entry_blocks * block_bytes_unsigned > static_cast<ByteSum>(INT64_MAX))) {
         tree.too_large = true;
     }
-    if (tree.too_large || tree.link_lost) {
-        tree.held.clear();                               // no total is right
+    // No total is right, or there is nothing to list.
+    if (tree.too_large || tree.link_lost || tree.open.front().counted_rows == 0) {
+        tree.held.clear();
     } else if (!tree.under_file.empty() && under == 0) { // --under a file: itself alone
         tree.held.assign(
             1, {tree.under_file, top, static_cast<std::uint64_t>(tree.open.front().bytes), true});

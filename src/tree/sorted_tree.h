@@ -10,6 +10,7 @@
 
 #include "backup_tree.h"
 #include "keyed_map.h"
+#include "tree_row.h"
 
 #include <cstdint>
 #include <deque>
@@ -69,6 +70,9 @@ struct SortedTree {
         std::uint64_t own_counted;       // its own row and its files, that count
         std::uint32_t nonempty_children; // closed, holding rows that count
         std::uint32_t child_top;         // the depth of the last one's top (see top_depth)
+        // Versions::latest: a file at its path came later than the rows
+        // at or below it whose order is less, and took them away.
+        std::uint64_t cleared_before;
         EntryAttributes attributes;
     };
 
@@ -80,6 +84,7 @@ struct SortedTree {
         bool counts;
         std::uint32_t tally;
         unsigned long line;
+        std::uint64_t order;
         std::string identity; // its path without a trailing '/'
         EntryAttributes attributes;
     };
@@ -93,6 +98,7 @@ struct SortedTree {
         bool tallied;    // its bytes count: no other link of its inode counted first
         std::uint32_t tally;
         unsigned long line;
+        std::uint64_t order;
         std::uint64_t counted;
         EntryAttributes attributes;
     };
@@ -135,6 +141,11 @@ struct SortedTree {
     // that none leaves before the end.
     KeyedMap<std::pair<std::int64_t, std::int64_t>, std::uint64_t> linked;
     std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
+    // The orders of hard-linked files' rows that later rows took out: where
+    // one was its inode's first link, its bytes belong to another link, which
+    // the rows are read again to find, with these rows claiming none.
+    std::vector<std::uint64_t> taken_links;
+    KeyedMap<std::uint64_t, bool> doomed_links;
     Inherited inherited;
     Row pending;
     Versions versions = Versions::first;
@@ -146,6 +157,14 @@ struct SortedTree {
     std::uint32_t lca_depth = 0;    // of the deepest directory holding every row that counts
     std::uint32_t lowest_since = 0; // the least depth left open since the last such row
     bool disk_usage = false;
+    // The rows' order says which of a path's rows is later, as rows in
+    // input order do; rows in path order (--sorted) say so only of rows
+    // with the same spelling, a file's and a directory's coming apart.
+    bool order_known = true;
+    // Versions::latest: a file taken out by a later row below it, whose
+    // directory opens next with the file's order (see Open).
+    std::uint64_t clearing = 0;
+    std::uint32_t clearing_depth = 0;
     bool lists_directories = false;
     bool entry_top_set = false;
     bool tops_absolute = false; // with entry_top 0: the first row's path is absolute
@@ -161,11 +180,13 @@ struct SortedTree {
 void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_directories,
                        int max_levels, SortedEntryVisitor* entries = nullptr);
 
-// Adds the row of `line`, which comes at or after the last one in path
-// order; directories that it closes go to `visitor` once they are known to
-// be at or below the top.
-Placement add_sorted_row(SortedTree& tree, const CatalogLine& line, std::uint32_t tally,
-                         ClosedDirectoryVisitor& visitor);
+// Adds `row`, which comes at or after the last one in path order (rows of
+// one path in their input order where order_known); directories that it
+// closes go to `visitor` once they are known to be at or below the top.
+// With Versions::latest, a row that a later file at a path above it took
+// away is passed over; without order_known, such a file is
+// Verdict::order_unknown, after which no row may be added.
+Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVisitor& visitor);
 
 // Closes every directory still open: the top among them, and those at or
 // below it, go to `visitor`.

@@ -1,0 +1,40 @@
+// A row as the tree engine takes it: its path, what du and ncdu show of it,
+// whether it counts, and where it came in the input. The tree modes sort
+// their rows by path first; a row travels through the sort as a record
+// whose key is its place in path order and whose payload is the rest.
+#ifndef B64NUM_TREE_ROW_H
+#define B64NUM_TREE_ROW_H
+
+#include "backup_tree.h"
+#include "catalog_line.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct TreeRow {
+    std::string_view path; // the first column, as its client escaped it
+    EntryAttributes attributes;
+    // Its place in the input, inputs one after another: a later row's is
+    // greater, and a later row of a path is a later version of it.
+    std::uint64_t order;
+    std::uint32_t input; // for messages: which input
+    unsigned long line;  // and which line of it
+    std::uint32_t tally; // the tally it counts in, or BackupTree::none
+    bool selected;       // the selections let it through
+};
+
+// The input and the line of a row, from its order.
+std::uint32_t input_of_order(std::uint64_t order);
+unsigned long line_of_order(std::uint64_t order);
+
+// The row of `line`, line `line.number` of input `input`.
+TreeRow tree_row(const CatalogLine& line, std::uint32_t input, std::uint32_t tally);
+
+// The payload of a row's record, beside its key `key` (see path_order.h).
+void encode_tree_row(const TreeRow& row, std::string_view key, std::string& payload);
+
+// The row of a record; its path points into `key` or `payload`.
+void decode_tree_row(std::string_view key, std::string_view payload, TreeRow& row);
+
+#endif

@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The sort of the tree modes, spilled to temporary files with a tiny -S:
+# the same reports as in memory, and no temporary file left behind after
+# success, after a refused total, after SIGTERM and after SIGKILL (the
+# files have no name while the run holds them open). A full disk is
+# reported, and no report is printed. Mounts a tmpfs for the full disk, as
+# root; needs python3.
+#
+# usage: tests/spill_test.sh B64NUM_LSTAT
+set -euo pipefail
+lstat=$1
+command -v python3 > /dev/null || { echo "spill_test.sh: python3 is missing" >&2; exit 1; }
+work=$(mktemp -d)
+full=$work/full
+cleanup() {
+    mountpoint -q "$full" 2> /dev/null && umount "$full"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work"
+mkdir spill "$full"
+failures=0
+fail() {
+    echo "spill_test.sh: $*" >&2
+    failures=$((failures + 1))
+}
+# No file is left in the directory of the runs.
+left_nothing() {
+    [ -z "$(ls -A spill)" ] || fail "$1: left $(ls -A spill)"
+}
+
+# Catalog rows of 4,000 files in 40 directories, in a shuffled order, and a
+# job whose total passes 2^63 - 1.
+python3 - <<'PY'
+import random
+A = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
+def numeral(v):
+    s = ""
+    while True:
+        s = A[v % 64] + s
+        v //= 64
+        if v == 0:
+            return s
+def row(path, directory, size, ino):
+    mode = 0o40755 if directory else 0o100644
+    fields = [2049, ino, mode, 1, 1000, 1000, 0, size, 4096, (size + 511) // 512, 0, 1700000000, 0]
+    return path + "\t" + " ".join(numeral(f) for f in fields) + "\n"
+random.seed(5)
+rows = [row("/srv/", True, 4096, 1)]
+for d in range(40):
+    rows.append(row("/srv/d%d/" % d, True, 4096, 2 + d))
+    rows += [row("/srv/d%d/f%d" % (d, f), False, random.randrange(10**6), 100 + d * 100 + f)
+             for f in range(100)]
+random.shuffle(rows)
+open("rows.tsv", "w").writelines(rows)
+open("huge.tsv", "w").writelines(rows + [row("/srv/big%d" % i, False, 2**62, 9 + i) for i in range(2)])
+PY
+
+# Over one job, and over the same rows twice (a path given twice is refused,
+# or a later version): the same output, messages and status.
+for mode in --du --du=1 --by=type,uid "--du --latest" "--du --all-versions"; do
+    for inputs in rows.tsv "rows.tsv rows.tsv"; do
+        # shellcheck disable=SC2086 # the mode's and the inputs' words
+        in_memory=$("$lstat" $mode $inputs 2>&1; echo "status $?")
+        # shellcheck disable=SC2086
+        spilled=$("$lstat" $mode -S 1K -T spill $inputs 2>&1; echo "status $?")
+        [ "$in_memory" = "$spilled" ] || fail "$mode over $inputs: spilled runs give another report"
+        left_nothing "$mode"
+    done
+done
+
+status=0
+"$lstat" --du -S 1K -T spill huge.tsv > refused 2> message || status=$?
+[ "$status" = 1 ] && [ ! -s refused ] || fail "a total past 2^63 - 1: status $status, $(wc -c < refused) bytes printed"
+left_nothing "a refused total"
+
+# Killed while it waits for more rows, with runs spilled: they were open
+# in the run, and nothing is left.
+for signal in TERM KILL; do
+    mkfifo rows.fifo
+    "$lstat" --du -S 1K -T spill < rows.fifo > /dev/null 2>&1 &
+    pid=$!
+    exec 3> rows.fifo
+    cat rows.tsv >&3
+    runs=0
+    for _ in $(seq 1 100); do
+        runs=$(find /proc/$pid/fd -lname "$work/spill/*" 2> /dev/null | wc -l)
+        [ "$runs" -gt 0 ] && break
+        sleep 0.05
+    done
+    [ "$runs" -gt 0 ] || fail "SIG$signal: no run held open before the signal"
+    kill -s "$signal" "$pid"
+    exec 3>&-
+    { wait "$pid" || true; } 2> /dev/null
+    left_nothing "SIG$signal"
+    rm rows.fifo
+done
+
+# A disk too small for the runs.
+mount -t tmpfs -o size=64k tmpfs "$full"
+status=0
+"$lstat" --du -S 1K -T "$full" rows.tsv > nothing 2> message || status=$?
+grep -q "No space left on device" message || fail "a full disk: $(cat message)"
+[ "$status" = 1 ] && [ ! -s nothing ] || fail "a full disk: status $status, $(wc -c < nothing) bytes printed"
+[ -z "$(ls -A "$full")" ] || fail "a full disk: left $(ls -A "$full")"
+
+[ "$failures" = 0 ]
