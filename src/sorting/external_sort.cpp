@@ -75,8 +75,8 @@ struct SortedRun {
 // Reads one sorted source, a run on disk or the records in memory, a
 // record at a time.
 struct RunCursor {
-    const SortedRun* run = nullptr;                   // or else
-    const std::vector<const char*>* memory = nullptr; // sorted
+    const SortedRun* run = nullptr;                    // or else
+    const std::vector<MemoryRecord>* memory = nullptr; // sorted
     std::size_t order = 0; // of its source: earlier records come from lower ones
     std::size_t position = 0;
     std::uint64_t offset = 0; // in the run, of the first byte not read
@@ -91,8 +91,14 @@ struct RunCursor {
             if (position == memory->size()) {
                 return false;
             }
-            key = key_of((*memory)[position]);
-            payload = payload_of((*memory)[position]);
+            // Records lie in the order they came: fetch the next ones early.
+            constexpr std::size_t ahead = 8;
+            if (position + ahead < memory->size()) {
+                __builtin_prefetch((*memory)[position + ahead].record);
+            }
+            const char* const record = (*memory)[position].record;
+            key = key_of(record);
+            payload = payload_of(record);
             ++position;
             return true;
         }
@@ -163,7 +169,7 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
     }
     const std::size_t bytes = header_bytes + key.size() + payload.size();
     // The record, its place in the index, and the merge sort's buffer.
-    const std::size_t cost = bytes + 2 * sizeof(const char*);
+    const std::size_t cost = bytes + sizeof(MemoryRecord) * 3 / 2;
     if (memory_used_ + cost > budget_ && !records_.empty() && !spill()) {
         return false;
     }
@@ -175,7 +181,18 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
     // An empty view may have no data: copying from it is no copy at all.
     std::copy(key.begin(), key.end(), record + header_bytes);
     std::copy(payload.begin(), payload.end(), record + header_bytes + key.size());
-    records_.push_back(record);
+    if (records_.empty()) {
+        shared_ = key.size();
+    } else {
+        const std::string_view first = key_of(records_.front().record);
+        shared_ = std::min(shared_, key.size());
+        shared_ = static_cast<std::size_t>(
+            std::mismatch(key.begin(), key.begin() + static_cast<std::ptrdiff_t>(shared_),
+                          first.begin())
+                .first -
+            key.begin());
+    }
+    records_.push_back({0, record});
     memory_used_ += cost;
     sorted_ = false;
     return true;
@@ -184,9 +201,22 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
 void ExternalSort::sort_in_memory()
 {
     if (!sorted_) {
-        std::stable_sort(records_.begin(), records_.end(), [](const char* a, const char* b) {
-            return compare_bytes(key_of(a), key_of(b)) < 0;
-        });
+        for (MemoryRecord& entry : records_) {
+            const std::string_view key = key_of(entry.record);
+            std::uint64_t bytes = 0;
+            for (std::size_t i = 0; i < 8; ++i) {
+                const std::size_t at = shared_ + i;
+                bytes = (bytes << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0U);
+            }
+            entry.bytes = bytes;
+        }
+        std::stable_sort(records_.begin(), records_.end(),
+                         [](const MemoryRecord& a, const MemoryRecord& b) {
+                             if (a.bytes != b.bytes) {
+                                 return a.bytes < b.bytes;
+                             }
+                             return compare_bytes(key_of(a.record), key_of(b.record)) < 0;
+                         });
         sorted_ = true;
     }
 }

@@ -19,6 +19,14 @@
 struct SortedRun;
 struct RunCursor;
 
+// A record in memory, with eight bytes of its key past the prefix that
+// every key in memory shares, big-endian: most comparisons of a sort end
+// there, without a look at the record.
+struct MemoryRecord {
+    std::uint64_t bytes;
+    const char* record;
+};
+
 class ExternalSort {
 public:
     // Holds at most `budget` bytes of records in memory, and writes runs
@@ -56,7 +64,8 @@ private:
     std::size_t budget_;
     std::string directory_;
     ByteStore store_;
-    std::vector<const char*> records_; // in memory, in the order they came
+    std::vector<MemoryRecord> records_; // in memory, in the order they came
+    std::size_t shared_ = 0;            // bytes that every key in memory starts with
     std::size_t memory_used_ = 0;
     std::vector<std::unique_ptr<SortedRun>> runs_; // on disk, oldest first
     std::vector<std::unique_ptr<RunCursor>> cursors_;
