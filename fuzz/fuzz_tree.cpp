@@ -337,8 +337,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         break;
     case 1:
-        writer = (options >> 6) % 2 == 0 ? make_ncdu_writer(*out, scope, "0")
-                                         : make_qdirstat_writer(*out, scope, "0");
+        writer = (options >> 6) % 2 == 0 ? make_sorted_ncdu_writer(*out, scope, spilling, "0")
+                                         : make_sorted_qdirstat_writer(*out, scope, spilling, "0");
         break;
     case 2:
         writer = make_treemap_writer(*out, scope, 320 + (options >> 6) * 300, 200);
@@ -367,7 +367,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check_du(text);
     }
     // In path order, --sorted gives what the same rows give without it.
-    if (mode <= 1 && (mode == 0 || scope.top_path == "/a")) {
+    if (mode <= 1) {
         // As b64num-lstat hands them over: with --under, only the rows at or
         // below its path.
         std::vector<std::string> ordered = in_path_order(sides[0]);
@@ -398,11 +398,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 run = make_sorted_du_writer(*out, scope, sorted ? TreeSort{} : spilling, depth,
                                             human);
             } else if ((options >> 6) % 2 == 0) {
-                run = sorted ? make_sorted_ncdu_writer(*out, scope, "0")
-                             : make_ncdu_writer(*out, scope, "0");
+                run = make_sorted_ncdu_writer(*out, scope, sorted ? TreeSort{} : spilling, "0");
             } else {
-                run = sorted ? make_sorted_qdirstat_writer(*out, scope, "0")
-                             : make_qdirstat_writer(*out, scope, "0");
+                run = make_sorted_qdirstat_writer(*out, scope, sorted ? TreeSort{} : spilling, "0");
             }
             feed(filter, *run, ordered);
             refusals[sorted ? 1 : 0] = run->finish().refusal;

@@ -31,15 +31,9 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
             make_sorted_du_writer(out, scope, sort, options.du_depth, options.listing.human_sizes),
             tree_rows, true};
     case Mode::ncdu:
-        if (options.sorted) {
-            return {make_sorted_ncdu_writer(out, scope, B64NUM_VERSION), tree_rows, true};
-        }
-        return {make_ncdu_writer(out, scope, B64NUM_VERSION), tree_rows, true};
+        return {make_sorted_ncdu_writer(out, scope, sort, B64NUM_VERSION), tree_rows, true};
     case Mode::qdirstat:
-        if (options.sorted) {
-            return {make_sorted_qdirstat_writer(out, scope, B64NUM_VERSION), tree_rows, true};
-        }
-        return {make_qdirstat_writer(out, scope, B64NUM_VERSION), tree_rows, true};
+        return {make_sorted_qdirstat_writer(out, scope, sort, B64NUM_VERSION), tree_rows, true};
     case Mode::treemap:
         return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
                 tree_rows, true};

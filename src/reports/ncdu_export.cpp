@@ -90,33 +90,6 @@ void write_attributes(OutputBuffer& out, Versions versions, const EntryAttribute
     }
 }
 
-struct Frame {
-    std::uint32_t directory;
-    std::size_t next_directory; // into its children
-    std::size_t next_file;      // into its files
-    bool has_dev;               // the device of the nearest directory with a row
-    std::int64_t dev;
-};
-
-// Opens a directory's array with its own entry.
-Frame open_directory(OutputBuffer& out, const BackupTree& tree, std::uint32_t index,
-                     std::string_view name, const Frame* parent, std::string& buffer)
-{
-    const TreeDirectory& directory = tree.directories[index];
-    output_char(out, '[');
-    write_name(out, name, buffer);
-    Frame frame{index, 0, 0, parent != nullptr && parent->has_dev,
-                parent != nullptr ? parent->dev : 0};
-    if (directory.has_row) {
-        const bool show_dev = !frame.has_dev || directory.attributes.dev != frame.dev;
-        write_attributes(out, tree.versions, directory.attributes, show_dev, directory.row_counts);
-        frame.has_dev = true;
-        frame.dev = directory.attributes.dev;
-    }
-    output_char(out, '}');
-    return frame;
-}
-
 } // namespace
 
 bool ncdu_reads(LstatField field, std::int64_t value)
@@ -151,42 +124,6 @@ void write_ncdu_entry(OutputBuffer& out, std::string_view escaped_name, const En
         write_attributes(out, versions, *own, show_dev, counts);
     }
     output_char(out, '}');
-}
-
-void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
-                       std::time_t now)
-{
-    write_ncdu_header(out, version, now);
-    std::string buffer;
-    std::vector<Frame> stack{
-        open_directory(out, tree, tree.top, shown_path(tree, tree.top), nullptr, buffer)};
-    while (!stack.empty()) {
-        Frame& frame = stack.back();
-        const TreeDirectory& directory = tree.directories[frame.directory];
-        const std::vector<const TreeFile*>& files = tree.directory_files[frame.directory];
-        const bool more_directories = frame.next_directory < directory.children.size();
-        const bool more_files = frame.next_file < files.size();
-        if (!more_directories && !more_files) {
-            output_char(out, ']');
-            stack.pop_back();
-            continue;
-        }
-        output_bytes(out, ",\n", 2);
-        const std::uint32_t child = more_directories ? directory.children[frame.next_directory] : 0;
-        const std::string_view child_name =
-            more_directories ? last_component(tree.directories[child].path) : std::string_view();
-        if (more_files && (!more_directories || files[frame.next_file]->name < child_name)) {
-            const TreeFile& file = *files[frame.next_file++];
-            write_name(out, file.name, buffer);
-            write_attributes(out, tree.versions, file.attributes, false);
-            output_char(out, '}');
-            continue;
-        }
-        ++frame.next_directory;
-        const Frame parent = frame; // open_directory may move the stack
-        stack.push_back(open_directory(out, tree, child, child_name, &parent, buffer));
-    }
-    output_text(out, "]\n");
 }
 
 void NcduOmissions::check(const CatalogLine& line)

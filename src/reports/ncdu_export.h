@@ -32,17 +32,13 @@ private:
     std::int64_t first_value_ = 0;
 };
 
-// Writes the tree below its top, names with their real bytes, as ncdu -e -o
-// writes a directory it scanned: devices, inodes and times as the unsigned
-// 64-bit numbers of stat(2) (a time before 1970 as 2^64 plus it), as ncdu
-// writes and reads them. `now` is the export's timestamp.
-void write_ncdu_export(OutputBuffer& out, const BackupTree& tree, const char* version,
-                       std::time_t now);
-
-// The same, a piece at a time, for a tree written as it is read: the
-// header, then each entry's object (`own` nullptr for a directory without
-// a row), each directory's in a '[' before its entries and a ']' after
-// them, and a ']' and a line feed after the top's.
+// The tree below its top, names with their real bytes, as ncdu -e -o writes
+// a directory it scanned: devices, inodes and times as the unsigned 64-bit
+// numbers of stat(2) (a time before 1970 as 2^64 plus it), as ncdu writes
+// and reads them; a piece at a time, as the tree engine gives it: the
+// header (`now` the export's timestamp), then each entry's object (`own` nullptr for a directory
+// without a row), each directory's in a '[' before its entries and a ']' after them, and a ']' and
+// a line feed after the top's.
 void write_ncdu_header(OutputBuffer& out, const char* version, std::time_t now);
 void write_ncdu_entry(OutputBuffer& out, std::string_view escaped_name, const EntryAttributes* own,
                       bool show_dev, bool counts, Versions versions, std::string& buffer);

@@ -174,34 +174,6 @@ void QdirstatLines::write_line()
     output_text(out_, line_);
 }
 
-CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, const char* version)
-{
-    QdirstatLines writer(out, tree.versions);
-    writer.header(version);
-    if (has_several_tops(tree)) {
-        writer.set_root(shown_path(tree, tree.top));
-    }
-    CacheOmissions omissions;
-    std::vector<std::uint32_t> pending{tree.top}; // directories still to write, next last
-    while (!pending.empty()) {
-        const std::uint32_t index = pending.back();
-        pending.pop_back();
-        const TreeDirectory& directory = tree.directories[index];
-        if (!writer.directory(directory.path, directory.has_row ? &directory.attributes : nullptr,
-                              directory.row_counts)) {
-            omissions.note(path_without_slash(directory.path), {});
-            continue;
-        }
-        for (const TreeFile* file : tree.directory_files[index]) {
-            if (!writer.file(directory.path, file->name, file->attributes)) {
-                omissions.note(directory.path, file->name);
-            }
-        }
-        pending.insert(pending.end(), directory.children.rbegin(), directory.children.rend());
-    }
-    return omissions;
-}
-
 std::string omission_message(const CacheOmissions& omissions)
 {
     if (omissions.entries == 0) {

@@ -27,17 +27,14 @@ struct CacheOmissions {
 // What a cache file left out, for a message; empty when nothing.
 std::string omission_message(const CacheOmissions& omissions);
 
-// Writes the finished `tree` from its top: the header line, comments, then
-// a line per entry, each directory's before the lines of everything below
-// it: its type (D F L BlockDev CharDev FIFO Socket), its full path with
-// every byte that is whitespace, a control byte, '%' or not ASCII written
-// as %XX, its own size (not a total), its mtime as 0x and hexadecimal, and
-// for a file "blocks: N" where it is sparse and "links: N" where it has
-// more than one link. A directory whose path is too long for a line is
-// left out with all below it.
-CacheOmissions write_qdirstat_cache(OutputBuffer& out, const BackupTree& tree, const char* version);
-
-// The same lines one at a time, for a tree written as it is read.
+// The cache file's lines, one at a time, as the tree engine gives the
+// entries: the header line, comments, then a line per entry, each
+// directory's before the lines of everything below it: its type (D F L
+// BlockDev CharDev FIFO Socket), its full path with every byte that is
+// whitespace, a control byte, '%' or not ASCII written as %XX, its own size
+// (not a total), its mtime as 0x and hexadecimal, and for a file "blocks: N"
+// where it is sparse and "links: N" where it has more than one link. A
+// directory whose path is too long for a line is left out with all below it.
 class QdirstatLines {
 public:
     QdirstatLines(OutputBuffer& out, Versions versions) : out_(out), versions_(versions) {}

@@ -9,6 +9,7 @@
 #include "sorted_tree.h"
 #include "tree_row.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -17,6 +18,12 @@
 #include <vector>
 
 namespace {
+
+const char order_stops[] = "--sorted --latest: the report stops at the row above";
+
+// The memory of the rows held for --sorted --ncdu and --qdirstat, beyond
+// which they go to temporary files.
+constexpr std::size_t held_rows_buffer = std::size_t{8} << 20;
 
 // Path order cannot follow a hard-linked file whose first link a later row
 // makes a directory: its bytes would count nowhere.
@@ -34,13 +41,17 @@ public:
     SortedTreeWriter(const TreeScope& scope, const TreeSort& sort, bool lists_directories,
                      int max_levels, SortedEntryVisitor* entries = nullptr)
         : scope_(scope), lists_directories_(lists_directories), max_levels_(max_levels),
-          entries_(entries)
+          entries_(entries), presorted_(sort.presorted)
     {
-        start_sorted_tree(tree_, scope, lists_directories, max_levels, entries);
-        tree_.order_known = !sort.presorted;
-        if (!sort.presorted) {
-            sort_ = std::make_unique<ExternalSort>(sort.buffer_size, sort.directory);
+        // Entries are written from the job's top, which rows in path order
+        // give only at their end: they are held until then, in a buffer of
+        // their own or in temporary files, in the order they came.
+        if (!sort.presorted || entries != nullptr) {
+            sort_ = std::make_unique<ExternalSort>(
+                sort.presorted ? std::min(sort.buffer_size, held_rows_buffer) : sort.buffer_size,
+                sort.directory, sort.presorted);
         }
+        restart(entries);
     }
 
     void set_reporter(RefusalReporter* reporter) final { reporter_ = reporter; }
@@ -88,7 +99,7 @@ public:
                     false};
         }
         if (stopped_) {
-            return {"--sorted --latest: the report stops at the row above", false};
+            return {order_stops, false};
         }
         if (sort_ != nullptr) {
             if (!any_row_) {
@@ -111,15 +122,35 @@ private:
     // again with the rows taken out claiming no inode.
     Ending replay_all()
     {
+        if (entries_ != nullptr) {
+            // The entries are written from the job's own top: found first.
+            restart(nullptr);
+            if (!replay_quietly() || order_unknown_ || tree_.too_large || tree_.link_lost ||
+                tree_.counted_rows == 0) {
+                return !read_failure().empty() ? Ending{read_failure(), false}
+                       : order_unknown_        ? Ending{order_stops, false}
+                                               : ending();
+            }
+            const std::uint32_t top = tree_.top_depth;
+            const bool absolute = tree_.every_path_absolute;
+            reporter_ = nullptr; // each refusal is reported once
+            restart(entries_);
+            tree_.entry_top = top;
+            tree_.tops_absolute = absolute;
+            replay();
+            if (!read_failure().empty()) {
+                return {read_failure(), false};
+            }
+            finish_sorted_tree(tree_, *this);
+            return ending();
+        }
         bool quiet = lists_directories_ && (bound_ > static_cast<ByteSum>(INT64_MAX) ||
                                             scope_.versions != Versions::first);
         for (bool again = false;; again = true) {
             quiet_ = quiet;
             replay();
-            if (sort_->error() != 0) {
-                return {std::string("read failed: a temporary file in '") + sort_->directory() +
-                            "': " + std::strerror(sort_->error()),
-                        false};
+            if (!read_failure().empty()) {
+                return {read_failure(), false};
             }
             finish_sorted_tree(tree_, *this);
             quiet_ = false;
@@ -131,11 +162,42 @@ private:
             std::vector<std::uint64_t> taken = std::move(tree_.taken_links);
             quiet = quiet && lost_once; // once more quietly, to see that it holds now
             reporter_ = nullptr;        // each refusal is reported once
-            start_sorted_tree(tree_, scope_, lists_directories_, max_levels_, entries_);
+            restart(entries_);
             for (const std::uint64_t order : taken) {
                 tree_.doomed_links.emplace(order, true);
             }
         }
+    }
+
+    // A tree that writes `entries`, or none, for the rows that come.
+    void restart(SortedEntryVisitor* entries)
+    {
+        start_sorted_tree(tree_, scope_, lists_directories_, max_levels_, entries);
+        tree_.order_known = !presorted_;
+        tree_.merges_links = entries_ == nullptr;
+        tree_.sums_blocks = entries_ != nullptr;
+    }
+
+    // The rows through the engine, listing nothing: false if a run could
+    // not be read.
+    bool replay_quietly()
+    {
+        quiet_ = true;
+        replay();
+        if (read_failure().empty()) {
+            finish_sorted_tree(tree_, *this);
+        }
+        quiet_ = false;
+        return read_failure().empty();
+    }
+
+    std::string read_failure() const
+    {
+        if (sort_ == nullptr || sort_->error() == 0) {
+            return {};
+        }
+        return "read failed: a temporary file in '" + sort_->directory() +
+               "': " + std::strerror(sort_->error());
     }
 
     // The rows, sorted, through the engine.
@@ -148,6 +210,9 @@ private:
         while (sort_->next(key, payload)) {
             decode_tree_row(key, payload, row);
             const Placement placement = add_sorted_row(tree_, row, *this);
+            if (placement.verdict == Verdict::order_unknown) {
+                order_unknown_ = true;
+            }
             if (placement.verdict != Verdict::row && reporter_ != nullptr) {
                 const std::uint64_t order =
                     placement.refused_order != 0 ? placement.refused_order : row.order;
@@ -156,6 +221,9 @@ private:
                 line.verdict = placement.verdict;
                 line.other_line = placement.other_line;
                 reporter_->refused(input_of_order(order), line);
+            }
+            if (order_unknown_) {
+                return;
             }
         }
     }
@@ -195,22 +263,25 @@ private:
     bool lists_directories_;
     int max_levels_;
     SortedEntryVisitor* entries_;
-    std::unique_ptr<ExternalSort> sort_; // unless the rows come in path order
+    bool presorted_;                     // the rows come in path order (--sorted)
+    std::unique_ptr<ExternalSort> sort_; // unless they come in path order and go straight through
     RefusalReporter* reporter_ = nullptr;
     std::uint32_t input_ = 0; // inputs begun
     std::string key_;
     std::string payload_;
     ByteSum bound_ = 0; // of the bytes of the rows that count: no total passes it
     bool any_row_ = false;
-    bool quiet_ = false;   // totalling once to find out, writing nothing
-    bool stopped_ = false; // by a row that the order cannot place, or a failed write
+    bool quiet_ = false;         // totalling once to find out, writing nothing
+    bool order_unknown_ = false; // a held row that path order cannot place
+    bool stopped_ = false;       // by a row that the order cannot place, or a failed write
 };
 
 // A QDirStat cache file, each entry as its row goes by.
 class SortedQdirstatWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
-    SortedQdirstatWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : SortedTreeWriter(scope, TreeSort{}, false, -1, this), lines_(out, scope.versions),
+    SortedQdirstatWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort,
+                         const char* version)
+        : SortedTreeWriter(scope, sort, false, -1, this), lines_(out, scope.versions),
           version_(version)
     {
     }
@@ -264,8 +335,9 @@ private:
 // directory itself.
 class SortedNcduWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
-    SortedNcduWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : SortedTreeWriter(scope, TreeSort{}, false, -1, this), out_(out), version_(version),
+    SortedNcduWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort,
+                     const char* version)
+        : SortedTreeWriter(scope, sort, false, -1, this), out_(out), version_(version),
           versions_(scope.versions)
     {
     }
@@ -382,15 +454,15 @@ std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeSc
 }
 
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
-                                                   const char* version)
+                                                   const TreeSort& sort, const char* version)
 {
-    return std::make_unique<SortedNcduWriter>(out, scope, version);
+    return std::make_unique<SortedNcduWriter>(out, scope, sort, version);
 }
 
 std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
-                                                       const char* version)
+                                                       const TreeSort& sort, const char* version)
 {
-    return std::make_unique<SortedQdirstatWriter>(out, scope, version);
+    return std::make_unique<SortedQdirstatWriter>(out, scope, sort, version);
 }
 
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,

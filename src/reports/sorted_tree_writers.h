@@ -17,8 +17,8 @@
 // in memory up to `buffer_size` and in temporary files in `directory`.
 struct TreeSort {
     bool presorted = true;
-    std::size_t buffer_size = 0;
-    std::string directory;
+    std::size_t buffer_size = std::size_t{256} << 20;
+    std::string directory = "/tmp";
 };
 
 // The same --du, --ncdu, --qdirstat and --by, of rows in path order (see
@@ -30,9 +30,9 @@ std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeSc
                                                  const TreeSort& sort, int max_depth,
                                                  bool human_sizes);
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
-                                                   const char* version);
+                                                   const TreeSort& sort, const char* version);
 std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
-                                                       const char* version);
+                                                       const TreeSort& sort, const char* version);
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
                                                  const TreeSort& sort, std::vector<ByKey> keys,
                                                  const ByStyle& style);

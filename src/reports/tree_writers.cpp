@@ -1,7 +1,5 @@
 #include "tree_writers.h"
 
-#include "ncdu_export.h"
-#include "qdirstat_cache.h"
 #include "treemap_svg.h"
 
 #include <ctime>
@@ -65,52 +63,6 @@ private:
     BackupTree tree_;
 };
 
-class NcduWriter final : public TreeWriter {
-public:
-    NcduWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : TreeWriter(out, true, false, scope), version_(version)
-    {
-    }
-
-private:
-    void notice(const CatalogLine& line) override { omissions_.check(line); }
-
-    void write(OutputBuffer& out, const BackupTree& tree) override
-    {
-        write_ncdu_export(out, tree, version_, std::time(nullptr));
-    }
-
-    std::string note() const override { return omissions_.message(); }
-
-    // ncdu sums the disk usage too.
-    bool fits(const BackupTree& tree) const override { return disk_usage_fits(tree); }
-
-    const char* version_;
-    NcduOmissions omissions_;
-};
-
-class QdirstatWriter final : public TreeWriter {
-public:
-    QdirstatWriter(OutputBuffer& out, const TreeScope& scope, const char* version)
-        : TreeWriter(out, true, false, scope), version_(version)
-    {
-    }
-
-private:
-    void write(OutputBuffer& out, const BackupTree& tree) override
-    {
-        omissions_ = write_qdirstat_cache(out, tree, version_);
-    }
-
-    std::string shortfall() const override { return omission_message(omissions_); }
-
-    // QDirStat sums the disk usage too.
-    bool fits(const BackupTree& tree) const override { return disk_usage_fits(tree); }
-
-    const char* version_;
-    CacheOmissions omissions_;
-};
-
 class TreemapWriter final : public TreeWriter {
 public:
     TreemapWriter(OutputBuffer& out, const TreeScope& scope, int width, int height)
@@ -129,18 +81,6 @@ private:
 };
 
 } // namespace
-
-std::unique_ptr<RowWriter> make_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
-                                            const char* version)
-{
-    return std::make_unique<NcduWriter>(out, scope, version);
-}
-
-std::unique_ptr<RowWriter> make_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
-                                                const char* version)
-{
-    return std::make_unique<QdirstatWriter>(out, scope, version);
-}
 
 std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope, int width,
                                                int height)

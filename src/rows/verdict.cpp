@@ -141,9 +141,6 @@ std::string verdict_message(const CatalogLine& line)
     case Verdict::below_a_file:
         return "below the file of line " + std::to_string(line.other_line) +
                "; rows of several jobs? Only the first one counts";
-    case Verdict::outside_top:
-        return "a path outside the root ('/') that the rows before it lie in: left out of the "
-               "tree, written from its top down";
     case Verdict::order_unknown:
         return "a path below the file of line " + std::to_string(line.other_line) +
                ": which of the two is the later version, rows in path order cannot tell; leave out "
@@ -210,8 +207,6 @@ const char* verdict_reason(Verdict verdict)
         return "a file where paths lie below it";
     case Verdict::below_a_file:
         return "a path below a file";
-    case Verdict::outside_top:
-        return "a path outside the rows' root";
     case Verdict::order_unknown:
         return "a file and a path below it, in an order that cannot tell the later";
     }

@@ -39,7 +39,6 @@ enum class Verdict : unsigned char {
     path_given_twice,
     file_over_paths, // a file, where an earlier row put a path below it
     below_a_file,    // a path below what an earlier row made a file
-    outside_top,     // --sorted --ncdu or --qdirstat: a relative path after absolute ones
     order_unknown,   // --sorted --latest: a file, and rows below its path, whose order cannot tell
 };
 

@@ -155,8 +155,8 @@ bool comes_later(const RunCursor* a, const RunCursor* b)
 
 } // namespace
 
-ExternalSort::ExternalSort(std::size_t budget, std::string directory)
-    : budget_(budget), directory_(std::move(directory))
+ExternalSort::ExternalSort(std::size_t budget, std::string directory, bool in_order)
+    : budget_(budget), directory_(std::move(directory)), in_order_(in_order)
 {
 }
 
@@ -200,7 +200,7 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
 
 void ExternalSort::sort_in_memory()
 {
-    if (!sorted_) {
+    if (!sorted_ && !in_order_) {
         for (MemoryRecord& entry : records_) {
             const std::string_view key = key_of(entry.record);
             std::uint64_t bytes = 0;

@@ -30,8 +30,9 @@ struct MemoryRecord {
 class ExternalSort {
 public:
     // Holds at most `budget` bytes of records in memory, and writes runs
-    // into `directory`.
-    ExternalSort(std::size_t budget, std::string directory);
+    // into `directory`. With `in_order`, the records come in order already:
+    // they are held, spilled and read back as they came.
+    ExternalSort(std::size_t budget, std::string directory, bool in_order = false);
     ~ExternalSort();
     ExternalSort(const ExternalSort&) = delete;
     ExternalSort& operator=(const ExternalSort&) = delete;
@@ -72,6 +73,7 @@ private:
     std::vector<RunCursor*> heap_;
     RunCursor* pending_ = nullptr; // of the record given last
     bool sorted_ = false;
+    bool in_order_ = false;
     int error_ = 0;
     std::size_t runs_written_ = 0;
     std::uint64_t bytes_written_ = 0;

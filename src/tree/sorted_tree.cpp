@@ -77,26 +77,12 @@ void count_row(SortedTree& tree, std::uint32_t depth, ClosedDirectoryVisitor& vi
     }
 }
 
-// Opens, for the entries written, the directories down to `depth` that
-// are not yet, for an entry that counts: the directory at `depth` itself,
-// or the file of `file_path` in it.
-void write_open(SortedTree& tree, std::uint32_t depth, std::string_view file_path = {})
+// Opens, for the entries written, the directories from the top down to
+// `depth` that are not yet, for an entry that counts there.
+void write_open(SortedTree& tree, std::uint32_t depth)
 {
     if (tree.entries == nullptr) {
         return;
-    }
-    if (!tree.entry_top_set) {
-        // --under's path, by its real bytes without a trailing '/', or the
-        // directory of the file at that path.
-        const std::string& under = tree.top_path;
-        tree.entry_top = static_cast<std::uint32_t>(
-            under == "/" ? 1 : std::count(under.begin(), under.end(), '/') + 1);
-        std::string real(file_path);
-        real.resize(unescape_column(real.data(), real.size()));
-        if (!file_path.empty() && real == under) {
-            tree.entry_top = depth;
-        }
-        tree.entry_top_set = true;
     }
     for (std::uint32_t at = tree.entry_top; at <= depth && at < tree.open.size(); ++at) {
         SortedTree::Open& directory = tree.open[at];
@@ -121,7 +107,7 @@ void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::strin
         return;
     }
     if (file.depth == deepest(tree)) {
-        write_open(tree, file.depth, path);
+        write_open(tree, file.depth);
         tree.entries->file(path, file.attributes);
     } else {
         tree.unwritten.push_back({file.depth, std::string(path), file.attributes});
@@ -132,7 +118,7 @@ void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::strin
 void write_unwritten(SortedTree& tree)
 {
     while (!tree.unwritten.empty() && tree.unwritten.back().depth == deepest(tree)) {
-        write_open(tree, deepest(tree), tree.unwritten.back().path);
+        write_open(tree, deepest(tree));
         tree.entries->file(tree.unwritten.back().path, tree.unwritten.back().attributes);
         tree.unwritten.pop_back();
     }
@@ -282,7 +268,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked; ncdu
         // and QDirStat count each link themselves.
-        const bool linked = tree.entries == nullptr && tree.versions != Versions::all &&
+        const bool linked = tree.merges_links && tree.versions != Versions::all &&
                             row.attributes.nlink > 1 && tree.doomed_links.count(row.order) == 0;
         if (linked) {
             const auto [inode, first] =
@@ -304,7 +290,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         tree.entry_blocks += static_cast<std::uint64_t>(row.attributes.blocks);
         // Written once it stays a file (see settle_file).
         if (tree.entries != nullptr && !may_go) {
-            write_open(tree, depth, row.identity);
+            write_open(tree, depth);
             tree.entries->file(row.identity, row.attributes);
         }
     }
@@ -482,21 +468,8 @@ Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVi
     if (is_dir) {
         needed = tree.scratch.assign(identity).append(1, '/');
     }
-    if (tree.entries != nullptr) {
-        // Without --under, the root of the first row's path, as the deepest
-        // directory that holds every row is known only at the end.
-        // Rows in path order that start elsewhere than '/' have no one top
-        // to write from: the root above them is named from the first.
-        if (!tree.entry_top_set && tree.top_path.empty()) {
-            tree.entry_top_set = true;
-            tree.entry_top = needed.empty() || needed.front() != '/' ? 0 : 1;
-            tree.tops_absolute = is_absolute_path(needed);
-        }
-        const bool outside = tree.entry_top > 0 ? needed.empty() || needed.front() != '/'
-                                                : tree.tops_absolute && !is_absolute_path(needed);
-        if (tree.top_path.empty() && outside) {
-            return {Verdict::outside_top, 0};
-        }
+    if (row.selected) {
+        tree.every_path_absolute = tree.every_path_absolute && is_absolute_path(needed);
     }
     bool passed_over = false;
     Placement refused{Verdict::row, 0};
@@ -558,6 +531,7 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     const std::uint32_t deepest_top =
         root.own_counted == 0 && root.nonempty_children == 1 ? root.child_top : 0;
     const std::uint32_t top = under > 0 ? std::min(under, deepest_top) : deepest_top;
+    tree.top_depth = top;
     // With several tops, the levels below each, and the root's total.
     const auto levels = [top](std::uint32_t depth) {
         return top == 0 && depth > 0 ? depth - 1 : depth - top;
@@ -567,9 +541,8 @@ void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     }
     // ncdu and QDirStat sum the disk usage too.
     constexpr unsigned block_bytes_unsigned = 512;
-    if (tree.entries != nullptr &&
-        (tree.blocks_wrapped ||
-         tree.entry_blocks * block_bytes_unsigned > static_cast<ByteSum>(INT64_MAX))) {
+    if (tree.sums_blocks && (tree.blocks_wrapped || tree.entry_blocks * block_bytes_unsigned >
+                                                        static_cast<ByteSum>(INT64_MAX))) {
         tree.too_large = true;
     }
     // No total is right, or there is nothing to list.

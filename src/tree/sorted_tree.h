@@ -150,13 +150,20 @@ struct SortedTree {
     Row pending;
     Versions versions = Versions::first;
     int max_levels = -1; // below the top, of the directories listed; -1 for all
-    // With entries written: the depth of the top, known from the first row
-    // (the root of absolute paths, or the root above every path) or the
-    // first entry (--under's).
+    // With entries written: the depth of the top, which the rows, read once
+    // before, gave (see top_depth), and with the root above every path as
+    // the top, whether every path is absolute (see root_above_tops).
     std::uint32_t entry_top = 0;
+    bool tops_absolute = false;
     std::uint32_t lca_depth = 0;    // of the deepest directory holding every row that counts
     std::uint32_t lowest_since = 0; // the least depth left open since the last such row
     bool disk_usage = false;
+    // Each hard-linked file counts once, as du counts it; ncdu and QDirStat
+    // count each link themselves, and sum the disk usage too.
+    bool merges_links = true;
+    bool sums_blocks = false;
+    bool every_path_absolute = true; // of the rows that count, for the root above several tops
+    std::uint32_t top_depth = 0;     // once finished: of the top, 0 for the root above every path
     // The rows' order says which of a path's rows is later, as rows in
     // input order do; rows in path order (--sorted) say so only of rows
     // with the same spelling, a file's and a directory's coming apart.
@@ -166,8 +173,6 @@ struct SortedTree {
     std::uint64_t clearing = 0;
     std::uint32_t clearing_depth = 0;
     bool lists_directories = false;
-    bool entry_top_set = false;
-    bool tops_absolute = false; // with entry_top 0: the first row's path is absolute
     // A link that counted for others was taken out by a later row: the
     // others, gone by, cannot count in its place.
     bool link_lost = false;
