@@ -80,6 +80,7 @@ public:
                 constexpr unsigned block_bytes = 512;
                 bound_ += scope_.disk_usage ? static_cast<ByteSum>(v[field_blocks]) * block_bytes
                                             : static_cast<ByteSum>(v[field_size]);
+                linked_rows_ += v[field_nlink] > 1 ? 1 : 0;
             }
             path_order_key(line, key_);
             encode_tree_row(row, key_, payload_);
@@ -203,6 +204,11 @@ private:
     // The rows, sorted, through the engine.
     void replay()
     {
+        // The inodes of hard-linked files go into a table that would
+        // otherwise be rebuilt as it grows.
+        if (tree_.merges_links) {
+            tree_.linked.reserve(linked_rows_);
+        }
         sort_->rewind();
         std::string_view key;
         std::string_view payload;
@@ -269,7 +275,8 @@ private:
     std::uint32_t input_ = 0; // inputs begun
     std::string key_;
     std::string payload_;
-    ByteSum bound_ = 0; // of the bytes of the rows that count: no total passes it
+    ByteSum bound_ = 0;           // of the bytes of the rows that count: no total passes it
+    std::size_t linked_rows_ = 0; // that count, of more than one link
     bool any_row_ = false;
     bool quiet_ = false;         // totalling once to find out, writing nothing
     bool order_unknown_ = false; // a held row that path order cannot place
