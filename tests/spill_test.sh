@@ -71,7 +71,9 @@ done
 
 status=0
 "$lstat" --du -S 1K -T spill huge.tsv > refused 2> message || status=$?
-[ "$status" = 1 ] && [ ! -s refused ] || fail "a total past 2^63 - 1: status $status, $(wc -c < refused) bytes printed"
+if [ "$status" != 1 ] || [ -s refused ]; then
+    fail "a total past 2^63 - 1: status $status, $(wc -c < refused) bytes printed"
+fi
 left_nothing "a refused total"
 
 # Killed while it waits for more rows, with runs spilled: they were open
@@ -101,7 +103,9 @@ mount -t tmpfs -o size=64k tmpfs "$full"
 status=0
 "$lstat" --du -S 1K -T "$full" rows.tsv > nothing 2> message || status=$?
 grep -q "No space left on device" message || fail "a full disk: $(cat message)"
-[ "$status" = 1 ] && [ ! -s nothing ] || fail "a full disk: status $status, $(wc -c < nothing) bytes printed"
+if [ "$status" != 1 ] || [ -s nothing ]; then
+    fail "a full disk: status $status, $(wc -c < nothing) bytes printed"
+fi
 [ -z "$(ls -A "$full")" ] || fail "a full disk: left $(ls -A "$full")"
 
 [ "$failures" = 0 ]
