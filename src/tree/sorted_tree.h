@@ -1,10 +1,12 @@
-// The totals of a backup tree whose rows come in path order (see
-// path_order.h), as du walks a disk: one directory at a time, keeping only
-// the directories open above the current row, the files there that a later
-// row could still put paths below, and the inodes of hard-linked files.
-// Memory does not grow with the rows. Every total is the one BackupTree
-// gives for the same rows; directories are given as the input closes them,
-// children before their parent.
+// The tree engine of --du, --ncdu, --qdirstat and --by: the totals of a
+// backup tree whose rows come in path order (see path_order.h), sorted by
+// the tool or by the catalog (--sorted), as du walks a disk: one directory
+// at a time, keeping only the directories open above the current row, the
+// files there that a later row could still put paths below, and the inodes
+// of hard-linked files. Memory does not grow with the rows. Directories are
+// given as the input closes them, children before their parent; with the
+// rows' input order known, the versions of a path count as that order says
+// (see Versions).
 #ifndef B64NUM_SORTED_TREE_H
 #define B64NUM_SORTED_TREE_H
 
@@ -38,9 +40,9 @@ protected:
     ~ClosedDirectoryVisitor() = default;
 };
 
-// What --ncdu and --qdirstat write, in input order: each directory that a
-// row that counts lies at or below, before every entry below it, and each
-// file that counts, inside its directory.
+// What --ncdu and --qdirstat write, in path order from the top: each
+// directory that a row that counts lies at or below, before every entry
+// below it, and each file that counts, inside its directory.
 class SortedEntryVisitor {
 public:
     // `path` escaped, with its '/'; `own` its row, or nullptr for one
