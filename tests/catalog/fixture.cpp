@@ -131,6 +131,16 @@ void add_incrementals(std::vector<File>& list)
     }
 }
 
+// Job 48, an incremental after job 47 in which /home/ana/video, a
+// directory before, is a file: path order puts the file's row apart from
+// those below its path, so that only job order tells which came later.
+void add_directory_become_file(std::vector<File>& list)
+{
+    const std::int64_t mtime = december + week + 4 * day_seconds;
+    list.push_back({48, 1, "", 040755, 4096, mtime, 0, false});
+    list.push_back({48, 1, "video", regular | 0644, 1234, mtime, 0, false});
+}
+
 std::vector<File> files()
 {
     const std::int64_t reg = regular | 0644;
@@ -213,6 +223,7 @@ std::vector<File> files()
     }
     add_next_full_backup(list);
     add_incrementals(list);
+    add_directory_become_file(list);
     return list;
 }
 
