@@ -70,6 +70,27 @@ TEST(ExternalSort, GivesRecordsStablyByKeyInMemoryAndSpilled)
     }
 }
 
+// Records that come in order are held and read back as they came, one run
+// after another, however many runs they fill.
+TEST(ExternalSort, GivesRecordsInOrderBackAsTheyCame)
+{
+    Records input = random_records(3000, 6);
+    std::stable_sort(input.begin(), input.end(), [](const auto& a, const auto& b) {
+        return std::lexicographical_compare(
+            a.first.begin(), a.first.end(), b.first.begin(), b.first.end(), [](char x, char y) {
+                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+            });
+    });
+    for (const std::size_t budget : {std::size_t{256}, std::size_t{1} << 30}) {
+        ExternalSort held(budget, "/tmp", true);
+        for (const auto& [key, payload] : input) {
+            ASSERT_TRUE(held.add(key, payload));
+        }
+        EXPECT_EQ(read_all(held), input) << "budget " << budget;
+        EXPECT_EQ(read_all(held), input) << "again, budget " << budget;
+    }
+}
+
 TEST(ExternalSort, SaysWhyARunCannotBeWritten)
 {
     ExternalSort sort(16, "/nonexistent/directory");

@@ -23,7 +23,7 @@ const char order_stops[] = "--sorted --latest: the report stops at the row above
 
 // The memory of the rows held for --sorted --ncdu and --qdirstat, beyond
 // which they go to temporary files.
-constexpr std::size_t held_rows_buffer = std::size_t{8} << 20;
+constexpr std::size_t held_rows_buffer = std::size_t{4} << 20;
 
 // Path order cannot follow a hard-linked file whose first link a later row
 // makes a directory: its bytes would count nowhere.

@@ -283,6 +283,9 @@ bool ExternalSort::spill()
     records_.clear();
     clear_store(store_);
     memory_used_ = 0;
+    if (in_order_) {
+        return true; // read back one run after another, never merged
+    }
     // Like a binary counter: merge_fan_in runs of one level make one of the
     // next, so that each record is written a few times, not once a run.
     for (;;) {
@@ -336,11 +339,23 @@ void ExternalSort::rewind()
         } else {
             cursor.memory = &records_; // the latest records
         }
-        if (error_ == 0 && cursor.advance(error_)) {
+        // Records in order are read from one run at a time.
+        const bool wanted = !in_order_ || heap_.empty();
+        if (error_ == 0 && wanted && cursor.advance(error_)) {
             heap_.push_back(&cursor);
         }
     }
     std::make_heap(heap_.begin(), heap_.end(), comes_later);
+}
+
+void ExternalSort::take_up_after(std::size_t order)
+{
+    for (std::size_t later = order + 1; later < cursors_.size() && error_ == 0; ++later) {
+        if (cursors_[later]->advance(error_)) {
+            heap_.push_back(cursors_[later].get());
+            return;
+        }
+    }
 }
 
 bool ExternalSort::next(std::string_view& key, std::string_view& payload)
@@ -351,6 +366,11 @@ bool ExternalSort::next(std::string_view& key, std::string_view& payload)
         if (pending_->advance(error_)) {
             heap_.push_back(pending_);
             std::push_heap(heap_.begin(), heap_.end(), comes_later);
+        } else if (in_order_) {
+            // Records in order are read one run after another, each run's
+            // buffer given back as it ends.
+            pending_->buffer = std::vector<char>();
+            take_up_after(pending_->order);
         }
         pending_ = nullptr;
     }

@@ -61,6 +61,7 @@ private:
     bool spill();
     bool merge_tail(std::size_t count);
     bool write_run(std::vector<RunCursor*>& sources, SortedRun& run);
+    void take_up_after(std::size_t order);
 
     std::size_t budget_;
     std::string directory_;
