@@ -80,9 +80,11 @@ public:
                 constexpr unsigned block_bytes = 512;
                 bound_ += scope_.disk_usage ? static_cast<ByteSum>(v[field_blocks]) * block_bytes
                                             : static_cast<ByteSum>(v[field_size]);
+                blocks_bound_ += static_cast<ByteSum>(v[field_blocks]) * block_bytes;
                 linked_rows_ += v[field_nlink] > 1 ? 1 : 0;
             }
             path_order_key(line, key_);
+            note_top_row(line);
             encode_tree_row(row, key_, payload_);
             if (!sort_->add(key_, payload_)) {
                 stopped_ = true;
@@ -121,8 +123,58 @@ private:
     // at the end, so such rows are totalled once quietly first; and where a
     // hard-linked file's first link was taken out, the rows are totalled
     // again with the rows taken out claiming no inode.
+    // Notes what tells the top before the rows are read again: the bytes
+    // that every key starts with, and the shortest key of a directory's row
+    // that counts.
+    void note_top_row(const CatalogLine& line)
+    {
+        if (!any_key_) {
+            first_key_ = key_;
+            shared_ = key_.size();
+            any_key_ = true;
+        } else {
+            shared_ = static_cast<std::size_t>(
+                std::mismatch(first_key_.begin(),
+                              first_key_.begin() +
+                                  static_cast<std::ptrdiff_t>(std::min(shared_, key_.size())),
+                              key_.begin())
+                    .first -
+                first_key_.begin());
+        }
+        if (line.selected && !key_.empty() && key_.back() == '/' &&
+            (top_key_length_ == 0 || key_.size() < top_key_length_)) {
+            top_key_length_ = key_.size();
+        }
+    }
+
+    // Where one directory's row that counts holds every row, that is the
+    // top, and nothing that the first reading finds can go wrong: its
+    // depth, or 0 where the rows must be read once to find out.
+    std::uint32_t top_known_ahead() const
+    {
+        const bool holds_every_row = top_key_length_ > 0 && top_key_length_ == shared_;
+        const bool fits = bound_ <= static_cast<ByteSum>(INT64_MAX) &&
+                          blocks_bound_ <= static_cast<ByteSum>(INT64_MAX);
+        if (!holds_every_row || !fits || scope_.versions != Versions::first ||
+            !scope_.top_path.empty()) {
+            return 0;
+        }
+        const std::string_view top(first_key_.data(), shared_);
+        return static_cast<std::uint32_t>(std::count(top.begin(), top.end(), '/'));
+    }
+
     Ending replay_all()
     {
+        if (entries_ != nullptr && top_known_ahead() > 0) {
+            restart(entries_);
+            tree_.entry_top = top_known_ahead();
+            replay();
+            if (!read_failure().empty()) {
+                return {read_failure(), false};
+            }
+            finish_sorted_tree(tree_, *this);
+            return ending();
+        }
         if (entries_ != nullptr) {
             // The entries are written from the job's own top: found first.
             restart(nullptr);
@@ -277,6 +329,11 @@ private:
     std::string payload_;
     ByteSum bound_ = 0;           // of the bytes of the rows that count: no total passes it
     std::size_t linked_rows_ = 0; // that count, of more than one link
+    ByteSum blocks_bound_ = 0;    // of their disk usage, which ncdu and QDirStat sum
+    std::string first_key_;       // in path order (see path_order.h), of the first row
+    bool any_key_ = false;
+    std::size_t shared_ = 0;         // bytes that every row's key starts with
+    std::size_t top_key_length_ = 0; // of the shortest key of a directory's row that counts
     bool any_row_ = false;
     bool quiet_ = false;         // totalling once to find out, writing nothing
     bool order_unknown_ = false; // a held row that path order cannot place
