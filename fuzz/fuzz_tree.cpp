@@ -1,6 +1,8 @@
 // Feeds rows made from arbitrary bytes to the modes that build a tree,
 // --du, --ncdu, --qdirstat, --treemap, --by and --diff, with --latest and --all-versions,
-// and the same rows in path order with and without --sorted, which must agree:
+// sorted first in runs spilled to temporary files, against a brute-force
+// model of --du where the rows allow one, and the same rows in path order
+// with and without --sorted, which must agree:
 // paths of a few troublesome names, often the same or one below another,
 // files that become directories and back, sizes and counts from 0 to past
 // 2^63 and below 0, hard links, and lines that are no rows at all. Under
@@ -71,8 +73,14 @@ std::int64_t size_from(std::uint8_t byte)
                        : from_twos_complement(std::uint64_t{byte} << (byte % 64));
 }
 
+// What the model of --du knows of a row.
+struct ModelRow {
+    std::string path; // as written, a directory's maybe with its '/'
+    std::int64_t mode, nlink, size, blocks, ino;
+};
+
 // One catalog row: a path of one to four names, a TAB, and an LStat value.
-std::string row_from(std::uint8_t first, Bytes& bytes)
+std::string row_from(std::uint8_t first, Bytes& bytes, ModelRow& model)
 {
     const std::int64_t mode = modes[(first >> 2) % 8];
     std::string path;
@@ -103,7 +111,87 @@ std::string row_from(std::uint8_t first, Bytes& bytes)
     for (const std::int64_t field : values) {
         value += (value.empty() ? "" : " ") + encode_lstat_numeral(field);
     }
+    model = {path, values[2], values[3], values[7], values[9], values[1]};
     return path + "\t" + value;
+}
+
+// --du's lines of `rows` worked out by brute force, for rows that the rules
+// of a tree let through, of plain names, one row a path, no path below a
+// file's and no hard links: every directory that a row that counts lies at
+// or below, with the sizes of those rows, from the deepest directory that
+// holds them all down. Empty where it does not apply; `refused` where the
+// total passes 2^63 - 1 or no row counts.
+std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& applies,
+                                     bool& refused)
+{
+    applies = false;
+    refused = false;
+    std::map<std::string, bool> paths; // without '/', whether a directory's
+    for (const ModelRow& row : rows) {
+        const bool directory = (row.mode & 0170000) == 040000;
+        const bool slash = row.path.back() == '/';
+        if (row.path.find_first_of("\\\r") != std::string::npos || row.size < 0 || row.blocks < 0 ||
+            row.nlink < 0 || (slash && !directory) || (!directory && row.nlink > 1)) {
+            return {};
+        }
+        const std::string path = slash ? row.path.substr(0, row.path.size() - 1) : row.path;
+        if (!paths.emplace(path, directory).second) {
+            return {};
+        }
+    }
+    for (const auto& [path, directory] : paths) {
+        const auto below = paths.lower_bound(path + "/");
+        if (!directory && below != paths.end() && below->first.rfind(path + "/", 0) == 0) {
+            return {};
+        }
+    }
+    applies = true;
+    // Each row that counts, as the directory it is or the one that holds it.
+    std::vector<std::pair<std::string, std::int64_t>> counted;
+    for (const ModelRow& row : rows) {
+        const bool directory = (row.mode & 0170000) == 040000;
+        std::string at =
+            row.path.back() == '/' ? row.path.substr(0, row.path.size() - 1) : row.path;
+        if (directory) {
+            at += '/';
+        } else {
+            at.erase(at.rfind('/') + 1);
+        }
+        if (row.ino != 3) {
+            counted.emplace_back(at, row.size);
+        }
+    }
+    if (counted.empty()) {
+        refused = true;
+        return {};
+    }
+    std::string top = counted.front().first;
+    for (const auto& [at, size] : counted) {
+        while (at.rfind(top, 0) != 0) {
+            top.erase(top.rfind('/', top.size() - 2) + 1);
+        }
+    }
+    std::map<std::string, __int128> totals;
+    for (const auto& [at, size] : counted) {
+        for (std::size_t end = top.size(); end <= at.size(); end = at.find('/', end) + 1) {
+            totals[at.substr(0, end)] += size;
+            if (end == at.size()) {
+                break;
+            }
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto& [directory, total] : totals) {
+        if (total > INT64_MAX) {
+            refused = true;
+            return {};
+        }
+        const std::string shown =
+            directory == "/" ? directory : directory.substr(0, directory.size() - 1);
+        lines.push_back(std::to_string(static_cast<std::int64_t>(total)) + "\t" + shown);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
 }
 
 // What the tree modes take: rows to their writer, refusals left aside, as
@@ -301,6 +389,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TreeScope scope{static_cast<Versions>((options >> 2) % 3),
                           (options & 0x10) != 0 ? "/a" : ""};
     std::vector<std::string> sides[2];
+    std::vector<ModelRow> modelled; // of OLD's rows, while no junk comes
+    bool all_rows = true;
     int side = 0;
     while (bytes.more()) {
         const std::uint8_t first = bytes.next();
@@ -312,8 +402,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 junk += static_cast<char>(byte);
             }
             sides[side].push_back(junk);
+            all_rows = false;
         } else {
-            sides[side].push_back(row_from(first, bytes));
+            ModelRow model;
+            sides[side].push_back(row_from(first, bytes, model));
+            modelled.push_back(model);
         }
     }
     const auto out = std::make_unique<OutputBuffer>();
@@ -365,6 +458,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (ending.refusal.empty() && mode == 0 && !human && (options >> 6) != 3) {
         check_du(text);
+    }
+    // --du over the whole tree, against its brute-force model.
+    if (mode == 0 && (options >> 6) == 0 && !human && scope.versions == Versions::first &&
+        scope.top_path.empty() && all_rows && side == 0) {
+        bool applies = false;
+        bool refused = false;
+        const std::vector<std::string> expected = modelled_du(modelled, applies, refused);
+        if (applies &&
+            (refused != !ending.refusal.empty() || (!refused && sorted_lines(text) != expected))) {
+            (void)std::fprintf(stderr, "--du:\n%s\nrefusal: %s\nmodel:\n", text.c_str(),
+                               ending.refusal.c_str());
+            for (const std::string& line : expected) {
+                (void)std::fprintf(stderr, "%s\n", line.c_str());
+            }
+            fail("--du totals otherwise than its model");
+        }
     }
     // In path order, --sorted gives what the same rows give without it.
     if (mode <= 1) {
