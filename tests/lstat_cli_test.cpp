@@ -614,6 +614,17 @@ TEST(LstatCommand, TotalsPastTheLargestNumberAreRefusedNotWrapped)
         // --diff tells trouble apart from a difference, as diff does.
         EXPECT_EQ(outcome.status, c.args[0] == "--diff" ? 2 : 1) << testing::PrintToString(c.args);
     }
+    // --sorted --du lists each directory as it closes: what it listed stays,
+    // and the message says that the listing stops there.
+    std::string apart;
+    for (const char* parent : {"/a/", "/b/", "/c/"}) {
+        apart += parent + ("f\t" + lstat(with(attributes, 7, std::int64_t{1} << 62))) + "\n";
+    }
+    const Outcome sorted = run({"--sorted", "--du"}, apart);
+    EXPECT_EQ(sorted.out, "4611686018427387904\t/a\n4611686018427387904\t/b\n");
+    EXPECT_EQ(sorted.err, "b64num-lstat: total passes 2^63 - 1 bytes; the listing stops here\n");
+    EXPECT_EQ(sorted.status, 1);
+    EXPECT_EQ(run({"--du"}, apart).out, "");
 }
 
 // Over several jobs a path may be a file in one and a directory in

@@ -291,6 +291,10 @@ private:
         if (tree_.counted_rows == 0) {
             return {"no rows selected: nothing to total", false};
         }
+        if (tree_.too_large && sort_ == nullptr && lists_directories_) {
+            // What --sorted --du listed as the rows went by stays listed.
+            return {std::string(total_passes) + "; the listing stops here", false};
+        }
         if (tree_.too_large) {
             return {total_passes, false};
         }
