@@ -14,7 +14,6 @@
 #include "path_order.h"
 #include "row_filter.h"
 #include "sorted_tree_writers.h"
-#include "tree_writers.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -434,7 +433,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                          : make_sorted_qdirstat_writer(*out, scope, spilling, "0");
         break;
     case 2:
-        writer = make_treemap_writer(*out, scope, 320 + (options >> 6) * 300, 200);
+        writer = make_treemap_writer(*out, scope, spilling, 320 + (options >> 6) * 300, 200);
         break;
     default:
         writer = make_diff_writer(*out, {all_fields(), static_cast<DiffReport>((options >> 6) % 3),
@@ -476,7 +475,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     // In path order, --sorted gives what the same rows give without it.
-    if (mode <= 1) {
+    if (mode <= 2) {
         // As b64num-lstat hands them over: with --under, only the rows at or
         // below its path.
         std::vector<std::string> ordered = in_path_order(sides[0]);
@@ -502,6 +501,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const std::vector<ByKey> keys{ByKey::type, ByKey::kind};
                 run =
                     make_sorted_by_writer(*out, scope, sorted ? TreeSort{} : spilling, keys, style);
+            } else if (mode == 2) {
+                run = make_treemap_writer(*out, scope, sorted ? TreeSort{} : spilling,
+                                          320 + (options >> 6) * 300, 200);
             } else if (mode == 0) {
                 const int depth = static_cast<int>(options >> 6) - 1;
                 run = make_sorted_du_writer(*out, scope, sorted ? TreeSort{} : spilling, depth,

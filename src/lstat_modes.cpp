@@ -4,7 +4,6 @@
 #include "diff_writer.h"
 #include "sorted_tree_writers.h"
 #include "temporary_file.h"
-#include "tree_writers.h"
 
 #ifndef B64NUM_VERSION
 #error "the build defines B64NUM_VERSION"
@@ -35,8 +34,9 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     case Mode::qdirstat:
         return {make_sorted_qdirstat_writer(out, scope, sort, B64NUM_VERSION), tree_rows, true};
     case Mode::treemap:
-        return {make_treemap_writer(out, scope, options.treemap_width, options.treemap_height),
-                tree_rows, true};
+        return {
+            make_treemap_writer(out, scope, sort, options.treemap_width, options.treemap_height),
+            tree_rows, true};
     case Mode::diff: {
         const DiffStyle style{options.compare, options.diff_report, options.listing.human_sizes,
                               options.disk_usage, options.versions == Versions::latest};

@@ -8,6 +8,8 @@
 #include "qdirstat_cache.h"
 #include "sorted_tree.h"
 #include "tree_row.h"
+#include "treemap_svg.h"
+#include "treemap_tree.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,10 +40,13 @@ const char link_lost[] =
 // current row are held, and --du lists each as it closes.
 class SortedTreeWriter : public RowWriter, ClosedDirectoryVisitor {
 public:
+    // `merges_links`: each hard-linked file counts once, as du counts it;
+    // ncdu and QDirStat, given entries, count each link themselves.
     SortedTreeWriter(const TreeScope& scope, const TreeSort& sort, bool lists_directories,
-                     int max_levels, SortedEntryVisitor* entries = nullptr)
+                     int max_levels, SortedEntryVisitor* entries = nullptr,
+                     bool merges_links = true)
         : scope_(scope), lists_directories_(lists_directories), max_levels_(max_levels),
-          entries_(entries), presorted_(sort.presorted)
+          entries_(entries), merges_links_(merges_links), presorted_(sort.presorted)
     {
         // Entries are written from the job's top, which rows in path order
         // give only at their end: they are held until then, in a buffer of
@@ -178,16 +183,29 @@ private:
         if (entries_ != nullptr) {
             // The entries are written from the job's own top: found first.
             restart(nullptr);
-            if (!replay_quietly() || order_unknown_ || tree_.too_large || tree_.link_lost ||
-                tree_.counted_rows == 0) {
-                return !read_failure().empty() ? Ending{read_failure(), false}
-                       : order_unknown_        ? Ending{order_stops, false}
-                                               : ending();
+            if (!replay_quietly()) {
+                return {read_failure(), false};
+            }
+            if (tree_.link_lost && !order_unknown_) {
+                redo_without_taken_links(nullptr);
+                if (!replay_quietly()) {
+                    return {read_failure(), false};
+                }
+            }
+            if (order_unknown_ || tree_.too_large || tree_.link_lost || tree_.counted_rows == 0) {
+                return order_unknown_ ? Ending{order_stops, false} : ending();
             }
             const std::uint32_t top = tree_.top_depth;
             const bool absolute = tree_.every_path_absolute;
             reporter_ = nullptr; // each refusal is reported once
+            std::vector<std::uint64_t> doomed;
+            for (const auto& link : tree_.doomed_links) {
+                doomed.push_back(link.first);
+            }
             restart(entries_);
+            for (const std::uint64_t order : doomed) {
+                tree_.doomed_links.emplace(order, true);
+            }
             tree_.entry_top = top;
             tree_.tops_absolute = absolute;
             replay();
@@ -212,13 +230,20 @@ private:
                 (!quiet || tree_.too_large || tree_.link_lost || tree_.counted_rows == 0)) {
                 return ending();
             }
-            std::vector<std::uint64_t> taken = std::move(tree_.taken_links);
             quiet = quiet && lost_once; // once more quietly, to see that it holds now
             reporter_ = nullptr;        // each refusal is reported once
-            restart(entries_);
-            for (const std::uint64_t order : taken) {
-                tree_.doomed_links.emplace(order, true);
-            }
+            redo_without_taken_links(entries_);
+        }
+    }
+
+    // Starts over, with the rows of hard-linked files that later rows took
+    // out claiming no inode.
+    void redo_without_taken_links(SortedEntryVisitor* entries)
+    {
+        std::vector<std::uint64_t> taken = std::move(tree_.taken_links);
+        restart(entries);
+        for (const std::uint64_t order : taken) {
+            tree_.doomed_links.emplace(order, true);
         }
     }
 
@@ -227,8 +252,8 @@ private:
     {
         start_sorted_tree(tree_, scope_, lists_directories_, max_levels_, entries);
         tree_.order_known = !presorted_;
-        tree_.merges_links = entries_ == nullptr;
-        tree_.sums_blocks = entries_ != nullptr;
+        tree_.merges_links = merges_links_;
+        tree_.sums_blocks = !merges_links_;
     }
 
     // The rows through the engine, listing nothing: false if a run could
@@ -301,7 +326,7 @@ private:
         if (tree_.link_lost) {
             return {link_lost, false};
         }
-        write_totals(tree_.tallies);
+        write_ending(tree_.tallies);
         return {shortfall(), false, false, note()};
     }
 
@@ -313,7 +338,8 @@ private:
     }
 
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
-    virtual void write_totals(const std::vector<BackupTree::Tally>& /*tallies*/) {}
+    // What the report writes once every row is in: --by's totals.
+    virtual void write_ending(const std::vector<BackupTree::Tally>& /*tallies*/) {}
     // Notes what the report needs to know of a row that the tree took.
     virtual void notice(const CatalogLine& /*line*/) {}
     virtual std::string shortfall() const { return {}; }
@@ -325,6 +351,7 @@ private:
     bool lists_directories_;
     int max_levels_;
     SortedEntryVisitor* entries_;
+    bool merges_links_;
     bool presorted_;                     // the rows come in path order (--sorted)
     std::unique_ptr<ExternalSort> sort_; // unless they come in path order and go straight through
     RefusalReporter* reporter_ = nullptr;
@@ -349,7 +376,7 @@ class SortedQdirstatWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
     SortedQdirstatWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort,
                          const char* version)
-        : SortedTreeWriter(scope, sort, false, -1, this), lines_(out, scope.versions),
+        : SortedTreeWriter(scope, sort, false, -1, this, false), lines_(out, scope.versions),
           version_(version)
     {
     }
@@ -374,7 +401,7 @@ private:
         }
     }
 
-    void file(std::string_view path, const EntryAttributes& attributes) override
+    void file(std::string_view path, const EntryAttributes& attributes, bool /*counted*/) override
     {
         const std::size_t slash = path.rfind('/');
         if (left_out_at_ == 0 &&
@@ -405,7 +432,7 @@ class SortedNcduWriter final : public SortedTreeWriter, SortedEntryVisitor {
 public:
     SortedNcduWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort,
                      const char* version)
-        : SortedTreeWriter(scope, sort, false, -1, this), out_(out), version_(version),
+        : SortedTreeWriter(scope, sort, false, -1, this, false), out_(out), version_(version),
           versions_(scope.versions)
     {
     }
@@ -444,7 +471,7 @@ private:
         frames_.push_back(frame);
     }
 
-    void file(std::string_view path, const EntryAttributes& attributes) override
+    void file(std::string_view path, const EntryAttributes& attributes, bool /*counted*/) override
     {
         output_text(out_, ",\n");
         write_ncdu_entry(out_, path.substr(path.rfind('/') + 1), &attributes, false, true,
@@ -467,6 +494,30 @@ private:
     std::vector<Frame> frames_;
     std::string buffer_;
     NcduOmissions omissions_;
+};
+
+// The treemap, drawn once the tree it draws is whole.
+class TreemapWriter final : public SortedTreeWriter {
+public:
+    TreemapWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort, int width,
+                  int height)
+        : SortedTreeWriter(scope, sort, false, -1, &builder_), out_(out), width_(width),
+          height_(height)
+    {
+        drawn_.disk_usage = scope.disk_usage;
+    }
+
+private:
+    void write_ending(const std::vector<BackupTree::Tally>& /*tallies*/) override
+    {
+        write_treemap(out_, drawn_, width_, height_);
+    }
+
+    OutputBuffer& out_;
+    TreemapTree drawn_;
+    TreemapBuilder builder_{drawn_};
+    int width_;
+    int height_;
 };
 
 class SortedDuWriter final : public SortedTreeWriter {
@@ -502,7 +553,7 @@ public:
 
 private:
     std::uint32_t tally_of(const CatalogLine& line) override { return classes_.class_of(line); }
-    void write_totals(const std::vector<BackupTree::Tally>& tallies) override
+    void write_ending(const std::vector<BackupTree::Tally>& tallies) override
     {
         classes_.write(out_, tallies, style_);
     }
@@ -531,6 +582,12 @@ std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const 
                                                        const TreeSort& sort, const char* version)
 {
     return std::make_unique<SortedQdirstatWriter>(out, scope, sort, version);
+}
+
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope,
+                                               const TreeSort& sort, int width, int height)
+{
+    return std::make_unique<TreemapWriter>(out, scope, sort, width, height);
 }
 
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,

@@ -33,6 +33,10 @@ std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const Tree
                                                    const TreeSort& sort, const char* version);
 std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
                                                        const TreeSort& sort, const char* version);
+// The treemap of the tree that --du totals, `width` by `height` pixels (see
+// treemap_svg.h), which holds the tree it draws.
+std::unique_ptr<RowWriter> make_treemap_writer(OutputBuffer& out, const TreeScope& scope,
+                                               const TreeSort& sort, int width, int height);
 std::unique_ptr<RowWriter> make_sorted_by_writer(OutputBuffer& out, const TreeScope& scope,
                                                  const TreeSort& sort, std::vector<ByKey> keys,
                                                  const ByStyle& style);

@@ -11,7 +11,7 @@ namespace {
 struct Item {
     enum class Kind { directory, file, own, rest } kind;
     std::uint32_t directory; // the directory, or for the rest its parent
-    const TreeFile* file;
+    const TreemapFile* file;
     std::uint64_t bytes;
     std::uint64_t entries; // in the rest
     double area;
@@ -68,7 +68,7 @@ void squarify(const std::vector<Item>& items, Rect space, std::vector<Rect>& rec
 
 class Layout {
 public:
-    Layout(const BackupTree& tree, double smallest, TreemapVisitor* visitor)
+    Layout(const TreemapTree& tree, double smallest, TreemapVisitor* visitor)
         : tree_(tree), smallest_(smallest), visitor_(visitor)
     {
     }
@@ -130,20 +130,21 @@ private:
     std::vector<Item> entries(std::uint32_t directory, const Rect& inner) const
     {
         const std::vector<std::uint32_t>& children = tree_.directories[directory].children;
-        const std::vector<const TreeFile*>& files = tree_.directory_files[directory];
+        const std::vector<std::uint32_t>& files = tree_.directories[directory].files;
         std::vector<Item> items(children.size() + files.size());
         std::transform(children.begin(), children.end(), items.begin(),
                        [this](std::uint32_t child) {
-                           const TreeDirectory& entry = tree_.directories[child];
-                           return Item{Item::Kind::directory,     child, nullptr, entry.total, 0, 0,
-                                       last_component(entry.path)};
+                           return Item{Item::Kind::directory,          child, nullptr,
+                                       tree_.directories[child].total, 0,     0,
+                                       directory_name(tree_, child)};
                        });
-        std::transform(
-            files.begin(), files.end(), items.begin() + static_cast<long>(children.size()),
-            [directory](const TreeFile* file) {
-                return Item{Item::Kind::file, directory, file, counted_bytes(*file), 0, 0,
-                            file->name};
-            });
+        std::transform(files.begin(), files.end(),
+                       items.begin() + static_cast<long>(children.size()),
+                       [this, directory](std::uint32_t index) {
+                           const TreemapFile& file = tree_.files[index];
+                           return Item{Item::Kind::file,      directory, &file, file.bytes, 0, 0,
+                                       file_name(tree_, file)};
+                       });
         const std::uint64_t entries_bytes =
             std::accumulate(items.begin(), items.end(), std::uint64_t{0},
                             [](std::uint64_t sum, const Item& item) { return sum + item.bytes; });
@@ -180,7 +181,7 @@ private:
         return items;
     }
 
-    const BackupTree& tree_;
+    const TreemapTree& tree_;
     double smallest_;
     TreemapVisitor* visitor_;
     std::size_t drawn_ = 0;
@@ -188,15 +189,10 @@ private:
 
 } // namespace
 
-std::uint64_t counted_bytes(const TreeFile& file)
-{
-    return file.counted ? static_cast<std::uint64_t>(file.attributes.size) : 0;
-}
-
-std::size_t lay_out_treemap(const BackupTree& tree, const Rect& canvas, double smallest,
+std::size_t lay_out_treemap(const TreemapTree& tree, const Rect& canvas, double smallest,
                             TreemapVisitor* visitor)
 {
     Layout layout(tree, smallest, visitor);
-    layout.directory(tree.top, canvas);
+    layout.directory(0, canvas);
     return layout.drawn();
 }

@@ -9,7 +9,7 @@
 #ifndef B64NUM_TREEMAP_LAYOUT_H
 #define B64NUM_TREEMAP_LAYOUT_H
 
-#include "backup_tree.h"
+#include "treemap_tree.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +33,7 @@ public:
     // `band` is where its name goes, as high as name_band; 0 high when
     // the rectangle is too small for a name.
     virtual void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) = 0;
-    virtual void file(const TreeFile& file, std::uint64_t bytes, const Rect& rect) = 0;
+    virtual void file(const TreemapFile& file, std::uint64_t bytes, const Rect& rect) = 0;
     // The bytes of `directory`'s own entry.
     virtual void own(std::uint32_t directory, std::uint64_t bytes, const Rect& rect) = 0;
     // The entries of `directory` too small to draw alone.
@@ -42,13 +42,10 @@ public:
     virtual void close_directory() = 0;
 };
 
-// Lays out the finished `tree` from its top in `canvas`; an entry whose area
+// Lays out `tree` from its top in `canvas`; an entry whose area
 // would be under `smallest` square pixels goes into its directory's rest.
 // Returns the number of rectangles; `visitor` may be null, to count them.
-std::size_t lay_out_treemap(const BackupTree& tree, const Rect& canvas, double smallest,
+std::size_t lay_out_treemap(const TreemapTree& tree, const Rect& canvas, double smallest,
                             TreemapVisitor* visitor);
-
-// The bytes that a file adds to its directory's total, as --du counts them.
-std::uint64_t counted_bytes(const TreeFile& file);
 
 #endif

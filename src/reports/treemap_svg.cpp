@@ -148,19 +148,10 @@ std::string with_unit(std::string shown)
 // The entries that the treemap draws, as find and ncdu count them: the top
 // and everything below it, directories without a row of their own too, but
 // not the root above several tops, which has none.
-std::uint64_t entries_drawn(const BackupTree& tree)
+std::uint64_t entries_drawn(const TreemapTree& tree)
 {
-    const auto files = static_cast<std::uint64_t>(std::count_if(
-        tree.files.begin(), tree.files.end(), [](const TreeFile& file) { return !file.gone; }));
-    std::vector<bool> in_top(tree.directories.size(), false); // parents come before children
-    std::uint64_t directories = 0;
-    for (std::size_t i = 0; i < tree.directories.size(); ++i) {
-        const TreeDirectory& directory = tree.directories[i];
-        in_top[i] = i == tree.top || (i > 0 && in_top[directory.parent]);
-        const bool drawn = in_top[i] && !directory.empty && !(i == 0 && has_several_tops(tree));
-        directories += drawn ? 1U : 0U;
-    }
-    return files + directories;
+    const bool several_tops = !tree.root_name.empty();
+    return tree.files.size() + tree.directories.size() - (several_tops ? 1U : 0U);
 }
 
 // 10044 as 10,044.
@@ -190,12 +181,10 @@ std::string kind_of(std::string_view escaped_name)
 // The kinds of the tree's files, the bytes of each, and their colors.
 class Kinds {
 public:
-    explicit Kinds(const BackupTree& tree)
+    explicit Kinds(const TreemapTree& tree)
     {
-        for (const TreeFile& file : tree.files) {
-            if (!file.gone) {
-                bytes_[kind_of(file.name)] += counted_bytes(file);
-            }
+        for (const TreemapFile& file : tree.files) {
+            bytes_[kind_of(file_name(tree, file))] += file.bytes;
         }
         for (const auto& [kind, bytes] : bytes_) {
             if (bytes > 0) {
@@ -271,14 +260,14 @@ bool label_fits(const Rect& rect, std::string_view name)
 
 class SvgWriter final : public TreemapVisitor {
 public:
-    SvgWriter(OutputBuffer& out, const BackupTree& tree, const Kinds& kinds)
+    SvgWriter(OutputBuffer& out, const TreemapTree& tree, const Kinds& kinds)
         : out_(out), tree_(tree), kinds_(kinds)
     {
     }
 
     void open_directory(std::uint32_t directory, const Rect& rect, const Rect& band) override
     {
-        const TreeDirectory& entry = tree_.directories[directory];
+        const TreemapDirectory& entry = tree_.directories[directory];
         const std::string path = real(shown_path(tree_, directory));
         output_text(out_, "<g>\n<rect class=\"dir\"");
         write_geometry(out_, rect);
@@ -286,7 +275,7 @@ public:
         write_entry(path, entry.total);
         // The top shows its whole path; the others their name, and their
         // size after it when both fit.
-        const std::string name = directory == tree_.top ? path : real(last_component(entry.path));
+        const std::string name = directory == 0 ? path : real(directory_name(tree_, directory));
         if (band.height <= 0) {
             return;
         }
@@ -298,12 +287,10 @@ public:
         }
     }
 
-    void file(const TreeFile& file, std::uint64_t bytes, const Rect& rect) override
+    void file(const TreemapFile& file, std::uint64_t bytes, const Rect& rect) override
     {
-        const TreeDirectory& directory = tree_.directories[file.directory];
-        path_.assign(directory.path.data(), directory.path.size());
-        path_.append(file.name.data(), file.name.size());
-        const std::string name = real(file.name);
+        file_path(tree_, file, path_);
+        const std::string name = real(file_name(tree_, file));
         const char* const fill = kinds_.fill(name);
         output_text(out_, "<rect class=\"file\"");
         write_geometry(out_, rect);
@@ -376,7 +363,7 @@ private:
     }
 
     OutputBuffer& out_;
-    const BackupTree& tree_;
+    const TreemapTree& tree_;
     const Kinds& kinds_;
     std::string path_;
 };
@@ -467,15 +454,15 @@ void write_legend(OutputBuffer& out, const Kinds& kinds, double left, double wid
 
 } // namespace
 
-void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int height)
+void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int height)
 {
     const auto total_width = static_cast<double>(width);
     const auto total_height = static_cast<double>(height);
     const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
     const Rect canvas{0, heading_height, total_width - legend_width - 4,
                       total_height - heading_height};
-    const TreeDirectory& top = tree.directories[tree.top];
-    const std::string path = real(shown_path(tree, tree.top));
+    const TreemapDirectory& top = tree.directories.front();
+    const std::string path = real(shown_path(tree, 0));
     const std::uint64_t entries = entries_drawn(tree);
     const std::string totals = std::string(" \xe2\x80\x94 ") +
                                (tree.disk_usage ? "disk usage " : "apparent size ") +

@@ -16,15 +16,15 @@
 #ifndef B64NUM_TREEMAP_SVG_H
 #define B64NUM_TREEMAP_SVG_H
 
-#include "backup_tree.h"
 #include "output_buffer.h"
+#include "treemap_tree.h"
 
 constexpr int smallest_treemap_width = 320;
 constexpr int smallest_treemap_height = 200;
 constexpr int largest_treemap_side = 16384;
 
-// Writes the document of the finished `tree`, which holds rows, `width` by
+// Writes the document of `tree`, which holds an entry at least, `width` by
 // `height` pixels.
-void write_treemap(OutputBuffer& out, const BackupTree& tree, int width, int height);
+void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int height);
 
 #endif

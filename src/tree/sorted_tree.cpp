@@ -108,9 +108,9 @@ void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::strin
     }
     if (file.depth == deepest(tree)) {
         write_open(tree, file.depth);
-        tree.entries->file(path, file.attributes);
+        tree.entries->file(path, file.attributes, file.tallied);
     } else {
-        tree.unwritten.push_back({file.depth, std::string(path), file.attributes});
+        tree.unwritten.push_back({file.depth, std::string(path), file.attributes, file.tallied});
     }
 }
 
@@ -119,7 +119,8 @@ void write_unwritten(SortedTree& tree)
 {
     while (!tree.unwritten.empty() && tree.unwritten.back().depth == deepest(tree)) {
         write_open(tree, deepest(tree));
-        tree.entries->file(tree.unwritten.back().path, tree.unwritten.back().attributes);
+        const SortedTree::Unwritten& file = tree.unwritten.back();
+        tree.entries->file(file.path, file.attributes, file.counted);
         tree.unwritten.pop_back();
     }
 }
@@ -291,7 +292,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         // Written once it stays a file (see settle_file).
         if (tree.entries != nullptr && !may_go) {
             write_open(tree, depth);
-            tree.entries->file(row.identity, row.attributes);
+            tree.entries->file(row.identity, row.attributes, file.tallied);
         }
     }
     file.path_end = row.identity.size();
@@ -311,7 +312,7 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         --directory.counted_rows;
         --directory.own_counted;
         --tree.counted_rows;
-        tree.counting_candidates -= tree.versions != Versions::first ? 1 : 0;
+        tree.counting_candidates -= tree.versions != Versions::first ? 1U : 0U;
         if (file.tallied) {
             add_to_tally(tree.tallies, file.tally, file.counted, -1);
         }

@@ -51,7 +51,9 @@ public:
     // The root above several tops (see root_above_tops), named `name`,
     // instead of the directory of path "".
     virtual void open_root(std::string_view name) = 0;
-    virtual void file(std::string_view path, const EntryAttributes& attributes) = 0;
+    // `counted`: its bytes count in the totals, false for a hard link whose
+    // inode another link counted (where links are merged).
+    virtual void file(std::string_view path, const EntryAttributes& attributes, bool counted) = 0;
     virtual void close_directory() = 0;
 
 protected:
@@ -121,6 +123,7 @@ struct SortedTree {
         std::uint32_t depth;
         std::string path;
         EntryAttributes attributes;
+        bool counted;
     };
 
     ByteSum entry_blocks = 0;              // of the entries written, which ncdu and QDirStat sum

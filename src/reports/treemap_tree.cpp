@@ -1,0 +1,83 @@
+#include "treemap_tree.h"
+
+std::string_view shown_path(const TreemapTree& tree, std::uint32_t directory)
+{
+    if (directory == 0 && !tree.root_name.empty()) {
+        return tree.root_name;
+    }
+    const TreemapDirectory& entry = tree.directories[directory];
+    return path_without_slash(std::string_view(tree.text).substr(entry.path_at, entry.path_length));
+}
+
+std::string_view directory_name(const TreemapTree& tree, std::uint32_t directory)
+{
+    const TreemapDirectory& entry = tree.directories[directory];
+    return last_component(std::string_view(tree.text).substr(entry.path_at, entry.path_length));
+}
+
+std::string_view file_name(const TreemapTree& tree, const TreemapFile& file)
+{
+    return std::string_view(tree.text).substr(file.name_at, file.name_length);
+}
+
+void file_path(const TreemapTree& tree, const TreemapFile& file, std::string& path)
+{
+    const TreemapDirectory& directory = tree.directories[file.directory];
+    path.assign(tree.text, directory.path_at, directory.path_length);
+    path.append(file_name(tree, file));
+}
+
+std::uint32_t TreemapBuilder::open_one(std::string_view path)
+{
+    const auto index = static_cast<std::uint32_t>(tree_.directories.size());
+    TreemapDirectory& directory = tree_.directories.emplace_back();
+    directory.path_at = tree_.text.size();
+    directory.path_length = static_cast<std::uint32_t>(path.size());
+    directory.parent = open_.empty() ? 0 : open_.back();
+    directory.total = 0;
+    tree_.text.append(path);
+    if (!open_.empty()) {
+        tree_.directories[open_.back()].children.push_back(index);
+    }
+    open_.push_back(index);
+    return index;
+}
+
+void TreemapBuilder::open_directory(std::string_view path, const EntryAttributes* own, bool counts)
+{
+    const std::uint32_t index = open_one(path);
+    if (own != nullptr && counts) {
+        tree_.directories[index].total = static_cast<std::uint64_t>(own->size);
+    }
+}
+
+void TreemapBuilder::open_root(std::string_view name)
+{
+    tree_.root_name.assign(name);
+    open_one({});
+}
+
+void TreemapBuilder::file(std::string_view path, const EntryAttributes& attributes, bool counted)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string_view name = path.substr(slash + 1);
+    TreemapFile& file = tree_.files.emplace_back();
+    file.name_at = tree_.text.size();
+    file.name_length = static_cast<std::uint32_t>(name.size());
+    file.directory = open_.back();
+    file.bytes = counted ? static_cast<std::uint64_t>(attributes.size) : 0;
+    tree_.text.append(name);
+    TreemapDirectory& directory = tree_.directories[open_.back()];
+    directory.files.push_back(static_cast<std::uint32_t>(tree_.files.size() - 1));
+    directory.total += file.bytes;
+}
+
+void TreemapBuilder::close_directory()
+{
+    const std::uint32_t closing = open_.back();
+    open_.pop_back();
+    if (!open_.empty()) {
+        // The engine refuses a total past 2^63 - 1 before anything is drawn.
+        tree_.directories[open_.back()].total += tree_.directories[closing].total;
+    }
+}
