@@ -16,6 +16,16 @@ std::uint32_t deepest(const SortedTree& tree)
     return static_cast<std::uint32_t>(tree.open.size() - 1);
 }
 
+// Whether a file can still be taken out by a row that comes after it in
+// path order: a later version of its path, or with the first versions
+// counting, a row below it that came first in the input. Without the
+// input order (--sorted), the first versions' file stays, and the rows
+// below it are refused.
+bool files_may_go(const SortedTree& tree)
+{
+    return tree.versions != Versions::first || tree.order_known;
+}
+
 // Whether `text` starts with `head`. Neighbours in path order share most
 // of their bytes and differ near their ends, so the last eight bytes of
 // `head` are compared first.
@@ -103,7 +113,7 @@ void write_open(SortedTree& tree, std::uint32_t depth)
 // job's rows were written as they came.
 void settle_file(SortedTree& tree, const SortedTree::Candidate& file, std::string_view path)
 {
-    if (tree.entries == nullptr || !file.counts || tree.versions == Versions::first) {
+    if (tree.entries == nullptr || !file.counts || !files_may_go(tree)) {
         return;
     }
     if (file.depth == deepest(tree)) {
@@ -130,7 +140,7 @@ void write_unwritten(SortedTree& tree)
 void pop_candidate(SortedTree& tree, bool settled)
 {
     const SortedTree::Candidate& file = tree.candidates.back();
-    if (settled && file.counts && tree.versions != Versions::first) {
+    if (settled && file.counts && files_may_go(tree)) {
         --tree.counting_candidates;
     }
     tree.candidates.pop_back();
@@ -182,7 +192,7 @@ void close_deepest(SortedTree& tree, ClosedDirectoryVisitor& visitor, bool at_en
         if (!at_end && tree.max_levels < 0 && tree.held.empty() &&
             tree.counted_rows - closing.counted_rows > tree.counting_candidates) {
             visitor.closed(directory);
-        } else if (at_end || tree.max_levels < 0 || tree.versions != Versions::first ||
+        } else if (at_end || tree.max_levels < 0 || files_may_go(tree) ||
                    depth <=
                        tree.lca_depth + static_cast<std::uint32_t>(tree.max_levels) +
                            (tree.lca_depth == 0 ? 1U : 0U)) { // several tops: levels below each
@@ -284,8 +294,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
             add_to_tally(tree.tallies, row.tally, size, 1);
         }
         ++directory.counted_rows;
-        // Only one job's file stays whatever paths come below it.
-        const bool may_go = tree.versions != Versions::first;
+        const bool may_go = files_may_go(tree);
         count_row(tree, depth, visitor, may_go);
         tree.counting_candidates += may_go ? 1 : 0;
         tree.entry_blocks += static_cast<std::uint64_t>(row.attributes.blocks);
@@ -312,7 +321,7 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         --directory.counted_rows;
         --directory.own_counted;
         --tree.counted_rows;
-        tree.counting_candidates -= tree.versions != Versions::first ? 1U : 0U;
+        tree.counting_candidates -= files_may_go(tree) ? 1U : 0U;
         if (file.tallied) {
             add_to_tally(tree.tallies, file.tally, file.counted, -1);
         }
@@ -393,7 +402,7 @@ Placement settle_candidates(SortedTree& tree, std::string_view needed, bool is_d
             break; // a later row may still lie below it
         }
         settle_file(tree, file, path);
-        if (file.counts && tree.versions != Versions::first && tree.max_levels < 0) {
+        if (file.counts && files_may_go(tree) && tree.max_levels < 0) {
             hand_over(tree, visitor); // it stays: see count_row
         }
         pop_candidate(tree, true);
