@@ -3,7 +3,7 @@
 #ifndef B64NUM_LSTAT_OPTIONS_H
 #define B64NUM_LSTAT_OPTIONS_H
 
-#include "backup_tree.h"
+#include "tree_types.h"
 #include "buffer_size.h"
 #include "by_totals.h"
 #include "diff_listing.h"

@@ -132,7 +132,7 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
 {
     const std::int64_t* const values = line.fields.values;
     if (regular_files_only_ && !is_regular_file(values[field_mode])) {
-        return BackupTree::none;
+        return no_tally;
     }
     key_.clear();
     std::int64_t numbers[std::size(key_names)] = {};
@@ -188,7 +188,7 @@ std::uint32_t ClassTable::class_of(const CatalogLine& line)
     return number;
 }
 
-void ClassTable::write(OutputBuffer& out, const std::vector<BackupTree::Tally>& tallies,
+void ClassTable::write(OutputBuffer& out, const std::vector<Tally>& tallies,
                        const ByStyle& style) const
 {
     // The text of each value, as a line shows it.

@@ -4,10 +4,10 @@
 #ifndef B64NUM_BY_TOTALS_H
 #define B64NUM_BY_TOTALS_H
 
-#include "backup_tree.h"
 #include "catalog_line.h"
 #include "keyed_map.h"
 #include "output_buffer.h"
+#include "tree_types.h"
 
 #include <cstdint>
 #include <map>
@@ -38,15 +38,14 @@ class ClassTable {
 public:
     explicit ClassTable(std::vector<ByKey> keys);
 
-    // The class of the row of `line`, or BackupTree::none for a row that no
+    // The class of the row of `line`, or no_tally for a row that no
     // class holds: one not a regular file, where a key counts only those.
     std::uint32_t class_of(const CatalogLine& line);
 
     // Writes the classes that hold entries, with their entries and bytes
     // from a tree's tallies: largest first by bytes, ties by class, or in
     // the order of the classes where every key is a year, month or size.
-    void write(OutputBuffer& out, const std::vector<BackupTree::Tally>& tallies,
-               const ByStyle& style) const;
+    void write(OutputBuffer& out, const std::vector<Tally>& tallies, const ByStyle& style) const;
 
 private:
     // One value of a class: a number, or a kind's text.

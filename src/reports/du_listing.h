@@ -3,8 +3,8 @@
 #ifndef B64NUM_DU_LISTING_H
 #define B64NUM_DU_LISTING_H
 
-#include "backup_tree.h"
 #include "output_buffer.h"
+#include "tree_types.h"
 
 // A line per directory, as the tree engine closes them (see sorted_tree.h):
 // the bytes at or below it, a TAB, and its path as the input escaped it,

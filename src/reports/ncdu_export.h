@@ -4,8 +4,8 @@
 #ifndef B64NUM_NCDU_EXPORT_H
 #define B64NUM_NCDU_EXPORT_H
 
-#include "backup_tree.h"
 #include "output_buffer.h"
+#include "tree_types.h"
 
 #include <ctime>
 

@@ -5,8 +5,8 @@
 #ifndef B64NUM_QDIRSTAT_CACHE_H
 #define B64NUM_QDIRSTAT_CACHE_H
 
-#include "backup_tree.h"
 #include "output_buffer.h"
+#include "tree_types.h"
 
 #include <cstddef>
 #include <string>

@@ -68,7 +68,7 @@ public:
         if (!line.is_entry() || stopped_) {
             return true;
         }
-        const std::uint32_t tally = line.selected ? tally_of(line) : BackupTree::none;
+        const std::uint32_t tally = line.selected ? tally_of(line) : no_tally;
         const TreeRow row = tree_row(line, input_ - 1, tally);
         if (sort_ == nullptr) {
             const Placement placement = add_sorted_row(tree_, row, *this);
@@ -337,9 +337,9 @@ private:
         }
     }
 
-    virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return BackupTree::none; }
+    virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return no_tally; }
     // What the report writes once every row is in: --by's totals.
-    virtual void write_ending(const std::vector<BackupTree::Tally>& /*tallies*/) {}
+    virtual void write_ending(const std::vector<Tally>& /*tallies*/) {}
     // Notes what the report needs to know of a row that the tree took.
     virtual void notice(const CatalogLine& /*line*/) {}
     virtual std::string shortfall() const { return {}; }
@@ -508,7 +508,7 @@ public:
     }
 
 private:
-    void write_ending(const std::vector<BackupTree::Tally>& /*tallies*/) override
+    void write_ending(const std::vector<Tally>& /*tallies*/) override
     {
         write_treemap(out_, drawn_, width_, height_);
     }
@@ -553,7 +553,7 @@ public:
 
 private:
     std::uint32_t tally_of(const CatalogLine& line) override { return classes_.class_of(line); }
-    void write_ending(const std::vector<BackupTree::Tally>& tallies) override
+    void write_ending(const std::vector<Tally>& tallies) override
     {
         classes_.write(out_, tallies, style_);
     }

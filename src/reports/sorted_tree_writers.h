@@ -4,9 +4,9 @@
 #ifndef B64NUM_SORTED_TREE_WRITERS_H
 #define B64NUM_SORTED_TREE_WRITERS_H
 
-#include "backup_tree.h"
 #include "by_totals.h"
 #include "row_writers.h"
+#include "tree_types.h"
 
 #include <cstddef>
 #include <memory>

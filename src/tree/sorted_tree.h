@@ -1,5 +1,5 @@
-// The tree engine of --du, --ncdu, --qdirstat and --by: the totals of a
-// backup tree whose rows come in path order (see path_order.h), sorted by
+// The tree engine of --du, --ncdu, --qdirstat, --treemap and --by: the
+// totals of a backup tree whose rows come in path order (see path_order.h), sorted by
 // the tool or by the catalog (--sorted), as du walks a disk: one directory
 // at a time, keeping only the directories open above the current row, the
 // files there that a later row could still put paths below, and the inodes
@@ -10,9 +10,9 @@
 #ifndef B64NUM_SORTED_TREE_H
 #define B64NUM_SORTED_TREE_H
 
-#include "backup_tree.h"
 #include "keyed_map.h"
 #include "tree_row.h"
+#include "tree_types.h"
 
 #include <cstdint>
 #include <deque>
@@ -134,7 +134,7 @@ struct SortedTree {
     // Each a prefix of the next, their paths the prefixes of `candidate_path`.
     std::vector<Candidate> candidates;
     std::vector<Unwritten> unwritten;
-    std::vector<BackupTree::Tally> tallies;
+    std::vector<Tally> tallies;
     std::string top_path;       // --under, by its real bytes
     std::string under_file;     // the path, escaped, of a file that --under names
     std::string path;           // of the deepest open directory, escaped, with its '/'

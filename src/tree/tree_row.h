@@ -5,8 +5,8 @@
 #ifndef B64NUM_TREE_ROW_H
 #define B64NUM_TREE_ROW_H
 
-#include "backup_tree.h"
 #include "catalog_line.h"
+#include "tree_types.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@ struct TreeRow {
     std::uint64_t order;
     std::uint32_t input; // for messages: which input
     unsigned long line;  // and which line of it
-    std::uint32_t tally; // the tally it counts in, or BackupTree::none
+    std::uint32_t tally; // the tally it counts in, or no_tally
     bool selected;       // the selections let it through
 };
 
