@@ -38,10 +38,15 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
             make_treemap_writer(out, scope, sort, options.treemap_width, options.treemap_height),
             tree_rows, true};
     case Mode::diff: {
-        const DiffStyle style{options.compare, options.diff_report, options.listing.human_sizes,
-                              options.disk_usage, options.versions == Versions::latest};
-        return {options.sorted ? make_sorted_diff_writer(out, style) : make_diff_writer(out, style),
-                tree_rows, true};
+        const DiffStyle style{options.compare,
+                              options.diff_report,
+                              options.listing.human_sizes,
+                              options.disk_usage,
+                              options.versions == Versions::latest,
+                              options.sorted,
+                              sort.buffer_size,
+                              sort.directory};
+        return {make_diff_writer(out, style), tree_rows, true};
     }
     case Mode::by:
         return {make_sorted_by_writer(out, scope, sort, options.by_keys, options.by_style),

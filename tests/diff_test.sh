@@ -133,25 +133,15 @@ PY
 differ "$lstat" --diff --latest - new.tsv < stale-then-old.tsv > stale.tsv || fail "--diff --latest failed"
 cmp -s stale.tsv diff.tsv || fail "stale rows of OLD changed the diff"
 
-# Both in path order, merged with --sorted: the same changes, but a path
-# that became a directory may come out as - and + where its rows lie apart.
+# Both in path order, merged with --sorted: the same lines in the same order,
+# a path that became a directory one line of status T.
 # shellcheck source=tests/real_tree.sh
 source "$here/real_tree.sh"
 rows_in_path_order old.tsv > old.sorted
 rows_in_path_order new.tsv > new.sorted
 differ "$lstat" --diff --sorted old.sorted new.sorted > sorted.tsv || fail "--diff --sorted failed"
-python3 - diff.tsv sorted.tsv <<'PY' || fail "--diff --sorted and --diff differ"
-import sys
-lines = lambda name: set(open(name, "rb").read().splitlines())
-unsorted, merged = lines(sys.argv[1]), lines(sys.argv[2])
-for line in unsorted - merged:
-    status, delta, path = line.split(b"\t", 2)
-    apart = {l.split(b"\t", 2)[0]: l for l in merged - unsorted if l.split(b"\t", 2)[2].rstrip(b"/") == path.rstrip(b"/")}
-    assert status == b"T" and set(apart) == {b"-", b"+"}, (line, apart)
-    assert sum(int(l.split(b"\t")[1]) for l in apart.values()) == int(delta), (line, apart)
-    merged -= set(apart.values())
-assert merged <= unsorted, merged - unsorted
-PY
+cmp -s diff.tsv sorted.tsv || fail "--diff --sorted and --diff differ"
+grep -q "^T" diff.tsv || fail "no path changed its type between file and directory"
 
 differ "$lstat" --diff --summary old.tsv new.tsv > summary.tsv || fail "--diff --summary failed"
 awk -F '\t' '{n[$1]++; s[$1] += $2} END {for (k in n) print k "\t" n[k] "\t" s[k]}' diff.tsv |

@@ -67,6 +67,19 @@ for by in type,uid kind,size; do
     fi
 done
 
+# Every tree mode gives the same report, byte for byte, whatever the order:
+# shuffled, backwards, and in path order with --sorted.
+tac sorted.tsv > backwards.tsv
+for mode in --du --ncdu --qdirstat --treemap --by=type,kind; do
+    "$lstat" "$mode" rows.tsv | sed 's/"timestamp":[0-9]*//' > shuffled.out
+    "$lstat" "$mode" backwards.tsv | sed 's/"timestamp":[0-9]*//' > backwards.out
+    "$lstat" --sorted "$mode" sorted.tsv | sed 's/"timestamp":[0-9]*//' > path-order.out
+    if ! cmp -s shuffled.out backwards.out || ! cmp -s shuffled.out path-order.out; then
+        echo "$mode reports otherwise in another order of the rows" >&2
+        failures=$((failures + 1))
+    fi
+done
+
 ncdu -e -o- "$top" > real.json
 # --ncdu's export beside ncdu's: OPTIONS ROWS.
 compare_ncdu() {

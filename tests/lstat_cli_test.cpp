@@ -721,8 +721,14 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
             const Outcome unsorted = run({"--diff", report, old_input.path(), "-"}, inputs[i + 1]);
             const Outcome merged =
                 run({"--diff", "--sorted", report, old_input.path(), "-"}, inputs[i + 1]);
-            EXPECT_EQ(lines(merged.out), lines(unsorted.out)) << i << report;
             EXPECT_EQ(merged.status, unsorted.status) << i << report;
+            // OLD gives a path twice: what was merged before it stays written.
+            if (i == 3 && std::string(report) != "--summary") {
+                EXPECT_EQ(unsorted.out, "");
+                EXPECT_NE(merged.err.find("the report stops here"), std::string::npos);
+                continue;
+            }
+            EXPECT_EQ(lines(merged.out), lines(unsorted.out)) << i << report;
         }
     }
     // Rows that wait until the input's shape is known arrive together, before
@@ -733,10 +739,20 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
                                  "/d/a" + file + "/d/b" + file + "/d/c" + file);
     EXPECT_EQ(together.out, "");
     EXPECT_EQ(together.status, 2);
-    // Where one does, its two rows lie apart in path order.
-    const TemporaryFile file_x("/d/x" + file);
-    EXPECT_EQ(run({"--diff", "--sorted", file_x.path(), "-"}, "/d/x/\t" + dir_row + "\n").out,
-              "-\t-1048576\t/d/x\n+\t4096\t/d/x/\n");
+    // Where one does, its two rows lie apart in path order, and are one path
+    // that changed its type, at the place of NEW's row, with or without
+    // --sorted.
+    const TemporaryFile file_x("/d/x" + file + "/d/x b" + file);
+    for (const char* order : {"--sorted", "--latest"}) {
+        EXPECT_EQ(
+            run({"--diff", order, file_x.path(), "-"}, "/d/x b" + file + "/d/x/\t" + dir_row + "\n")
+                .out,
+            "T\t-1044480\t/d/x/\n");
+        EXPECT_EQ(
+            run({"--diff", order, "-", file_x.path()}, "/d/x b" + file + "/d/x/\t" + dir_row + "\n")
+                .out,
+            "T\t1044480\t/d/x\n");
+    }
     const TemporaryFile empty("");
     const Outcome nothing = run({"--diff", "--sorted", empty.path(), "-"}, inputs[0]);
     EXPECT_EQ(nothing.out, "");

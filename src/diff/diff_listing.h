@@ -3,19 +3,20 @@
 #ifndef B64NUM_DIFF_LISTING_H
 #define B64NUM_DIFF_LISTING_H
 
-#include "job_diff.h"
+#include "diff_engine.h"
 #include "output_buffer.h"
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 enum class DiffReport {
-    lines,   // STATUS TAB DELTA TAB PATH, in byte order of the path
+    lines,   // STATUS TAB DELTA TAB PATH, in path order
     json,    // {"status":...,"delta":...,"old":ROW,"new":ROW}, in the same order
     summary, // + - T M U, each with TAB, the number of paths, TAB, their DELTA's sum
 };
 
-// The counts of a summary, over the parts of a comparison.
+// The counts of a summary.
 struct DiffTotals {
     // Each DELTA lies within 2^63 - 1 either way; a sum of them need not.
     __extension__ typedef __int128 DeltaSum;
@@ -29,19 +30,16 @@ struct DiffTotals {
     }
 };
 
-// Writes the report. A path is printed as the side that has it gave it, NEW
-// where both do, escaped as the client escaped it. DELTA is NEW's size minus
-// OLD's; with `human_sizes` as du -h shows sizes, with its sign. Returns
-// false, having written nothing, when a DELTA or a summary's sum passes
-// 2^63 - 1 either way. The paths that differ are counted in `totals`.
-bool write_diff(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
-                DiffTotals& totals);
+// Counts a path that differs in `totals`, and writes its line unless the
+// report is a summary. A path is printed as the side that has it gave it,
+// NEW where both do, escaped as the client escaped it. DELTA is NEW's size
+// minus OLD's; with `human_sizes` as du -h shows sizes, with its sign.
+// `scratch` holds what a line is built in.
+void write_diff_entry(OutputBuffer& out, const DiffEntry& entry, DiffReport report,
+                      bool human_sizes, DiffTotals& totals, std::string& scratch);
 
-// The same for one part of a comparison whose parts come in path order,
-// each written as it is done: a summary's counts go to `totals`, which
-// write_diff_totals writes at the end.
-bool write_diff_part(OutputBuffer& out, const JobDiff& diff, DiffReport report, bool human_sizes,
-                     DiffTotals& totals);
+// The summary's lines; false, having written nothing, when a sum passes
+// 2^63 - 1 either way.
 bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_sizes);
 
 #endif

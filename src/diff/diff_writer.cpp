@@ -1,11 +1,14 @@
 #include "diff_writer.h"
 
-#include "job_diff.h"
-#include "path_order.h"
+#include "diff_engine.h"
+#include "external_sort.h"
+#include "temporary_file.h"
 
-#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <deque>
 #include <string>
-#include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -38,71 +41,29 @@ std::string why_not_comparable(const bool read[2], const bool read_whole[2],
     return why;
 }
 
-// Keeps the rows of OLD, the first input, and NEW, the second, by path.
-class DiffWriter final : public RowWriter {
+std::string temporary_file_trouble(const char* what, const std::string& directory, int error)
+{
+    return std::string(what) + " failed: a temporary file in '" + directory +
+           "': " + std::strerror(error);
+}
+
+class DiffWriter final : public RowWriter, DiffEntryVisitor {
 public:
-    DiffWriter(OutputBuffer& out, const DiffStyle& style) : out_(out), style_(style)
+    DiffWriter(OutputBuffer& out, const DiffStyle& style)
+        : out_(out), style_(style),
+          fields_(diff_fields(style.compare, style.report == DiffReport::json, style.disk_usage))
     {
-        start_diff(diff_, style.compare, style.report == DiffReport::json, style.disk_usage,
-                   style.latest);
+        start_diff_engine(engine_, fields_, style.latest, !style.presorted);
+        if (!style.presorted) {
+            sort_ = std::make_unique<ExternalSort>(style.buffer_size, style.directory);
+        }
     }
 
-    void start_input() override { ++side_; }
-
-    bool take(CatalogLine& line) override
+    void start_input() override
     {
-        if (line.is_entry()) {
-            add_to_diff(diff_, side_, line);
-            columns_[side_] = line.columns;
-            ++rows_[side_];
+        if (!style_.presorted) {
+            ++side_;
         }
-        return true;
-    }
-
-    void end_input(bool read_whole) override { read_whole_[side_] = read_whole; }
-
-    Ending finish() override
-    {
-        const std::string unusable = unusable_sides();
-        if (!unusable.empty()) {
-            return {unusable + ": nothing compared", true};
-        }
-        finish_diff(diff_);
-        if (diff_.repeated.side >= 0) {
-            return {repeated_path_message(diff_.repeated), true};
-        }
-        DiffTotals totals;
-        if (!write_diff(out_, diff_, style_.report, style_.human_sizes, totals)) {
-            return {total_passes, false};
-        }
-        return {{}, false, totals.any()};
-    }
-
-private:
-    std::string unusable_sides() const
-    {
-        const bool read[] = {true, true};
-        return why_not_comparable(read, read_whole_, rows_, columns_);
-    }
-
-    OutputBuffer& out_;
-    DiffStyle style_;
-    JobDiff diff_;
-    int side_ = old_side - 1;
-    bool read_whole_[2] = {false, false};
-    unsigned long rows_[2] = {0, 0};
-    int columns_[2] = {0, 0};
-};
-
-// The rows of OLD and NEW in path order, read at once and merged as comm
-// merges two sorted inputs: the paths that both inputs have gone past are
-// compared and written a part at a time, so that memory holds a part, not
-// the backups.
-class SortedDiffWriter final : public RowWriter {
-public:
-    SortedDiffWriter(OutputBuffer& out, const DiffStyle& style) : out_(out), style_(style)
-    {
-        start_part();
     }
 
     void reading_input(int input) override { side_ = input; }
@@ -110,7 +71,7 @@ public:
     // The input that is behind: its last path comes first.
     int next_input() const override
     {
-        if (!comparable() || repeated_.side >= 0) {
+        if (!comparable() || stopped_) {
             return -1;
         }
         if (ended_[old_side] || ended_[new_side]) {
@@ -119,26 +80,23 @@ public:
         if (rows_[old_side] == 0 || rows_[new_side] == 0) {
             return rows_[old_side] == 0 ? old_side : new_side;
         }
-        return sides_[new_side].latest().key < sides_[old_side].latest().key ? new_side : old_side;
+        return last_key_[new_side] < last_key_[old_side] ? new_side : old_side;
     }
 
     bool take(CatalogLine& line) override
     {
-        if (!line.is_entry()) {
+        if (!line.is_entry() || stopped_) {
             return true;
         }
         ++rows_[side_];
         columns_[side_] = line.columns;
-        Held& held = sides_[side_].next_place();
-        path_order_key(line, held.key);
-        held.text.assign(line.text, line.length);
-        held.line = line;
-        held.line.text = held.text.data();
-        const unsigned long earlier = sides_[side_].add();
-        if (earlier > 0 && !style_.latest && repeated_.side < 0) {
-            repeated_ = {side_, line.number, earlier};
+        encode_diff_row(fields_, side_, line, key_, payload_);
+        if (sort_ != nullptr) {
+            stopped_ = !sort_->add(key_, payload_);
             return true;
         }
+        last_key_[side_] = key_;
+        waiting_[side_].push_back({key_, payload_});
         release();
         return true;
     }
@@ -147,118 +105,35 @@ public:
     {
         read_whole_[side_] = read_whole;
         ended_[side_] = true;
-        sides_[side_].end();
-        release();
+        if (sort_ == nullptr) {
+            release();
+        }
     }
 
     Ending finish() override
     {
-        if (repeated_.side >= 0) {
-            return {repeated_path_message(repeated_), true};
+        if (sort_ != nullptr && sort_->error() != 0) {
+            return {temporary_file_trouble("write", sort_->directory(), sort_->error()), true};
         }
-        const std::string unusable = unusable_sides();
-        if (!unusable.empty()) {
+        const bool read[] = {true, true};
+        const std::string unusable = sort_ != nullptr
+                                         ? why_not_comparable(read, read_whole_, rows_, columns_)
+                                         : why_not_comparable(ended_, read_whole_, rows_, columns_);
+        if (!unusable.empty() && !engine_stopped()) {
             return {unusable + ": nothing compared", true};
         }
-        write_part();
-        if (too_large_ || (style_.report == DiffReport::summary &&
-                           !write_diff_totals(out_, totals_, style_.human_sizes))) {
-            return {total_passes, false};
-        }
-        return {{}, false, totals_.any()};
+        return sort_ != nullptr ? compare_sorted() : finish_merged();
     }
 
 private:
-    struct Held {
-        std::string key; // in path order
-        std::string text;
-        CatalogLine line{}; // its text in `text`
+    struct Record {
+        std::string key;
+        std::string payload;
     };
 
-    // A side's rows not yet in the part, in a ring of places that are
-    // reused: first the rows ready to be merged, whose paths the side has
-    // gone past, then the latest row read, which a later row of its path may
-    // still replace. Reading the side that is behind keeps one row ready at
-    // most, but the rows that wait until an input's shape is known arrive
-    // together.
-    class Side {
-    public:
-        std::size_t ready() const { return ready_; }
-        bool has_latest() const { return has_latest_; }
-        Held& first_ready() { return at(0); }
-        const Held& latest() const { return at(ready_); }
-
-        // The place of the next row, which add() then files.
-        Held& next_place()
-        {
-            if (ready_ + (has_latest_ ? 1 : 0) == ring_.size()) {
-                grow();
-            }
-            return at(ready_ + (has_latest_ ? 1 : 0));
-        }
-
-        // Files the row of next_place(); where it has the latest row's path,
-        // it replaces that row, whose line it returns (0 otherwise).
-        unsigned long add()
-        {
-            Held& added = at(ready_ + (has_latest_ ? 1 : 0));
-            if (has_latest_ && added.key == at(ready_).key) {
-                Held& replaced = at(ready_);
-                const unsigned long earlier = replaced.line.number;
-                std::swap(replaced, added);
-                replaced.line.text = replaced.text.data();
-                return earlier;
-            }
-            ready_ += has_latest_ ? 1 : 0;
-            has_latest_ = true;
-            return 0;
-        }
-
-        // At the end of the side's input: its latest row is ready.
-        void end()
-        {
-            ready_ += has_latest_ ? 1 : 0;
-            has_latest_ = false;
-        }
-
-        void pop_ready()
-        {
-            head_ = (head_ + 1) & (ring_.size() - 1);
-            --ready_;
-        }
-
-    private:
-        Held& at(std::size_t i) { return ring_[(head_ + i) & (ring_.size() - 1)]; }
-        const Held& at(std::size_t i) const { return ring_[(head_ + i) & (ring_.size() - 1)]; }
-
-        // Twice the places, the rows first; moved, each line's text is
-        // where its copy now is.
-        void grow()
-        {
-            std::rotate(ring_.begin(), ring_.begin() + static_cast<std::ptrdiff_t>(head_),
-                        ring_.end());
-            head_ = 0;
-            ring_.resize(2 * ring_.size());
-            for (Held& held : ring_) {
-                held.line.text = held.text.data();
-            }
-        }
-
-        std::vector<Held> ring_ = std::vector<Held>(2); // a power of two
-        std::size_t head_ = 0;
-        std::size_t ready_ = 0;
-        bool has_latest_ = false;
-    };
-
-    void start_part()
+    bool engine_stopped() const
     {
-        if (part_rows_ == 0) {
-            start_diff(part_, style_.compare, style_.report == DiffReport::json, style_.disk_usage,
-                       style_.latest);
-        } else {
-            clear_diff(part_);
-        }
-        part_rows_ = 0;
+        return engine_.repeated.side >= 0 || engine_.order_unknown || engine_.too_large;
     }
 
     // Whether the rows read so far can be compared: both sides hold rows, of
@@ -273,92 +148,175 @@ private:
                columns_[old_side] == columns_[new_side];
     }
 
-    // Merges the ready rows whose paths the other side has gone past, or
-    // has too, into the part, and writes the part when it is full.
+    // Hands the rows read to the comparison, in path order, OLD's before
+    // NEW's of one path, as far as the other side's rows tell that no row
+    // can come before them.
     void release()
     {
         if (!comparable() || (!ended_[old_side] && rows_[old_side] == 0) ||
             (!ended_[new_side] && rows_[new_side] == 0)) {
             return;
         }
-        while (merge_ready()) {
-            if (part_rows_ >= part_size) {
-                write_part();
+        while (!stopped_) {
+            const std::deque<Record>& old_rows = waiting_[old_side];
+            const std::deque<Record>& new_rows = waiting_[new_side];
+            int side = -1;
+            if (!old_rows.empty() && !new_rows.empty()) {
+                side = old_rows.front().key <= new_rows.front().key ? old_side : new_side;
+            } else if (!old_rows.empty()) {
+                side = ended_[new_side] || !(last_key_[new_side] < old_rows.front().key) ? old_side
+                                                                                         : -1;
+            } else if (!new_rows.empty()) {
+                side =
+                    ended_[old_side] || new_rows.front().key < last_key_[old_side] ? new_side : -1;
             }
+            if (side < 0) {
+                return;
+            }
+            const Record& record = waiting_[side].front();
+            stopped_ = !add_diff_record(engine_, record.key, record.payload, *this);
+            waiting_[side].pop_front();
         }
     }
 
-    // Merges the first ready path, paired where both sides have it ready;
-    // false where none can go yet.
-    bool merge_ready()
+    // Rows in path order, merged as they came: what was written stays
+    // written where a later path stops the comparison, as comm
+    // --check-order leaves it.
+    Ending finish_merged()
     {
-        Side& old_rows = sides_[old_side];
-        Side& new_rows = sides_[new_side];
-        const bool old_ready = old_rows.ready() > 0;
-        const bool new_ready = new_rows.ready() > 0;
-        if (!old_ready && !new_ready) {
-            return false;
+        if (!stopped_) {
+            stopped_ = !finish_diff_engine(engine_, *this);
         }
-        int order = old_ready ? -1 : 1; // of OLD's ready path to NEW's
-        if (old_ready && new_ready) {
-            order = old_rows.first_ready().key.compare(new_rows.first_ready().key);
+        if (engine_stopped()) {
+            return stop_ending(written_any_);
+        }
+        return written_ending(out_);
+    }
+
+    // Rows sorted first: the report goes to a temporary file until the
+    // comparison is whole.
+    Ending compare_sorted()
+    {
+        const int fd = make_temporary_file(sort_->directory());
+        if (fd < 0) {
+            return {temporary_file_trouble("write", sort_->directory(), errno), true};
+        }
+        held_ = std::make_unique<OutputBuffer>();
+        held_->fd = fd;
+        held_->error = 0;
+        held_->terminal = out_.terminal;
+        held_->used = 0;
+        std::string_view key;
+        std::string_view payload;
+        sort_->rewind();
+        bool going = true;
+        while (going && sort_->next(key, payload)) {
+            going = add_diff_record(engine_, key, payload, *this);
+        }
+        going = going && finish_diff_engine(engine_, *this);
+        if (sort_->error() != 0) {
+            close(fd);
+            return {temporary_file_trouble("read", sort_->directory(), sort_->error()), true};
+        }
+        if (!going) {
+            close(fd);
+            return stop_ending(false);
+        }
+        Ending ending = written_ending(*held_);
+        output_flush(*held_);
+        if (held_->error != 0) {
+            close(fd);
+            return {temporary_file_trouble("write", sort_->directory(), held_->error), true};
+        }
+        const std::string copied = copy_held(fd);
+        close(fd);
+        if (!copied.empty()) {
+            return {copied, true};
+        }
+        return ending;
+    }
+
+    // The report held in `fd`, to the output.
+    std::string copy_held(int fd)
+    {
+        char bytes[1 << 16];
+        for (std::uint64_t offset = 0;;) {
+            const long got = read_some(fd, bytes, sizeof bytes, offset);
+            if (got < 0) {
+                return temporary_file_trouble("read", sort_->directory(), errno);
+            }
+            if (got == 0) {
+                return {};
+            }
+            output_bytes(out_, bytes, static_cast<std::size_t>(got));
+            offset += static_cast<std::uint64_t>(got);
+        }
+    }
+
+    Ending written_ending(OutputBuffer& out)
+    {
+        if (style_.report == DiffReport::summary &&
+            !write_diff_totals(out, totals_, style_.human_sizes)) {
+            return {total_passes, false};
+        }
+        return {{}, false, totals_.any()};
+    }
+
+    // Why the comparison stopped; where lines were written before, that the
+    // report stops there.
+    Ending stop_ending(bool written) const
+    {
+        if (engine_.too_large) {
+            return {written ? std::string(total_passes) + "; the report stops here"
+                            : std::string(total_passes),
+                    false};
+        }
+        std::string why;
+        if (engine_.order_unknown) {
+            why = "a file and a directory of one path, the later of which rows in path order "
+                  "cannot tell (line " +
+                  std::to_string(engine_.unknown_line) +
+                  "); leave out --sorted for --latest to take the later one";
         } else {
-            // Alone, where the other side holds no row up to its path.
-            Side& side = old_ready ? old_rows : new_rows;
-            const Side& other = old_ready ? new_rows : old_rows;
-            if (other.has_latest() && !(side.first_ready().key < other.latest().key)) {
-                return false;
-            }
+            why = repeated_path_message(engine_.repeated);
         }
-        add_matched_rows(part_, order <= 0 ? &old_rows.first_ready().line : nullptr,
-                         order >= 0 ? &new_rows.first_ready().line : nullptr);
-        ++part_rows_;
-        if (order <= 0) {
-            old_rows.pop_ready();
+        const std::string nothing = ": nothing compared";
+        if (written && why.size() > nothing.size() &&
+            why.compare(why.size() - nothing.size(), nothing.size(), nothing) == 0) {
+            why.resize(why.size() - nothing.size());
         }
-        if (order >= 0) {
-            new_rows.pop_ready();
-        }
-        return true;
+        return {written ? why + ": the report stops here" : why, true};
     }
 
-    void write_part()
+    void differs(const DiffEntry& entry) override
     {
-        finish_diff(part_);
-        too_large_ |= !write_diff_part(out_, part_, style_.report, style_.human_sizes, totals_);
-        start_part();
+        write_diff_entry(held_ != nullptr ? *held_ : out_, entry, style_.report, style_.human_sizes,
+                         totals_, scratch_);
+        written_any_ |= style_.report != DiffReport::summary;
     }
-
-    // Of the sides read to their end: the other side, not needed past the
-    // trouble, is not read to its end.
-    std::string unusable_sides() const
-    {
-        return why_not_comparable(ended_, read_whole_, rows_, columns_);
-    }
-
-    static constexpr unsigned long part_size = 1UL << 14; // rows
 
     OutputBuffer& out_;
     DiffStyle style_;
-    RepeatedPath repeated_;
-    JobDiff part_;
-    unsigned long part_rows_ = 0;
+    DiffFields fields_;
+    DiffEngine engine_;
     DiffTotals totals_;
-    bool too_large_ = false;
-    int side_ = old_side;
-    Side sides_[2];
+    std::unique_ptr<ExternalSort> sort_; // unless the rows come in path order
+    std::unique_ptr<OutputBuffer> held_; // the report, until the comparison is whole
+    std::deque<Record> waiting_[2];      // rows in path order not yet compared
+    std::string last_key_[2];            // of each side's last row read
+    std::string key_;
+    std::string payload_;
+    std::string scratch_;
+    int side_ = old_side - 1;
     bool ended_[2] = {false, false};
     bool read_whole_[2] = {false, false};
     unsigned long rows_[2] = {0, 0};
     int columns_[2] = {0, 0};
+    bool stopped_ = false;
+    bool written_any_ = false;
 };
 
 } // namespace
-
-std::unique_ptr<RowWriter> make_sorted_diff_writer(OutputBuffer& out, const DiffStyle& style)
-{
-    return std::make_unique<SortedDiffWriter>(out, style);
-}
 
 std::unique_ptr<RowWriter> make_diff_writer(OutputBuffer& out, const DiffStyle& style)
 {

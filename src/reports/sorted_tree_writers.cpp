@@ -198,14 +198,7 @@ private:
             const std::uint32_t top = tree_.top_depth;
             const bool absolute = tree_.every_path_absolute;
             reporter_ = nullptr; // each refusal is reported once
-            std::vector<std::uint64_t> doomed;
-            for (const auto& link : tree_.doomed_links) {
-                doomed.push_back(link.first);
-            }
             restart(entries_);
-            for (const std::uint64_t order : doomed) {
-                tree_.doomed_links.emplace(order, true);
-            }
             tree_.entry_top = top;
             tree_.tops_absolute = absolute;
             replay();
@@ -240,11 +233,8 @@ private:
     // out claiming no inode.
     void redo_without_taken_links(SortedEntryVisitor* entries)
     {
-        std::vector<std::uint64_t> taken = std::move(tree_.taken_links);
+        doomed_.insert(doomed_.end(), tree_.taken_links.begin(), tree_.taken_links.end());
         restart(entries);
-        for (const std::uint64_t order : taken) {
-            tree_.doomed_links.emplace(order, true);
-        }
     }
 
     // A tree that writes `entries`, or none, for the rows that come.
@@ -254,6 +244,9 @@ private:
         tree_.order_known = !presorted_;
         tree_.merges_links = merges_links_;
         tree_.sums_blocks = !merges_links_;
+        for (const std::uint64_t order : doomed_) {
+            tree_.doomed_links.emplace(order, true);
+        }
     }
 
     // The rows through the engine, listing nothing: false if a run could
@@ -355,6 +348,9 @@ private:
     bool presorted_;                     // the rows come in path order (--sorted)
     std::unique_ptr<ExternalSort> sort_; // unless they come in path order and go straight through
     RefusalReporter* reporter_ = nullptr;
+    // The rows of hard-linked files that later rows took out, which claim no
+    // inode when the rows are read again.
+    std::vector<std::uint64_t> doomed_;
     std::uint32_t input_ = 0; // inputs begun
     std::string key_;
     std::string payload_;
