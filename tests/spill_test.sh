@@ -69,6 +69,16 @@ for mode in --du --du=1 --by=type,uid "--du --latest" "--du --all-versions"; do
     done
 done
 
+# --diff sorts both jobs together, and holds its report until it is whole.
+for mode in --diff "--diff --summary" "--diff --json --latest"; do
+    # shellcheck disable=SC2086 # the mode's words
+    in_memory=$("$lstat" $mode rows.tsv huge.tsv 2>&1; echo "status $?")
+    # shellcheck disable=SC2086
+    spilled=$("$lstat" $mode -S 1K -T spill rows.tsv huge.tsv 2>&1; echo "status $?")
+    [ "$in_memory" = "$spilled" ] || fail "$mode: spilled runs give another report"
+    left_nothing "$mode"
+done
+
 status=0
 "$lstat" --du -S 1K -T spill huge.tsv > refused 2> message || status=$?
 if [ "$status" != 1 ] || [ -s refused ]; then
@@ -85,7 +95,7 @@ for signal in TERM KILL; do
     exec 3> rows.fifo
     cat rows.tsv >&3
     runs=0
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 400); do
         runs=$(find /proc/$pid/fd -lname "$work/spill/*" 2> /dev/null | wc -l)
         [ "$runs" -gt 0 ] && break
         sleep 0.05
@@ -105,6 +115,12 @@ status=0
 grep -q "No space left on device" message || fail "a full disk: $(cat message)"
 if [ "$status" != 1 ] || [ -s nothing ]; then
     fail "a full disk: status $status, $(wc -c < nothing) bytes printed"
+fi
+status=0
+"$lstat" --diff -S 1K -T "$full" rows.tsv huge.tsv > nothing 2> message || status=$?
+grep -q "No space left on device" message || fail "--diff, a full disk: $(cat message)"
+if [ "$status" != 2 ] || [ -s nothing ]; then
+    fail "--diff, a full disk: status $status, $(wc -c < nothing) bytes printed"
 fi
 [ -z "$(ls -A "$full")" ] || fail "a full disk: left $(ls -A "$full")"
 
