@@ -16,16 +16,18 @@ namespace {
 
 using Records = std::vector<std::pair<std::string, std::string>>;
 
-// Keys of few distinct values, bytes past 0x7f among them, so that many
-// are equal; each payload is its record's place in the input.
-Records random_records(std::size_t count, std::size_t key_length)
+// Keys of few distinct values after a shared `prefix`, bytes past 0x7f and
+// NUL among them (a key before its longer keys padded with NULs), so that
+// many are equal; each payload is its record's place in the input.
+Records random_records(std::size_t count, std::size_t key_length, const std::string& prefix = {})
 {
     std::mt19937 random(7); // NOLINT(cert-msc32-c,cert-msc51-cpp): the same records every run
+    const std::string bytes("a/\xff\x01\0", 5);
     Records records;
     for (std::size_t i = 0; i < count; ++i) {
         std::string key(random() % key_length, '\0');
-        std::generate(key.begin(), key.end(), [&random]() { return "a/\xff\x01"[random() % 4]; });
-        records.emplace_back(key, std::to_string(i));
+        std::generate(key.begin(), key.end(), [&]() { return bytes[random() % bytes.size()]; });
+        records.emplace_back(prefix + key, std::to_string(i));
     }
     return records;
 }
@@ -47,11 +49,13 @@ TEST(ExternalSort, GivesRecordsStablyByKeyInMemoryAndSpilled)
     struct Case {
         std::size_t budget, count, key_length;
         bool spills;
+        std::string prefix;
     };
-    for (const Case& c :
-         {Case{std::size_t{1} << 30, 5000, 6, false}, Case{4096, 5000, 6, true},
-          Case{64, 3000, 4, true}, Case{1 << 20, 60, 100000, true}, Case{4096, 0, 1, false}}) {
-        const Records input = random_records(c.count, c.key_length);
+    for (const Case& c : {Case{std::size_t{1} << 30, 5000, 6, false, ""},
+                          Case{std::size_t{1} << 30, 5000, 30, false, std::string(40, '/')},
+                          Case{4096, 5000, 6, true, ""}, Case{64, 3000, 4, true, ""},
+                          Case{1 << 20, 60, 100000, true, ""}, Case{4096, 0, 1, false, ""}}) {
+        const Records input = random_records(c.count, c.key_length, c.prefix);
         ExternalSort sort(c.budget, "/tmp");
         for (const auto& [key, payload] : input) {
             ASSERT_TRUE(sort.add(key, payload));

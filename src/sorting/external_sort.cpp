@@ -168,8 +168,8 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
         return false;
     }
     const std::size_t bytes = header_bytes + key.size() + payload.size();
-    // The record, its place in the index, and the merge sort's buffer.
-    const std::size_t cost = bytes + sizeof(MemoryRecord) * 3 / 2;
+    // The record, its place in the index, and the sort's buffer.
+    const std::size_t cost = bytes + sizeof(MemoryRecord) * 2;
     if (memory_used_ + cost > budget_ && !records_.empty() && !spill()) {
         return false;
     }
@@ -201,22 +201,7 @@ bool ExternalSort::add(std::string_view key, std::string_view payload)
 void ExternalSort::sort_in_memory()
 {
     if (!sorted_ && !in_order_) {
-        for (MemoryRecord& entry : records_) {
-            const std::string_view key = key_of(entry.record);
-            std::uint64_t bytes = 0;
-            for (std::size_t i = 0; i < 8; ++i) {
-                const std::size_t at = shared_ + i;
-                bytes = (bytes << 8) | (at < key.size() ? static_cast<unsigned char>(key[at]) : 0U);
-            }
-            entry.bytes = bytes;
-        }
-        std::stable_sort(records_.begin(), records_.end(),
-                         [](const MemoryRecord& a, const MemoryRecord& b) {
-                             if (a.bytes != b.bytes) {
-                                 return a.bytes < b.bytes;
-                             }
-                             return compare_bytes(key_of(a.record), key_of(b.record)) < 0;
-                         });
+        sort_by_key(records_, shared_, key_of);
         sorted_ = true;
     }
 }

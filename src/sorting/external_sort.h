@@ -7,6 +7,7 @@
 #define B64NUM_EXTERNAL_SORT_H
 
 #include "byte_store.h"
+#include "key_sort.h"
 #include "temporary_file.h"
 
 #include <cstddef>
@@ -18,14 +19,6 @@
 
 struct SortedRun;
 struct RunCursor;
-
-// A record in memory, with eight bytes of its key past the prefix that
-// every key in memory shares, big-endian: most comparisons of a sort end
-// there, without a look at the record.
-struct MemoryRecord {
-    std::uint64_t bytes;
-    const char* record;
-};
 
 class ExternalSort {
 public:
