@@ -14,22 +14,58 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-const char synopsis[] =
-    "Usage: b64num-lstat [-f FIELDS] [-H] [--json] [FILE...]\n"
-    "  or:  b64num-lstat -l [-h] [--time-style=STYLE] [FILE...]\n"
-    "  or:  b64num-lstat --du[=DEPTH] [-h] | --ncdu | --qdirstat\n"
-    "                    | --treemap[=WIDTHxHEIGHT] [--latest | --all-versions]\n"
-    "                    [--sorted] [-S SIZE] [-T DIR] [FILE...]\n"
-    "  or:  b64num-lstat --diff [--compare=FIELDS] [-h] [--json | --summary] [--latest]\n"
-    "                    [--sorted] OLD NEW\n"
-    "  or:  b64num-lstat --by=KEYS [-H] [-h | --json] [--latest | --all-versions]\n"
-    "                    [--sorted] [FILE...]\n"
-    "Each with the selections --type, --size, --newer, --older, --uid, --gid,\n"
-    "--name and --under, and with --csv.\n";
+const char selections_note[] = "Each with the selections --type, --size, --newer, --older, --uid, "
+                               "--gid,\n--name and --under, and with --csv.\n";
+
+// The usage lines, one a mode, from the table of modes, wrapped before an
+// option where a line would pass 79 columns.
+std::string synopsis()
+{
+    std::string text;
+    for (const ModeSpec& mode : mode_specs) {
+        std::string line = text.empty() ? "Usage: b64num-lstat" : "  or:  b64num-lstat";
+        std::size_t line_start = text.size();
+        text += line;
+        std::string_view usage = mode.usage;
+        while (!usage.empty()) {
+            std::size_t end = usage.find(" [", 1);
+            // "[-h | --json]" and "[--latest | --all-versions]" stay whole.
+            const std::string_view word = usage.substr(0, end);
+            if (text.size() - line_start + 1 + word.size() > 79) {
+                text += "\n                   ";
+                line_start = text.size() - 19;
+            }
+            text += ' ';
+            text += word;
+            usage = end == std::string_view::npos ? std::string_view() : usage.substr(end + 1);
+        }
+        text += '\n';
+    }
+    return text + selections_note;
+}
+
+// The exit statuses, from the table of modes: a report's, and where a mode
+// exits otherwise, its own after it.
+std::string exit_statuses()
+{
+    std::string text = "Exit status:\n";
+    for (int status = 0; status < 3; ++status) {
+        text += " " + std::to_string(status) + "  " + report_statuses.meaning[status];
+        for (const ModeSpec& mode : mode_specs) {
+            if (mode.statuses != &report_statuses) {
+                text += std::string("; with ") + mode.name + ", " + mode.statuses->meaning[status];
+            }
+        }
+        text += '\n';
+    }
+    return text;
+}
 
 const char description[] =
     "Decode Bacula LStat values, one a line, into named fields.\n"
@@ -94,7 +130,7 @@ const char description[] =
     "                     keep only the directories open above the current row,\n"
     "                     --diff merges OLD and NEW as comm does; a row out of\n"
     "                     order stops the mode with status 1\n"
-    "  -S, --buffer-size=SIZE  the memory that --du, --ncdu, --qdirstat and --by\n"
+    "  -S, --buffer-size=SIZE  the memory that the tree modes, --diff and --by\n"
     "                     sort their rows in, as sort -S takes it: KiB, or\n"
     "                     with b, K, M, G, T or % of physical memory (default\n"
     "                     256M, at most half of the process's memory limits);\n"
@@ -110,7 +146,7 @@ const char description[] =
     "                     twice is reported and its first row counts\n"
     "      --diff         compare two inputs, OLD then NEW (one may be -), and print\n"
     "                     STATUS, TAB, DELTA (NEW's size minus OLD's), TAB, PATH for\n"
-    "                     each path that differs, in byte order: + only in NEW,\n"
+    "                     each path that differs, in path order: + only in NEW,\n"
     "                     - only in OLD, T other type, M size, mtime or a column\n"
     "                     between path and LStat differs, U permission bits or\n"
     "                     another field differ; a path given twice a side is\n"
@@ -172,7 +208,8 @@ int usage_error(const std::string& message, Hint hint = Hint::usage)
         help = std::string("known fields: ") + names + " (or their positions, 1 to " +
                std::to_string(lstat_field_count) + "), and type and perm, read from mode";
     } else {
-        help.assign(synopsis, sizeof synopsis - 2); // without its last line feed
+        help = synopsis();
+        help.pop_back(); // its last line feed
     }
     complain(message + "\n" + help + "\nTry 'b64num-lstat --help' for more information.");
     return status_usage;
@@ -221,111 +258,85 @@ bool parse_depth(const char* text, int& depth)
 
 // What the options asked for, before they are held to one another.
 struct Asked {
-    bool fields = false;
-    bool json = false;
-    bool long_listing = false;
-    int tree_reports = 0; // --du, --ncdu, --qdirstat, --treemap and --diff
-    bool diff = false;
-    bool human_sizes = false;
-    bool time_style = false;
-    bool compare = false;
-    bool summary = false;
-    bool by = false;
-    int version_choices = 0;    // --latest and --all-versions
-    bool sort_settings = false; // -S or -T
+    std::vector<Mode> modes; // chosen by their options, in the order given
+    unsigned takes = 0;      // the options given that a mode may take (see Takes)
 };
 
-// Holds the options to one another: one mode, and what it can take.
+// "a", "a or b", "a, b or c".
+std::string listed(const std::vector<const char*>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == names.size() ? " or " : ", ";
+        text += names[i];
+    }
+    return text;
+}
+
+// Holds the options to one another, as the table of modes says: one mode,
+// and what it takes.
 int check_combination(const Asked& asked, Options& options)
 {
-    const bool diff = asked.diff;
-    const bool tree = asked.tree_reports > (diff ? 1 : 0);
-    if (asked.tree_reports > 1 && diff) {
-        return usage_error("--diff compares two inputs: it cannot be combined with --du, --ncdu, "
-                           "--qdirstat or --treemap");
+    if (asked.modes.size() > 1) {
+        const ModeSpec& first = mode_spec(asked.modes[0]);
+        return usage_error(std::string(first.name) + " " + first.does +
+                           ": it cannot be combined with " + mode_spec(asked.modes[1]).name);
     }
-    if (asked.by && (asked.tree_reports > 0 || asked.fields || asked.long_listing)) {
-        return usage_error("--by totals the rows by class: it cannot be combined with --du, "
-                           "--ncdu, --qdirstat, --treemap, --diff, -f or -l");
+    const bool chosen = !asked.modes.empty();
+    const ModeSpec& spec = mode_spec(chosen ? asked.modes[0] : Mode::fields);
+    const unsigned refused = asked.takes & ~spec.takes;
+    if (refused != 0 && chosen) {
+        std::vector<const char*> names;
+        for (const OptionSpec& option : option_specs) {
+            if ((refused & option.bit) != 0) {
+                names.push_back(option.name);
+            }
+        }
+        return usage_error(std::string(spec.name) + " " + spec.does +
+                           ": it cannot be combined with " + listed(names));
     }
-    if (asked.tree_reports > 1 ||
-        (tree && (asked.fields || asked.json || options.header || asked.long_listing))) {
-        return usage_error("--du, --ncdu, --qdirstat and --treemap report a whole tree: they "
-                           "cannot be combined with each other or with -f, -l, --json or -H");
+    for (const OptionSpec& option : option_specs) {
+        if ((refused & option.bit) == 0) {
+            continue;
+        }
+        std::vector<const char*> modes;
+        for (const ModeSpec& mode : mode_specs) {
+            if ((mode.takes & option.bit) != 0) {
+                modes.push_back(mode.name);
+            }
+        }
+        const bool several = std::strstr(option.name, " and ") != nullptr;
+        return usage_error(std::string(option.does) + (several ? ": they need " : ": it needs ") +
+                           listed(modes));
     }
-    if (diff && (asked.fields || options.header || asked.long_listing)) {
-        return usage_error("--diff compares whole rows: it cannot be combined with -f, -l or -H");
-    }
-    if ((asked.compare || asked.summary) && !diff) {
-        return usage_error("--compare and --summary tell --diff what to compare and print: they "
-                           "need --diff");
-    }
-    if (asked.summary && asked.json) {
-        return usage_error("--summary counts the changes: it cannot be combined with --json");
-    }
-    if (asked.version_choices > 1) {
+    const auto given = [&asked](unsigned bits) { return (asked.takes & bits) == bits; };
+    if (given(takes_latest | takes_all_versions)) {
         return usage_error("--latest and --all-versions cannot be combined");
     }
-    if (options.sorted && !tree && !diff && !asked.by) {
-        return usage_error("--sorted promises rows in path order to the modes that read a "
-                           "tree: it needs --du, --ncdu, --qdirstat, --treemap, --diff or --by");
-    }
-    if (asked.sort_settings && !tree && !diff && !asked.by) {
-        return usage_error("-S and -T size the sort of the modes that read a tree: they need "
-                           "--du, --ncdu, --qdirstat, --treemap, --diff or --by");
-    }
-    if (options.versions == Versions::all && diff) {
-        return usage_error("--all-versions counts every row of a path in a tree: --diff compares "
-                           "one row a path a side, its later one with --latest");
-    }
-    if (asked.version_choices > 0 && !tree && !asked.by && !diff) {
-        return usage_error("--latest and --all-versions choose the rows that a tree counts: "
-                           "they need --du, --ncdu, --qdirstat, --treemap, --by or --diff");
-    }
-    if (asked.long_listing && (asked.fields || asked.json || options.header)) {
-        return usage_error("-l lists whole rows: it cannot be combined with -f, --json or -H");
-    }
-    if (asked.json && options.header) {
+    if (given(takes_json | takes_header)) {
         return usage_error("--json names every value: it cannot be combined with -H");
     }
-    if (asked.human_sizes && asked.json) {
+    if (given(takes_json | takes_human)) {
         return usage_error("--json writes numbers: it cannot be combined with -h");
     }
-    if (asked.human_sizes && !asked.long_listing && options.mode != Mode::du && !diff &&
-        !asked.by) {
-        return usage_error(
-            "-h shows sizes as ls -lh and du -h do: it needs -l, --du, --diff or --by");
+    if (given(takes_json | takes_summary)) {
+        return usage_error("--summary counts the changes: it cannot be combined with --json");
     }
-    if (options.disk_usage && options.mode != Mode::du && options.mode != Mode::treemap &&
-        !asked.by && !diff) {
-        return usage_error("--disk-usage counts blocks times 512, as du does: it needs --du, "
-                           "--treemap, --by or --diff (--ncdu and --qdirstat write both sizes)");
-    }
-    if (asked.time_style && (tree || diff || asked.by)) {
-        return usage_error("--time-style shows times as ls -l does: it needs -l, -f or --json");
-    }
-    options.times_in_style = asked.time_style;
-    if (diff) {
-        options.diff_report = asked.json      ? DiffReport::json
-                              : asked.summary ? DiffReport::summary
-                                              : DiffReport::lines;
-    } else if (asked.by) {
-        options.mode = Mode::by;
-        options.by_style = {asked.json ? ByReport::json : ByReport::lines, options.header,
-                            asked.human_sizes};
-    } else if (asked.long_listing) {
-        options.mode = Mode::long_listing;
-    } else if (asked.json) {
-        options.mode = Mode::json;
-    }
-    options.listing.human_sizes = asked.human_sizes;
+    options.mode = chosen ? spec.mode : given(takes_json) ? Mode::json : Mode::fields;
+    options.times_in_style = given(takes_time_style);
+    options.listing.human_sizes = given(takes_human);
+    options.diff_report = given(takes_json)      ? DiffReport::json
+                          : given(takes_summary) ? DiffReport::summary
+                                                 : DiffReport::lines;
+    options.by_style = {given(takes_json) ? ByReport::json : ByReport::lines, options.header,
+                        options.listing.human_sizes};
     return -1;
 }
 
 // --diff reads two inputs, and standard input can be one of them only.
 int check_operands(int argc, char* argv[], const Options& options)
 {
-    if (options.mode != Mode::diff) {
+    if (mode_spec(options.mode).inputs != 2) {
         return -1;
     }
     if (argc - options.first_file != 2) {
@@ -342,7 +353,7 @@ int check_operands(int argc, char* argv[], const Options& options)
 
 std::string help_text()
 {
-    return synopsis + std::string(description) + field_names_text();
+    return synopsis() + description + field_names_text() + "\n" + exit_statuses();
 }
 
 void complain(const std::string& message)
@@ -425,33 +436,35 @@ int parse_options(int argc, char* argv[], Options& options)
         switch (choice) {
         case option_disk_usage:
             options.disk_usage = true;
+            asked.takes |= takes_disk_usage;
             break;
         case option_csv:
             options.csv = true;
             break;
         case option_sorted:
             options.sorted = true;
+            asked.takes |= takes_sorted;
             break;
         case 'S':
             if (!parse_buffer_size(optarg, options.buffer_size)) {
                 return usage_error("invalid buffer size '" + quoted_for_terminal(optarg) +
                                    "': KiB, or a number with b, K, M, G, T or %");
             }
-            asked.sort_settings = true;
+            asked.takes |= takes_sort_settings;
             break;
         case 'T':
             options.temporary_directory = optarg;
-            asked.sort_settings = true;
+            asked.takes |= takes_sort_settings;
             break;
         case option_by:
-            if (asked.by) {
+            if (std::count(asked.modes.begin(), asked.modes.end(), Mode::by) > 0) {
                 return usage_error("--by takes one list: give every key in it, as in --by "
                                    "uid,kind");
             }
             if (!parse_by_keys(optarg, options.by_keys, error)) {
                 return usage_error(quoted_for_terminal(error));
             }
-            asked.by = true;
+            asked.modes.push_back(Mode::by);
             break;
         case option_selection: {
             const std::string name = long_options[index].name;
@@ -466,51 +479,48 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         }
         case 'f':
-            if (asked.fields) {
+            if ((asked.takes & takes_fields) != 0) {
                 return usage_error(one_list_only("-f"), Hint::fields);
             }
             if (!parse_field_list(optarg, options.fields, error)) {
                 return usage_error(quoted_for_terminal(error), Hint::fields);
             }
-            asked.fields = true;
+            asked.takes |= takes_fields;
             break;
         case 'l':
-            asked.long_listing = true;
+            asked.modes.push_back(Mode::long_listing);
             break;
         case 'H':
             options.header = true;
+            asked.takes |= takes_header;
             break;
         case 'h':
-            asked.human_sizes = true;
+            asked.takes |= takes_human;
             break;
         case option_time_style:
             if (!parse_time_style(optarg, options.listing.time.now, options.listing.time, error)) {
                 return usage_error(quoted_for_terminal(error));
             }
-            asked.time_style = true;
+            asked.takes |= takes_time_style;
             break;
         case option_json:
-            asked.json = true;
+            asked.takes |= takes_json;
             break;
         case option_du:
-            options.mode = Mode::du;
-            ++asked.tree_reports;
+            asked.modes.push_back(Mode::du);
             if (optarg != nullptr && !parse_depth(optarg, options.du_depth)) {
                 return usage_error("invalid depth '" + quoted_for_terminal(optarg) +
                                    "': a number of levels, 0 or more");
             }
             break;
         case option_ncdu:
-            options.mode = Mode::ncdu;
-            ++asked.tree_reports;
+            asked.modes.push_back(Mode::ncdu);
             break;
         case option_qdirstat:
-            options.mode = Mode::qdirstat;
-            ++asked.tree_reports;
+            asked.modes.push_back(Mode::qdirstat);
             break;
         case option_treemap:
-            options.mode = Mode::treemap;
-            ++asked.tree_reports;
+            asked.modes.push_back(Mode::treemap);
             if (optarg != nullptr &&
                 !parse_size(optarg, options.treemap_width, options.treemap_height)) {
                 return usage_error("invalid size '" + quoted_for_terminal(optarg) +
@@ -518,12 +528,10 @@ int parse_options(int argc, char* argv[], Options& options)
             }
             break;
         case option_diff:
-            options.mode = Mode::diff;
-            ++asked.tree_reports;
-            asked.diff = true;
+            asked.modes.push_back(Mode::diff);
             break;
         case option_compare:
-            if (asked.compare) {
+            if ((asked.takes & takes_compare) != 0) {
                 return usage_error(one_list_only("--compare"), Hint::fields);
             }
             if (!parse_field_list(optarg, options.compare, error)) {
@@ -538,18 +546,18 @@ int parse_options(int argc, char* argv[], Options& options)
                                        Hint::fields);
                 }
             }
-            asked.compare = true;
+            asked.takes |= takes_compare;
             break;
         case option_summary:
-            asked.summary = true;
+            asked.takes |= takes_summary;
             break;
         case option_latest:
             options.versions = Versions::latest;
-            ++asked.version_choices;
+            asked.takes |= takes_latest;
             break;
         case option_all_versions:
             options.versions = Versions::all;
-            ++asked.version_choices;
+            asked.takes |= takes_all_versions;
             break;
         case option_help:
             options.help = true;

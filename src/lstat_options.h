@@ -3,13 +3,14 @@
 #ifndef B64NUM_LSTAT_OPTIONS_H
 #define B64NUM_LSTAT_OPTIONS_H
 
-#include "tree_types.h"
 #include "buffer_size.h"
 #include "by_totals.h"
 #include "diff_listing.h"
 #include "field_list.h"
 #include "long_listing.h"
+#include "mode_table.h"
 #include "row_selection.h"
+#include "tree_types.h"
 
 #include <string>
 #include <vector>
@@ -21,9 +22,6 @@ constexpr int status_no_report = 2;  // misuse, or an input that could not be re
 constexpr int status_usage = status_no_report;
 constexpr int status_differ = 1;       // --diff: the inputs differ
 constexpr int status_diff_trouble = 2; // --diff: any trouble, a refused line included
-
-// What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu, qdirstat, treemap, diff, by };
 
 struct Options {
     Mode mode = Mode::fields;
