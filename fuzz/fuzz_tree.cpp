@@ -196,12 +196,16 @@ std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& ap
 // What the tree modes take: rows to their writer, refusals left aside, as
 // b64num-lstat hands them over; the rows of inode 3 as a selection leaves
 // them, not counted.
+// Lines refused since the count was last set to 0.
+unsigned long refused_lines = 0;
+
 class Feeder final : public LineSink {
 public:
     explicit Feeder(RowWriter& writer) : writer_(writer) {}
 
     void take(CatalogLine& line) override
     {
+        refused_lines += is_refusal(line.verdict) ? 1 : 0;
         if (!is_refusal(line.verdict)) {
             line.selected = !line.is_entry() || line.fields.values[field_ino] != 3;
             (void)writer_.take(line);
@@ -318,6 +322,67 @@ void check_cache(const std::string& out)
 }
 
 // The lines of a text, in byte order: what --sorted writes in another order.
+// --diff's lines of two sides worked out by brute force, for rows that are
+// all rows and none refused, every field compared, a path compared where a
+// side's row is selected: a path (its real bytes,
+// without a trailing '/') differs where one side lacks it or their LStat
+// values differ, each side's last row standing with --latest; the lines come
+// in path order of the row printed, NEW's where both sides have the path.
+// Empty with `repeated` where a side gives a path twice without --latest.
+std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2], bool latest,
+                                       bool& repeated)
+{
+    struct Version {
+        std::string key; // in path order
+        std::string given;
+        std::string value;
+        bool selected; // as the Feeder selects: not of inode 3
+    };
+    std::map<std::string, Version> rows[2];
+    repeated = false;
+    for (int side = 0; side < 2; ++side) {
+        for (const std::string& text : sides[side]) {
+            std::string key = order_key(text);
+            std::string identity = key;
+            if (identity.size() > 1 && identity.back() == '/') {
+                identity.pop_back();
+            }
+            const std::size_t tab = text.find('\t');
+            std::string copy = text;
+            CatalogLine line{};
+            read_catalog_line(line, 1, copy.data(), copy.size());
+            Version version{key, text.substr(0, tab), text.substr(tab + 1),
+                            line.fields.values[field_ino] != 3};
+            const auto [at, added] = rows[side].emplace(identity, version);
+            repeated |= !added && !latest;
+            if (!added) {
+                at->second = version;
+            }
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> differing; // key, line
+    for (int side = 0; side < 2; ++side) {
+        for (const auto& [identity, version] : rows[side]) {
+            const auto other = rows[1 - side].find(identity);
+            const bool alone = other == rows[1 - side].end();
+            if (!version.selected && (alone || !other->second.selected)) {
+                continue;
+            }
+            if (side == 0 && alone) {
+                differing.emplace_back(version.key, "-\t" + version.given);
+            } else if (side == 1 && (alone || other->second.value != version.value)) {
+                differing.emplace_back(version.key, (alone ? "+\t" : "?\t") + version.given);
+            }
+        }
+    }
+    std::sort(differing.begin(), differing.end());
+    std::vector<std::string> lines;
+    for (const auto& [key, line] : differing) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 std::vector<std::string> sorted_lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -424,6 +489,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                          spilling.buffer_size, spilling.directory});
         break;
     }
+    refused_lines = 0;
     feed(filter, *writer, sides[0]);
     if (mode == 3) {
         feed(filter, *writer, sides[1]);
@@ -456,6 +522,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 (void)std::fprintf(stderr, "%s\n", line.c_str());
             }
             fail("--du totals otherwise than its model");
+        }
+    }
+    // --diff's paths, their + and - and their order, against its model.
+    if (mode == 3 && (options >> 6) % 3 == 0 && all_rows && refused_lines == 0 &&
+        !sides[0].empty() && !sides[1].empty()) {
+        bool repeated = false;
+        const std::vector<std::string> expected =
+            modelled_diff(sides, (options & 0x20) != 0, repeated);
+        std::vector<std::string> listed;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = text.find('\n', at);
+            const std::string line = text.substr(at, end - at);
+            const char status = line[0];
+            listed.push_back(std::string(status == '+' || status == '-' ? 1 : 0, status) +
+                             (status == '+' || status == '-' ? "\t" : "?\t") +
+                             line.substr(line.find('\t', 2) + 1));
+            at = end + 1;
+        }
+        if (repeated != (ending.refusal.find("again on line") != std::string::npos) ||
+            (ending.refusal.empty() && listed != expected)) {
+            (void)std::fprintf(stderr, "--diff:\n%s\nrefusal: %s\nmodel:\n", text.c_str(),
+                               ending.refusal.c_str());
+            for (const std::string& line : expected) {
+                (void)std::fprintf(stderr, "%s\n", line.c_str());
+            }
+            for (const auto& rows : sides) {
+                (void)std::fprintf(stderr, "side:\n");
+                for (const std::string& row : rows) {
+                    (void)std::fprintf(stderr, "%s\n", row.c_str());
+                }
+            }
+            fail("--diff lists otherwise than its model");
         }
     }
     // In path order, --sorted gives what the same rows give without it.
