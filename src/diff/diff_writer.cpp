@@ -2,8 +2,10 @@
 
 #include "diff_engine.h"
 #include "external_sort.h"
+#include "path_order.h"
 #include "temporary_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
@@ -95,8 +97,17 @@ public:
             stopped_ = !sort_->add(key_, payload_);
             return true;
         }
+        // As the catalog sorted it: a directory's path without its '/'
+        // sorts before the paths after it, and its row waits for its place.
         last_key_[side_] = key_;
-        waiting_[side_].push_back({key_, payload_});
+        if (lacks_slash(line)) {
+            last_key_[side_].pop_back();
+        }
+        std::deque<Record>& rows = waiting_[side_];
+        const auto place = std::upper_bound(
+            rows.begin(), rows.end(), key_,
+            [](const std::string& key, const Record& row) { return key < row.key; });
+        rows.insert(place, {key_, payload_});
         release();
         return true;
     }
@@ -160,17 +171,22 @@ private:
         while (!stopped_) {
             const std::deque<Record>& old_rows = waiting_[old_side];
             const std::deque<Record>& new_rows = waiting_[new_side];
-            int side = -1;
-            if (!old_rows.empty() && !new_rows.empty()) {
-                side = old_rows.front().key <= new_rows.front().key ? old_side : new_side;
-            } else if (!old_rows.empty()) {
-                side = ended_[new_side] || !(last_key_[new_side] < old_rows.front().key) ? old_side
-                                                                                         : -1;
-            } else if (!new_rows.empty()) {
-                side =
-                    ended_[old_side] || new_rows.front().key < last_key_[old_side] ? new_side : -1;
+            if (old_rows.empty() && new_rows.empty()) {
+                return;
             }
-            if (side < 0) {
+            // The first in path order, OLD's of one path first.
+            const int side = new_rows.empty() || (!old_rows.empty() &&
+                                                  old_rows.front().key <= new_rows.front().key)
+                                 ? old_side
+                                 : new_side;
+            const int other = 1 - side;
+            const std::string& key = waiting_[side].front().key;
+            // No later row of either side can come before it.
+            const bool own_settled = ended_[side] || key <= last_key_[side];
+            const bool other_settled =
+                ended_[other] ||
+                (side == old_side ? !(last_key_[other] < key) : key < last_key_[other]);
+            if (!own_settled || !other_settled) {
                 return;
             }
             const Record& record = waiting_[side].front();

@@ -70,15 +70,7 @@ public:
         }
         const std::uint32_t tally = line.selected ? tally_of(line) : no_tally;
         const TreeRow row = tree_row(line, input_ - 1, tally);
-        if (sort_ == nullptr) {
-            const Placement placement = add_sorted_row(tree_, row, *this);
-            if (placement.verdict != Verdict::row) {
-                line.verdict = placement.verdict;
-                line.other_line = placement.other_line;
-                stopped_ = placement.verdict == Verdict::order_unknown;
-                return false;
-            }
-        } else {
+        if (sort_ != nullptr) {
             any_row_ = true;
             if (line.selected) {
                 const std::int64_t* const v = line.fields.values;
@@ -90,6 +82,28 @@ public:
             }
             path_order_key(line, key_);
             note_top_row(line);
+        }
+        // A directory's row without its '/' waits for its place in path
+        // order, where rows as the catalog sorts them put it early.
+        if (presorted_ && (lacks_slash(line) || !slashless_.empty())) {
+            path_order_key(line, key_);
+            if (lacks_slash(line)) {
+                encode_tree_row(row, key_, payload_);
+                slashless_.hold(key_, payload_);
+                notice(line);
+                return true;
+            }
+            release_slashless(key_, false);
+        }
+        if (sort_ == nullptr) {
+            const Placement placement = add_sorted_row(tree_, row, *this);
+            if (placement.verdict != Verdict::row) {
+                line.verdict = placement.verdict;
+                line.other_line = placement.other_line;
+                stopped_ = placement.verdict == Verdict::order_unknown;
+                return false;
+            }
+        } else {
             encode_tree_row(row, key_, payload_);
             if (!sort_->add(key_, payload_)) {
                 stopped_ = true;
@@ -101,6 +115,7 @@ public:
 
     Ending finish() final
     {
+        release_slashless({}, true);
         if (stopped_ && sort_ != nullptr) {
             return {"write failed: a temporary file in '" + sort_->directory() +
                         "': " + std::strerror(sort_->error()),
@@ -237,6 +252,32 @@ private:
         restart(entries);
     }
 
+    // The directory rows held for lack of a '/' whose place comes before the
+    // row of `next_key`, or at the end all of them, to the engine or to the
+    // rows held.
+    void release_slashless(std::string_view next_key, bool at_end)
+    {
+        std::string key;
+        std::string payload;
+        while (!stopped_ && slashless_.next_before(next_key, at_end, key, payload)) {
+            if (sort_ != nullptr) {
+                stopped_ = !sort_->add(key, payload);
+                continue;
+            }
+            TreeRow row{};
+            decode_tree_row(key, payload, row);
+            const Placement placement = add_sorted_row(tree_, row, *this);
+            if (placement.verdict != Verdict::row && reporter_ != nullptr) {
+                CatalogLine line{};
+                line.number = row.line;
+                line.verdict = placement.verdict;
+                line.other_line = placement.other_line;
+                reporter_->refused(row.input, line);
+            }
+            stopped_ = placement.verdict == Verdict::order_unknown;
+        }
+    }
+
     // A tree that writes `entries`, or none, for the rows that come.
     void restart(SortedEntryVisitor* entries)
     {
@@ -348,6 +389,7 @@ private:
     bool presorted_;                     // the rows come in path order (--sorted)
     std::unique_ptr<ExternalSort> sort_; // unless they come in path order and go straight through
     RefusalReporter* reporter_ = nullptr;
+    SlashlessDirectories slashless_;
     // The rows of hard-linked files that later rows took out, which claim no
     // inode when the rows are read again.
     std::vector<std::uint64_t> doomed_;
