@@ -362,8 +362,9 @@ std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2
     }
     std::vector<std::pair<std::string, std::string>> differing; // key, line
     for (int side = 0; side < 2; ++side) {
-        for (const auto& [identity, version] : rows[side]) {
-            const auto other = rows[1 - side].find(identity);
+        for (const auto& entry : rows[side]) {
+            const Version& version = entry.second;
+            const auto other = rows[1 - side].find(entry.first);
             const bool alone = other == rows[1 - side].end();
             if (!version.selected && (alone || !other->second.selected)) {
                 continue;
@@ -376,10 +377,9 @@ std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2
         }
     }
     std::sort(differing.begin(), differing.end());
-    std::vector<std::string> lines;
-    for (const auto& [key, line] : differing) {
-        lines.push_back(line);
-    }
+    std::vector<std::string> lines(differing.size());
+    std::transform(differing.begin(), differing.end(), lines.begin(),
+                   [](const auto& keyed_line) { return keyed_line.second; });
     return lines;
 }
 
@@ -540,7 +540,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              line.substr(line.find('\t', 2) + 1));
             at = end + 1;
         }
-        if (repeated != (ending.refusal.find("again on line") != std::string::npos) ||
+        // A DELTA past 2^63 - 1 may stop it first, which the model does not see.
+        const bool too_large = ending.refusal.rfind(total_passes, 0) == 0;
+        if ((!too_large &&
+             repeated != (ending.refusal.find("again on line") != std::string::npos)) ||
             (ending.refusal.empty() && listed != expected)) {
             (void)std::fprintf(stderr, "--diff:\n%s\nrefusal: %s\nmodel:\n", text.c_str(),
                                ending.refusal.c_str());

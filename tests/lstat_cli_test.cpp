@@ -763,15 +763,12 @@ TEST(LstatCommand, SortedRowsCountAsUnsorted)
     // that changed its type, at the place of NEW's row, with or without
     // --sorted.
     const TemporaryFile file_x("/d/x" + file + "/d/x b" + file);
+    const std::string directory_x = "/d/x b" + file + "/d/x/\t" + dir_row + "\n";
     for (const char* order : {"--sorted", "--latest"}) {
-        EXPECT_EQ(
-            run({"--diff", order, file_x.path(), "-"}, "/d/x b" + file + "/d/x/\t" + dir_row + "\n")
-                .out,
-            "T\t-1044480\t/d/x/\n");
-        EXPECT_EQ(
-            run({"--diff", order, "-", file_x.path()}, "/d/x b" + file + "/d/x/\t" + dir_row + "\n")
-                .out,
-            "T\t1044480\t/d/x\n");
+        EXPECT_EQ(run({"--diff", order, file_x.path(), "-"}, directory_x).out,
+                  "T\t-1044480\t/d/x/\n");
+        EXPECT_EQ(run({"--diff", order, "-", file_x.path()}, directory_x).out,
+                  "T\t1044480\t/d/x\n");
     }
     const TemporaryFile empty("");
     const Outcome nothing = run({"--diff", "--sorted", empty.path(), "-"}, inputs[0]);

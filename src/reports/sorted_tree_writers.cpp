@@ -4,6 +4,7 @@
 #include "du_listing.h"
 #include "external_sort.h"
 #include "ncdu_export.h"
+#include "path_identity.h"
 #include "path_order.h"
 #include "qdirstat_cache.h"
 #include "sorted_tree.h"
@@ -185,6 +186,24 @@ private:
 
     Ending replay_all()
     {
+        if (entries_ != nullptr && keeps_entries()) {
+            // Entries kept until the end: from the root, the top found as
+            // the rows are read; read again where a link was lost.
+            for (bool again = false;; again = true) {
+                restart(entries_);
+                forget_entries();
+                replay();
+                if (!read_failure().empty()) {
+                    return {read_failure(), false};
+                }
+                finish_sorted_tree(tree_, *this);
+                if (!tree_.link_lost || again || order_unknown_) {
+                    return order_unknown_ ? Ending{order_stops, false} : ending();
+                }
+                reporter_ = nullptr; // each refusal is reported once
+                doomed_.insert(doomed_.end(), tree_.taken_links.begin(), tree_.taken_links.end());
+            }
+        }
         if (entries_ != nullptr && top_known_ahead() > 0) {
             restart(entries_);
             tree_.entry_top = top_known_ahead();
@@ -364,6 +383,10 @@ private:
         return {shortfall(), false, false, note()};
     }
 
+protected:
+    const SortedTree& tree() const { return tree_; }
+
+private:
     void closed(const ClosedDirectory& directory) final
     {
         if (!quiet_) {
@@ -371,6 +394,11 @@ private:
         }
     }
 
+    // Whether the report keeps its entries to the end, so that the rows can
+    // be read once from the root, not from the top.
+    virtual bool keeps_entries() const { return false; }
+    // Forgets the entries kept, for another reading.
+    virtual void forget_entries() {}
     virtual std::uint32_t tally_of(const CatalogLine& /*line*/) { return no_tally; }
     // What the report writes once every row is in: --by's totals.
     virtual void write_ending(const std::vector<Tally>& /*tallies*/) {}
@@ -534,7 +562,8 @@ private:
     NcduOmissions omissions_;
 };
 
-// The treemap, drawn once the tree it draws is whole.
+// The treemap, drawn once the tree it draws is whole: built from the root
+// above every path, and drawn from the top that the rows gave.
 class TreemapWriter final : public SortedTreeWriter {
 public:
     TreemapWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort, int width,
@@ -546,8 +575,13 @@ public:
     }
 
 private:
+    bool keeps_entries() const override { return true; }
+
+    void forget_entries() override { builder_.reset(); }
+
     void write_ending(const std::vector<Tally>& /*tallies*/) override
     {
+        set_top(drawn_, tree().top_depth, root_above_tops(tree().every_path_absolute));
         write_treemap(out_, drawn_, width_, height_);
     }
 

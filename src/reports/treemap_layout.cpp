@@ -193,6 +193,6 @@ std::size_t lay_out_treemap(const TreemapTree& tree, const Rect& canvas, double 
                             TreemapVisitor* visitor)
 {
     Layout layout(tree, smallest, visitor);
-    layout.directory(0, canvas);
+    layout.directory(tree.top, canvas);
     return layout.drawn();
 }

@@ -151,7 +151,7 @@ std::string with_unit(std::string shown)
 std::uint64_t entries_drawn(const TreemapTree& tree)
 {
     const bool several_tops = !tree.root_name.empty();
-    return tree.files.size() + tree.directories.size() - (several_tops ? 1U : 0U);
+    return tree.files.size() + tree.directories.size() - tree.above - (several_tops ? 1U : 0U);
 }
 
 // 10044 as 10,044.
@@ -275,7 +275,8 @@ public:
         write_entry(path, entry.total);
         // The top shows its whole path; the others their name, and their
         // size after it when both fit.
-        const std::string name = directory == 0 ? path : real(directory_name(tree_, directory));
+        const std::string name =
+            directory == tree_.top ? path : real(directory_name(tree_, directory));
         if (band.height <= 0) {
             return;
         }
@@ -461,8 +462,8 @@ void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int he
     const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
     const Rect canvas{0, heading_height, total_width - legend_width - 4,
                       total_height - heading_height};
-    const TreemapDirectory& top = tree.directories.front();
-    const std::string path = real(shown_path(tree, 0));
+    const TreemapDirectory& top = tree.directories[tree.top];
+    const std::string path = real(shown_path(tree, tree.top));
     const std::uint64_t entries = entries_drawn(tree);
     const std::string totals = std::string(" \xe2\x80\x94 ") +
                                (tree.disk_usage ? "disk usage " : "apparent size ") +

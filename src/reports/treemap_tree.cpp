@@ -2,7 +2,7 @@
 
 std::string_view shown_path(const TreemapTree& tree, std::uint32_t directory)
 {
-    if (directory == 0 && !tree.root_name.empty()) {
+    if (directory == tree.top && !tree.root_name.empty()) {
         return tree.root_name;
     }
     const TreemapDirectory& entry = tree.directories[directory];
@@ -25,6 +25,26 @@ void file_path(const TreemapTree& tree, const TreemapFile& file, std::string& pa
     const TreemapDirectory& directory = tree.directories[file.directory];
     path.assign(tree.text, directory.path_at, directory.path_length);
     path.append(file_name(tree, file));
+}
+
+void set_top(TreemapTree& tree, std::uint32_t depth, std::string_view root_name)
+{
+    std::uint32_t top = 0;
+    for (std::uint32_t level = 0; level < depth && !tree.directories[top].children.empty();
+         ++level) {
+        top = tree.directories[top].children.front();
+    }
+    tree.top = top;
+    tree.above = depth;
+    tree.root_name.assign(depth == 0 ? root_name : std::string_view());
+}
+
+void TreemapBuilder::reset()
+{
+    const bool disk_usage = tree_.disk_usage;
+    tree_ = TreemapTree{};
+    tree_.disk_usage = disk_usage;
+    open_.clear();
 }
 
 std::uint32_t TreemapBuilder::open_one(std::string_view path)

@@ -31,14 +31,22 @@ struct TreemapDirectory {
 
 struct TreemapTree {
     std::string text;
-    std::vector<TreemapDirectory> directories; // the top first, a parent before its children
+    std::vector<TreemapDirectory> directories; // a parent before its children
     std::vector<TreemapFile> files;
-    std::string root_name; // of the root above several tops, the top; else empty
+    std::uint32_t top = 0;   // what is drawn
+    std::uint32_t above = 0; // directories above the top, which are not drawn
+    std::string root_name;   // of the root above several tops, the top; else empty
     bool disk_usage = false;
 };
 
-// The path of a directory as a report of one top shows it, escaped: the
-// top's whole path, or the name of the root above several tops.
+// Makes the directory `depth` levels below the first, the root above every
+// path, the top: the rows gave that depth once they were all read, and
+// every directory above the top holds one directory and nothing else.
+// `root_name` names the root where it is the top (see root_above_tops).
+void set_top(TreemapTree& tree, std::uint32_t depth, std::string_view root_name);
+
+// The path of a directory as a report of one top shows it, escaped: its
+// whole path, or the name of the root above several tops.
 std::string_view shown_path(const TreemapTree& tree, std::uint32_t directory);
 // The last component of a directory's path, escaped.
 std::string_view directory_name(const TreemapTree& tree, std::uint32_t directory);
@@ -51,6 +59,9 @@ void file_path(const TreemapTree& tree, const TreemapFile& file, std::string& pa
 class TreemapBuilder final : public SortedEntryVisitor {
 public:
     explicit TreemapBuilder(TreemapTree& tree) : tree_(tree) {}
+
+    // Starts again on an empty tree.
+    void reset();
 
     void open_directory(std::string_view path, const EntryAttributes* own, bool counts) override;
     void open_root(std::string_view name) override;
