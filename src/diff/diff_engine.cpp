@@ -54,6 +54,12 @@ std::size_t place_of(const DiffEngine& engine, std::size_t number)
 // Compares a settled path and hands it on where it differs.
 bool settle(DiffEngine& engine, const DiffEngine::Path& path, DiffEntryVisitor& visitor)
 {
+    const DiffEngine::Held& old_held = row_on(path, old_side);
+    const DiffEngine::Held& new_held = row_on(path, new_side);
+    if (old_held.present && new_held.present &&
+        same_row_values(old_held.payload, new_held.payload)) {
+        return true;
+    }
     const DiffRow* sides[2] = {nullptr, nullptr};
     bool selected = false;
     for (const int side : {old_side, new_side}) {

@@ -194,6 +194,16 @@ void decode_diff_row(const DiffFields& fields, std::string_view key, std::string
     row.between = row.has_between ? get_bytes(payload, between - 1) : std::string_view();
 }
 
+bool same_row_values(std::string_view a, std::string_view b)
+{
+    // Past the flags and the line, which differ between equal rows.
+    for (std::string_view* payload : {&a, &b}) {
+        payload->remove_prefix(1);
+        (void)get_varint(*payload);
+    }
+    return a == b;
+}
+
 Change compare_rows(const DiffFields& fields, const DiffRow* old_row, const DiffRow* new_row)
 {
     if (old_row == nullptr) {
