@@ -51,6 +51,23 @@ std::size_t place_of(const DiffEngine& engine, std::size_t number)
     return number - engine.gone;
 }
 
+// A new path at the end of `waiting`, made of a spare one where there is
+// one: a path a row, and each its strings, would cost allocations.
+DiffEngine::Path& next_place(DiffEngine& engine)
+{
+    if (engine.spare.empty()) {
+        return engine.waiting.emplace_back();
+    }
+    DiffEngine::Path& path = engine.waiting.emplace_back(std::move(engine.spare.back()));
+    engine.spare.pop_back();
+    path.resolved = false;
+    path.moved = false;
+    for (DiffEngine::Held& held : path.rows) {
+        held.present = false;
+    }
+    return path;
+}
+
 // Compares a settled path and hands it on where it differs.
 bool settle(DiffEngine& engine, const DiffEngine::Path& path, DiffEntryVisitor& visitor)
 {
@@ -93,6 +110,7 @@ bool flush(DiffEngine& engine, DiffEntryVisitor& visitor)
         if (!engine.waiting.front().moved && !settle(engine, engine.waiting.front(), visitor)) {
             return false;
         }
+        engine.spare.push_back(std::move(engine.waiting.front()));
         engine.waiting.pop_front();
         ++engine.gone;
     }
@@ -158,7 +176,7 @@ bool close_group(DiffEngine& engine, DiffEntryVisitor& visitor)
         if (shown.present && shown.key.size() > file.key.size()) {
             // Shown at the place of NEW's row, the directory's.
             file.moved = true;
-            DiffEngine::Path& moved = engine.waiting.emplace_back();
+            DiffEngine::Path& moved = next_place(engine);
             moved.key = shown.key;
             std::swap(moved.rows, file.rows);
             moved.resolved = true;
@@ -166,7 +184,7 @@ bool close_group(DiffEngine& engine, DiffEntryVisitor& visitor)
         return flush(engine, visitor);
     }
     const bool is_file = !group.key.empty() && group.key.back() != '/';
-    DiffEngine::Path& path = engine.waiting.emplace_back();
+    DiffEngine::Path& path = next_place(engine);
     std::swap(path.key, group.key);
     std::swap(path.rows, group.rows);
     path.resolved = !is_file;

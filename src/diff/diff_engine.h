@@ -69,6 +69,7 @@ struct DiffEngine {
     Path group;              // the rows of the key read last
     bool in_group = false;
     std::deque<Path> waiting;       // in path order, behind a file's path not yet resolved
+    std::vector<Path> spare;        // taken off `waiting`, their strings' room kept for the next
     std::size_t gone = 0;           // paths taken off the front of `waiting` so far
     std::vector<std::size_t> files; // unresolved, by their number, each a prefix of the next
     DiffRow rows[2];

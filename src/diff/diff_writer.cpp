@@ -11,6 +11,7 @@
 #include <deque>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -107,7 +108,14 @@ public:
         const auto place = std::upper_bound(
             rows.begin(), rows.end(), key_,
             [](const std::string& key, const Record& row) { return key < row.key; });
-        rows.insert(place, {key_, payload_});
+        Record record;
+        if (!spare_.empty()) {
+            record = std::move(spare_.back());
+            spare_.pop_back();
+        }
+        record.key.assign(key_);
+        record.payload.assign(payload_);
+        rows.insert(place, std::move(record));
         release();
         return true;
     }
@@ -191,6 +199,7 @@ private:
             }
             const Record& record = waiting_[side].front();
             stopped_ = !add_diff_record(engine_, record.key, record.payload, *this);
+            spare_.push_back(std::move(waiting_[side].front()));
             waiting_[side].pop_front();
         }
     }
@@ -319,6 +328,7 @@ private:
     std::unique_ptr<ExternalSort> sort_; // unless the rows come in path order
     std::unique_ptr<OutputBuffer> held_; // the report, until the comparison is whole
     std::deque<Record> waiting_[2];      // rows in path order not yet compared
+    std::vector<Record> spare_;          // taken off `waiting_`, their strings' room kept
     std::string last_key_[2];            // of each side's last row read
     std::string key_;
     std::string payload_;
