@@ -105,9 +105,12 @@ public:
             last_key_[side_].pop_back();
         }
         std::deque<Record>& rows = waiting_[side_];
-        const auto place = std::upper_bound(
-            rows.begin(), rows.end(), key_,
-            [](const std::string& key, const Record& row) { return key < row.key; });
+        const auto place = rows.empty() || !(key_ < rows.back().key)
+                               ? rows.end()
+                               : std::upper_bound(rows.begin(), rows.end(), key_,
+                                                  [](const std::string& key, const Record& row) {
+                                                      return key < row.key;
+                                                  });
         Record record;
         if (!spare_.empty()) {
             record = std::move(spare_.back());
