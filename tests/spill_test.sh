@@ -79,6 +79,14 @@ for mode in --diff "--diff --summary" "--diff --json --latest"; do
     left_nothing "$mode"
 done
 
+# A report that fits in memory needs no temporary file, nor does a sort
+# that fits in the buffer.
+status=0
+"$lstat" --diff -T "$work/none" rows.tsv huge.tsv > small 2> message || status=$?
+if [ "$status" != 1 ] || [ "$(wc -l < small)" != 2 ]; then
+    fail "--diff without a temporary directory: status $status, $(cat message)"
+fi
+
 status=0
 "$lstat" --du -S 1K -T spill huge.tsv > refused 2> message || status=$?
 if [ "$status" != 1 ] || [ -s refused ]; then

@@ -62,6 +62,15 @@ public:
         }
     }
 
+    ~DiffWriter() override
+    {
+        if (held_ != nullptr && held_->fd >= 0) {
+            close(held_->fd);
+        }
+    }
+    DiffWriter(const DiffWriter&) = delete;
+    DiffWriter& operator=(const DiffWriter&) = delete;
+
     void start_input() override
     {
         if (!style_.presorted) {
@@ -225,12 +234,10 @@ private:
     // comparison is whole.
     Ending compare_sorted()
     {
-        const int fd = make_temporary_file(sort_->directory());
-        if (fd < 0) {
-            return {temporary_file_trouble("write", sort_->directory(), errno), true};
-        }
+        // The report waits in memory while it is small, and in a temporary
+        // file made when it is not.
         held_ = std::make_unique<OutputBuffer>();
-        held_->fd = fd;
+        held_->fd = -1;
         held_->error = 0;
         held_->terminal = out_.terminal;
         held_->used = 0;
@@ -243,25 +250,42 @@ private:
         }
         going = going && finish_diff_engine(engine_, *this);
         if (sort_->error() != 0) {
-            close(fd);
             return {temporary_file_trouble("read", sort_->directory(), sort_->error()), true};
         }
         if (!going) {
-            close(fd);
             return stop_ending(false);
         }
-        Ending ending = written_ending(*held_);
-        output_flush(*held_);
-        if (held_->error != 0) {
-            close(fd);
-            return {temporary_file_trouble("write", sort_->directory(), held_->error), true};
+        const Ending ending = make_room(512) ? written_ending(*held_) : Ending{};
+        if (held_->fd < 0 && held_error_ == 0) {
+            output_bytes(out_, held_->data, held_->used);
+            return ending;
         }
-        const std::string copied = copy_held(fd);
-        close(fd);
+        if (held_->fd >= 0) {
+            output_flush(*held_);
+        }
+        const int error = held_error_ != 0 ? held_error_ : held_->error;
+        if (error != 0) {
+            return {temporary_file_trouble("write", sort_->directory(), error), true};
+        }
+        const std::string copied = copy_held(held_->fd);
         if (!copied.empty()) {
             return {copied, true};
         }
         return ending;
+    }
+
+    // Room for `bytes` more of the report held: in memory, or past it in a
+    // temporary file; false where that cannot be made.
+    bool make_room(std::size_t bytes)
+    {
+        if (held_->fd >= 0 || held_->used + bytes <= sizeof held_->data) {
+            return true;
+        }
+        if (held_error_ == 0) {
+            held_->fd = make_temporary_file(sort_->directory());
+            held_error_ = held_->fd < 0 ? errno : 0;
+        }
+        return held_error_ == 0;
     }
 
     // The report held in `fd`, to the output.
@@ -318,6 +342,16 @@ private:
 
     void differs(const DiffEntry& entry) override
     {
+        if (held_ != nullptr) {
+            // At most what a line takes: JSON escapes a byte in six.
+            std::size_t most = 1024;
+            for (const DiffRow* row : {entry.old_row, entry.new_row}) {
+                most += row != nullptr ? 6 * (row->given.size() + row->between.size()) : 0;
+            }
+            if (!make_room(most)) {
+                return; // the comparison goes on, for nothing: the report is refused
+            }
+        }
         write_diff_entry(held_ != nullptr ? *held_ : out_, entry, style_.report, style_.human_sizes,
                          totals_, scratch_);
         written_any_ |= style_.report != DiffReport::summary;
@@ -330,6 +364,7 @@ private:
     DiffTotals totals_;
     std::unique_ptr<ExternalSort> sort_; // unless the rows come in path order
     std::unique_ptr<OutputBuffer> held_; // the report, until the comparison is whole
+    int held_error_ = 0;                 // errno where its temporary file could not be made
     std::deque<Record> waiting_[2];      // rows in path order not yet compared
     std::vector<Record> spare_;          // taken off `waiting_`, their strings' room kept
     std::string last_key_[2];            // of each side's last row read
