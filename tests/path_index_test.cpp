@@ -4,7 +4,6 @@
 // libsodium's.
 #include "colliding_names.h"
 #include "keyed_map.h"
-#include "path_index.h"
 #include "siphash.h"
 
 #include <gtest/gtest.h>
@@ -17,28 +16,6 @@
 #include <string_view>
 
 namespace {
-
-TEST(PathIndex, NamesThatCollideUnderTheLibraryHashDoNotPileUp)
-{
-    const std::vector<std::string> names = colliding_paths(4000, "/home/mallory/");
-    const std::size_t library_hash = std::hash<std::string_view>{}(names.front());
-    for (const std::string& name : names) {
-        ASSERT_EQ(std::hash<std::string_view>{}(name), library_hash) << "the names do not collide";
-    }
-    PathIndex index;
-    for (std::uint32_t i = 0; i < names.size(); ++i) {
-        insert_path(index, path_hash(names[i]), i);
-    }
-    std::size_t compared = 0;
-    for (std::uint32_t i = 0; i < names.size(); ++i) {
-        const auto path_of = [&](std::uint32_t number) {
-            ++compared;
-            return std::string_view(names[number]);
-        };
-        ASSERT_EQ(find_path(index, names[i], path_hash(names[i]), path_of), i);
-    }
-    EXPECT_LT(compared, 2 * names.size());
-}
 
 // The most keys that share one bucket of `map`: what a lookup goes through.
 // Keys spread at random put some ten at most in one bucket of thousands;

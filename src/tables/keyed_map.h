@@ -1,7 +1,6 @@
 // The hash map of every table whose keys come from the input: the
 // standard library's, with the keyed hash (see keyed_hash.h) in place of
-// its own, which anyone can compute ahead. Tables of paths by the million
-// use the path index (see path_index.h) instead.
+// its own, which anyone can compute ahead.
 #ifndef B64NUM_KEYED_MAP_H
 #define B64NUM_KEYED_MAP_H
 
