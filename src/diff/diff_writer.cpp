@@ -255,7 +255,7 @@ private:
         if (!going) {
             return stop_ending(false);
         }
-        const Ending ending = make_room(512) ? written_ending(*held_) : Ending{};
+        Ending ending = make_room(512) ? written_ending(*held_) : Ending{};
         if (held_->fd < 0 && held_error_ == 0) {
             output_bytes(out_, held_->data, held_->used);
             return ending;
@@ -344,10 +344,10 @@ private:
     {
         if (held_ != nullptr) {
             // At most what a line takes: JSON escapes a byte in six.
-            std::size_t most = 1024;
-            for (const DiffRow* row : {entry.old_row, entry.new_row}) {
-                most += row != nullptr ? 6 * (row->given.size() + row->between.size()) : 0;
-            }
+            const auto room = [](const DiffRow* row) -> std::size_t {
+                return row != nullptr ? 6 * (row->given.size() + row->between.size()) : 0;
+            };
+            const std::size_t most = 1024 + room(entry.old_row) + room(entry.new_row);
             if (!make_room(most)) {
                 return; // the comparison goes on, for nothing: the report is refused
             }
