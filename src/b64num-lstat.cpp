@@ -103,7 +103,7 @@ struct Run final : RefusalReporter {
             report(input, line);
         }
         // Two inputs read at once are each in path order on its own.
-        PathOrder& kept_order = mode_spec(options.mode).inputs == 2 ? input.order : order;
+        PathOrder& kept_order = traits_of(options.mode).inputs == 2 ? input.order : order;
         if (options.sorted && line.is_entry() && !in_path_order(kept_order, line)) {
             stop(input, kept_order, line);
             return;
@@ -339,7 +339,7 @@ int finish(Run& run)
         complain(std::string("write error: ") + std::strerror(run.out.error));
         run.trouble(status_incomplete);
     }
-    if (mode_spec(run.options.mode).statuses == &comparison_statuses) {
+    if (traits_of(run.options.mode).statuses == &comparison_statuses) {
         return run.status != 0 ? status_diff_trouble : run.differs ? status_differ : 0;
     }
     return run.status;
@@ -354,7 +354,7 @@ int memory_exhausted(Run* run)
     }
     static const char message[] = "b64num-lstat: memory exhausted\n";
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
-    return run != nullptr && mode_spec(run->options.mode).statuses == &comparison_statuses
+    return run != nullptr && traits_of(run->options.mode).statuses == &comparison_statuses
                ? status_diff_trouble
                : status_incomplete;
 }
@@ -381,7 +381,7 @@ int run_lstat(Run& run, int argc, char* argv[])
     run.rules = mode.rules;
     run.takes_unselected = mode.takes_unselected;
     run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
-    const bool merging = run.options.sorted && mode_spec(run.options.mode).inputs == 2;
+    const bool merging = run.options.sorted && traits_of(run.options.mode).inputs == 2;
     if (merging) {
         merge_files(run, argv[run.options.first_file], argv[run.options.first_file + 1]);
     } else if (run.options.first_file == argc) {

@@ -13,7 +13,7 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
 {
     // The modes that read a tree need the path as the first column.
     RowRules tree_rows;
-    tree_rows.needs_path = mode_spec(options.mode).reads_tree;
+    tree_rows.needs_path = traits_of(options.mode).reads_tree;
     const TimeStyle* const times = options.times_in_style ? &options.listing.time : nullptr;
     const TreeScope scope{options.versions,
                           options.selection.has_under ? options.selection.under : std::string(),

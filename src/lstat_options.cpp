@@ -28,7 +28,7 @@ const char selections_note[] = "Each with the selections --type, --size, --newer
 std::string synopsis()
 {
     std::string text;
-    for (const ModeSpec& mode : mode_specs) {
+    for (const ModeTraits& mode : mode_table) {
         std::string line = text.empty() ? "Usage: b64num-lstat" : "  or:  b64num-lstat";
         std::size_t line_start = text.size();
         text += line;
@@ -57,7 +57,7 @@ std::string exit_statuses()
     std::string text = "Exit status:\n";
     for (int status = 0; status < 3; ++status) {
         text += " " + std::to_string(status) + "  " + report_statuses.meaning[status];
-        for (const ModeSpec& mode : mode_specs) {
+        for (const ModeTraits& mode : mode_table) {
             if (mode.statuses != &report_statuses) {
                 text += std::string("; with ") + mode.name + ", " + mode.statuses->meaning[status];
             }
@@ -278,31 +278,31 @@ std::string listed(const std::vector<const char*>& names)
 int check_combination(const Asked& asked, Options& options)
 {
     if (asked.modes.size() > 1) {
-        const ModeSpec& first = mode_spec(asked.modes[0]);
+        const ModeTraits& first = traits_of(asked.modes[0]);
         return usage_error(std::string(first.name) + " " + first.does +
-                           ": it cannot be combined with " + mode_spec(asked.modes[1]).name);
+                           ": it cannot be combined with " + traits_of(asked.modes[1]).name);
     }
     const bool chosen = !asked.modes.empty();
-    const ModeSpec& spec = mode_spec(chosen ? asked.modes[0] : Mode::fields);
-    const unsigned refused = asked.takes & ~spec.takes;
+    const ModeTraits& mode = traits_of(chosen ? asked.modes[0] : Mode::fields);
+    const unsigned refused = asked.takes & ~mode.takes;
     if (refused != 0 && chosen) {
         std::vector<const char*> names;
-        for (const OptionSpec& option : option_specs) {
+        for (const OptionTraits& option : option_table) {
             if ((refused & option.bit) != 0) {
                 names.push_back(option.name);
             }
         }
-        return usage_error(std::string(spec.name) + " " + spec.does +
+        return usage_error(std::string(mode.name) + " " + mode.does +
                            ": it cannot be combined with " + listed(names));
     }
-    for (const OptionSpec& option : option_specs) {
+    for (const OptionTraits& option : option_table) {
         if ((refused & option.bit) == 0) {
             continue;
         }
         std::vector<const char*> modes;
-        for (const ModeSpec& mode : mode_specs) {
-            if ((mode.takes & option.bit) != 0) {
-                modes.push_back(mode.name);
+        for (const ModeTraits& taker : mode_table) {
+            if ((taker.takes & option.bit) != 0) {
+                modes.push_back(taker.name);
             }
         }
         const bool several = std::strstr(option.name, " and ") != nullptr;
@@ -322,7 +322,7 @@ int check_combination(const Asked& asked, Options& options)
     if (given(takes_json | takes_summary)) {
         return usage_error("--summary counts the changes: it cannot be combined with --json");
     }
-    options.mode = chosen ? spec.mode : given(takes_json) ? Mode::json : Mode::fields;
+    options.mode = chosen ? mode.mode : given(takes_json) ? Mode::json : Mode::fields;
     options.times_in_style = given(takes_time_style);
     options.listing.human_sizes = given(takes_human);
     options.diff_report = given(takes_json)      ? DiffReport::json
@@ -336,7 +336,7 @@ int check_combination(const Asked& asked, Options& options)
 // --diff reads two inputs, and standard input can be one of them only.
 int check_operands(int argc, char* argv[], const Options& options)
 {
-    if (mode_spec(options.mode).inputs != 2) {
+    if (traits_of(options.mode).inputs != 2) {
         return -1;
     }
     if (argc - options.first_file != 2) {

@@ -10,7 +10,7 @@ constexpr unsigned tree_options =
 
 } // namespace
 
-const OptionSpec option_specs[12] = {
+const OptionTraits option_table[12] = {
     {takes_fields, "-f", "-f picks the fields of each row"},
     {takes_header, "-H", "-H names the columns"},
     {takes_json, "--json", "--json writes JSON"},
@@ -31,7 +31,7 @@ const ExitStatuses report_statuses = {
 const ExitStatuses comparison_statuses = {
     {"the inputs are the same", "the inputs differ", "any trouble"}};
 
-const ModeSpec mode_specs[mode_count] = {
+const ModeTraits mode_table[mode_count] = {
     {"-f", "prints fields", "[-f FIELDS] [-H] [--json] [--time-style=STYLE] [FILE...]",
      &report_statuses, Mode::fields, takes_fields | takes_header | takes_json | takes_time_style, 0,
      false},
@@ -65,11 +65,11 @@ const ModeSpec mode_specs[mode_count] = {
      takes_header | takes_human | takes_json | takes_disk_usage | tree_options, 0, true},
 };
 
-const ModeSpec& mode_spec(Mode mode)
+const ModeTraits& traits_of(Mode mode)
 {
-    const ModeSpec* const found =
-        std::find_if(std::begin(mode_specs), std::end(mode_specs),
-                     [mode](const ModeSpec& spec) { return spec.mode == mode; });
+    const ModeTraits* const found =
+        std::find_if(std::begin(mode_table), std::end(mode_table),
+                     [mode](const ModeTraits& traits) { return traits.mode == mode; });
     // Mode::json: the fields, as JSON.
-    return found != std::end(mode_specs) ? *found : mode_specs[0];
+    return found != std::end(mode_table) ? *found : mode_table[0];
 }

@@ -27,14 +27,14 @@ enum Takes : unsigned {
     takes_disk_usage = 1U << 11,
 };
 
-struct OptionSpec {
+struct OptionTraits {
     Takes bit;
     const char* name; // as messages name it
     const char* does; // what it does, for the message of a mode that does not take it
 };
 
 // Every option of Takes, in the order messages name them.
-extern const OptionSpec option_specs[12];
+extern const OptionTraits option_table[12];
 
 // What the exit statuses 0, 1 and 2 say.
 struct ExitStatuses {
@@ -45,7 +45,7 @@ struct ExitStatuses {
 extern const ExitStatuses report_statuses;
 extern const ExitStatuses comparison_statuses;
 
-struct ModeSpec {
+struct ModeTraits {
     const char* name;  // the option that chooses it: -f for the mode of no option
     const char* does;  // what it does, for messages
     const char* usage; // its line of the usage, after the program's name
@@ -60,8 +60,8 @@ constexpr std::size_t mode_count = 8;
 
 // Every mode but Mode::json, which is the first one's with --json, in the
 // order the usage lists them.
-extern const ModeSpec mode_specs[mode_count];
+extern const ModeTraits mode_table[mode_count];
 
-const ModeSpec& mode_spec(Mode mode);
+const ModeTraits& traits_of(Mode mode);
 
 #endif
