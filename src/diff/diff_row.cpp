@@ -3,6 +3,7 @@
 #include "client_escapes.h"
 #include "file_mode.h"
 #include "path_order.h"
+#include "varint.h"
 
 #include <string>
 
@@ -18,54 +19,11 @@ constexpr unsigned char new_flag = 1;
 constexpr unsigned char selected_flag = 2;
 constexpr unsigned char given_flag = 4;
 
-constexpr std::size_t longest_varint = 10;
-
-char* put_varint(char* at, std::uint64_t value)
-{
-    while (value >= 0x80) {
-        *at++ = static_cast<char>(value | 0x80);
-        value >>= 7;
-    }
-    *at++ = static_cast<char>(value);
-    return at;
-}
-
-void put_varint(std::string& out, std::uint64_t value)
-{
-    char bytes[longest_varint];
-    out.append(bytes, static_cast<std::size_t>(put_varint(bytes, value) - bytes));
-}
-
-std::uint64_t get_varint(std::string_view& in)
-{
-    std::uint64_t value = 0;
-    for (unsigned shift = 0; !in.empty() && shift < 64; shift += 7) {
-        const auto byte = static_cast<unsigned char>(in.front());
-        in.remove_prefix(1);
-        value |= std::uint64_t{byte & 0x7FU} << shift;
-        if (byte < 0x80) {
-            break;
-        }
-    }
-    return value;
-}
-
 std::string_view get_bytes(std::string_view& in, std::uint64_t length)
 {
     const std::string_view bytes = in.substr(0, length);
     in.remove_prefix(bytes.size());
     return bytes;
-}
-
-std::uint64_t zigzag(std::int64_t value)
-{
-    const auto bits = static_cast<std::uint64_t>(value);
-    return (bits << 1) ^ (0 - (bits >> 63));
-}
-
-std::int64_t unzigzag(std::uint64_t value)
-{
-    return from_twos_complement((value >> 1) ^ (0 - (value & 1)));
 }
 
 bool kept_field(std::uint32_t mask, int field)
