@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <deque>
 #include <string>
 #include <unistd.h>
@@ -42,12 +41,6 @@ std::string why_not_comparable(const bool read[2], const bool read_whole[2],
               std::to_string(columns[new_side]);
     }
     return why;
-}
-
-std::string temporary_file_trouble(const char* what, const std::string& directory, int error)
-{
-    return std::string(what) + " failed: a temporary file in '" + directory +
-           "': " + std::strerror(error);
 }
 
 class DiffWriter final : public RowWriter, DiffEntryVisitor {

@@ -8,12 +8,12 @@
 #include "path_order.h"
 #include "qdirstat_cache.h"
 #include "sorted_tree.h"
+#include "temporary_file.h"
 #include "tree_row.h"
 #include "treemap_svg.h"
 #include "treemap_tree.h"
 
 #include <algorithm>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -118,9 +118,7 @@ public:
     {
         release_slashless({}, true);
         if (stopped_ && sort_ != nullptr) {
-            return {"write failed: a temporary file in '" + sort_->directory() +
-                        "': " + std::strerror(sort_->error()),
-                    false};
+            return {temporary_file_trouble("write", sort_->directory(), sort_->error()), false};
         }
         if (stopped_) {
             return {order_stops, false};
@@ -327,8 +325,7 @@ private:
         if (sort_ == nullptr || sort_->error() == 0) {
             return {};
         }
-        return "read failed: a temporary file in '" + sort_->directory() +
-               "': " + std::strerror(sort_->error());
+        return temporary_file_trouble("read", sort_->directory(), sort_->error());
     }
 
     // The rows, sorted, through the engine.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 int make_temporary_file(const std::string& directory)
@@ -62,4 +63,10 @@ long read_some(int fd, char* bytes, std::size_t length, std::uint64_t offset)
             return static_cast<long>(got);
         }
     }
+}
+
+std::string temporary_file_trouble(const char* what, const std::string& directory, int error)
+{
+    return std::string(what) + " failed: a temporary file in '" + directory +
+           "': " + std::strerror(error);
 }

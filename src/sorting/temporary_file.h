@@ -16,6 +16,10 @@ int make_temporary_file(const std::string& directory);
 // else /tmp, as sort(1) picks it.
 std::string temporary_directory(const std::string& chosen);
 
+// The message of a temporary file in `directory` that could not be
+// written or read (`what`: "write" or "read"), with errno's `error`.
+std::string temporary_file_trouble(const char* what, const std::string& directory, int error);
+
 // Writes `length` bytes at `offset` whole; errno, or 0.
 int write_whole(int fd, const char* bytes, std::size_t length, std::uint64_t offset);
 
