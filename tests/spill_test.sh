@@ -104,7 +104,8 @@ for signal in TERM KILL; do
     cat rows.tsv >&3
     runs=0
     for _ in $(seq 1 400); do
-        runs=$(find /proc/$pid/fd -lname "$work/spill/*" 2> /dev/null | wc -l)
+        # find fails where a descriptor closes as it reads them: try again.
+        runs=$({ find /proc/$pid/fd -lname "$work/spill/*" 2> /dev/null || true; } | wc -l)
         [ "$runs" -gt 0 ] && break
         sleep 0.05
     done
