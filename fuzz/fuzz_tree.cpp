@@ -75,7 +75,7 @@ std::int64_t size_from(std::uint8_t byte)
 // What the model of --du knows of a row.
 struct ModelRow {
     std::string path; // as written, a directory's maybe with its '/'
-    std::int64_t mode, nlink, size, blocks, ino;
+    std::int64_t mode, nlink, size, blocks, ino, dev;
 };
 
 // One catalog row: a path of one to four names, a TAB, and an LStat value.
@@ -110,14 +110,15 @@ std::string row_from(std::uint8_t first, Bytes& bytes, ModelRow& model)
     for (const std::int64_t field : values) {
         value += (value.empty() ? "" : " ") + encode_lstat_numeral(field);
     }
-    model = {path, values[2], values[3], values[7], values[9], values[1]};
+    model = {path, values[2], values[3], values[7], values[9], values[1], values[0]};
     return path + "\t" + value;
 }
 
 // --du's lines of `rows` worked out by brute force, for rows that the rules
 // of a tree let through, of plain names, one row a path, no path below a
-// file's and no hard links: every directory that a row that counts lies at
-// or below, with the sizes of those rows, from the deepest directory that
+// file's: every directory that a row that counts lies at or below, with
+// the sizes of those rows, a hard-linked file's in the first of its
+// inode's links by their paths' bytes, from the deepest directory that
 // holds them all down. Empty where it does not apply; `refused` where the
 // total passes 2^63 - 1 or no row counts.
 std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& applies,
@@ -130,7 +131,7 @@ std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& ap
         const bool directory = (row.mode & 0170000) == 040000;
         const bool slash = row.path.back() == '/';
         if (row.path.find_first_of("\\\r") != std::string::npos || row.size < 0 || row.blocks < 0 ||
-            row.nlink < 0 || (slash && !directory) || (!directory && row.nlink > 1)) {
+            row.nlink < 0 || (slash && !directory)) {
             return {};
         }
         const std::string path = slash ? row.path.substr(0, row.path.size() - 1) : row.path;
@@ -145,10 +146,20 @@ std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& ap
         }
     }
     applies = true;
+    std::map<std::pair<std::int64_t, std::int64_t>, std::string> first_links;
+    const auto inode = [](const ModelRow& row) { return std::make_pair(row.dev, row.ino); };
+    for (const ModelRow& row : rows) {
+        if ((row.mode & 0170000) != 040000 && row.nlink > 1 && row.ino != 3) {
+            const auto [link, added] = first_links.emplace(inode(row), row.path);
+            link->second = added ? link->second : std::min(link->second, row.path);
+        }
+    }
     // Each row that counts, as the directory it is or the one that holds it.
     std::vector<std::pair<std::string, std::int64_t>> counted;
     for (const ModelRow& row : rows) {
         const bool directory = (row.mode & 0170000) == 040000;
+        const bool later_link =
+            !directory && row.nlink > 1 && row.ino != 3 && first_links.at(inode(row)) != row.path;
         std::string at =
             row.path.back() == '/' ? row.path.substr(0, row.path.size() - 1) : row.path;
         if (directory) {
@@ -157,7 +168,7 @@ std::vector<std::string> modelled_du(const std::vector<ModelRow>& rows, bool& ap
             at.erase(at.rfind('/') + 1);
         }
         if (row.ino != 3) {
-            counted.emplace_back(at, row.size);
+            counted.emplace_back(at, later_link ? 0 : row.size);
         }
     }
     if (counted.empty()) {

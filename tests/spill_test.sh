@@ -29,8 +29,9 @@ left_nothing() {
     [ -z "$(ls -A spill)" ] || fail "$1: left $(ls -A spill)"
 }
 
-# Catalog rows of 4,000 files in 40 directories, in a shuffled order, and a
-# job whose total passes 2^63 - 1.
+# Catalog rows of 4,000 files in 40 directories, in a shuffled order, the
+# first five of each directory hard links of five inodes, and a job whose
+# total passes 2^63 - 1.
 python3 - <<'PY'
 import random
 A = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
@@ -41,16 +42,17 @@ def numeral(v):
         v //= 64
         if v == 0:
             return s
-def row(path, directory, size, ino):
+def row(path, directory, size, ino, nlink=1):
     mode = 0o40755 if directory else 0o100644
-    fields = [2049, ino, mode, 1, 1000, 1000, 0, size, 4096, (size + 511) // 512, 0, 1700000000, 0]
+    fields = [2049, ino, mode, nlink, 1000, 1000, 0, size, 4096, (size + 511) // 512, 0, 1700000000, 0]
     return path + "\t" + " ".join(numeral(f) for f in fields) + "\n"
 random.seed(5)
 rows = [row("/srv/", True, 4096, 1)]
 for d in range(40):
     rows.append(row("/srv/d%d/" % d, True, 4096, 2 + d))
+    rows += [row("/srv/d%d/f%d" % (d, f), False, 1000 + f, 50000 + f, 40) for f in range(5)]
     rows += [row("/srv/d%d/f%d" % (d, f), False, random.randrange(10**6), 100 + d * 100 + f)
-             for f in range(100)]
+             for f in range(5, 100)]
 random.shuffle(rows)
 open("rows.tsv", "w").writelines(rows)
 open("huge.tsv", "w").writelines(rows + [row("/srv/big%d" % i, False, 2**62, 9 + i) for i in range(2)])
@@ -58,7 +60,7 @@ PY
 
 # Over one job, and over the same rows twice (a path given twice is refused,
 # or a later version): the same output, messages and status.
-for mode in --du --du=1 --by=type,uid "--du --latest" "--du --all-versions"; do
+for mode in --du --du=1 --by=type,uid "--du --latest" "--du --all-versions" --treemap; do
     for inputs in rows.tsv "rows.tsv rows.tsv"; do
         # shellcheck disable=SC2086 # the mode's and the inputs' words
         in_memory=$("$lstat" $mode $inputs 2>&1; echo "status $?")

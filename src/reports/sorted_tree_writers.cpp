@@ -3,6 +3,7 @@
 #include "by_totals.h"
 #include "du_listing.h"
 #include "external_sort.h"
+#include "first_links.h"
 #include "ncdu_export.h"
 #include "path_identity.h"
 #include "path_order.h"
@@ -53,9 +54,9 @@ public:
         // give only at their end: they are held until then, in a buffer of
         // their own or in temporary files, in the order they came.
         if (!sort.presorted || entries != nullptr) {
-            sort_ = std::make_unique<ExternalSort>(
-                sort.presorted ? std::min(sort.buffer_size, held_rows_buffer) : sort.buffer_size,
-                sort.directory, sort.presorted);
+            budget_ =
+                sort.presorted ? std::min(sort.buffer_size, held_rows_buffer) : sort.buffer_size;
+            sort_ = std::make_unique<ExternalSort>(budget_, sort.directory, sort.presorted);
         }
         restart(entries);
     }
@@ -199,7 +200,7 @@ private:
                     return order_unknown_ ? Ending{order_stops, false} : ending();
                 }
                 reporter_ = nullptr; // each refusal is reported once
-                doomed_.insert(doomed_.end(), tree_.taken_links.begin(), tree_.taken_links.end());
+                doom_taken_links();
             }
         }
         if (entries_ != nullptr && top_known_ahead() > 0) {
@@ -240,8 +241,12 @@ private:
             finish_sorted_tree(tree_, *this);
             return ending();
         }
+        if (!settle_links()) {
+            return {read_failure(), false};
+        }
         bool quiet = lists_directories_ && (bound_ > static_cast<ByteSum>(INT64_MAX) ||
-                                            scope_.versions != Versions::first);
+                                            scope_.versions != Versions::first ||
+                                            (links_ != nullptr && links_->may_be_taken_out()));
         for (bool again = false;; again = true) {
             quiet_ = quiet;
             replay();
@@ -265,9 +270,42 @@ private:
     // out claiming no inode.
     void redo_without_taken_links(SortedEntryVisitor* entries)
     {
-        doomed_.insert(doomed_.end(), tree_.taken_links.begin(), tree_.taken_links.end());
+        doom_taken_links();
         restart(entries);
     }
+
+    void doom_taken_links()
+    {
+        doomed_.insert(doomed_.end(), tree_.taken_links.begin(), tree_.taken_links.end());
+        links_.reset();
+    }
+
+    // Which link of each inode counts, settled over the rows held, once for
+    // each set of rows doomed: false if a temporary file failed.
+    bool settle_links()
+    {
+        if (!links_merged() || linked_rows_ == 0) {
+            return true;
+        }
+        if (links_ != nullptr) {
+            links_->rewind();
+            return links_->error() == 0;
+        }
+        // The rows held in memory leave the rest of the budget to the
+        // links' sorts, or go to disk where too little is left.
+        std::size_t left = budget_ - std::min(budget_, sort_->memory_used());
+        if (left < budget_ / 4) {
+            spilled_late_ = true;
+            if (!sort_->spill_memory()) {
+                return false;
+            }
+            left = budget_;
+        }
+        links_ = std::make_unique<FirstLinks>(left, sort_->directory());
+        return links_->settle(*sort_, doomed_);
+    }
+
+    bool links_merged() const { return merges_links_ && scope_.versions != Versions::all; }
 
     // The directory rows held for lack of a '/' whose place comes before the
     // row of `next_key`, or at the end all of them, to the engine or to the
@@ -302,9 +340,6 @@ private:
         tree_.order_known = !presorted_;
         tree_.merges_links = merges_links_;
         tree_.sums_blocks = !merges_links_;
-        for (const std::uint64_t order : doomed_) {
-            tree_.doomed_links.emplace(order, true);
-        }
     }
 
     // The rows through the engine, listing nothing: false if a run could
@@ -322,19 +357,22 @@ private:
 
     std::string read_failure() const
     {
-        if (sort_ == nullptr || sort_->error() == 0) {
-            return {};
+        // The links' sorts and the rows' last run are written as they are read.
+        if (links_ != nullptr && links_->error() != 0) {
+            return temporary_file_trouble("write", sort_->directory(), links_->error());
         }
-        return temporary_file_trouble("read", sort_->directory(), sort_->error());
+        if (sort_ != nullptr && sort_->error() != 0) {
+            return temporary_file_trouble(spilled_late_ ? "write" : "read", sort_->directory(),
+                                          sort_->error());
+        }
+        return {};
     }
 
     // The rows, sorted, through the engine.
     void replay()
     {
-        // The inodes of hard-linked files go into a table that would
-        // otherwise be rebuilt as it grows.
-        if (tree_.merges_links) {
-            tree_.linked.reserve(linked_rows_);
+        if (!settle_links()) {
+            return;
         }
         sort_->rewind();
         std::string_view key;
@@ -342,6 +380,9 @@ private:
         TreeRow row{};
         while (sort_->next(key, payload)) {
             decode_tree_row(key, payload, row);
+            if (links_ != nullptr) {
+                row.link = links_->claim(row);
+            }
             const Placement placement = add_sorted_row(tree_, row, *this);
             if (placement.verdict == Verdict::order_unknown) {
                 order_unknown_ = true;
@@ -413,6 +454,9 @@ private:
     bool merges_links_;
     bool presorted_;                     // the rows come in path order (--sorted)
     std::unique_ptr<ExternalSort> sort_; // unless they come in path order and go straight through
+    std::size_t budget_ = 0;             // of sort_ and links_
+    std::unique_ptr<FirstLinks> links_;  // of the rows that sort_ holds, once settled
+    bool spilled_late_ = false;          // sort_'s memory, for links_
     RefusalReporter* reporter_ = nullptr;
     SlashlessDirectories slashless_;
     // The rows of hard-linked files that later rows took out, which claim no

@@ -288,6 +288,16 @@ bool ExternalSort::spill()
     }
 }
 
+bool ExternalSort::spill_memory()
+{
+    if (!records_.empty() && !spill()) {
+        return false;
+    }
+    records_ = std::vector<MemoryRecord>();
+    store_ = ByteStore();
+    return true;
+}
+
 bool ExternalSort::merge_tail(std::size_t count)
 {
     const std::size_t first = runs_.size() - count;

@@ -41,6 +41,13 @@ public:
     // The next record in order; false after the last one, or on an error.
     bool next(std::string_view& key, std::string_view& payload);
 
+    // Writes the records held in memory as a run and gives their memory
+    // back, for another sort that shares the budget while these are read:
+    // false if the run could not be written (see error()).
+    bool spill_memory();
+    // The memory the records held in it take.
+    std::size_t memory_used() const { return memory_used_; }
+
     // errno of the first failed write or read of a run, or 0.
     int error() const { return error_; }
     // The directory of the runs, for messages.

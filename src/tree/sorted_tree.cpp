@@ -232,6 +232,31 @@ void open_down_to(SortedTree& tree, std::string_view needed)
     }
 }
 
+// A row that the rows settled as its inode's first link (see
+// first_links.h) and that never counts: the next link of its inode to
+// count takes its place.
+void lose_first_link(SortedTree& tree, LinkClaim claim, const EntryAttributes& attributes)
+{
+    if (claim == LinkClaim::first) {
+        tree.orphans.emplace(std::make_pair(attributes.dev, attributes.ino), true);
+    }
+}
+
+// Whether a row that the rows settled as a later link of its inode takes
+// the place of a first link that never counted.
+bool adopts(SortedTree& tree, const EntryAttributes& attributes)
+{
+    if (tree.orphans.empty()) {
+        return false;
+    }
+    const auto orphan = tree.orphans.find({attributes.dev, attributes.ino});
+    if (orphan == tree.orphans.end()) {
+        return false;
+    }
+    tree.orphans.erase(orphan);
+    return true;
+}
+
 // Puts the row read last where it belongs, now that no later row can
 // replace it.
 void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
@@ -270,6 +295,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     file.depth = depth;
     file.counts = row.counts;
     file.first_link = false;
+    file.link_settled = false;
     file.tallied = false;
     file.tally = row.tally;
     file.line = row.line;
@@ -280,12 +306,15 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         // Over several jobs every row's bytes count, however linked; ncdu
         // and QDirStat count each link themselves.
         const bool linked = tree.merges_links && tree.versions != Versions::all &&
-                            row.attributes.nlink > 1 && tree.doomed_links.count(row.order) == 0;
-        if (linked) {
+                            row.attributes.nlink > 1 && row.link != LinkClaim::none;
+        if (linked && row.link == LinkClaim::undecided) {
             const auto [inode, first] =
                 tree.linked.try_emplace({row.attributes.dev, row.attributes.ino}, 0);
             file.first_link = first;
             inode->second += first ? 0 : 1;
+        } else if (linked) {
+            file.first_link = row.link == LinkClaim::first || adopts(tree, row.attributes);
+            file.link_settled = true;
         }
         if (!linked || file.first_link) {
             file.tallied = true;
@@ -329,10 +358,11 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
             tree.entry_blocks -= static_cast<std::uint64_t>(file.attributes.blocks);
         }
     }
-    if (tree.order_known && file.attributes.nlink > 1) {
+    if (file.link_settled) {
+        // Links of its inode that came after it may have gone by.
         tree.taken_links.push_back(file.order);
-    }
-    if (file.first_link) {
+        tree.link_lost |= file.first_link;
+    } else if (file.first_link) {
         // The entry its inode got when it came.
         const auto inode = tree.linked.find({file.attributes.dev, file.attributes.ino});
         if (inode != tree.linked.end()) {
@@ -446,7 +476,9 @@ void start_sorted_tree(SortedTree& tree, const TreeScope& scope, bool lists_dire
     tree.open.emplace_back(); // the root above every path
 }
 
-Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVisitor& visitor)
+namespace {
+
+Placement place_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVisitor& visitor)
 {
     EntryAttributes attributes = row.attributes;
     if (tree.disk_usage) {
@@ -469,6 +501,7 @@ Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVi
             tree.blocks_wrapped |= __builtin_add_overflow(
                 attributes.blocks, pending.attributes.blocks, &attributes.blocks);
         }
+        lose_first_link(tree, pending.link, pending.attributes);
         pending.valid = false; // replaced, or summed into this row
     } else {
         commit(tree, visitor);
@@ -519,11 +552,24 @@ Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVi
     pending.is_directory = is_dir;
     pending.counts = row.selected;
     pending.tally = row.tally;
+    pending.link = row.link;
     pending.line = row.line;
     pending.order = row.order;
     pending.identity.assign(identity.data(), identity.size()); // reusing its storage
     pending.attributes = attributes;
     return refused;
+}
+
+} // namespace
+
+Placement add_sorted_row(SortedTree& tree, const TreeRow& row, ClosedDirectoryVisitor& visitor)
+{
+    const Placement placement = place_row(tree, row, visitor);
+    const bool waits = tree.pending.valid && tree.pending.order == row.order;
+    if (!waits) {
+        lose_first_link(tree, row.link, row.attributes); // refused, or taken away
+    }
+    return placement;
 }
 
 void finish_sorted_tree(SortedTree& tree, ClosedDirectoryVisitor& visitor)

@@ -87,6 +87,7 @@ struct SortedTree {
         bool is_directory;
         bool counts;
         std::uint32_t tally;
+        LinkClaim link;
         unsigned long line;
         std::uint64_t order;
         std::string identity; // its path without a trailing '/'
@@ -98,8 +99,9 @@ struct SortedTree {
         std::size_t path_end; // of its path in `candidate_path`
         std::uint32_t depth;  // of its directory
         bool counts;
-        bool first_link; // counted as the first link of its inode
-        bool tallied;    // its bytes count: no other link of its inode counted first
+        bool first_link;   // counted as the first link of its inode
+        bool link_settled; // by the rows, not by `linked`
+        bool tallied;      // its bytes count: no other link of its inode counted first
         std::uint32_t tally;
         unsigned long line;
         std::uint64_t order;
@@ -141,16 +143,19 @@ struct SortedTree {
     std::string candidate_path; // of the last candidate
     std::string scratch;
     std::string copy_form; // a path that its client escaped otherwise than COPY does
-    // The inodes of hard-linked files met, with the number of links that did
+    // The inodes of hard-linked files met, where the rows do not say which
+    // link counts (LinkClaim::undecided), with the number of links that did
     // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
     KeyedMap<std::pair<std::int64_t, std::int64_t>, std::uint64_t> linked;
     std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
+    // The inodes whose first link, as the rows settled it, never counted:
+    // the next link to count takes its place.
+    KeyedMap<std::pair<std::int64_t, std::int64_t>, bool> orphans;
     // The orders of hard-linked files' rows that later rows took out: where
     // one was its inode's first link, its bytes belong to another link, which
     // the rows are read again to find, with these rows claiming none.
     std::vector<std::uint64_t> taken_links;
-    KeyedMap<std::uint64_t, bool> doomed_links;
     Inherited inherited;
     Row pending;
     Versions versions = Versions::first;

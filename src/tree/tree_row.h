@@ -12,6 +12,12 @@
 #include <string>
 #include <string_view>
 
+// Whether a row's bytes are those of its inode where hard links count once:
+// `undecided` for the engine to find out from the inodes it met, or else
+// settled before (see first_links.h): `none` for a row that is no link,
+// `first` for the link that counts, `later` for the others.
+enum class LinkClaim : std::uint8_t { undecided, none, first, later };
+
 struct TreeRow {
     std::string_view path; // the first column, as its client escaped it
     EntryAttributes attributes;
@@ -22,6 +28,7 @@ struct TreeRow {
     unsigned long line;  // and which line of it
     std::uint32_t tally; // the tally it counts in, or no_tally
     bool selected;       // the selections let it through
+    LinkClaim link = LinkClaim::undecided;
 };
 
 // The input and the line of a row, from its order.
