@@ -67,7 +67,7 @@ bool FirstLinks::settle(ExternalSort& rows, const std::vector<std::uint64_t>& un
     std::vector<std::string> open_links;
     rows.rewind();
     for (std::uint64_t place = 0; rows.next(row_key, payload); ++place) {
-        decode_tree_row(row_key, payload, row);
+        decode_link_fields(payload, row);
         while (!open_links.empty() &&
                row_key.compare(0, open_links.back().size(), open_links.back()) != 0) {
             open_links.pop_back();

@@ -81,3 +81,16 @@ void decode_tree_row(std::string_view key, std::string_view payload, TreeRow& ro
         row.path = rest;
     }
 }
+
+void decode_link_fields(std::string_view payload, TreeRow& row)
+{
+    std::string_view rest = payload;
+    const auto flags = static_cast<unsigned>(get_varint(rest));
+    row.order = get_varint(rest);
+    (void)get_varint(rest); // the tally
+    EntryAttributes& a = row.attributes;
+    for (std::int64_t* value : {&a.dev, &a.ino, &a.mode, &a.nlink}) {
+        *value = unzigzag(get_varint(rest));
+    }
+    row.selected = (flags & selected_flag) != 0;
+}

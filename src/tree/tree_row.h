@@ -44,4 +44,8 @@ void encode_tree_row(const TreeRow& row, std::string_view key, std::string& payl
 // The row of a record; its path points into `key` or `payload`.
 void decode_tree_row(std::string_view key, std::string_view payload, TreeRow& row);
 
+// Of the row of a record, only what says whether it is a hard link: its
+// order, whether it counts, and its device, inode, mode and link count.
+void decode_link_fields(std::string_view payload, TreeRow& row);
+
 #endif
