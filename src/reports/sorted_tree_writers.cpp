@@ -609,8 +609,8 @@ class TreemapWriter final : public SortedTreeWriter {
 public:
     TreemapWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort, int width,
                   int height)
-        : SortedTreeWriter(scope, sort, false, -1, &builder_), out_(out), width_(width),
-          height_(height)
+        : SortedTreeWriter(scope, sort, false, -1, &builder_), out_(out),
+          builder_(drawn_, least_drawn_share(width, height)), width_(width), height_(height)
     {
         drawn_.disk_usage = scope.disk_usage;
     }
@@ -628,7 +628,7 @@ private:
 
     OutputBuffer& out_;
     TreemapTree drawn_;
-    TreemapBuilder builder_{drawn_};
+    TreemapBuilder builder_;
     int width_;
     int height_;
 };

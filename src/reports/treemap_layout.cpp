@@ -145,11 +145,12 @@ private:
                            return Item{Item::Kind::file,      directory, &file, file.bytes, 0, 0,
                                        file_name(tree_, file)};
                        });
+        const TreemapDirectory& entry = tree_.directories[directory];
         const std::uint64_t entries_bytes =
-            std::accumulate(items.begin(), items.end(), std::uint64_t{0},
+            std::accumulate(items.begin(), items.end(), entry.folded_bytes,
                             [](std::uint64_t sum, const Item& item) { return sum + item.bytes; });
         // What the directory's total holds beside its entries: its own.
-        const std::uint64_t total = tree_.directories[directory].total;
+        const std::uint64_t total = entry.total;
         if (total > entries_bytes) {
             items.push_back({Item::Kind::own, directory, nullptr, total - entries_bytes, 0, 0,
                              std::string_view()});
@@ -159,7 +160,9 @@ private:
         });
         const double scale =
             total > 0 ? inner.width * inner.height / static_cast<double>(total) : 0;
-        Item rest{Item::Kind::rest, directory, nullptr, 0, 0, 0, {}};
+        // The entries folded as the tree was built would be too small here.
+        Item rest{Item::Kind::rest,     directory, nullptr, entry.folded_bytes,
+                  entry.folded_entries, 0,         {}};
         std::size_t kept = 0;
         for (Item& item : items) {
             item.area = static_cast<double>(item.bytes) * scale;

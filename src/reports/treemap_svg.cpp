@@ -151,7 +151,16 @@ std::string with_unit(std::string shown)
 std::uint64_t entries_drawn(const TreemapTree& tree)
 {
     const bool several_tops = !tree.root_name.empty();
-    return tree.files.size() + tree.directories.size() - tree.above - (several_tops ? 1U : 0U);
+    return tree.entries - tree.above - (several_tops ? 1U : 0U);
+}
+
+// Where the entries are drawn, below the heading and left of the legend.
+Rect canvas_of(int width, int height)
+{
+    const auto total_width = static_cast<double>(width);
+    const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
+    return {0, heading_height, total_width - legend_width - 4,
+            static_cast<double>(height) - heading_height};
 }
 
 // 10044 as 10,044.
@@ -172,21 +181,12 @@ std::string real(std::string_view escaped)
     return std::string(real_bytes(escaped, scratch));
 }
 
-// The kind of a file whose name is escaped as its client escaped it.
-std::string kind_of(std::string_view escaped_name)
-{
-    return file_kind(real(escaped_name));
-}
-
 // The kinds of the tree's files, the bytes of each, and their colors.
 class Kinds {
 public:
     explicit Kinds(const TreemapTree& tree)
     {
-        for (const TreemapFile& file : tree.files) {
-            bytes_[kind_of(file_name(tree, file))] += file.bytes;
-        }
-        for (const auto& [kind, bytes] : bytes_) {
+        for (const auto& [kind, bytes] : tree.kind_bytes) {
             if (bytes > 0) {
                 top_.emplace_back(kind, bytes);
             }
@@ -219,7 +219,6 @@ public:
     std::uint64_t others() const { return others_; }
 
 private:
-    KeyedMap<std::string, std::uint64_t> bytes_; // kinds come from names, which anyone chooses
     std::vector<std::pair<std::string, std::uint64_t>> top_;
     std::uint64_t others_ = 0;
 };
@@ -459,9 +458,8 @@ void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int he
 {
     const auto total_width = static_cast<double>(width);
     const auto total_height = static_cast<double>(height);
-    const double legend_width = std::clamp(total_width / 5, 90.0, 220.0);
-    const Rect canvas{0, heading_height, total_width - legend_width - 4,
-                      total_height - heading_height};
+    const Rect canvas = canvas_of(width, height);
+    const double legend_width = total_width - canvas.width - 4;
     const TreemapDirectory& top = tree.directories[tree.top];
     const std::string path = real(shown_path(tree, tree.top));
     const std::uint64_t entries = entries_drawn(tree);
@@ -491,4 +489,10 @@ void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int he
     output_text(out, "</g>\n");
     write_legend(out, kinds, canvas.width + 4, legend_width, total_height);
     output_text(out, "</svg>\n");
+}
+
+double least_drawn_share(int width, int height)
+{
+    const Rect canvas = canvas_of(width, height);
+    return smallest_area / (canvas.width * canvas.height);
 }

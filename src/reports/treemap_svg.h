@@ -27,4 +27,8 @@ constexpr int largest_treemap_side = 16384;
 // `height` pixels.
 void write_treemap(OutputBuffer& out, const TreemapTree& tree, int width, int height);
 
+// The least share of the top's total that an entry drawn alone in a
+// document `width` by `height` pixels holds.
+double least_drawn_share(int width, int height);
+
 #endif
