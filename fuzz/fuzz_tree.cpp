@@ -337,7 +337,8 @@ void check_cache(const std::string& out)
 // all rows and none refused, every field compared, a path compared where a
 // side's row is selected: a path (its real bytes,
 // without a trailing '/') differs where one side lacks it or their LStat
-// values differ, each side's last row standing with --latest; the lines come
+// values differ, each side's last row standing with --latest, without the
+// rows below a path that a later row of their side made a file; the lines come
 // in path order of the row printed, NEW's where both sides have the path.
 // Empty with `repeated` where a side gives a path twice without --latest.
 std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2], bool latest,
@@ -352,7 +353,36 @@ std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2
     std::map<std::string, Version> rows[2];
     repeated = false;
     for (int side = 0; side < 2; ++side) {
-        for (const std::string& text : sides[side]) {
+        // With --latest, the place of each file's last row, by its key, and
+        // the rows that such a file took away.
+        std::map<std::string, std::size_t> files;
+        std::vector<bool> gone(sides[side].size(), false);
+        for (std::size_t at = 0; latest && at < sides[side].size(); ++at) {
+            const std::string key = order_key(sides[side][at]);
+            if (key.back() != '/') {
+                files[key] = at;
+            }
+        }
+        // A file taken away itself takes nothing: shorter paths first.
+        std::vector<std::pair<std::string, std::size_t>> by_length(files.begin(), files.end());
+        std::stable_sort(by_length.begin(), by_length.end(), [](const auto& a, const auto& b) {
+            return a.first.size() < b.first.size();
+        });
+        for (const auto& [file, file_at] : by_length) {
+            if (gone[file_at]) {
+                continue;
+            }
+            for (std::size_t at = 0; at < file_at; ++at) {
+                const std::string key = order_key(sides[side][at]);
+                gone[at] = gone[at] || (key.size() > file.size() + 1 &&
+                                        key.compare(0, file.size() + 1, file + "/") == 0);
+            }
+        }
+        for (std::size_t at = 0; at < sides[side].size(); ++at) {
+            if (gone[at]) {
+                continue;
+            }
+            const std::string& text = sides[side][at];
             std::string key = order_key(text);
             std::string identity = key;
             if (identity.size() > 1 && identity.back() == '/') {
@@ -364,10 +394,10 @@ std::vector<std::string> modelled_diff(const std::vector<std::string> (&sides)[2
             read_catalog_line(line, 1, copy.data(), copy.size());
             Version version{key, text.substr(0, tab), text.substr(tab + 1),
                             line.fields.values[field_ino] != 3};
-            const auto [at, added] = rows[side].emplace(identity, version);
+            const auto [stored, added] = rows[side].emplace(identity, version);
             repeated |= !added && !latest;
             if (!added) {
-                at->second = version;
+                stored->second = version;
             }
         }
     }

@@ -1320,6 +1320,34 @@ TEST(LstatCommand, DiffTakesAPathGivenTwiceOnlyWithLatest)
     }
 }
 
+// A chain in job order where a later job made a directory a file: the
+// rows below it from before are gone from the state it restores, as the
+// tree modes drop them; rows below it from a job that made it a directory
+// again stay. In path order the rows cannot say which came later.
+TEST(LstatCommand, DiffLatestDropsRowsBelowAPathALaterJobMadeAFile)
+{
+    const TemporaryFile old_chain("/x/\t" + dir_row + "\n/x/a/\t" + dir_row + "\n/x/a/big\t" + row +
+                                  "\n/x/a\t" + row + "\n");
+    const std::string restored = "/x/\t" + dir_row + "\n/x/a\t" + row + "\n";
+    const Outcome same = run({"--diff", "--latest", old_chain.path(), "-"}, restored);
+    EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.status, 0);
+    const TemporaryFile again("/x/\t" + dir_row + "\n/x/a/\t" + dir_row + "\n/x/a/big\t" + row +
+                              "\n/x/a\t" + row + "\n/x/a/\t" + dir_row + "\n/x/a/new\t" + row +
+                              "\n");
+    const Outcome later =
+        run({"--diff", "--latest", again.path(), "-"},
+            "/x/\t" + dir_row + "\n/x/a/\t" + dir_row + "\n/x/a/new\t" + row + "\n");
+    EXPECT_EQ(later.out, "");
+    EXPECT_EQ(later.status, 0);
+    const TemporaryFile in_path_order("/x/\t" + dir_row + "\n/x/a\t" + row + "\n/x/a/big\t" + row +
+                                      "\n");
+    const Outcome sorted =
+        run({"--diff", "--latest", "--sorted", in_path_order.path(), "-"}, restored);
+    EXPECT_EQ(sorted.out, "");
+    EXPECT_EQ(sorted.status, 2);
+}
+
 // Two inputs compared are two backups of one shape, or nothing is compared:
 // a side that could not be read or holds no rows is no empty backup, and
 // rows of another number of columns would differ in every path.

@@ -184,6 +184,16 @@ bool close_group(DiffEngine& engine, DiffEntryVisitor& visitor)
         return flush(engine, visitor);
     }
     const bool is_file = !group.key.empty() && group.key.back() != '/';
+    if (is_file && engine.latest) {
+        DiffEngine::Cleared& cleared = engine.cleared.emplace_back();
+        cleared.key = group.key;
+        DiffRow scratch{};
+        for (const int side : {old_side, new_side}) {
+            const DiffEngine::Held& held = row_on(group, side);
+            cleared.lines.at(static_cast<std::size_t>(side)) =
+                held.present ? line_of(engine, held, scratch) : 0;
+        }
+    }
     DiffEngine::Path& path = next_place(engine);
     std::swap(path.key, group.key);
     std::swap(path.rows, group.rows);
@@ -192,6 +202,39 @@ bool close_group(DiffEngine& engine, DiffEntryVisitor& visitor)
         engine.files.push_back(engine.gone + engine.waiting.size() - 1);
     }
     return flush(engine, visitor);
+}
+
+// Whether the row of `key` on `side` lies below a file that a later row
+// of its side put at a path above it (--latest): the file took it away, as
+// it takes it from the tree. Without the input order, that cannot be told:
+// order_unknown is set, and false returned.
+bool taken_away(DiffEngine& engine, std::string_view key, std::string_view payload, int side)
+{
+    while (!engine.cleared.empty() && !starts_with(key, engine.cleared.back().key)) {
+        engine.cleared.pop_back();
+    }
+    DiffRow row{};
+    bool decoded = false;
+    for (const DiffEngine::Cleared& file : engine.cleared) {
+        const unsigned long file_line = file.lines.at(static_cast<std::size_t>(side));
+        // The directory's own row at the file's path is the file's to join.
+        if (file_line == 0 || key.size() <= file.key.size() + 1 || key[file.key.size()] != '/') {
+            continue;
+        }
+        if (!decoded) {
+            decode_diff_row(engine.fields, key, payload, row);
+            decoded = true;
+        }
+        if (!engine.order_known) {
+            engine.order_unknown = true;
+            engine.unknown_line = row.line;
+            return false;
+        }
+        if (row.line < file_line) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -226,6 +269,12 @@ bool add_diff_record(DiffEngine& engine, std::string_view key, std::string_view 
         engine.group.key.assign(key);
         row_on(engine.group, old_side).present = false;
         row_on(engine.group, new_side).present = false;
+    }
+    if (!engine.cleared.empty() && taken_away(engine, key, payload, side)) {
+        return true;
+    }
+    if (engine.order_unknown) {
+        return false;
     }
     DiffEngine::Held& held = row_on(engine.group, side);
     if (held.present && !engine.latest) {

@@ -72,11 +72,21 @@ struct DiffEngine {
     std::vector<Path> spare;        // taken off `waiting`, their strings' room kept for the next
     std::size_t gone = 0;           // paths taken off the front of `waiting` so far
     std::vector<std::size_t> files; // unresolved, by their number, each a prefix of the next
+    // --latest: the files read whose paths the keys still start with, and
+    // the line of each side's row (0 for none). A row below one, on its
+    // side, from a line before it is gone from the state the side restores.
+    struct Cleared {
+        std::string key;
+        std::array<unsigned long, 2> lines;
+    };
+    std::vector<Cleared> cleared;
     DiffRow rows[2];
     // Why the comparison stopped, if it did.
     RepeatedPath repeated;
-    bool too_large = false;     // a DELTA passes 2^63 - 1 either way
-    bool order_unknown = false; // a side's file and directory of one path, their order unknown
+    bool too_large = false; // a DELTA passes 2^63 - 1 either way
+    // A side's file and directory of one path, or a row below it, their
+    // order unknown.
+    bool order_unknown = false;
     unsigned long unknown_line = 0;
 };
 

@@ -318,8 +318,8 @@ private:
         }
         std::string why;
         if (engine_.order_unknown) {
-            why = "a file and a directory of one path, the later of which rows in path order "
-                  "cannot tell (line " +
+            why = "a file, and a directory of its path or a row below it, the later of which "
+                  "rows in path order cannot tell (line " +
                   std::to_string(engine_.unknown_line) +
                   "); leave out --sorted for --latest to take the later one";
         } else {
