@@ -4,6 +4,7 @@
 #include "file_mode.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -27,11 +28,11 @@ std::uint64_t signed_ordered(std::int64_t value)
 
 std::uint64_t get_ordered(std::string_view key)
 {
-    std::uint64_t value = 0;
-    for (const char byte : key.substr(0, place_bytes)) {
-        value = (value << 8) | static_cast<unsigned char>(byte);
-    }
-    return value;
+    const std::string_view bytes = key.substr(0, place_bytes);
+    return std::accumulate(bytes.begin(), bytes.end(), std::uint64_t{0},
+                           [](std::uint64_t value, char byte) {
+                               return (value << 8) | static_cast<unsigned char>(byte);
+                           });
 }
 
 } // namespace
