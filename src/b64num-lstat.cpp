@@ -2,6 +2,8 @@
 // as a filter for the output of catalog queries. The entry point: it picks
 // the writer of the mode asked for, reads the inputs through the row filter,
 // and reports every line that is not printed.
+#include "catalog_reader.h"
+#include "client_escapes.h"
 #include "csv_reader.h"
 #include "line_reader.h"
 #include "line_reports.h"
@@ -300,6 +302,97 @@ void process_file(Run& run, const char* path)
     run.writer->end_input(close_input(run, input));
 }
 
+// Hands a catalog's rows to the filter as the lines that COPY would print
+// of the path and name, and the LStat value, numbered in job order.
+class CatalogLines final : public CatalogRowSink {
+public:
+    CatalogLines(Run& run, Input& input, std::int64_t job) : run_(run), input_(input), job_(job) {}
+
+    bool row(const CatalogFileRow& row) override
+    {
+        if (run_.out.error != 0 || run_.stopped) {
+            return false;
+        }
+        if (row.file_index == 0) {
+            run_.complain("job " + std::to_string(job_) +
+                          " holds records of files found deleted (FileIndex 0), which --catalog "
+                          "does not read yet: pipe the job's rows, as the README shows");
+            run_.trouble(status_no_report);
+            run_.stopped = true;
+            return false;
+        }
+        line_.clear();
+        append_copy_escaped(line_, row.path);
+        append_copy_escaped(line_, row.name);
+        line_ += '\t';
+        line_.append(row.lstat);
+        filter_line(input_.filter, ++input_.number, line_.data(), line_.size(), true);
+        return true;
+    }
+
+private:
+    Run& run_;
+    Input& input_;
+    std::int64_t job_;
+    std::string line_;
+};
+
+// Reads the jobs of --job from the catalog of --catalog, one input whose
+// rows come in job order, so that a later job's row is a later version.
+// Nothing is reported where the catalog cannot be read.
+void process_catalog(Run& run)
+{
+    std::string error;
+    CatalogUri uri;
+    if (!parse_catalog_uri(run.options.catalog, uri, error)) {
+        run.complain(error);
+        run.trouble(status_no_report);
+        run.stopped = true;
+        return;
+    }
+    if (uri.has_password) {
+        run.complain("warning: the password in the catalog's URI shows in ps; keep it in "
+                     "~/.pgpass, a service file or ~/.my.cnf");
+    }
+    const std::unique_ptr<CatalogReader> reader = open_catalog(uri, error);
+    std::vector<CatalogJob> jobs;
+    if (reader == nullptr || !reader->find_jobs(run.options.jobs, jobs)) {
+        run.complain(quoted_for_terminal(uri.shown) + ": " +
+                     quoted_for_terminal(reader == nullptr ? error : reader->error()));
+        run.trouble(status_no_report);
+        run.stopped = true;
+        return;
+    }
+    Input& input = run.inputs[0];
+    input.run = &run;
+    input.quoted_name = quoted_for_terminal(uri.shown);
+    input.number = 0;
+    run.writer->start_input();
+    run.input_names.push_back(input.quoted_name);
+    run.late_reports.emplace_back();
+    filter_start(input.filter, input, run.rules);
+    for (const CatalogJob& job : jobs) {
+        CatalogLines lines(run, input, job.id);
+        if (!reader->read_rows(job, lines)) {
+            run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
+                         quoted_for_terminal(reader->error()));
+            run.trouble(status_no_report);
+            run.stopped = true;
+        }
+        if (run.stopped) {
+            break;
+        }
+    }
+    if (!run.stopped && run.out.error == 0) {
+        filter_finish(input.filter);
+    }
+    const std::string rest = lines_not_in_full(input.reports);
+    if (!rest.empty()) {
+        run.complain(input.quoted_name + ": " + rest);
+    }
+    run.writer->end_input(!run.stopped && run.out.error == 0);
+}
+
 // Reads OLD and NEW at once, each as far as the writer needs it (as comm
 // merges two sorted inputs).
 void merge_files(Run& run, const char* old_path, const char* new_path)
@@ -382,7 +475,9 @@ int run_lstat(Run& run, int argc, char* argv[])
     run.takes_unselected = mode.takes_unselected;
     run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
     const bool merging = run.options.sorted && traits_of(run.options.mode).inputs == 2;
-    if (merging) {
+    if (!run.options.catalog.empty()) {
+        process_catalog(run);
+    } else if (merging) {
         merge_files(run, argv[run.options.first_file], argv[run.options.first_file + 1]);
     } else if (run.options.first_file == argc) {
         process_file(run, "-");

@@ -10,18 +10,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace {
 
 const char selections_note[] = "Each with the selections --type, --size, --newer, --older, --uid, "
-                               "--gid,\n--name and --under, and with --csv.\n";
+                               "--gid,\n--name and --under, and with --csv; each but --diff reads, "
+                               "for FILE...,\n--catalog=URI --job=ID[,ID...].\n";
 
 // The usage lines, one a mode, from the table of modes, wrapped before an
 // option where a line would pass 79 columns.
@@ -333,6 +336,56 @@ int check_combination(const Asked& asked, Options& options)
     return -1;
 }
 
+// A list of JobIds, each a positive number.
+bool parse_job_ids(const char* text, std::vector<std::int64_t>& ids)
+{
+    const std::string_view list(text);
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t end = std::min(list.find(',', at), list.size());
+        std::int64_t id = 0;
+        const char* const first = list.data() + at;
+        const char* const last = list.data() + end;
+        const auto [stop, error] = std::from_chars(first, last, id);
+        if (first == last || error != std::errc() || stop != last || id <= 0) {
+            return false;
+        }
+        ids.push_back(id);
+        at = end + 1;
+    }
+    return true;
+}
+
+// --catalog reads the rows in place of FILE, the jobs that --job names, in
+// no order the rows promise.
+int check_catalog(int argc, Options& options)
+{
+    if (options.jobs.empty() && options.catalog.empty()) {
+        return -1;
+    }
+    if (options.catalog.empty()) {
+        const char* const from_environment = std::getenv("B64NUM_CATALOG");
+        if (from_environment == nullptr || *from_environment == '\0') {
+            return usage_error("--job picks jobs of the catalog that --catalog=URI, or "
+                               "B64NUM_CATALOG, names");
+        }
+        options.catalog = from_environment;
+    }
+    if (options.jobs.empty()) {
+        return usage_error("--catalog needs --job=ID[,ID...]: the jobs to read");
+    }
+    if (argc > options.first_file) {
+        return usage_error("--catalog reads the rows: give it no FILE");
+    }
+    if (options.sorted) {
+        return usage_error("--catalog's rows come in no order, and the tool sorts them: leave "
+                           "out --sorted");
+    }
+    if (options.csv) {
+        return usage_error("--catalog reads the rows from the catalog itself: leave out --csv");
+    }
+    return -1;
+}
+
 // --diff reads two inputs, and standard input can be one of them only.
 int check_operands(int argc, char* argv[], const Options& options)
 {
@@ -385,6 +438,8 @@ int parse_options(int argc, char* argv[], Options& options)
         option_qdirstat,
         option_csv,
         option_sorted,
+        option_catalog,
+        option_job,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -408,6 +463,8 @@ int parse_options(int argc, char* argv[], Options& options)
         {"qdirstat", no_argument, nullptr, option_qdirstat},
         {"csv", no_argument, nullptr, option_csv},
         {"sorted", no_argument, nullptr, option_sorted},
+        {"catalog", required_argument, nullptr, option_catalog},
+        {"job", required_argument, nullptr, option_job},
         {"buffer-size", required_argument, nullptr, 'S'},
         {"temporary-directory", required_argument, nullptr, 'T'},
         {"type", required_argument, nullptr, option_selection},
@@ -444,6 +501,20 @@ int parse_options(int argc, char* argv[], Options& options)
         case option_sorted:
             options.sorted = true;
             asked.takes |= takes_sorted;
+            break;
+        case option_catalog:
+            options.catalog = optarg;
+            asked.takes |= takes_catalog;
+            break;
+        case option_job:
+            if (!options.jobs.empty()) {
+                return usage_error(one_list_only("--job"));
+            }
+            if (!parse_job_ids(optarg, options.jobs)) {
+                return usage_error("invalid job list '" + quoted_for_terminal(optarg) +
+                                   "': JobIds, as in --job=42 or --job=40,41,42");
+            }
+            asked.takes |= takes_catalog;
             break;
         case 'S':
             if (!parse_buffer_size(optarg, options.buffer_size)) {
@@ -581,5 +652,9 @@ int parse_options(int argc, char* argv[], Options& options)
     }
     options.first_file = optind;
     const int status = check_combination(asked, options);
-    return status >= 0 ? status : check_operands(argc, argv, options);
+    if (status >= 0) {
+        return status;
+    }
+    const int catalog_status = check_catalog(argc, options);
+    return catalog_status >= 0 ? catalog_status : check_operands(argc, argv, options);
 }

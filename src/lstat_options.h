@@ -12,6 +12,7 @@
 #include "row_selection.h"
 #include "tree_types.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct Options {
     bool sorted = false;         // the rows come in path order (see path_order.h)
     std::size_t buffer_size = default_buffer_size; // -S: memory for the sort of a tree's rows
     std::string temporary_directory;               // -T, or empty for $TMPDIR
+    std::string catalog;                           // --catalog's URI, or $B64NUM_CATALOG with --job
+    std::vector<std::int64_t> jobs;                // --job: the JobIds to read from it
     RowSelection selection;                        // the rows that count
     std::vector<ByKey> by_keys;                    // with --by
     ByStyle by_style;

@@ -6,11 +6,11 @@
 namespace {
 
 constexpr unsigned tree_options =
-    takes_latest | takes_all_versions | takes_sorted | takes_sort_settings;
+    takes_latest | takes_all_versions | takes_sorted | takes_sort_settings | takes_catalog;
 
 } // namespace
 
-const OptionTraits option_table[12] = {
+const OptionTraits option_table[13] = {
     {takes_fields, "-f", "-f picks the fields of each row"},
     {takes_header, "-H", "-H names the columns"},
     {takes_json, "--json", "--json writes JSON"},
@@ -24,6 +24,7 @@ const OptionTraits option_table[12] = {
      "--sorted promises rows in path order to the modes that read a tree"},
     {takes_sort_settings, "-S and -T", "-S and -T size the sort of the modes that read a tree"},
     {takes_disk_usage, "--disk-usage", "--disk-usage counts blocks times 512, as du does"},
+    {takes_catalog, "--catalog", "--catalog reads the rows from the catalog"},
 };
 
 const ExitStatuses report_statuses = {
@@ -33,10 +34,10 @@ const ExitStatuses comparison_statuses = {
 
 const ModeTraits mode_table[mode_count] = {
     {"-f", "prints fields", "[-f FIELDS] [-H] [--json] [--time-style=STYLE] [FILE...]",
-     &report_statuses, Mode::fields, takes_fields | takes_header | takes_json | takes_time_style, 0,
-     false},
+     &report_statuses, Mode::fields,
+     takes_fields | takes_header | takes_json | takes_time_style | takes_catalog, 0, false},
     {"-l", "lists whole rows", "-l [-h] [--time-style=STYLE] [FILE...]", &report_statuses,
-     Mode::long_listing, takes_human | takes_time_style, 0, false},
+     Mode::long_listing, takes_human | takes_time_style | takes_catalog, 0, false},
     {"--du", "reports a whole tree",
      "--du[=DEPTH] [-h] [--disk-usage] [--latest | --all-versions] [--sorted] [-S SIZE] "
      "[-T DIR] [FILE...]",

@@ -25,6 +25,7 @@ enum Takes : unsigned {
     takes_sorted = 1U << 9,
     takes_sort_settings = 1U << 10,
     takes_disk_usage = 1U << 11,
+    takes_catalog = 1U << 12, // --catalog and --job, for FILE
 };
 
 struct OptionTraits {
@@ -34,7 +35,7 @@ struct OptionTraits {
 };
 
 // Every option of Takes, in the order messages name them.
-extern const OptionTraits option_table[12];
+extern const OptionTraits option_table[13];
 
 // What the exit statuses 0, 1 and 2 say.
 struct ExitStatuses {

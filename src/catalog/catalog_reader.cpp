@@ -1,0 +1,49 @@
+#include "catalog_reader.h"
+
+#include "sqlite_reader.h"
+
+#include <algorithm>
+
+bool CatalogReader::find_jobs(const std::vector<std::int64_t>& ids, std::vector<CatalogJob>& jobs)
+{
+    jobs.clear();
+    for (const std::int64_t id : ids) {
+        JobRecord record{};
+        error_.clear();
+        if (!read_job(id, record)) {
+            if (error_.empty()) {
+                error_ = "no job " + std::to_string(id) + " in the catalog";
+            }
+            return false;
+        }
+        if (record.type != "B") {
+            error_ =
+                "job " + std::to_string(id) + " is no backup (its Type is '" + record.type + "')";
+            return false;
+        }
+        if (record.purged_files != 0) {
+            error_ = "job " + std::to_string(id) +
+                     " had its file records pruned (PurgedFiles 1): nothing to read";
+            return false;
+        }
+        jobs.push_back(record.job);
+    }
+    std::sort(jobs.begin(), jobs.end(), [](const CatalogJob& a, const CatalogJob& b) {
+        return a.time != b.time ? a.time < b.time : a.id < b.id;
+    });
+    return true;
+}
+
+std::unique_ptr<CatalogReader> open_catalog(const CatalogUri& uri, std::string& error)
+{
+    switch (uri.engine) {
+    case CatalogEngine::sqlite:
+        return open_sqlite_catalog(uri.target, error);
+    case CatalogEngine::postgresql:
+    case CatalogEngine::mariadb:
+        break;
+    }
+    error = "this b64num-lstat reads SQLite catalogs only yet: PostgreSQL's and MariaDB's come "
+            "next; pipe their rows to it meanwhile, as the README shows";
+    return nullptr;
+}

@@ -1,0 +1,81 @@
+// Reading a backup catalog straight from its engine, through the engine's
+// own client library, loaded when --catalog is used and not before, so
+// that b64num-lstat without it starts as fast as ever. Everything is read
+// in one read-only transaction that sees one state of the catalog: a backup
+// or a prune running meanwhile cannot make a partial answer.
+//
+// The tables are the catalog's public ones: Job (JobId, Type, JobTDate,
+// PurgedFiles), Path (PathId, Path), File (JobId, PathId, FileIndex, LStat,
+// and Filename, or in the older schema FilenameId into Filename (FilenameId,
+// Name)). The schema is found, not configured.
+#ifndef B64NUM_CATALOG_READER_H
+#define B64NUM_CATALOG_READER_H
+
+#include "catalog_uri.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct CatalogJob {
+    std::int64_t id;
+    std::int64_t time; // JobTDate: the jobs of a chain come in this order, then by JobId
+};
+
+// A row of File, its bytes as the catalog holds them.
+struct CatalogFileRow {
+    std::string_view path;  // Path.Path, a directory's path with its '/'
+    std::string_view name;  // the file's name; empty for the directory's own row
+    std::string_view lstat; // File.LStat
+    std::int64_t file_index;
+};
+
+class CatalogRowSink {
+public:
+    // False stops the reading.
+    virtual bool row(const CatalogFileRow& row) = 0;
+
+protected:
+    CatalogRowSink() = default;
+    CatalogRowSink(const CatalogRowSink&) = default;
+    CatalogRowSink& operator=(const CatalogRowSink&) = default;
+    ~CatalogRowSink() = default;
+};
+
+class CatalogReader {
+public:
+    CatalogReader() = default;
+    CatalogReader(const CatalogReader&) = delete;
+    CatalogReader& operator=(const CatalogReader&) = delete;
+    virtual ~CatalogReader() = default;
+
+    // The jobs `ids`, in job order: false, with error(), where one is
+    // missing, is no backup, or had its file records pruned.
+    bool find_jobs(const std::vector<std::int64_t>& ids, std::vector<CatalogJob>& jobs);
+
+    // Hands each row of `job` to `sink`, in the engine's order: false, with
+    // error(), where the engine failed (not where the sink stopped).
+    virtual bool read_rows(const CatalogJob& job, CatalogRowSink& sink) = 0;
+
+    const std::string& error() const { return error_; }
+
+protected:
+    // The job `id`: false where it is not there (error() empty) or the
+    // engine failed (error() says why).
+    struct JobRecord {
+        CatalogJob job;
+        std::string type;
+        std::int64_t purged_files;
+    };
+    virtual bool read_job(std::int64_t id, JobRecord& record) = 0;
+
+    std::string error_;
+};
+
+// Opens the catalog of `uri` and begins the transaction: nullptr, with
+// `error`, where it cannot.
+std::unique_ptr<CatalogReader> open_catalog(const CatalogUri& uri, std::string& error);
+
+#endif
