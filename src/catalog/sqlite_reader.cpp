@@ -1,5 +1,7 @@
 #include "sqlite_reader.h"
 
+#include "catalog_queries.h"
+
 #include <dlfcn.h>
 #include <sqlite3.h>
 
@@ -100,16 +102,8 @@ public:
 
     bool read_rows(const CatalogJob& job, CatalogRowSink& sink) override
     {
-        // A directory's own row has an empty name; its path ends with '/'.
-        const char* const query =
-            older_schema_ ? "SELECT Path.Path, Filename.Name, File.LStat, File.FileIndex "
-                            "FROM File JOIN Path ON Path.PathId = File.PathId "
-                            "JOIN Filename ON Filename.FilenameId = File.FilenameId "
-                            "WHERE File.JobId = ?"
-                          : "SELECT Path.Path, File.Filename, File.LStat, File.FileIndex "
-                            "FROM File JOIN Path ON Path.PathId = File.PathId "
-                            "WHERE File.JobId = ?";
-        Statement statement(*this, query);
+        const std::string query = file_rows_query(older_schema_, "?");
+        Statement statement(*this, query.c_str());
         if (statement.handle == nullptr) {
             return false;
         }
@@ -179,8 +173,8 @@ private:
 
     bool read_job(std::int64_t id, JobRecord& record) override
     {
-        Statement statement(*this, "SELECT JobId, JobTDate, Type, PurgedFiles FROM Job "
-                                   "WHERE JobId = ?");
+        const std::string query = job_query("?");
+        Statement statement(*this, query.c_str());
         if (statement.handle == nullptr) {
             return false;
         }
