@@ -1,5 +1,6 @@
 #include "catalog_reader.h"
 
+#include "postgresql_reader.h"
 #include "sqlite_reader.h"
 
 #include <algorithm>
@@ -40,10 +41,11 @@ std::unique_ptr<CatalogReader> open_catalog(const CatalogUri& uri, std::string& 
     case CatalogEngine::sqlite:
         return open_sqlite_catalog(uri.target, error);
     case CatalogEngine::postgresql:
+        return open_postgresql_catalog(uri.target, error);
     case CatalogEngine::mariadb:
         break;
     }
-    error = "this b64num-lstat reads SQLite catalogs only yet: PostgreSQL's and MariaDB's come "
+    error = "this b64num-lstat reads SQLite and PostgreSQL catalogs only yet: MariaDB's come "
             "next; pipe their rows to it meanwhile, as the README shows";
     return nullptr;
 }

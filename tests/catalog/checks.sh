@@ -119,6 +119,28 @@ if [ "$escapes" = copy ]; then
         "docs/job42.svg is not the treemap of job 42: draw it anew as the README says"
 fi
 
+# --catalog reads what the hand-written pipeline reads: job 42, and the
+# chain of 42 and 44 in job order, given in any order.
+if [ -n "${catalog_uri:-}" ]; then
+    chain="SELECT $full_name, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId IN (42, 44) ORDER BY File.JobId, File.FileId"
+    for mode in --du "--du --latest" "--du=1 --all-versions" "--by=kind"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$(rows "$chain" | { b64num-lstat $mode 2> /dev/null; echo "status $?"; })
+        # shellcheck disable=SC2086
+        got=$({ b64num-lstat $mode --catalog="$catalog_uri" --job=44,42 2> /dev/null; echo "status $?"; })
+        [ "$got" = "$expected" ] || fail "--catalog $mode gives otherwise than the pipeline"
+    done
+    b64num-lstat -f size --catalog="$catalog_uri" --job=42 | LC_ALL=C sort > "$work/catalog.tsv" ||
+        fail "--catalog -f size failed"
+    LC_ALL=C sort "$work/expected-copy.tsv" > "$work/expected-sorted.tsv"
+    same "$work/expected-sorted.tsv" "$work/catalog.tsv" "--catalog: not COPY's row for each catalog row"
+    status=0
+    b64num-lstat --du --catalog="$catalog_uri" --job=42,4242 > "$work/none" 2> /dev/null || status=$?
+    if [ "$status" != 2 ] || [ -s "$work/none" ]; then
+        fail "--catalog: a missing job gave status $status"
+    fi
+fi
+
 if declare -F engine_checks > /dev/null; then
     engine_checks
 fi

@@ -399,9 +399,10 @@ int main(int argc, char* argv[])
     sqlite << "CREATE TABLE Path (PathId INTEGER PRIMARY KEY, Path TEXT NOT NULL);\n"
               "CREATE TABLE File (FileId INTEGER PRIMARY KEY, JobId INTEGER NOT NULL,\n"
               "                   PathId INTEGER NOT NULL, Filename TEXT NOT NULL,\n"
-              "                   LStat TEXT NOT NULL);\n"
+              "                   LStat TEXT NOT NULL, FileIndex INTEGER NOT NULL);\n"
               "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, JobBytes INTEGER NOT NULL,\n"
-              "                  JobFiles INTEGER NOT NULL);\n"
+              "                  JobFiles INTEGER NOT NULL, Type TEXT NOT NULL,\n"
+              "                  JobTDate INTEGER NOT NULL, PurgedFiles INTEGER NOT NULL);\n"
               "BEGIN;\n";
     std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
     std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
@@ -418,9 +419,11 @@ int main(int argc, char* argv[])
     for (const File& file : files()) {
         ++file_id;
         file_table << file_id << '\t' << file.job << '\t' << file.path << '\t'
-                   << for_loading(file.name) << '\t' << lstat(file, 1000 + file_id) << '\n';
+                   << for_loading(file.name) << '\t' << lstat(file, 1000 + file_id) << '\t'
+                   << file_id << '\n';
         sqlite << "INSERT INTO File VALUES (" << file_id << ", " << file.job << ", " << file.path
-               << ", " << sqlite_text(file.name) << ", '" << lstat(file, 1000 + file_id) << "');\n";
+               << ", " << sqlite_text(file.name) << ", '" << lstat(file, 1000 + file_id) << "', "
+               << file_id << ");\n";
         jobs[file.job].first += (file.mode & 0170000) == regular ? file.size : 0;
         jobs[file.job].second += 1;
         if (file.job != 42) {
@@ -445,9 +448,12 @@ int main(int argc, char* argv[])
     std::ofstream ncdu(directory + "/expected-ncdu.txt", std::ios::binary);
     ncdu << apparent_bytes << ' ' << entries.size() << '\n';
     for (const auto& [job, totals] : jobs) {
-        job_table << job << '\t' << totals.first << '\t' << totals.second << '\n';
+        // Backups, a day apart in JobId order, none pruned.
+        const std::int64_t time = december + (job - 42) * day_seconds;
+        job_table << job << '\t' << totals.first << '\t' << totals.second << "\tB\t" << time
+                  << "\t0\n";
         sqlite << "INSERT INTO Job VALUES (" << job << ", " << totals.first << ", " << totals.second
-               << ");\n";
+               << ", 'B', " << time << ", 0);\n";
     }
     sqlite << "COMMIT;\n";
     const std::ofstream* const outputs[] = {

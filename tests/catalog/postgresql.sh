@@ -15,6 +15,7 @@ client=psql
 escapes=copy
 full_name="Path.Path || File.Filename"
 line_feed="chr(10)"
+catalog_uri="postgresql:///bacula" # the server of the PG* variables
 
 load_fixture() {
     psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "DROP DATABASE IF EXISTS bacula" \
@@ -23,8 +24,9 @@ load_fixture() {
 CREATE TABLE Path (PathId integer PRIMARY KEY, Path text NOT NULL);
 CREATE TABLE File (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
                    PathId integer NOT NULL REFERENCES Path, Filename text NOT NULL,
-                   LStat text NOT NULL);
-CREATE TABLE Job (JobId integer PRIMARY KEY, JobBytes bigint NOT NULL, JobFiles integer NOT NULL);
+                   LStat text NOT NULL, FileIndex integer NOT NULL);
+CREATE TABLE Job (JobId integer PRIMARY KEY, JobBytes bigint NOT NULL, JobFiles integer NOT NULL,
+                  Type char(1) NOT NULL, JobTDate bigint NOT NULL, PurgedFiles smallint NOT NULL);
 \copy Path FROM '$1/path.tsv'
 \copy File FROM '$1/file.tsv'
 \copy Job FROM '$1/job.tsv'

@@ -33,7 +33,8 @@ trap 'rm -rf "$work"' EXIT
 "$fixture_program" "$work"
 
 schema="CREATE TABLE File (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
-                           PathId integer NOT NULL, Filename text NOT NULL, LStat text NOT NULL)"
+                           PathId integer NOT NULL, Filename text NOT NULL, LStat text NOT NULL,
+                           FileIndex integer NOT NULL)"
 for shard in 1 2; do
     connection=B64NUM_SHARD_$shard
     psql -X -q -v ON_ERROR_STOP=1 "${!connection} dbname=postgres" \
@@ -72,13 +73,15 @@ CREATE SERVER shard2 FOREIGN DATA WRAPPER postgres_fdw
 CREATE USER MAPPING FOR CURRENT_USER SERVER shard1 OPTIONS ($(mapping "$B64NUM_SHARD_1"));
 CREATE USER MAPPING FOR CURRENT_USER SERVER shard2 OPTIONS ($(mapping "$B64NUM_SHARD_2"));
 CREATE TABLE File (FileId bigint NOT NULL, JobId integer NOT NULL, PathId integer NOT NULL,
-                   Filename text NOT NULL, LStat text NOT NULL) PARTITION BY LIST (JobId);
+                   Filename text NOT NULL, LStat text NOT NULL, FileIndex integer NOT NULL)
+    PARTITION BY LIST (JobId);
 CREATE FOREIGN TABLE File_42 PARTITION OF File FOR VALUES IN (42)
     SERVER shard1 OPTIONS (table_name 'file');
 CREATE FOREIGN TABLE File_43 PARTITION OF File FOR VALUES IN (43)
     SERVER shard2 OPTIONS (table_name 'file');
 CREATE TABLE One_server (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
-                         PathId integer NOT NULL, Filename text NOT NULL, LStat text NOT NULL);
+                         PathId integer NOT NULL, Filename text NOT NULL, LStat text NOT NULL,
+                         FileIndex integer NOT NULL);
 \\copy One_server FROM '$work/file-42.tsv'
 \\copy One_server FROM '$work/file-43.tsv'
 SQL
