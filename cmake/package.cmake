@@ -26,7 +26,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME b64num)
 # b64num-lstat --catalog loads the engines' client libraries when asked, not
 # at start: dpkg-shlibdeps cannot see them, so they are named here.
-set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "libsqlite3-0, libpq5")
+set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "libsqlite3-0, libpq5, libmariadb3")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "decode base-64 numerals of Bacula LStat values\nBacula's catalog keeps the attributes of each backed-up file in its LStat\ncolumn as space-separated base-64 numerals. b64num prints one such\nnumeral, given as its argument, as a signed decimal number; b64num-lstat\ndecodes whole LStat values in bulk, as a filter, into named fields; and\n/usr/lib/sqlite3/b64num.so gives SQLite the same decoding in SQL.")

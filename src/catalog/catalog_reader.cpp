@@ -1,5 +1,6 @@
 #include "catalog_reader.h"
 
+#include "mariadb_reader.h"
 #include "postgresql_reader.h"
 #include "sqlite_reader.h"
 
@@ -43,9 +44,8 @@ std::unique_ptr<CatalogReader> open_catalog(const CatalogUri& uri, std::string& 
     case CatalogEngine::postgresql:
         return open_postgresql_catalog(uri.target, error);
     case CatalogEngine::mariadb:
-        break;
+        return open_mariadb_catalog(uri.target, error);
     }
-    error = "this b64num-lstat reads SQLite and PostgreSQL catalogs only yet: MariaDB's come "
-            "next; pipe their rows to it meanwhile, as the README shows";
+    error = "no reader for the catalog's engine";
     return nullptr;
 }

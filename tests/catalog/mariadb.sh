@@ -15,6 +15,7 @@ client=mysql
 escapes=mysql
 full_name="CONCAT(Path.Path, File.Filename)"
 line_feed="CHAR(10)"
+catalog_uri="mysql:///bacula" # the server of $MYSQL_HOME/my.cnf
 
 load_fixture() {
     mysql -e "DROP DATABASE IF EXISTS bacula; CREATE DATABASE bacula"
