@@ -337,35 +337,15 @@ private:
     std::string line_;
 };
 
-// Reads the jobs of --job from the catalog of --catalog, one input whose
-// rows come in job order, so that a later job's row is a later version.
-// Nothing is reported where the catalog cannot be read.
-void process_catalog(Run& run)
+// Reads the rows of a selection of jobs, in job order, as one input, so
+// that a later job's row is a later version.
+void read_selection(Run& run, CatalogReader& reader, const std::vector<CatalogJob>& jobs,
+                    const std::string& name)
 {
-    std::string error;
-    CatalogUri uri;
-    if (!parse_catalog_uri(run.options.catalog, uri, error)) {
-        run.complain(error);
-        run.trouble(status_no_report);
-        run.stopped = true;
-        return;
-    }
-    if (uri.has_password) {
-        run.complain("warning: the password in the catalog's URI shows in ps; keep it in "
-                     "~/.pgpass, a service file or ~/.my.cnf");
-    }
-    const std::unique_ptr<CatalogReader> reader = open_catalog(uri, error);
-    std::vector<CatalogJob> jobs;
-    if (reader == nullptr || !reader->find_jobs(run.options.jobs, jobs)) {
-        run.complain(quoted_for_terminal(uri.shown) + ": " +
-                     quoted_for_terminal(reader == nullptr ? error : reader->error()));
-        run.trouble(status_no_report);
-        run.stopped = true;
-        return;
-    }
     Input& input = run.inputs[0];
     input.run = &run;
-    input.quoted_name = quoted_for_terminal(uri.shown);
+    input.quoted_name = name;
+    input.reports = LineReports{};
     input.number = 0;
     run.writer->start_input();
     run.input_names.push_back(input.quoted_name);
@@ -373,9 +353,9 @@ void process_catalog(Run& run)
     filter_start(input.filter, input, run.rules);
     for (const CatalogJob& job : jobs) {
         CatalogLines lines(run, input, job.id);
-        if (!reader->read_rows(job, lines)) {
+        if (!reader.read_rows(job, lines)) {
             run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
-                         quoted_for_terminal(reader->error()));
+                         quoted_for_terminal(reader.error()));
             run.trouble(status_no_report);
             run.stopped = true;
         }
@@ -391,6 +371,42 @@ void process_catalog(Run& run)
         run.complain(input.quoted_name + ": " + rest);
     }
     run.writer->end_input(!run.stopped && run.out.error == 0);
+}
+
+// Reads the selections of --job from the catalog of --catalog (--diff's
+// OLD, then NEW), every job of them found before any row is read, all in
+// one transaction. Nothing is reported where the catalog cannot be read.
+void process_catalog(Run& run)
+{
+    std::string error;
+    CatalogUri uri;
+    if (!parse_catalog_uri(run.options.catalog, uri, error)) {
+        run.complain(error);
+        run.trouble(status_no_report);
+        run.stopped = true;
+        return;
+    }
+    if (uri.has_password) {
+        run.complain("warning: the password in the catalog's URI shows in ps; keep it in "
+                     "~/.pgpass, a service file or ~/.my.cnf");
+    }
+    const std::unique_ptr<CatalogReader> reader = open_catalog(uri, error);
+    std::vector<std::vector<CatalogJob>> selections;
+    for (const std::vector<std::int64_t>& ids : run.options.job_lists) {
+        if (reader == nullptr || !reader->find_jobs(ids, selections.emplace_back())) {
+            run.complain(quoted_for_terminal(uri.shown) + ": " +
+                         quoted_for_terminal(reader == nullptr ? error : reader->error()));
+            run.trouble(status_no_report);
+            run.stopped = true;
+            return;
+        }
+    }
+    const bool sides = selections.size() == 2;
+    for (std::size_t at = 0; at < selections.size() && !run.stopped; ++at) {
+        const char* const side = at == 0 ? "OLD " : "NEW ";
+        read_selection(run, *reader, selections[at],
+                       (sides ? side : "") + quoted_for_terminal(uri.shown));
+    }
 }
 
 // Reads OLD and NEW at once, each as far as the writer needs it (as comm

@@ -22,9 +22,11 @@
 
 namespace {
 
-const char selections_note[] = "Each with the selections --type, --size, --newer, --older, --uid, "
-                               "--gid,\n--name and --under, and with --csv; each but --diff reads, "
-                               "for FILE...,\n--catalog=URI --job=ID[,ID...].\n";
+const char selections_note[] =
+    "Each with the selections --type, --size, --newer, --older, --uid, "
+    "--gid,\n--name and --under, and with --csv; each reads, for FILE..., "
+    "--catalog=URI\n--job=ID[,ID...], and --diff, for OLD NEW, --job "
+    "twice.\n";
 
 // The usage lines, one a mode, from the table of modes, wrapped before an
 // option where a line would pass 79 columns.
@@ -359,7 +361,7 @@ bool parse_job_ids(const char* text, std::vector<std::int64_t>& ids)
 // no order the rows promise.
 int check_catalog(int argc, Options& options)
 {
-    if (options.jobs.empty() && options.catalog.empty()) {
+    if (options.job_lists.empty() && options.catalog.empty()) {
         return -1;
     }
     if (options.catalog.empty()) {
@@ -370,8 +372,15 @@ int check_catalog(int argc, Options& options)
         }
         options.catalog = from_environment;
     }
-    if (options.jobs.empty()) {
+    const auto inputs = static_cast<std::size_t>(std::max(traits_of(options.mode).inputs, 1));
+    if (options.job_lists.empty()) {
         return usage_error("--catalog needs --job=ID[,ID...]: the jobs to read");
+    }
+    if (options.job_lists.size() != inputs) {
+        return usage_error(inputs == 2 ? "--diff --catalog compares two selections: --job twice, "
+                                         "OLD's then NEW's"
+                                       : "--job takes one list: give every job in it, as in "
+                                         "--job=40,41,42");
     }
     if (argc > options.first_file) {
         return usage_error("--catalog reads the rows: give it no FILE");
@@ -389,7 +398,7 @@ int check_catalog(int argc, Options& options)
 // --diff reads two inputs, and standard input can be one of them only.
 int check_operands(int argc, char* argv[], const Options& options)
 {
-    if (traits_of(options.mode).inputs != 2) {
+    if (traits_of(options.mode).inputs != 2 || !options.catalog.empty()) {
         return -1;
     }
     if (argc - options.first_file != 2) {
@@ -507,10 +516,10 @@ int parse_options(int argc, char* argv[], Options& options)
             asked.takes |= takes_catalog;
             break;
         case option_job:
-            if (!options.jobs.empty()) {
-                return usage_error(one_list_only("--job"));
+            if (options.job_lists.size() == 2) {
+                return usage_error("--job is given once, or for --diff twice");
             }
-            if (!parse_job_ids(optarg, options.jobs)) {
+            if (!parse_job_ids(optarg, options.job_lists.emplace_back())) {
                 return usage_error("invalid job list '" + quoted_for_terminal(optarg) +
                                    "': JobIds, as in --job=42 or --job=40,41,42");
             }

@@ -42,9 +42,10 @@ struct Options {
     std::size_t buffer_size = default_buffer_size; // -S: memory for the sort of a tree's rows
     std::string temporary_directory;               // -T, or empty for $TMPDIR
     std::string catalog;                           // --catalog's URI, or $B64NUM_CATALOG with --job
-    std::vector<std::int64_t> jobs;                // --job: the JobIds to read from it
-    RowSelection selection;                        // the rows that count
-    std::vector<ByKey> by_keys;                    // with --by
+    // --job: the JobIds to read from it, a list an input (OLD's, then NEW's)
+    std::vector<std::vector<std::int64_t>> job_lists;
+    RowSelection selection;     // the rows that count
+    std::vector<ByKey> by_keys; // with --by
     ByStyle by_style;
     bool help = false;    // print the help and stop
     bool version = false; // print the version and stop

@@ -57,7 +57,7 @@ const ModeTraits mode_table[mode_count] = {
      "[-S SIZE] [-T DIR] OLD NEW",
      &comparison_statuses, Mode::diff,
      takes_compare | takes_human | takes_json | takes_summary | takes_disk_usage | takes_latest |
-         takes_sorted | takes_sort_settings,
+         takes_sorted | takes_sort_settings | takes_catalog,
      2, true},
     {"--by", "totals the rows by class",
      "--by=KEYS [-H] [-h | --json] [--disk-usage] [--latest | --all-versions] [--sorted] "

@@ -119,6 +119,26 @@ $expected"
     done
 done
 
+# --diff: OLD's selection, then NEW's, each a job or a chain.
+for pair in "1 2" "1 1,2" "2 1"; do
+    read -r old new <<< "$pair"
+    pipeline "$old" > old.tsv
+    pipeline "$new" > new.tsv
+    for mode in --diff "--diff --latest --summary"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode "$plain" old.tsv new.tsv 2> /dev/null; echo "status $?"; })
+        for schema in new old; do
+            # shellcheck disable=SC2086
+            got=$({ "$lstat" $mode "$plain" --catalog="sqlite:$schema.db" --job="$old" --job="$new" \
+                2> /dev/null; echo "status $?"; })
+            [ "$got" = "$expected" ] || fail "$mode --job=$old --job=$new ($schema schema): otherwise than the pipeline:
+$got
+--- the pipeline:
+$expected"
+        done
+    done
+done
+
 # Every byte of a name comes through, as COPY escapes it.
 "$lstat" --json -f size --catalog=sqlite:old.db --job=1 > names.json
 for name in 'ztab\\there' 'zlf\\nhere' 'back\\\\slash'; do
@@ -141,6 +161,8 @@ a deleted file's record|--catalog=sqlite:new.db --job=1,5
 a missing file|--catalog=sqlite:missing.db --job=1
 an engine no URI names|--catalog=bacula --job=1
 --job without --catalog|--job=1
+--diff of one selection|--catalog=sqlite:new.db --job=1 --diff
+a missing job on NEW's side|--catalog=sqlite:new.db --job=1 --job=99 --diff
 CASES
 sqlite3 new.db "DROP TABLE Path"
 status=0
