@@ -343,7 +343,8 @@ int check_combination(const Asked& asked, Options& options)
     return -1;
 }
 
-// A list of JobIds, each a positive number.
+// A list of JobIds, each a positive number, each once: a job read twice
+// would count twice under --all-versions.
 bool parse_job_ids(const char* text, std::vector<std::int64_t>& ids)
 {
     const std::string_view list(text);
@@ -353,7 +354,8 @@ bool parse_job_ids(const char* text, std::vector<std::int64_t>& ids)
         const char* const first = list.data() + at;
         const char* const last = list.data() + end;
         const auto [stop, error] = std::from_chars(first, last, id);
-        if (first == last || error != std::errc() || stop != last || id <= 0) {
+        if (first == last || error != std::errc() || stop != last || id <= 0 ||
+            std::find(ids.begin(), ids.end(), id) != ids.end()) {
             return false;
         }
         ids.push_back(id);
@@ -526,7 +528,7 @@ int parse_options(int argc, char* argv[], Options& options)
             }
             if (!parse_job_ids(optarg, options.job_lists.emplace_back())) {
                 return usage_error("invalid job list '" + quoted_for_terminal(optarg) +
-                                   "': JobIds, as in --job=42 or --job=40,41,42");
+                                   "': JobIds, each once, as in --job=42 or --job=40,41,42");
             }
             asked.takes |= takes_catalog;
             break;

@@ -161,6 +161,7 @@ a deleted file's record|--catalog=sqlite:new.db --job=1,5
 a missing file|--catalog=sqlite:missing.db --job=1
 an engine no URI names|--catalog=bacula --job=1
 --job without --catalog|--job=1
+a job given twice, which --all-versions would count twice|--catalog=sqlite:new.db --job=1,2,1 --all-versions
 --diff of one selection|--catalog=sqlite:new.db --job=1 --diff
 a missing job on NEW's side|--catalog=sqlite:new.db --job=1 --job=99 --diff
 CASES
