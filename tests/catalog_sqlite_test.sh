@@ -51,7 +51,8 @@ def x(text):
 for schema in ("new", "old"):
     out = ["BEGIN;",
            "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, Name TEXT, Type TEXT, Level TEXT, "
-           "JobTDate INTEGER, PurgedFiles INTEGER DEFAULT 0, JobFiles INTEGER, JobBytes INTEGER);",
+           "JobTDate INTEGER, PurgedFiles INTEGER DEFAULT 0, JobFiles INTEGER, JobBytes INTEGER, "
+           "ClientId INTEGER DEFAULT 1);",
            "CREATE TABLE Path (PathId INTEGER PRIMARY KEY, Path BLOB);"]
     if schema == "new":
         out.append("CREATE TABLE File (FileId INTEGER PRIMARY KEY, FileIndex INTEGER, JobId INTEGER, "
@@ -61,14 +62,16 @@ for schema in ("new", "old"):
         out.append("CREATE TABLE File (FileId INTEGER PRIMARY KEY, FileIndex INTEGER, JobId INTEGER, "
                    "PathId INTEGER, FilenameId INTEGER, LStat TEXT);")
     paths, names = {}, {}
-    # JobId 3, a pruned job; JobId 4, a restore; JobId 5, a deleted file's record.
-    out.append("INSERT INTO Job VALUES (3, 'x', 'B', 'I', 1700100000, 1, 0, 0);")
-    out.append("INSERT INTO Job VALUES (4, 'x', 'R', 'F', 1700100000, 0, 0, 0);")
-    out.append("INSERT INTO Job VALUES (5, 'x', 'B', 'I', 1700200000, 0, 1, 0);")
+    # JobId 3, a pruned job; JobId 4, a restore; JobId 5, a deleted file's
+    # record; JobId 6, a backup of another client.
+    out.append("INSERT INTO Job VALUES (3, 'x', 'B', 'I', 1700100000, 1, 0, 0, 1);")
+    out.append("INSERT INTO Job VALUES (4, 'x', 'R', 'F', 1700100000, 0, 0, 0, 1);")
+    out.append("INSERT INTO Job VALUES (5, 'x', 'B', 'I', 1700200000, 0, 1, 0, 1);")
+    out.append("INSERT INTO Job VALUES (6, 'y', 'B', 'F', 1700200000, 0, 0, 0, 2);")
     rows = [(job, row) for job in jobs for row in jobs[job]] + [(5, ("/srv/", "gone", f, 0, 9, 1))]
     for job in jobs:
         out.append(f"INSERT INTO Job VALUES ({job}, 'x', 'B', '{'F' if job == 1 else 'I'}', "
-                   f"{times[job]}, 0, {len(jobs[job])}, 0);")
+                   f"{times[job]}, 0, {len(jobs[job])}, 0, 1);")
     for index, (job, (path, name, mode, size, ino, nlink)) in enumerate(rows):
         path_id = paths.setdefault(path, len(paths) + 1)
         file_index = 0 if job == 5 else index + 1
@@ -162,6 +165,7 @@ a missing file|--catalog=sqlite:missing.db --job=1
 an engine no URI names|--catalog=bacula --job=1
 --job without --catalog|--job=1
 a job given twice, which --all-versions would count twice|--catalog=sqlite:new.db --job=1,2,1 --all-versions
+jobs of two clients, whose paths would merge|--catalog=sqlite:new.db --job=1,6 --latest
 --diff of one selection|--catalog=sqlite:new.db --job=1 --diff
 a missing job on NEW's side|--catalog=sqlite:new.db --job=1 --job=99 --diff
 CASES

@@ -2,7 +2,8 @@
 
 std::string job_query(const char* parameter)
 {
-    return std::string("SELECT JobId, JobTDate, Type, PurgedFiles FROM Job WHERE JobId = ") +
+    return std::string("SELECT JobId, JobTDate, Type, PurgedFiles, ClientId FROM Job "
+                       "WHERE JobId = ") +
            parameter;
 }
 

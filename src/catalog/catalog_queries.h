@@ -6,7 +6,7 @@
 
 #include <string>
 
-// A job's JobId, JobTDate, Type and PurgedFiles, by its JobId.
+// A job's JobId, JobTDate, Type, PurgedFiles and ClientId, by its JobId.
 std::string job_query(const char* parameter);
 
 // A job's rows of File, by its JobId: the path, the name (empty for a

@@ -9,6 +9,8 @@
 bool CatalogReader::find_jobs(const std::vector<std::int64_t>& ids, std::vector<CatalogJob>& jobs)
 {
     jobs.clear();
+    std::int64_t first_client = 0;
+    std::int64_t first_job = 0;
     for (const std::int64_t id : ids) {
         JobRecord record{};
         error_.clear();
@@ -27,6 +29,16 @@ bool CatalogReader::find_jobs(const std::vector<std::int64_t>& ids, std::vector<
             error_ = "job " + std::to_string(id) +
                      " had its file records pruned (PurgedFiles 1): nothing to read";
             return false;
+        }
+        if (first_job != 0 && record.client != first_client) {
+            error_ = "jobs " + std::to_string(first_job) + " and " + std::to_string(id) +
+                     " back up two clients, whose paths would merge into one tree: give one "
+                     "client's jobs";
+            return false;
+        }
+        if (first_job == 0) {
+            first_job = id;
+            first_client = record.client;
         }
         jobs.push_back(record.job);
     }

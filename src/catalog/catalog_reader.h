@@ -5,7 +5,7 @@
 // or a prune running meanwhile cannot make a partial answer.
 //
 // The tables are the catalog's public ones: Job (JobId, Type, JobTDate,
-// PurgedFiles), Path (PathId, Path), File (JobId, PathId, FileIndex, LStat,
+// PurgedFiles, ClientId), Path (PathId, Path), File (JobId, PathId, FileIndex, LStat,
 // and Filename, or in the older schema FilenameId into Filename (FilenameId,
 // Name)). The schema is found, not configured.
 #ifndef B64NUM_CATALOG_READER_H
@@ -52,7 +52,8 @@ public:
     virtual ~CatalogReader() = default;
 
     // The jobs `ids`, in job order: false, with error(), where one is
-    // missing, is no backup, or had its file records pruned.
+    // missing, is no backup, had its file records pruned, or is of another
+    // client than the others (their paths would merge into one tree).
     bool find_jobs(const std::vector<std::int64_t>& ids, std::vector<CatalogJob>& jobs);
 
     // Hands each row of `job` to `sink`, in the engine's order: false, with
@@ -68,6 +69,7 @@ protected:
         CatalogJob job;
         std::string type;
         std::int64_t purged_files;
+        std::int64_t client;
     };
     virtual bool read_job(std::int64_t id, JobRecord& record) = 0;
 

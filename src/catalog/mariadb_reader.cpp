@@ -203,11 +203,12 @@ private:
         }
         const MYSQL_ROW row = db_.fetch_row(result);
         const bool found = row != nullptr && row[0] != nullptr && row[1] != nullptr &&
-                           row[2] != nullptr && row[3] != nullptr;
+                           row[2] != nullptr && row[3] != nullptr && row[4] != nullptr;
         if (found) {
             record.job = {std::strtoll(row[0], nullptr, 10), std::strtoll(row[1], nullptr, 10)};
             record.type = row[2];
             record.purged_files = std::strtoll(row[3], nullptr, 10);
+            record.client = std::strtoll(row[4], nullptr, 10);
         }
         db_.free_result(result);
         return found;

@@ -189,6 +189,7 @@ private:
                       std::strtoll(pq_.get_value(result.result, 0, 1), nullptr, 10)};
         record.type = trimmed(pq_.get_value(result.result, 0, 2));
         record.purged_files = std::strtoll(pq_.get_value(result.result, 0, 3), nullptr, 10);
+        record.client = std::strtoll(pq_.get_value(result.result, 0, 4), nullptr, 10);
         return true;
     }
 

@@ -188,6 +188,7 @@ private:
                       library_.column_int64(statement.handle, 1)};
         record.type = std::string(column_bytes(library_, statement.handle, 2));
         record.purged_files = library_.column_int64(statement.handle, 3);
+        record.client = library_.column_int64(statement.handle, 4);
         return true;
     }
 

@@ -402,7 +402,8 @@ int main(int argc, char* argv[])
               "                   LStat TEXT NOT NULL, FileIndex INTEGER NOT NULL);\n"
               "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, JobBytes INTEGER NOT NULL,\n"
               "                  JobFiles INTEGER NOT NULL, Type TEXT NOT NULL,\n"
-              "                  JobTDate INTEGER NOT NULL, PurgedFiles INTEGER NOT NULL);\n"
+              "                  JobTDate INTEGER NOT NULL, PurgedFiles INTEGER NOT NULL,\n"
+              "                  ClientId INTEGER NOT NULL);\n"
               "BEGIN;\n";
     std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
     std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
@@ -448,12 +449,12 @@ int main(int argc, char* argv[])
     std::ofstream ncdu(directory + "/expected-ncdu.txt", std::ios::binary);
     ncdu << apparent_bytes << ' ' << entries.size() << '\n';
     for (const auto& [job, totals] : jobs) {
-        // Backups, a day apart in JobId order, none pruned.
+        // Backups of one client, a day apart in JobId order, none pruned.
         const std::int64_t time = december + (job - 42) * day_seconds;
         job_table << job << '\t' << totals.first << '\t' << totals.second << "\tB\t" << time
-                  << "\t0\n";
+                  << "\t0\t1\n";
         sqlite << "INSERT INTO Job VALUES (" << job << ", " << totals.first << ", " << totals.second
-               << ", 'B', " << time << ", 0);\n";
+               << ", 'B', " << time << ", 0, 1);\n";
     }
     sqlite << "COMMIT;\n";
     const std::ofstream* const outputs[] = {

@@ -26,7 +26,8 @@ CREATE TABLE File (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
                    PathId integer NOT NULL REFERENCES Path, Filename text NOT NULL,
                    LStat text NOT NULL, FileIndex integer NOT NULL);
 CREATE TABLE Job (JobId integer PRIMARY KEY, JobBytes bigint NOT NULL, JobFiles integer NOT NULL,
-                  Type char(1) NOT NULL, JobTDate bigint NOT NULL, PurgedFiles smallint NOT NULL);
+                  Type char(1) NOT NULL, JobTDate bigint NOT NULL, PurgedFiles smallint NOT NULL,
+                  ClientId integer NOT NULL);
 \copy Path FROM '$1/path.tsv'
 \copy File FROM '$1/file.tsv'
 \copy Job FROM '$1/job.tsv'
