@@ -1,8 +1,8 @@
 #include "mariadb_reader.h"
 
 #include "catalog_queries.h"
+#include "client_library.h"
 
-#include <dlfcn.h>
 #include <mysql.h>
 
 #include <cstdlib>
@@ -24,37 +24,24 @@ struct Libmariadb {
     decltype(&mysql_free_result) free_result;
 };
 
-const char library_name[] = "libmariadb.so.3";
-
-template <typename Function> bool find(void* handle, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name)); // NOLINT: dlsym's way
-    return function != nullptr;
-}
-
 bool load(Libmariadb& db, std::string& error)
 {
-    void* const handle = dlopen(library_name, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        error =
-            std::string("cannot load MariaDB's client library (apt-get install libmariadb3): ") +
-            dlerror();
+    ClientLibrary client;
+    if (!client.open("libmariadb.so.3", "libmariadb3", error)) {
         return false;
     }
-    const bool found =
-        find(handle, "mysql_init", db.init) && find(handle, "mysql_options", db.options) &&
-        find(handle, "mysql_real_connect", db.real_connect) &&
-        find(handle, "mysql_error", db.error) && find(handle, "mysql_close", db.close) &&
-        find(handle, "mysql_real_query", db.real_query) &&
-        find(handle, "mysql_use_result", db.use_result) &&
-        find(handle, "mysql_store_result", db.store_result) &&
-        find(handle, "mysql_fetch_row", db.fetch_row) &&
-        find(handle, "mysql_fetch_lengths", db.fetch_lengths) &&
-        find(handle, "mysql_free_result", db.free_result);
-    if (!found) {
-        error = std::string(library_name) + " lacks a function that the reader needs";
-    }
-    return found;
+    client.find("mysql_init", db.init);
+    client.find("mysql_options", db.options);
+    client.find("mysql_real_connect", db.real_connect);
+    client.find("mysql_error", db.error);
+    client.find("mysql_close", db.close);
+    client.find("mysql_real_query", db.real_query);
+    client.find("mysql_use_result", db.use_result);
+    client.find("mysql_store_result", db.store_result);
+    client.find("mysql_fetch_row", db.fetch_row);
+    client.find("mysql_fetch_lengths", db.fetch_lengths);
+    client.find("mysql_free_result", db.free_result);
+    return client.complete(error);
 }
 
 int hex_digit(char c)
@@ -279,14 +266,11 @@ std::unique_ptr<CatalogReader> open_mariadb_catalog(const std::string& uri, std:
         error = "cannot read the URI: mysql://[USER@][HOST][:PORT][/DATABASE][?socket=PATH]";
         return nullptr;
     }
-    static Libmariadb db{};
-    static std::string load_error;
-    static const bool loaded = load(db, load_error);
-    if (!loaded) {
-        error = load_error;
+    const Libmariadb* const db = load_once(load, error);
+    if (db == nullptr) {
         return nullptr;
     }
-    auto reader = std::make_unique<MariadbReader>(db);
+    auto reader = std::make_unique<MariadbReader>(*db);
     if (!reader->open(target, error)) {
         return nullptr;
     }

@@ -1,8 +1,8 @@
 #include "postgresql_reader.h"
 
 #include "catalog_queries.h"
+#include "client_library.h"
 
-#include <dlfcn.h>
 #include <libpq-fe.h>
 
 #include <algorithm>
@@ -30,38 +30,29 @@ struct Libpq {
     decltype(&PQclear) clear;
 };
 
-const char library_name[] = "libpq.so.5";
-
-template <typename Function> bool find(void* handle, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name)); // NOLINT: dlsym's way
-    return function != nullptr;
-}
-
 bool load(Libpq& pq, std::string& error)
 {
-    void* const handle = dlopen(library_name, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        error = std::string("cannot load PostgreSQL's client library (apt-get install libpq5): ") +
-                dlerror();
+    ClientLibrary client;
+    if (!client.open("libpq.so.5", "libpq5", error)) {
         return false;
     }
-    const bool found =
-        find(handle, "PQconnectdb", pq.connectdb) && find(handle, "PQstatus", pq.status) &&
-        find(handle, "PQerrorMessage", pq.error_message) && find(handle, "PQfinish", pq.finish) &&
-        find(handle, "PQsetClientEncoding", pq.set_client_encoding) &&
-        find(handle, "PQexec", pq.exec) && find(handle, "PQexecParams", pq.exec_params) &&
-        find(handle, "PQsendQueryParams", pq.send_query_params) &&
-        find(handle, "PQsetSingleRowMode", pq.set_single_row_mode) &&
-        find(handle, "PQgetResult", pq.get_result) &&
-        find(handle, "PQresultStatus", pq.result_status) &&
-        find(handle, "PQresultErrorMessage", pq.result_error_message) &&
-        find(handle, "PQntuples", pq.ntuples) && find(handle, "PQgetvalue", pq.get_value) &&
-        find(handle, "PQgetlength", pq.get_length) && find(handle, "PQclear", pq.clear);
-    if (!found) {
-        error = std::string(library_name) + " lacks a function that the reader needs";
-    }
-    return found;
+    client.find("PQconnectdb", pq.connectdb);
+    client.find("PQstatus", pq.status);
+    client.find("PQerrorMessage", pq.error_message);
+    client.find("PQfinish", pq.finish);
+    client.find("PQsetClientEncoding", pq.set_client_encoding);
+    client.find("PQexec", pq.exec);
+    client.find("PQexecParams", pq.exec_params);
+    client.find("PQsendQueryParams", pq.send_query_params);
+    client.find("PQsetSingleRowMode", pq.set_single_row_mode);
+    client.find("PQgetResult", pq.get_result);
+    client.find("PQresultStatus", pq.result_status);
+    client.find("PQresultErrorMessage", pq.result_error_message);
+    client.find("PQntuples", pq.ntuples);
+    client.find("PQgetvalue", pq.get_value);
+    client.find("PQgetlength", pq.get_length);
+    client.find("PQclear", pq.clear);
+    return client.complete(error);
 }
 
 // The first line of one of libpq's messages, which says what went wrong;
@@ -203,14 +194,11 @@ private:
 std::unique_ptr<CatalogReader> open_postgresql_catalog(const std::string& conninfo,
                                                        std::string& error)
 {
-    static Libpq pq{};
-    static std::string load_error;
-    static const bool loaded = load(pq, load_error);
-    if (!loaded) {
-        error = load_error;
+    const Libpq* const pq = load_once(load, error);
+    if (pq == nullptr) {
         return nullptr;
     }
-    auto reader = std::make_unique<PostgresqlReader>(pq);
+    auto reader = std::make_unique<PostgresqlReader>(*pq);
     if (!reader->open(conninfo, error)) {
         return nullptr;
     }

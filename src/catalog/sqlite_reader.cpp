@@ -1,8 +1,8 @@
 #include "sqlite_reader.h"
 
 #include "catalog_queries.h"
+#include "client_library.h"
 
-#include <dlfcn.h>
 #include <sqlite3.h>
 
 namespace {
@@ -23,40 +23,25 @@ struct SqliteLibrary {
     decltype(&sqlite3_column_type) column_type;
 };
 
-const char library_name[] = "libsqlite3.so.0";
-
-template <typename Function> bool find(void* handle, const char* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name)); // NOLINT: dlsym's way
-    return function != nullptr;
-}
-
-// Loads libsqlite3 once for the process: false, with `error`, where it is
-// missing.
+// Loads libsqlite3: false, with `error`, where it is missing.
 bool load(SqliteLibrary& library, std::string& error)
 {
-    void* const handle = dlopen(library_name, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        error =
-            std::string("cannot load SQLite's client library (apt-get install libsqlite3-0): ") +
-            dlerror();
+    ClientLibrary client;
+    if (!client.open("libsqlite3.so.0", "libsqlite3-0", error)) {
         return false;
     }
-    const bool found = find(handle, "sqlite3_open_v2", library.open_v2) &&
-                       find(handle, "sqlite3_close", library.close) &&
-                       find(handle, "sqlite3_errmsg", library.errmsg) &&
-                       find(handle, "sqlite3_prepare_v2", library.prepare_v2) &&
-                       find(handle, "sqlite3_step", library.step) &&
-                       find(handle, "sqlite3_finalize", library.finalize) &&
-                       find(handle, "sqlite3_bind_int64", library.bind_int64) &&
-                       find(handle, "sqlite3_column_blob", library.column_blob) &&
-                       find(handle, "sqlite3_column_bytes", library.column_bytes) &&
-                       find(handle, "sqlite3_column_int64", library.column_int64) &&
-                       find(handle, "sqlite3_column_type", library.column_type);
-    if (!found) {
-        error = std::string(library_name) + " lacks a function that the reader needs";
-    }
-    return found;
+    client.find("sqlite3_open_v2", library.open_v2);
+    client.find("sqlite3_close", library.close);
+    client.find("sqlite3_errmsg", library.errmsg);
+    client.find("sqlite3_prepare_v2", library.prepare_v2);
+    client.find("sqlite3_step", library.step);
+    client.find("sqlite3_finalize", library.finalize);
+    client.find("sqlite3_bind_int64", library.bind_int64);
+    client.find("sqlite3_column_blob", library.column_blob);
+    client.find("sqlite3_column_bytes", library.column_bytes);
+    client.find("sqlite3_column_int64", library.column_int64);
+    client.find("sqlite3_column_type", library.column_type);
+    return client.complete(error);
 }
 
 // A column's bytes, whatever type SQLite stored them as.
@@ -201,14 +186,11 @@ private:
 
 std::unique_ptr<CatalogReader> open_sqlite_catalog(const std::string& path, std::string& error)
 {
-    static SqliteLibrary library{};
-    static std::string load_error;
-    static const bool loaded = load(library, load_error);
-    if (!loaded) {
-        error = load_error;
+    const SqliteLibrary* const library = load_once(load, error);
+    if (library == nullptr) {
         return nullptr;
     }
-    auto reader = std::make_unique<SqliteReader>(library);
+    auto reader = std::make_unique<SqliteReader>(*library);
     if (!reader->open(path, error)) {
         return nullptr;
     }
