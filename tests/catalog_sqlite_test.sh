@@ -11,6 +11,7 @@
 # usage: tests/catalog_sqlite_test.sh B64NUM_LSTAT
 set -euo pipefail
 lstat=$1
+support=$(cd "$(dirname "$0")/support" && pwd)
 for program in sqlite3 python3; do
     command -v "$program" > /dev/null || { echo "catalog_sqlite_test.sh: $program is missing" >&2; exit 1; }
 done
@@ -22,20 +23,22 @@ fail() {
     echo "catalog_sqlite_test.sh: $*" >&2
     failures=$((failures + 1))
 }
+# What --catalog printed, and its status, against the pipeline's.
+agrees() {
+    [ "$2" = "$3" ] || fail "$1: otherwise than the pipeline:
+$2
+--- the pipeline:
+$3"
+}
 
 # The same jobs in both schemas; the names as X'' literals, any byte.
-python3 - <<'PY'
-A = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/"
-def numeral(v):
-    s = ""
-    while True:
-        s = A[v % 64] + s
-        v //= 64
-        if v == 0:
-            return s
+python3 - "$support" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from lstat_text import lstat_value
 def lstat(mode, size, ino, nlink=1):
-    fields = [2049, ino, mode, nlink, 0, 0, 0, size, 4096, (size + 511) // 512, 0, 1700000000, 0, 0]
-    return " ".join(numeral(f) for f in fields)
+    return lstat_value([2049, ino, mode, nlink, 0, 0, 0, size, 4096, (size + 511) // 512, 0,
+                        1700000000, 0, 0])
 d, f = 0o40755, 0o100644
 # JobId: rows of (path, name, mode, size, inode, links, FileIndex)
 jobs = {
@@ -114,10 +117,7 @@ for mode in --du "--du --latest" "--du --all-versions" --ncdu "--by=kind" "-f si
             # shellcheck disable=SC2086
             got=$({ "$lstat" $mode "$plain" --catalog="sqlite:$schema.db" --job="$jobs" 2> /dev/null;
                 echo "status $?"; } | grep -v '"timestamp"')
-            [ "$got" = "$expected" ] || fail "$mode --job=$jobs ($schema schema): otherwise than the pipeline:
-$got
---- the pipeline:
-$expected"
+            agrees "$mode --job=$jobs ($schema schema)" "$got" "$expected"
         done
     done
 done
@@ -134,10 +134,7 @@ for pair in "1 2" "1 1,2" "2 1"; do
             # shellcheck disable=SC2086
             got=$({ "$lstat" $mode "$plain" --catalog="sqlite:$schema.db" --job="$old" --job="$new" \
                 2> /dev/null; echo "status $?"; })
-            [ "$got" = "$expected" ] || fail "$mode --job=$old --job=$new ($schema schema): otherwise than the pipeline:
-$got
---- the pipeline:
-$expected"
+            agrees "$mode --job=$old --job=$new ($schema schema)" "$got" "$expected"
         done
     done
 done
