@@ -80,7 +80,7 @@ void write_attributes(OutputBuffer& out, Versions versions, const EntryAttribute
     write_member_if_read(out, ",\"gid\":", field_gid, a.gid);
     write_member_if_read(out, ",\"mode\":", field_mode, a.mode);
     write_unsigned_member(out, ",\"mtime\":", a.mtime);
-    if (!is_directory(a.mode) && a.nlink > 1 && versions != Versions::all) {
+    if (is_hard_link(a) && links_merge(versions)) {
         write_unsigned_member(out, ",\"ino\":", a.ino);
         output_text(out, ",\"hlnkc\":true");
         write_member_if_read(out, ",\"nlink\":", field_nlink, a.nlink);

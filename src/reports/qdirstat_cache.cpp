@@ -80,7 +80,7 @@ void append_file_fields(std::string& line, Versions versions, const EntryAttribu
     if (a.blocks > 0 && allocated < static_cast<ByteSum>(static_cast<std::uint64_t>(a.size))) {
         append_optional(line, "\tblocks: ", a.blocks);
     }
-    if (a.nlink > 1 && versions != Versions::all) {
+    if (is_hard_link(a) && links_merge(versions)) {
         append_optional(line, "\tlinks: ", a.nlink);
     }
 }

@@ -305,7 +305,7 @@ private:
         return links_->settle(*sort_, doomed_);
     }
 
-    bool links_merged() const { return merges_links_ && scope_.versions != Versions::all; }
+    bool links_merged() const { return merges_links_ && links_merge(scope_.versions); }
 
     // The directory rows held for lack of a '/' whose place comes before the
     // row of `next_key`, or at the end all of them, to the engine or to the

@@ -1,7 +1,6 @@
 #include "first_links.h"
 
 #include "external_sort.h"
-#include "file_mode.h"
 
 #include <algorithm>
 #include <numeric>
@@ -46,7 +45,7 @@ FirstLinks::~FirstLinks() = default;
 
 bool FirstLinks::is_link(const TreeRow& row) const
 {
-    return row.selected && row.attributes.nlink > 1 && !is_directory(row.attributes.mode) &&
+    return row.selected && is_hard_link(row.attributes) &&
            !std::binary_search(unclaiming_.begin(), unclaiming_.end(), row.order);
 }
 

@@ -305,8 +305,8 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
     if (row.counts) {
         // Over several jobs every row's bytes count, however linked; ncdu
         // and QDirStat count each link themselves.
-        const bool linked = tree.merges_links && tree.versions != Versions::all &&
-                            row.attributes.nlink > 1 && row.link != LinkClaim::none;
+        const bool linked = tree.merges_links && links_merge(tree.versions) &&
+                            is_hard_link(row.attributes) && row.link != LinkClaim::none;
         if (linked && row.link == LinkClaim::undecided) {
             const auto [inode, first] =
                 tree.linked.try_emplace({row.attributes.dev, row.attributes.ino}, 0);

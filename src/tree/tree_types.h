@@ -11,6 +11,7 @@
 #define B64NUM_TREE_TYPES_H
 
 #include "catalog_line.h"
+#include "file_mode.h"
 
 #include <cstdint>
 #include <string>
@@ -43,6 +44,20 @@ enum class Versions {
     // last, but a path that holds paths is a directory.
     all,
 };
+
+// Whether a row is a hard link: a file, not a directory, of more than one
+// link. Its inode's bytes count once, as du counts them, where links_merge.
+inline bool is_hard_link(const EntryAttributes& attributes)
+{
+    return attributes.nlink > 1 && !is_directory(attributes.mode);
+}
+
+// Whether the links of an inode count once: not over every version of
+// several jobs, where every row's bytes count, however linked.
+inline bool links_merge(Versions versions)
+{
+    return versions != Versions::all;
+}
 
 // Which rows a tree counts: of a path that rows give more than once, and
 // from which top (--under), by its real bytes; empty for the deepest
