@@ -5,6 +5,7 @@
 #include "catalog_reader.h"
 #include "client_escapes.h"
 #include "csv_reader.h"
+#include "job_listing.h"
 #include "line_reader.h"
 #include "line_reports.h"
 #include "lstat_modes.h"
@@ -339,7 +340,7 @@ private:
 
 // Reads the rows of a selection of jobs, in job order, as one input, so
 // that a later job's row is a later version.
-void read_selection(Run& run, CatalogReader& reader, const std::vector<CatalogJob>& jobs,
+void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord>& jobs,
                     const std::string& name)
 {
     Input& input = run.inputs[0];
@@ -351,7 +352,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<CatalogJo
     run.input_names.push_back(input.quoted_name);
     run.late_reports.emplace_back();
     filter_start(input.filter, input, run.rules);
-    for (const CatalogJob& job : jobs) {
+    for (const JobRecord& job : jobs) {
         CatalogLines lines(run, input, job.id);
         if (!reader.read_rows(job, lines)) {
             run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
@@ -373,9 +374,62 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<CatalogJo
     run.writer->end_input(!run.stopped && run.out.error == 0);
 }
 
-// Reads the selections of --job from the catalog of --catalog (--diff's
-// OLD, then NEW), every job of them found before any row is read, all in
-// one transaction. Nothing is reported where the catalog cannot be read.
+// StartTime as the catalog writes it, in local time, of `seconds`: empty
+// where a year of four digits cannot hold it, as its order as text needs.
+std::string start_time_text(std::int64_t seconds)
+{
+    const std::time_t time = seconds;
+    std::tm local{};
+    char text[32] = "";
+    const bool known = localtime_r(&time, &local) != nullptr &&
+                       std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 19 &&
+                       text[0] != '0' && text[0] != '-';
+    return known ? text : "";
+}
+
+// The selections of the command line, --diff's OLD then NEW, each in job
+// order: false, with `error`, where the catalog has none of them.
+bool find_selections(Run& run, CatalogReader& reader,
+                     std::vector<std::vector<JobRecord>>& selections, std::string& error)
+{
+    const Options& options = run.options;
+    if (options.clients.empty()) {
+        for (const std::vector<std::int64_t>& ids : options.job_lists) {
+            if (!reader.find_jobs(ids, selections.emplace_back())) {
+                error = reader.error();
+                return false;
+            }
+        }
+        return true;
+    }
+    std::vector<JobRecord> backups;
+    if (!reader.find_backups(backups)) {
+        error = reader.error();
+        return false;
+    }
+    const ClientRequest request{options.clients, options.chain,
+                                options.has_before ? start_time_text(options.before) : "",
+                                options.fileset};
+    if (options.has_before && request.before.empty()) {
+        error = "--before's time is out of the years 1000 to 9999 that a StartTime holds";
+        return false;
+    }
+    std::vector<JobRecord> running;
+    if (!choose_client_jobs(backups, request, selections.emplace_back(), running, error)) {
+        return false;
+    }
+    for (const JobRecord& job : running) {
+        run.complain("job " + std::to_string(job.id) + " of client '" +
+                     quoted_for_terminal(job.client) + "', started " +
+                     quoted_for_terminal(job.start_time) +
+                     ", is still running: its rows are not all written, and it is left out");
+    }
+    return true;
+}
+
+// Reads the selections of the command line from the catalog of --catalog,
+// every job of them found before any row is read, all in one transaction.
+// Nothing is reported where the catalog cannot be read.
 void process_catalog(Run& run)
 {
     std::string error;
@@ -391,15 +445,27 @@ void process_catalog(Run& run)
                      "~/.pgpass, a service file or ~/.my.cnf");
     }
     const std::unique_ptr<CatalogReader> reader = open_catalog(uri, error);
-    std::vector<std::vector<CatalogJob>> selections;
-    for (const std::vector<std::int64_t>& ids : run.options.job_lists) {
-        if (reader == nullptr || !reader->find_jobs(ids, selections.emplace_back())) {
-            run.complain(quoted_for_terminal(uri.shown) + ": " +
-                         quoted_for_terminal(reader == nullptr ? error : reader->error()));
-            run.trouble(status_no_report);
-            run.stopped = true;
-            return;
+    std::vector<std::vector<JobRecord>> selections;
+    bool found = reader != nullptr && find_selections(run, *reader, selections, error);
+    const bool listing = run.options.mode == Mode::jobs;
+    for (const std::vector<JobRecord>& jobs : selections) {
+        found = found && (listing || readable_jobs(jobs, error));
+        if (found && !listing && several_clients(jobs)) {
+            error = "the jobs back up several clients, whose paths would merge into one tree: "
+                    "give one client's jobs";
+            found = false;
         }
+    }
+    if (!found) {
+        run.complain(quoted_for_terminal(uri.shown) + ": " + quoted_for_terminal(error));
+        run.trouble(status_no_report);
+        run.stopped = true;
+        return;
+    }
+    if (listing) {
+        const std::string text = job_listing(selections.front());
+        output_bytes(run.out, text.data(), text.size());
+        return;
     }
     const bool sides = selections.size() == 2;
     for (std::size_t at = 0; at < selections.size() && !run.stopped; ++at) {
@@ -484,6 +550,10 @@ int run_lstat(Run& run, int argc, char* argv[])
     }
     // Local times: the zone read once, not at every row.
     tzset();
+    if (run.options.mode == Mode::jobs) {
+        process_catalog(run);
+        return finish(run);
+    }
     ModeSetup mode = set_up_mode(run.options, run.out);
     run.writer = std::move(mode.writer);
     run.writer->set_reporter(&run);

@@ -52,6 +52,7 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
         return {make_sorted_by_writer(out, scope, sort, options.by_keys, options.by_style),
                 tree_rows, true};
     case Mode::fields:
+    case Mode::jobs: // lists jobs, not rows: no writer of rows is asked for it
         break;
     }
     return {make_tsv_writer(out, options.fields, options.header, times), {}};

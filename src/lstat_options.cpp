@@ -23,10 +23,11 @@
 namespace {
 
 const char selections_note[] =
-    "Each with the selections --type, --size, --newer, --older, --uid, "
-    "--gid,\n--name and --under, and with --csv; each reads, for FILE..., "
-    "--catalog=URI\n--job=ID[,ID...], and --diff, for OLD NEW, --job "
-    "twice.\n";
+    "Each but --jobs with the selections --type, --size, --newer, --older, --uid,\n"
+    "--gid, --name and --under, and with --csv; each reads, for FILE..., "
+    "--catalog=URI\nSELECTION, and --diff, for OLD NEW, --job twice. SELECTION is "
+    "--job=ID[,ID...]\nor --client=NAME[,NAME...] [--chain] [--before=TIME] "
+    "[--fileset=NAME].\n";
 
 // The usage lines, one a mode, from the table of modes, wrapped before an
 // option where a line would pass 79 columns.
@@ -148,6 +149,16 @@ const char description[] =
     "                     mysql://...; default $B64NUM_CATALOG\n"
     "      --job=ID[,ID...]  the JobIds to read, a job or a chain, in any order (job\n"
     "                     order is JobTDate's); --diff takes it twice, OLD, NEW\n"
+    "      --client=NAME[,NAME...]  the good backups (JobStatus T or W) of these\n"
+    "                     clients; with several, each client's files under a top\n"
+    "                     named after it\n"
+    "      --chain        of each client, the jobs a restore of its latest state\n"
+    "                     uses: the last good Full, the last good Differential\n"
+    "                     after it, the good Incrementals after those\n"
+    "      --before=TIME  only jobs started before TIME, as --newer reads it\n"
+    "      --fileset=NAME  only jobs of this FileSet, where a client has several\n"
+    "      --jobs         list the jobs of the selection as TSV: JobId, Client,\n"
+    "                     Level, StartTime, JobFiles, JobBytes\n"
     "      --latest       in --du, --ncdu, --qdirstat, --treemap, --by and --diff,\n"
     "                     the last row of a path counts (a full backup and the\n"
     "                     incrementals after it)\n"
@@ -364,30 +375,61 @@ bool parse_job_ids(const char* text, std::vector<std::int64_t>& ids)
     return true;
 }
 
-// --catalog reads the rows in place of FILE, the jobs that --job names, in
-// no order the rows promise.
+// Client names, each once, none empty.
+bool parse_client_names(const char* text, std::vector<std::string>& names)
+{
+    const std::string_view list(text);
+    for (std::size_t at = 0; at <= list.size();) {
+        const std::size_t end = std::min(list.find(',', at), list.size());
+        const std::string name(list.substr(at, end - at));
+        if (name.empty() || std::find(names.begin(), names.end(), name) != names.end()) {
+            return false;
+        }
+        names.push_back(name);
+        at = end + 1;
+    }
+    return true;
+}
+
+// --catalog reads the rows in place of FILE, the jobs that --job names or
+// a client's, in no order the rows promise.
 int check_catalog(int argc, Options& options)
 {
-    if (options.job_lists.empty() && options.catalog.empty()) {
+    const bool by_client = !options.clients.empty();
+    const bool selected = !options.job_lists.empty() || by_client;
+    if (!selected && options.catalog.empty() && options.mode != Mode::jobs) {
+        if (options.chain || options.has_before || !options.fileset.empty()) {
+            return usage_error("--chain, --before and --fileset choose among the jobs of "
+                               "--client=NAME");
+        }
         return -1;
     }
     if (options.catalog.empty()) {
         const char* const from_environment = std::getenv("B64NUM_CATALOG");
         if (from_environment == nullptr || *from_environment == '\0') {
-            return usage_error("--job picks jobs of the catalog that --catalog=URI, or "
+            return usage_error("a selection of jobs reads the catalog that --catalog=URI, or "
                                "B64NUM_CATALOG, names");
         }
         options.catalog = from_environment;
     }
     const auto inputs = static_cast<std::size_t>(std::max(traits_of(options.mode).inputs, 1));
-    if (options.job_lists.empty()) {
-        return usage_error("--catalog needs --job=ID[,ID...]: the jobs to read");
+    if (!selected) {
+        return usage_error("--catalog needs the jobs to read: --job=ID[,ID...] or "
+                           "--client=NAME[,NAME...]");
     }
-    if (options.job_lists.size() != inputs) {
-        return usage_error(inputs == 2 ? "--diff --catalog compares two selections: --job twice, "
-                                         "OLD's then NEW's"
-                                       : "--job takes one list: give every job in it, as in "
-                                         "--job=40,41,42");
+    if (by_client && !options.job_lists.empty()) {
+        return usage_error("--job and --client are two selections: give one");
+    }
+    if (!by_client && (options.chain || options.has_before || !options.fileset.empty())) {
+        return usage_error("--chain, --before and --fileset choose among the jobs of "
+                           "--client=NAME");
+    }
+    if (inputs == 2 && options.job_lists.size() != 2) {
+        return usage_error("--diff --catalog compares two selections: --job twice, OLD's then "
+                           "NEW's");
+    }
+    if (inputs == 1 && options.job_lists.size() > 1) {
+        return usage_error("--job takes one list: give every job in it, as in --job=40,41,42");
     }
     if (argc > options.first_file) {
         return usage_error("--catalog reads the rows: give it no FILE");
@@ -456,6 +498,11 @@ int parse_options(int argc, char* argv[], Options& options)
         option_sorted,
         option_catalog,
         option_job,
+        option_client,
+        option_chain,
+        option_before,
+        option_fileset,
+        option_jobs,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -481,6 +528,11 @@ int parse_options(int argc, char* argv[], Options& options)
         {"sorted", no_argument, nullptr, option_sorted},
         {"catalog", required_argument, nullptr, option_catalog},
         {"job", required_argument, nullptr, option_job},
+        {"client", required_argument, nullptr, option_client},
+        {"chain", no_argument, nullptr, option_chain},
+        {"before", required_argument, nullptr, option_before},
+        {"fileset", required_argument, nullptr, option_fileset},
+        {"jobs", no_argument, nullptr, option_jobs},
         {"buffer-size", required_argument, nullptr, 'S'},
         {"temporary-directory", required_argument, nullptr, 'T'},
         {"type", required_argument, nullptr, option_selection},
@@ -531,6 +583,34 @@ int parse_options(int argc, char* argv[], Options& options)
                                    "': JobIds, each once, as in --job=42 or --job=40,41,42");
             }
             asked.takes |= takes_catalog;
+            break;
+        case option_client:
+            if (!options.clients.empty() || !parse_client_names(optarg, options.clients)) {
+                return usage_error("invalid client list '" + quoted_for_terminal(optarg) +
+                                   "': names, each once, as in --client=c1 or --client=c1,c2, "
+                                   "and --client once");
+            }
+            asked.takes |= takes_catalog;
+            break;
+        case option_chain:
+            options.chain = true;
+            asked.takes |= takes_catalog;
+            break;
+        case option_before:
+            if (!parse_time(optarg, options.before)) {
+                return usage_error("invalid time '" + quoted_for_terminal(optarg) +
+                                   "': as --newer's, YYYY-MM-DD, 'YYYY-MM-DD HH:MM' or "
+                                   "'YYYY-MM-DD HH:MM:SS' in local time, or @SECONDS");
+            }
+            options.has_before = true;
+            asked.takes |= takes_catalog;
+            break;
+        case option_fileset:
+            options.fileset = optarg;
+            asked.takes |= takes_catalog;
+            break;
+        case option_jobs:
+            asked.modes.push_back(Mode::jobs);
             break;
         case 'S':
             if (!parse_buffer_size(optarg, options.buffer_size)) {

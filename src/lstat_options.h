@@ -44,6 +44,11 @@ struct Options {
     std::string catalog;                           // --catalog's URI, or $B64NUM_CATALOG with --job
     // --job: the JobIds to read from it, a list an input (OLD's, then NEW's)
     std::vector<std::vector<std::int64_t>> job_lists;
+    std::vector<std::string> clients; // --client: or their jobs
+    bool chain = false;               // --chain: the jobs a restore of a client uses
+    bool has_before = false;          // --before: jobs started before `before`
+    std::int64_t before = 0;
+    std::string fileset;        // --fileset: the client's jobs of this FileSet
     RowSelection selection;     // the rows that count
     std::vector<ByKey> by_keys; // with --by
     ByStyle by_style;

@@ -64,6 +64,8 @@ const ModeTraits mode_table[mode_count] = {
      "[-S SIZE] [-T DIR] [FILE...]",
      &report_statuses, Mode::by,
      takes_header | takes_human | takes_json | takes_disk_usage | tree_options, 0, true},
+    {"--jobs", "lists the jobs of a selection", "--jobs --catalog=URI SELECTION", &report_statuses,
+     Mode::jobs, takes_catalog, 0, false},
 };
 
 const ModeTraits& traits_of(Mode mode)

@@ -9,7 +9,7 @@
 #include <cstddef>
 
 // What b64num-lstat writes: one mode a run.
-enum class Mode { fields, json, long_listing, du, ncdu, qdirstat, treemap, diff, by };
+enum class Mode { fields, json, long_listing, du, ncdu, qdirstat, treemap, diff, by, jobs };
 
 // The options that a mode may take, a bit each.
 enum Takes : unsigned {
@@ -25,7 +25,7 @@ enum Takes : unsigned {
     takes_sorted = 1U << 9,
     takes_sort_settings = 1U << 10,
     takes_disk_usage = 1U << 11,
-    takes_catalog = 1U << 12, // --catalog and --job, for FILE
+    takes_catalog = 1U << 12, // --catalog and a selection of its jobs, for FILE
 };
 
 struct OptionTraits {
@@ -57,7 +57,7 @@ struct ModeTraits {
     bool reads_tree; // its rows need the path as their first column
 };
 
-constexpr std::size_t mode_count = 8;
+constexpr std::size_t mode_count = 9;
 
 // Every mode but Mode::json, which is the first one's with --json, in the
 // order the usage lists them.

@@ -68,8 +68,45 @@ bool parse_size(const char* value, RowSelection& selection, std::string& error)
     return true;
 }
 
-// A time as YYYY-MM-DD, YYYY-MM-DD HH:MM or YYYY-MM-DD HH:MM:SS in the
-// local time zone, or @SECONDS since the epoch.
+bool parse_ids(const char* value, std::vector<std::int64_t>& ids)
+{
+    std::size_t at = 0;
+    for (;;) {
+        std::int64_t id = 0;
+        if (!read_number(value, at, id)) {
+            return false;
+        }
+        ids.push_back(id);
+        if (value[at] == '\0') {
+            return true;
+        }
+        if (value[at++] != ',') {
+            return false;
+        }
+    }
+}
+
+// A path as rows give it: without empty components and '.', so that
+// /usr/lib// is /usr/lib and ./x is x; "/" and "." stay.
+std::string normal_path(const std::string& path)
+{
+    std::string normal = path.front() == '/' ? "/" : "";
+    for (std::size_t at = 0; at <= path.size();) {
+        const std::size_t slash = std::min(path.find('/', at), path.size());
+        const std::string component = path.substr(at, slash - at);
+        if (!component.empty() && component != ".") {
+            if (!normal.empty() && normal.back() != '/') {
+                normal += '/';
+            }
+            normal += component;
+        }
+        at = slash + 1;
+    }
+    return normal.empty() ? "." : normal;
+}
+
+} // namespace
+
 bool parse_time(const char* value, std::int64_t& seconds)
 {
     std::size_t at = 0;
@@ -124,45 +161,6 @@ bool parse_time(const char* value, std::int64_t& seconds)
     seconds = when;
     return true;
 }
-
-bool parse_ids(const char* value, std::vector<std::int64_t>& ids)
-{
-    std::size_t at = 0;
-    for (;;) {
-        std::int64_t id = 0;
-        if (!read_number(value, at, id)) {
-            return false;
-        }
-        ids.push_back(id);
-        if (value[at] == '\0') {
-            return true;
-        }
-        if (value[at++] != ',') {
-            return false;
-        }
-    }
-}
-
-// A path as rows give it: without empty components and '.', so that
-// /usr/lib// is /usr/lib and ./x is x; "/" and "." stay.
-std::string normal_path(const std::string& path)
-{
-    std::string normal = path.front() == '/' ? "/" : "";
-    for (std::size_t at = 0; at <= path.size();) {
-        const std::size_t slash = std::min(path.find('/', at), path.size());
-        const std::string component = path.substr(at, slash - at);
-        if (!component.empty() && component != ".") {
-            if (!normal.empty() && normal.back() != '/') {
-                normal += '/';
-            }
-            normal += component;
-        }
-        at = slash + 1;
-    }
-    return normal.empty() ? "." : normal;
-}
-
-} // namespace
 
 bool parse_selection(const std::string& option, const char* value, RowSelection& selection,
                      std::string& error)

@@ -33,7 +33,7 @@ $3"
 
 # The same jobs in both schemas; the names as X'' literals, any byte.
 python3 - "$support" <<'PY'
-import sys
+import sys, time
 sys.path.insert(0, sys.argv[1])
 from lstat_text import lstat_value
 def lstat(mode, size, ino, nlink=1):
@@ -48,14 +48,30 @@ jobs = {
         ("/srv/", "link2", f, 5000, 7, 2)],
     2: [("/srv/", "", d, 4096, 1, 1), ("/srv/", "a", f, 10, 8, 1), ("/srv/", "ztab\there", f, 70, 4, 1)],
 }
-times = {1: 1700000000, 2: 1700086400}
+# Client c3's jobs: 10 holds job 1's rows, 11 failed, 12 (a Differential
+# with warnings) holds job 2's, 13 holds none, 14 is still running.
+jobs[10], jobs[11], jobs[12] = jobs[1], [("/srv/", "failed", f, 99, 20, 1)], jobs[2]
+jobs[14] = [("/srv/", "running", f, 99, 21, 1)]
+# JobId: client, Type, Level, JobStatus, JobTDate, PurgedFiles; 3, a pruned
+# job; 4, a restore; 5, a deleted file's record; 6, a backup of another
+# client.
+meta = {1: (1, 'B', 'F', 'T', 1700000000, 0), 2: (1, 'B', 'I', 'T', 1700086400, 0),
+        3: (1, 'B', 'I', 'T', 1700100000, 1), 4: (1, 'R', 'F', 'T', 1700100000, 0),
+        5: (1, 'B', 'I', 'T', 1700200000, 0), 6: (2, 'B', 'F', 'T', 1700200000, 0),
+        10: (3, 'B', 'F', 'T', 1700300000, 0), 11: (3, 'B', 'I', 'E', 1700310000, 0),
+        12: (3, 'B', 'D', 'W', 1700320000, 0), 13: (3, 'B', 'I', 'T', 1700330000, 0),
+        14: (3, 'B', 'I', 'R', 1700340000, 0)}
 def x(text):
     return "X'" + text.encode().hex() + "'"
 for schema in ("new", "old"):
     out = ["BEGIN;",
            "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, Name TEXT, Type TEXT, Level TEXT, "
-           "JobTDate INTEGER, PurgedFiles INTEGER DEFAULT 0, JobFiles INTEGER, JobBytes INTEGER, "
-           "ClientId INTEGER DEFAULT 1);",
+           "JobStatus TEXT, StartTime TEXT, JobTDate INTEGER, PurgedFiles INTEGER, "
+           "JobFiles INTEGER, JobBytes INTEGER, ClientId INTEGER, FileSetId INTEGER);",
+           "CREATE TABLE Client (ClientId INTEGER PRIMARY KEY, Name TEXT);",
+           "CREATE TABLE FileSet (FileSetId INTEGER PRIMARY KEY, FileSet TEXT);",
+           "INSERT INTO Client VALUES (1, 'c1'), (2, 'c2'), (3, 'c3');",
+           "INSERT INTO FileSet VALUES (1, 'Full Set');",
            "CREATE TABLE Path (PathId INTEGER PRIMARY KEY, Path BLOB);"]
     if schema == "new":
         out.append("CREATE TABLE File (FileId INTEGER PRIMARY KEY, FileIndex INTEGER, JobId INTEGER, "
@@ -65,16 +81,11 @@ for schema in ("new", "old"):
         out.append("CREATE TABLE File (FileId INTEGER PRIMARY KEY, FileIndex INTEGER, JobId INTEGER, "
                    "PathId INTEGER, FilenameId INTEGER, LStat TEXT);")
     paths, names = {}, {}
-    # JobId 3, a pruned job; JobId 4, a restore; JobId 5, a deleted file's
-    # record; JobId 6, a backup of another client.
-    out.append("INSERT INTO Job VALUES (3, 'x', 'B', 'I', 1700100000, 1, 0, 0, 1);")
-    out.append("INSERT INTO Job VALUES (4, 'x', 'R', 'F', 1700100000, 0, 0, 0, 1);")
-    out.append("INSERT INTO Job VALUES (5, 'x', 'B', 'I', 1700200000, 0, 1, 0, 1);")
-    out.append("INSERT INTO Job VALUES (6, 'y', 'B', 'F', 1700200000, 0, 0, 0, 2);")
     rows = [(job, row) for job in jobs for row in jobs[job]] + [(5, ("/srv/", "gone", f, 0, 9, 1))]
-    for job in jobs:
-        out.append(f"INSERT INTO Job VALUES ({job}, 'x', 'B', '{'F' if job == 1 else 'I'}', "
-                   f"{times[job]}, 0, {len(jobs[job])}, 0, 1);")
+    for job, (client, kind, level, status, tdate, purged) in meta.items():
+        start = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(tdate))
+        out.append(f"INSERT INTO Job VALUES ({job}, 'x', '{kind}', '{level}', '{status}', '{start}', "
+                   f"{tdate}, {purged}, {len(jobs.get(job, []))}, 0, {client}, 1);")
     for index, (job, (path, name, mode, size, ino, nlink)) in enumerate(rows):
         path_id = paths.setdefault(path, len(paths) + 1)
         file_index = 0 if job == 5 else index + 1
@@ -139,6 +150,31 @@ for pair in "1 2" "1 1,2" "2 1"; do
     done
 done
 
+# --client: a client's good jobs; with --chain those a restore uses (the
+# failed job 11 and the running job 14 left out, the running one named);
+# --before for an earlier state. Each reads what its jobs given by --job do.
+export TZ=UTC
+while IFS='|' read -r jobs words; do
+    IFS=';' read -r -a selection <<< "$words"
+    for mode in "--du --latest" "--du --all-versions" "-f size"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode --catalog=sqlite:new.db --job="$jobs" 2> /dev/null; echo "status $?"; })
+        # shellcheck disable=SC2086
+        got=$({ "$lstat" $mode --catalog=sqlite:new.db "${selection[@]}" 2> err; echo "status $?"; })
+        agrees "$mode $words" "$got" "$expected"
+        if [[ $words != *--before* ]] && ! grep -q "job 14 .*running" err; then
+            fail "$words: the running job 14 is not named: $(cat err)"
+        fi
+    done
+    listed=$("$lstat" --jobs --catalog=sqlite:old.db "${selection[@]}" 2> /dev/null | cut -f 1 | paste -sd ,)
+    [ "$listed" = "JobId,$jobs" ] || fail "--jobs $words lists $listed"
+done <<'SELECTIONS'
+10,12,13|--client=c3;--chain
+10,12,13|--client=c3
+10|--client=c3;--chain;--before=2023-11-18 15:06:40
+10,12,13|--client=c3;--chain;--fileset=Full Set
+SELECTIONS
+
 # Every byte of a name comes through, as COPY escapes it.
 "$lstat" --json -f size --catalog=sqlite:old.db --job=1 > names.json
 for name in 'ztab\\there' 'zlf\\nhere' 'back\\\\slash'; do
@@ -163,6 +199,12 @@ an engine no URI names|--catalog=bacula --job=1
 --job without --catalog|--job=1
 a job given twice, which --all-versions would count twice|--catalog=sqlite:new.db --job=1,2,1 --all-versions
 jobs of two clients, whose paths would merge|--catalog=sqlite:new.db --job=1,6 --latest
+a client the catalog does not know|--catalog=sqlite:new.db --client=c9
+a --before past the years a StartTime holds|--catalog=sqlite:new.db --client=c3 --before=@999999999999
+a chain with no Full before --before|--catalog=sqlite:new.db --client=c3 --chain --before=2000-01-01
+a chain through a pruned job|--catalog=sqlite:new.db --client=c1 --chain
+--chain without --client|--catalog=sqlite:new.db --job=1 --chain
+--job and --client at once|--catalog=sqlite:new.db --job=1 --client=c1
 --diff of one selection|--catalog=sqlite:new.db --job=1 --diff
 a missing job on NEW's side|--catalog=sqlite:new.db --job=1 --job=99 --diff
 CASES

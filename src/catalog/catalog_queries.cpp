@@ -2,9 +2,14 @@
 
 std::string job_query(const char* parameter)
 {
-    return std::string("SELECT JobId, JobTDate, Type, PurgedFiles, ClientId FROM Job "
-                       "WHERE JobId = ") +
-           parameter;
+    // LEFT JOINs: a job whose client or FileSet went is still a job.
+    const std::string columns =
+        "SELECT Job.JobId, Job.JobTDate, Job.Type, Job.PurgedFiles, Job.ClientId, Job.Level, "
+        "Job.JobStatus, Job.StartTime, Job.JobFiles, Job.JobBytes, Client.Name, FileSet.FileSet "
+        "FROM Job LEFT JOIN Client ON Client.ClientId = Job.ClientId "
+        "LEFT JOIN FileSet ON FileSet.FileSetId = Job.FileSetId ";
+    return columns + (parameter != nullptr ? std::string("WHERE Job.JobId = ") + parameter
+                                           : std::string("WHERE Job.Type = 'B'"));
 }
 
 std::string file_rows_query(bool older_schema, const char* parameter)

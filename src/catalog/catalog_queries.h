@@ -6,7 +6,8 @@
 
 #include <string>
 
-// A job's JobId, JobTDate, Type, PurgedFiles and ClientId, by its JobId.
+// The columns of a job that job_record() reads (see job_selection.h): of
+// the job whose JobId is `parameter`, or of every backup where it is null.
 std::string job_query(const char* parameter);
 
 // A job's rows of File, by its JobId: the path, the name (empty for a

@@ -4,25 +4,23 @@
 // in one read-only transaction that sees one state of the catalog: a backup
 // or a prune running meanwhile cannot make a partial answer.
 //
-// The tables are the catalog's public ones: Job (JobId, Type, JobTDate,
-// PurgedFiles, ClientId), Path (PathId, Path), File (JobId, PathId, FileIndex, LStat,
-// and Filename, or in the older schema FilenameId into Filename (FilenameId,
-// Name)). The schema is found, not configured.
+// The tables are the catalog's public ones: Job (JobId, Type, Level,
+// JobStatus, StartTime, JobTDate, JobFiles, JobBytes, PurgedFiles, ClientId,
+// FileSetId), Client (ClientId, Name), FileSet (FileSetId, FileSet), Path
+// (PathId, Path), File (JobId, PathId, FileIndex, LStat, and Filename, or in
+// the older schema FilenameId into Filename (FilenameId, Name)). The schema
+// is found, not configured.
 #ifndef B64NUM_CATALOG_READER_H
 #define B64NUM_CATALOG_READER_H
 
 #include "catalog_uri.h"
+#include "job_selection.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct CatalogJob {
-    std::int64_t id;
-    std::int64_t time; // JobTDate: the jobs of a chain come in this order, then by JobId
-};
 
 // A row of File, its bytes as the catalog holds them.
 struct CatalogFileRow {
@@ -52,26 +50,23 @@ public:
     virtual ~CatalogReader() = default;
 
     // The jobs `ids`, in job order: false, with error(), where one is
-    // missing, is no backup, had its file records pruned, or is of another
-    // client than the others (their paths would merge into one tree).
-    bool find_jobs(const std::vector<std::int64_t>& ids, std::vector<CatalogJob>& jobs);
+    // missing.
+    bool find_jobs(const std::vector<std::int64_t>& ids, std::vector<JobRecord>& jobs);
+
+    // Every backup job of the catalog, in no order.
+    bool find_backups(std::vector<JobRecord>& jobs);
 
     // Hands each row of `job` to `sink`, in the engine's order: false, with
     // error(), where the engine failed (not where the sink stopped).
-    virtual bool read_rows(const CatalogJob& job, CatalogRowSink& sink) = 0;
+    virtual bool read_rows(const JobRecord& job, CatalogRowSink& sink) = 0;
 
     const std::string& error() const { return error_; }
 
 protected:
-    // The job `id`: false where it is not there (error() empty) or the
-    // engine failed (error() says why).
-    struct JobRecord {
-        CatalogJob job;
-        std::string type;
-        std::int64_t purged_files;
-        std::int64_t client;
-    };
-    virtual bool read_job(std::int64_t id, JobRecord& record) = 0;
+    // Appends the rows of job_query() to `jobs`: of the job `id`, or of
+    // every backup where `id` is 0. False, with error_, where the engine
+    // failed.
+    virtual bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) = 0;
 
     std::string error_;
 };

@@ -132,7 +132,7 @@ public:
         return true;
     }
 
-    bool read_rows(const CatalogJob& job, CatalogRowSink& sink) override
+    bool read_rows(const JobRecord& job, CatalogRowSink& sink) override
     {
         // The JobId is a number the tool wrote, not text from anyone.
         const std::string id = std::to_string(job.id);
@@ -177,10 +177,11 @@ private:
 
     bool run(const char* sql) { return query(sql); }
 
-    bool read_job(std::int64_t id, JobRecord& record) override
+    bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) override
     {
+        // The JobId is a number the tool wrote, not text from anyone.
         const std::string text = std::to_string(id);
-        if (!query(job_query(text.c_str()))) {
+        if (!query(job_query(id != 0 ? text.c_str() : nullptr))) {
             return false;
         }
         MYSQL_RES* const result = db_.store_result(connection_);
@@ -188,17 +189,18 @@ private:
             error_ = db_.error(connection_);
             return false;
         }
-        const MYSQL_ROW row = db_.fetch_row(result);
-        const bool found = row != nullptr && row[0] != nullptr && row[1] != nullptr &&
-                           row[2] != nullptr && row[3] != nullptr && row[4] != nullptr;
-        if (found) {
-            record.job = {std::strtoll(row[0], nullptr, 10), std::strtoll(row[1], nullptr, 10)};
-            record.type = row[2];
-            record.purged_files = std::strtoll(row[3], nullptr, 10);
-            record.client = std::strtoll(row[4], nullptr, 10);
+        for (MYSQL_ROW row; (row = db_.fetch_row(result)) != nullptr;) {
+            const unsigned long* const lengths = db_.fetch_lengths(result);
+            std::string_view columns[job_columns];
+            for (std::size_t column = 0; column < job_columns; ++column) {
+                if (row[column] != nullptr) {
+                    columns[column] = {row[column], lengths[column]};
+                }
+            }
+            jobs.push_back(job_record(columns));
         }
         db_.free_result(result);
-        return found;
+        return true;
     }
 
     const Libmariadb& db_;

@@ -91,7 +91,8 @@ public:
         }
         // Names are bytes, whatever the database's encoding: no conversion.
         // One state of the catalog for everything read.
-        if (pq_.set_client_encoding(connection_, "SQL_ASCII") != 0 ||
+        // StartTime as YYYY-MM-DD HH:MM:SS, whatever the server's DateStyle.
+        if (pq_.set_client_encoding(connection_, "SQL_ASCII") != 0 || !run("SET DateStyle = ISO") ||
             !run("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) {
             error = "cannot begin a read-only transaction: " + error_;
             return false;
@@ -106,7 +107,7 @@ public:
         return true;
     }
 
-    bool read_rows(const CatalogJob& job, CatalogRowSink& sink) override
+    bool read_rows(const JobRecord& job, CatalogRowSink& sink) override
     {
         const std::string id = std::to_string(job.id);
         const char* const values[] = {id.c_str()};
@@ -124,7 +125,7 @@ public:
             Result result(pq_, got);
             const ExecStatusType status = pq_.result_status(got);
             if (status == PGRES_SINGLE_TUPLE && reading) {
-                CatalogFileRow row{value(got, 0), value(got, 1), value(got, 2),
+                CatalogFileRow row{value(got, 0, 0), value(got, 0, 1), value(got, 0, 2),
                                    std::strtoll(pq_.get_value(got, 0, 3), nullptr, 10)};
                 reading = sink.row(row); // the rest is read, and let go
             } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && !failed) {
@@ -146,10 +147,10 @@ private:
         PGresult* result;
     };
 
-    std::string_view value(const PGresult* result, int column) const
+    std::string_view value(const PGresult* result, int row, int column) const
     {
-        return {pq_.get_value(result, 0, column),
-                static_cast<std::size_t>(pq_.get_length(result, 0, column))};
+        return {pq_.get_value(result, row, column),
+                static_cast<std::size_t>(pq_.get_length(result, row, column))};
     }
 
     bool run(const char* sql)
@@ -162,25 +163,24 @@ private:
         return true;
     }
 
-    bool read_job(std::int64_t id, JobRecord& record) override
+    bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) override
     {
         const std::string text = std::to_string(id);
         const char* const values[] = {text.c_str()};
-        const std::string query = job_query("$1::bigint");
-        Result result(pq_, pq_.exec_params(connection_, query.c_str(), 1, nullptr, values, nullptr,
-                                           nullptr, 0));
+        const std::string query = job_query(id != 0 ? "$1::bigint" : nullptr);
+        Result result(pq_, pq_.exec_params(connection_, query.c_str(), id != 0 ? 1 : 0, nullptr,
+                                           values, nullptr, nullptr, 0));
         if (pq_.result_status(result.result) != PGRES_TUPLES_OK) {
             error_ = trimmed(pq_.result_error_message(result.result));
             return false;
         }
-        if (pq_.ntuples(result.result) == 0) {
-            return false;
+        for (int row = 0; row < pq_.ntuples(result.result); ++row) {
+            std::string_view columns[job_columns];
+            for (std::size_t column = 0; column < job_columns; ++column) {
+                columns[column] = value(result.result, row, static_cast<int>(column));
+            }
+            jobs.push_back(job_record(columns));
         }
-        record.job = {std::strtoll(pq_.get_value(result.result, 0, 0), nullptr, 10),
-                      std::strtoll(pq_.get_value(result.result, 0, 1), nullptr, 10)};
-        record.type = trimmed(pq_.get_value(result.result, 0, 2));
-        record.purged_files = std::strtoll(pq_.get_value(result.result, 0, 3), nullptr, 10);
-        record.client = std::strtoll(pq_.get_value(result.result, 0, 4), nullptr, 10);
         return true;
     }
 

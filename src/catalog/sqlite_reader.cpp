@@ -85,7 +85,7 @@ public:
         return true;
     }
 
-    bool read_rows(const CatalogJob& job, CatalogRowSink& sink) override
+    bool read_rows(const JobRecord& job, CatalogRowSink& sink) override
     {
         const std::string query = file_rows_query(older_schema_, "?");
         Statement statement(*this, query.c_str());
@@ -156,24 +156,29 @@ private:
         return statement.handle != nullptr && library_.step(statement.handle) == SQLITE_ROW;
     }
 
-    bool read_job(std::int64_t id, JobRecord& record) override
+    bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) override
     {
-        const std::string query = job_query("?");
+        const std::string query = job_query(id != 0 ? "?" : nullptr);
         Statement statement(*this, query.c_str());
         if (statement.handle == nullptr) {
             return false;
         }
-        library_.bind_int64(statement.handle, 1, id);
-        const int stepped = library_.step(statement.handle);
-        if (stepped != SQLITE_ROW) {
-            error_ = stepped == SQLITE_DONE ? std::string() : message();
+        if (id != 0) {
+            library_.bind_int64(statement.handle, 1, id);
+        }
+        int stepped = SQLITE_ROW;
+        while ((stepped = library_.step(statement.handle)) == SQLITE_ROW) {
+            std::string_view columns[job_columns];
+            for (std::size_t column = 0; column < job_columns; ++column) {
+                columns[column] =
+                    column_bytes(library_, statement.handle, static_cast<int>(column));
+            }
+            jobs.push_back(job_record(columns));
+        }
+        if (stepped != SQLITE_DONE) {
+            error_ = message();
             return false;
         }
-        record.job = {library_.column_int64(statement.handle, 0),
-                      library_.column_int64(statement.handle, 1)};
-        record.type = std::string(column_bytes(library_, statement.handle, 2));
-        record.purged_files = library_.column_int64(statement.handle, 3);
-        record.client = library_.column_int64(statement.handle, 4);
         return true;
     }
 

@@ -134,6 +134,19 @@ if [ -n "${catalog_uri:-}" ]; then
         fail "--catalog -f size failed"
     LC_ALL=C sort "$work/expected-copy.tsv" > "$work/expected-sorted.tsv"
     same "$work/expected-sorted.tsv" "$work/catalog.tsv" "--catalog: not COPY's row for each catalog row"
+    # The client's chain: the Full 44 and the Incrementals after it, the
+    # running job 49 named and left out; before job 44 started, 42 and 43.
+    for pair in "42,43|--before=2025-12-12" "44,45,46,47,48|"; do
+        IFS='|' read -r jobs before <<< "$pair"
+        expected=$(b64num-lstat --du --latest --catalog="$catalog_uri" --job="$jobs")
+        got=$(TZ=UTC b64num-lstat --du --latest --catalog="$catalog_uri" --client=ana-fd --chain \
+            ${before:+"$before"} 2> "$work/chain.err")
+        [ "$got" = "$expected" ] || fail "--client --chain $before reads otherwise than --job=$jobs"
+        listed=$(TZ=UTC b64num-lstat --jobs --catalog="$catalog_uri" --client=ana-fd --chain \
+            ${before:+"$before"} 2> /dev/null | cut -f 1 | paste -sd ,)
+        [ "$listed" = "JobId,$jobs" ] || fail "--jobs --client --chain $before lists $listed"
+    done
+    grep -q "job 49 .*running" "$work/chain.err" || fail "--chain did not name the running job 49"
     status=0
     b64num-lstat --du --catalog="$catalog_uri" --job=42,4242 > "$work/none" 2> /dev/null || status=$?
     if [ "$status" != 2 ] || [ -s "$work/none" ]; then

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -378,6 +379,19 @@ void write_numerals(std::ofstream& raw, std::ofstream& escaped)
     }
 }
 
+// StartTime as the catalog writes it, in UTC, which the tests run in.
+std::string start_time(std::int64_t seconds)
+{
+    const std::time_t time = seconds;
+    std::tm utc{};
+    char text[32] = "";
+    if (gmtime_r(&time, &utc) == nullptr ||
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &utc) == 0) {
+        return "";
+    }
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -403,7 +417,13 @@ int main(int argc, char* argv[])
               "CREATE TABLE Job (JobId INTEGER PRIMARY KEY, JobBytes INTEGER NOT NULL,\n"
               "                  JobFiles INTEGER NOT NULL, Type TEXT NOT NULL,\n"
               "                  JobTDate INTEGER NOT NULL, PurgedFiles INTEGER NOT NULL,\n"
-              "                  ClientId INTEGER NOT NULL);\n"
+              "                  ClientId INTEGER NOT NULL, Level TEXT NOT NULL,\n"
+              "                  JobStatus TEXT NOT NULL, StartTime TEXT NOT NULL,\n"
+              "                  FileSetId INTEGER NOT NULL);\n"
+              "CREATE TABLE Client (ClientId INTEGER PRIMARY KEY, Name TEXT NOT NULL);\n"
+              "CREATE TABLE FileSet (FileSetId INTEGER PRIMARY KEY, FileSet TEXT NOT NULL);\n"
+              "INSERT INTO Client VALUES (1, 'ana-fd');\n"
+              "INSERT INTO FileSet VALUES (1, 'Home');\n"
               "BEGIN;\n";
     std::ofstream numerals(directory + "/numerals.txt", std::ios::binary);
     std::ofstream numerals_escaped(directory + "/numerals.copy", std::ios::binary);
@@ -448,13 +468,21 @@ int main(int argc, char* argv[])
     }
     std::ofstream ncdu(directory + "/expected-ncdu.txt", std::ios::binary);
     ncdu << apparent_bytes << ' ' << entries.size() << '\n';
+    std::ofstream(directory + "/client.tsv", std::ios::binary) << "1\tana-fd\n";
+    std::ofstream(directory + "/fileset.tsv", std::ios::binary) << "1\tHome\n";
+    jobs[49] = {0, 0}; // still running when the catalog is read
     for (const auto& [job, totals] : jobs) {
-        // Backups of one client, a day apart in JobId order, none pruned.
+        // Backups of one client, a day apart in JobId order, none pruned:
+        // Fulls 42 and 44, the others Incrementals.
         const std::int64_t time = december + (job - 42) * day_seconds;
+        const char* const level = job == 42 || job == 44 ? "F" : "I";
+        const char* const status = job == 49 ? "R" : "T";
+        const std::string start = start_time(time);
         job_table << job << '\t' << totals.first << '\t' << totals.second << "\tB\t" << time
-                  << "\t0\t1\n";
+                  << "\t0\t1\t" << level << '\t' << status << '\t' << start << "\t1\n";
         sqlite << "INSERT INTO Job VALUES (" << job << ", " << totals.first << ", " << totals.second
-               << ", 'B', " << time << ", 0, 1);\n";
+               << ", 'B', " << time << ", 0, 1, '" << level << "', '" << status << "', '" << start
+               << "', 1);\n";
     }
     sqlite << "COMMIT;\n";
     const std::ofstream* const outputs[] = {

@@ -27,10 +27,15 @@ CREATE TABLE File (FileId bigint PRIMARY KEY, JobId integer NOT NULL,
                    LStat text NOT NULL, FileIndex integer NOT NULL);
 CREATE TABLE Job (JobId integer PRIMARY KEY, JobBytes bigint NOT NULL, JobFiles integer NOT NULL,
                   Type char(1) NOT NULL, JobTDate bigint NOT NULL, PurgedFiles smallint NOT NULL,
-                  ClientId integer NOT NULL);
+                  ClientId integer NOT NULL, Level char(1) NOT NULL, JobStatus char(1) NOT NULL,
+                  StartTime timestamp without time zone, FileSetId integer NOT NULL);
+CREATE TABLE Client (ClientId integer PRIMARY KEY, Name text NOT NULL);
+CREATE TABLE FileSet (FileSetId integer PRIMARY KEY, FileSet text NOT NULL);
 \copy Path FROM '$1/path.tsv'
 \copy File FROM '$1/file.tsv'
 \copy Job FROM '$1/job.tsv'
+\copy Client FROM '$1/client.tsv'
+\copy FileSet FROM '$1/fileset.tsv'
 SQL
 }
 rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT"; }
