@@ -5,7 +5,8 @@
 # next command are its output. A command belongs to psql, mysql or sqlite3
 # when it runs that client, which then must reach a catalog holding
 # the fixture (tests/catalog): a server, or for sqlite3 a database bacula.db
-# in the working directory; every other command belongs to "none".
+# in the working directory, which --catalog=sqlite:bacula.db reads too;
+# every other command belongs to "none".
 #
 # usage: tests/readme_recipes.sh DIRECTORY_OF_BUILT_TOOLS psql|mysql|sqlite3|none
 set -euo pipefail
@@ -32,6 +33,8 @@ check() {
     local client=none
     if [[ $command =~ (^|[\|\(\;])[[:space:]]*(psql|mysql|sqlite3)[[:space:]] ]]; then
         client=${BASH_REMATCH[2]}
+    elif [[ $command == *--catalog=sqlite:bacula.db* ]]; then
+        client=sqlite3 # the tool reads the SQLite catalog itself
     fi
     if [ -n "$command" ] && [ "$client" = "$wanted" ]; then
         local actual
