@@ -122,6 +122,10 @@ struct Run final : RefusalReporter {
         if (selecting && !select(line)) {
             return;
         }
+        // A deleted file's record counts in no tree: it only ends its path.
+        if (line.deleted && traits_of(options.mode).reads_tree) {
+            line.selected = false;
+        }
         if (!writer->take(line)) {
             report(input, line);
         }
@@ -182,7 +186,9 @@ struct Run final : RefusalReporter {
         if (!lies_under(selection, line, scratch)) {
             return false;
         }
-        line.selected = passes_tests(selection, line, scratch);
+        // A deleted file has no type, size, time or owner to test.
+        line.selected =
+            passes_tests(selection, line, scratch) && !(line.deleted && selection.tests_fields());
         return line.selected || takes_unselected;
     }
 };
@@ -307,34 +313,32 @@ void process_file(Run& run, const char* path)
 // of the path and name, and the LStat value, numbered in job order.
 class CatalogLines final : public CatalogRowSink {
 public:
-    CatalogLines(Run& run, Input& input, std::int64_t job) : run_(run), input_(input), job_(job) {}
+    CatalogLines(Run& run, Input& input) : run_(run), input_(input) {}
 
     bool row(const CatalogFileRow& row) override
     {
         if (run_.out.error != 0 || run_.stopped) {
             return false;
         }
-        if (row.file_index == 0) {
-            run_.complain("job " + std::to_string(job_) +
-                          " holds records of files found deleted (FileIndex 0), which --catalog "
-                          "does not read yet: pipe the job's rows, as the README shows");
-            run_.trouble(status_no_report);
-            run_.stopped = true;
-            return false;
-        }
         line_.clear();
         append_copy_escaped(line_, row.path);
         append_copy_escaped(line_, row.name);
+        // A deleted directory's record ends its path as a file's does.
+        const bool deleted = row.file_index == 0;
+        if (deleted && row.name.empty() && line_.size() > 1 && line_.back() == '/') {
+            line_.pop_back();
+        }
         line_ += '\t';
         line_.append(row.lstat);
+        input_.filter.deleted = deleted;
         filter_line(input_.filter, ++input_.number, line_.data(), line_.size(), true);
+        input_.filter.deleted = false;
         return true;
     }
 
 private:
     Run& run_;
     Input& input_;
-    std::int64_t job_;
     std::string line_;
 };
 
@@ -353,7 +357,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
     run.late_reports.emplace_back();
     filter_start(input.filter, input, run.rules);
     for (const JobRecord& job : jobs) {
-        CatalogLines lines(run, input, job.id);
+        CatalogLines lines(run, input);
         if (!reader.read_rows(job, lines)) {
             run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
                          quoted_for_terminal(reader.error()));

@@ -4,9 +4,9 @@
 # names: a Full and an Incremental in which a directory became a file, a
 # hard link, and names with a TAB, a line feed and a backslash. Each mode
 # gives what the hand-written pipeline gives over the same rows in job
-# order; a missing job, a pruned one, a missing file or table, a bad URI
-# and a deleted file's record each give a message, status 2 and nothing on
-# standard output.
+# order, deleted files left out as --latest leaves them; a missing job, a
+# pruned one, a missing file or table and a bad URI each give a message,
+# status 2 and nothing on standard output.
 #
 # usage: tests/catalog_sqlite_test.sh B64NUM_LSTAT
 set -euo pipefail
@@ -45,7 +45,7 @@ jobs = {
     1: [("/srv/", "", d, 4096, 1, 1), ("/srv/a/", "", d, 4096, 2, 1), ("/srv/a/", "big", f, 10**6, 3, 1),
         ("/srv/", "ztab\there", f, 7, 4, 1), ("/srv/", "zlf\nhere", f, 11, 5, 1),
         ("/srv/", "back\\slash", f, 13, 6, 1), ("/srv/", "link1", f, 5000, 7, 2),
-        ("/srv/", "link2", f, 5000, 7, 2)],
+        ("/srv/", "link2", f, 5000, 7, 2), ("/srv/d/", "", d, 4096, 10, 1), ("/srv/d/", "f", f, 300, 11, 1)],
     2: [("/srv/", "", d, 4096, 1, 1), ("/srv/", "a", f, 10, 8, 1), ("/srv/", "ztab\there", f, 70, 4, 1)],
 }
 # Client c3's jobs: 10 holds job 1's rows, 11 failed, 12 (a Differential
@@ -81,7 +81,9 @@ for schema in ("new", "old"):
         out.append("CREATE TABLE File (FileId INTEGER PRIMARY KEY, FileIndex INTEGER, JobId INTEGER, "
                    "PathId INTEGER, FilenameId INTEGER, LStat TEXT);")
     paths, names = {}, {}
-    rows = [(job, row) for job in jobs for row in jobs[job]] + [(5, ("/srv/", "gone", f, 0, 9, 1))]
+    # Job 5 found the file /srv/a and the directory /srv/d deleted.
+    rows = [(job, row) for job in jobs for row in jobs[job]] + [
+        (5, ("/srv/", "a", f, 10, 8, 1)), (5, ("/srv/d/", "", d, 4096, 10, 1))]
     for job, (client, kind, level, status, tdate, purged) in meta.items():
         start = time.strftime("%Y-%m-%d %H:%M:%S", time.gmtime(tdate))
         out.append(f"INSERT INTO Job VALUES ({job}, 'x', '{kind}', '{level}', '{status}', '{start}', "
@@ -175,6 +177,35 @@ done <<'SELECTIONS'
 10,12,13|--client=c3;--chain;--fileset=Full Set
 SELECTIONS
 
+# Deleted files: job 5 found /srv/a (a file since job 2) and /srv/d (a
+# directory) deleted. --latest and --diff read the chain as the pipeline
+# reads it without what lies at or below those paths; --all-versions counts
+# the records 0 bytes; -f and --json mark them.
+pipeline 1,2 > chain.tsv
+grep -v -e $'^/srv/a\t' -e '^/srv/a/' -e '^/srv/d/' chain.tsv > restored.tsv
+for mode in "--du --latest" "--ncdu --latest" "--by=kind --latest" "--du --all-versions"; do
+    input=restored.tsv
+    [[ $mode == *--all-versions* ]] && input=chain.tsv
+    # shellcheck disable=SC2086 # the mode's words
+    expected=$({ "$lstat" $mode "$plain" "$input" 2> /dev/null; echo "status $?"; } | grep -v '"timestamp"')
+    for schema in new old; do
+        # shellcheck disable=SC2086
+        got=$({ "$lstat" $mode "$plain" --catalog="sqlite:$schema.db" --job=1,2,5 2> /dev/null;
+            echo "status $?"; } | grep -v '"timestamp"')
+        agrees "$mode --job=1,2,5 ($schema schema)" "$got" "$expected"
+    done
+done
+# shellcheck disable=SC2086
+expected=$({ "$lstat" --diff --latest "$plain" chain.tsv restored.tsv 2> /dev/null; echo "status $?"; })
+got=$({ "$lstat" --diff --latest "$plain" --catalog=sqlite:new.db --job=1,2 --job=1,2,5 2> /dev/null;
+    echo "status $?"; })
+agrees "--diff --latest --job=1,2 --job=1,2,5" "$got" "$expected"
+deleted=$("$lstat" -f size,mode --catalog=sqlite:new.db --job=5)
+[ "$deleted" = $'/srv/a\tdeleted\tdeleted\n/srv/d\tdeleted\tdeleted' ] ||
+    fail "-f does not mark the deleted files: $deleted"
+"$lstat" --json --catalog=sqlite:new.db --job=5 | grep -q '^{"columns":\["/srv/a"\],"deleted":true}$' ||
+    fail "--json does not mark the deleted files"
+
 # Every byte of a name comes through, as COPY escapes it.
 "$lstat" --json -f size --catalog=sqlite:old.db --job=1 > names.json
 for name in 'ztab\\there' 'zlf\\nhere' 'back\\\\slash'; do
@@ -193,7 +224,6 @@ done <<'CASES'
 a job not in the catalog|--catalog=sqlite:new.db --job=1,99
 a pruned job|--catalog=sqlite:new.db --job=3
 a job that is no backup|--catalog=sqlite:old.db --job=4
-a deleted file's record|--catalog=sqlite:new.db --job=1,5
 a missing file|--catalog=sqlite:missing.db --job=1
 an engine no URI names|--catalog=bacula --job=1
 --job without --catalog|--job=1

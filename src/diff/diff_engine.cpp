@@ -83,11 +83,12 @@ bool settle(DiffEngine& engine, const DiffEngine::Path& path, DiffEntryVisitor& 
         const DiffEngine::Held& held = row_on(path, side);
         if (held.present) {
             decode_diff_row(engine.fields, held.key, held.payload, engine.rows[side]);
-            sides[side] = &engine.rows[side];
+            // A path whose last row on a side records its deletion is not there.
+            sides[side] = engine.rows[side].deleted ? nullptr : &engine.rows[side];
             selected |= engine.rows[side].selected;
         }
     }
-    if (!selected) {
+    if (!selected || (sides[old_side] == nullptr && sides[new_side] == nullptr)) {
         return true;
     }
     const Change change = compare_rows(engine.fields, sides[old_side], sides[new_side]);

@@ -18,6 +18,7 @@ namespace {
 constexpr unsigned char new_flag = 1;
 constexpr unsigned char selected_flag = 2;
 constexpr unsigned char given_flag = 4;
+constexpr unsigned char deleted_flag = 8;
 
 std::string_view get_bytes(std::string_view& in, std::uint64_t length)
 {
@@ -114,9 +115,9 @@ void encode_diff_row(const DiffFields& fields, int side, const CatalogLine& line
     const std::string_view given = line.first_column();
     const bool has_given = given != key;
     payload.clear();
-    payload.push_back(static_cast<char>((side == new_side ? new_flag : 0) |
-                                        (line.selected ? selected_flag : 0) |
-                                        (has_given ? given_flag : 0)));
+    payload.push_back(
+        static_cast<char>((side == new_side ? new_flag : 0) | (line.selected ? selected_flag : 0) |
+                          (has_given ? given_flag : 0) | (line.deleted ? deleted_flag : 0)));
     put_varint(payload, line.number);
     if (has_given) {
         put_varint(payload, given.size());
@@ -151,6 +152,7 @@ void decode_diff_row(const DiffFields& fields, std::string_view key, std::string
     payload.remove_prefix(1);
     row.side = (flags & new_flag) != 0 ? new_side : old_side;
     row.selected = (flags & selected_flag) != 0;
+    row.deleted = (flags & deleted_flag) != 0;
     row.line = get_varint(payload);
     row.given = (flags & given_flag) != 0 ? get_bytes(payload, get_varint(payload)) : key;
     row.fields = LstatRow{};
@@ -168,6 +170,11 @@ void decode_diff_row(const DiffFields& fields, std::string_view key, std::string
 
 bool same_row_values(std::string_view a, std::string_view b)
 {
+    // A file and a deleted file's record are never the same.
+    if (((static_cast<unsigned char>(a.front()) ^ static_cast<unsigned char>(b.front())) &
+         deleted_flag) != 0) {
+        return false;
+    }
     // Past the flags and the line, which differ between equal rows.
     for (std::string_view* payload : {&a, &b}) {
         payload->remove_prefix(1);

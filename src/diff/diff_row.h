@@ -48,6 +48,7 @@ DiffFields diff_fields(const FieldSelection& compare, bool keep_every_field, boo
 struct DiffRow {
     int side;
     bool selected;          // the selections let it through
+    bool deleted;           // a deleted file's record: the path is not on its side
     unsigned long line;     // in its input, which is its side
     std::string_view given; // its first column, as its client escaped it
     LstatRow fields;        // the kept fields, the others 0; count as the row had them

@@ -96,7 +96,7 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
 }
 
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                   const FieldSelection& fields, const TimeStyle* times)
+                   const FieldSelection& fields, const TimeStyle* times, bool deleted)
 {
     if (columns.present) {
         write_columns(out, columns.text, columns.length);
@@ -107,7 +107,9 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
             output_char(out, '\t');
         }
         const int index = fields.indices[i];
-        if (index < row.count && (times == nullptr || !is_time_field(index))) {
+        if (deleted) {
+            output_text(out, "deleted");
+        } else if (index < row.count && (times == nullptr || !is_time_field(index))) {
             output_number(out, row.values[index]);
         } else if (index < row.count || index >= lstat_field_count) {
             write_field_text(out, row, index, times, false);
@@ -117,14 +119,14 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
 }
 
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const FieldSelection& fields, const TimeStyle* times)
+                    const FieldSelection& fields, const TimeStyle* times, bool deleted)
 {
-    write_json_object(out, columns, row, fields, times);
+    write_json_object(out, columns, row, fields, times, deleted);
     output_char(out, '\n');
 }
 
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                       const FieldSelection& fields, const TimeStyle* times)
+                       const FieldSelection& fields, const TimeStyle* times, bool deleted)
 {
     output_char(out, '{');
     if (columns.present) {
@@ -148,7 +150,10 @@ void write_json_object(OutputBuffer& out, const PassThrough& columns, const Lsta
         }
         output_char(out, ']');
     }
-    for (int i = 0; i < fields.count; ++i) {
+    if (deleted) {
+        output_text(out, columns.present ? ",\"deleted\":true" : "\"deleted\":true");
+    }
+    for (int i = 0; i < fields.count && !deleted; ++i) {
         if (i > 0 || columns.present) {
             output_char(out, ',');
         }

@@ -27,16 +27,21 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
                       const FieldSelection& fields);
 // The fields of a row: numbers, the type and the mode as letters, and with
 // `times` the times as that style shows them (a JSON string then), or as
-// seconds since the epoch without it.
+// seconds since the epoch without it. A deleted file's record has no
+// fields: each column says "deleted".
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                   const FieldSelection& fields, const TimeStyle* times = nullptr);
+                   const FieldSelection& fields, const TimeStyle* times = nullptr,
+                   bool deleted = false);
 // Unescapes the passed-through columns in place: JSON holds their real bytes,
-// and a column that is \N, the clients' NULL, becomes null.
+// and a column that is \N, the clients' NULL, becomes null. A deleted
+// file's record has "deleted":true in place of its fields.
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const FieldSelection& fields, const TimeStyle* times = nullptr);
+                    const FieldSelection& fields, const TimeStyle* times = nullptr,
+                    bool deleted = false);
 
 // The same object without the line feed after it.
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                       const FieldSelection& fields, const TimeStyle* times = nullptr);
+                       const FieldSelection& fields, const TimeStyle* times = nullptr,
+                       bool deleted = false);
 
 #endif

@@ -35,7 +35,7 @@ public:
             if (header_pending_) {
                 write_header(line.columns - 1);
             }
-            write_tsv_row(out_, line.pass_through(), line.fields, fields_, times_);
+            write_tsv_row(out_, line.pass_through(), line.fields, fields_, times_, line.deleted);
             break;
         }
         return true;
@@ -81,7 +81,7 @@ public:
     bool take(CatalogLine& line) override
     {
         if (line.is_entry()) {
-            write_json_row(out_, line.pass_through(), line.fields, fields_, times_);
+            write_json_row(out_, line.pass_through(), line.fields, fields_, times_, line.deleted);
         }
         return true;
     }
@@ -99,6 +99,14 @@ public:
     bool take(CatalogLine& line) override
     {
         if (line.verdict == Verdict::empty) {
+            output_char(out_, '\n');
+        } else if (line.deleted) {
+            output_text(out_, "deleted");
+            const PassThrough columns = line.pass_through();
+            if (columns.present) {
+                output_char(out_, ' ');
+                write_columns_for_terminal(out_, columns.text, columns.length);
+            }
             output_char(out_, '\n');
         } else if (line.verdict != Verdict::header) {
             write_long_row(out_, line.pass_through(), line.fields, style_);

@@ -93,8 +93,19 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     }
     line.verdict = Verdict::row;
     line.selected = true;
+    line.deleted = false;
     line.other_line = 0;
     line.expected = 0;
+}
+
+void mark_deleted(CatalogLine& line)
+{
+    line.deleted = true;
+    std::int64_t* const values = line.fields.values;
+    values[field_mode] = 0100000;
+    values[field_nlink] = 1;
+    values[field_size] = 0;
+    values[field_blocks] = 0;
 }
 
 void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict)

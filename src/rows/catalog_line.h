@@ -32,7 +32,10 @@ struct CatalogLine {
     bool at_top;      // the first line of its input that is not empty
     LstatRow fields;  // decoded when the LStat value holds numeral bytes only
     Verdict verdict;
-    bool selected;            // the selections of the command line let it through
+    bool selected; // the selections of the command line let it through
+    // A record of a file found deleted by a later job: its fields those of an
+    // empty regular file with one link (see mark_deleted), which no mode counts.
+    bool deleted;
     unsigned long other_line; // the line that the verdict's message names
     int expected;             // the columns or numerals that line has
 
@@ -59,6 +62,12 @@ struct CatalogLine {
 // `line`: takes off a CR at its end, in place, and finds its columns, its
 // LStat value and its fields. The verdict is left to the shape of the rows.
 void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std::size_t length);
+
+// Marks `line` as the record of a file found deleted, which ends its path
+// under --latest: a regular file with one link and no bytes, so that it
+// takes away what earlier rows put at or below its path, is no hard link,
+// and counts nothing.
+void mark_deleted(CatalogLine& line);
 
 // A line that could not be read as a row, of `length` bytes, for `verdict`.
 void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Verdict verdict);

@@ -104,6 +104,9 @@ void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_
     CatalogLine& current = filter.current;
     read_catalog_line(current, number, line, length);
     current.line_fed = line_fed;
+    if (filter.deleted && current.is_whole()) {
+        mark_deleted(current);
+    }
     if (filter.shape_known) {
         judge_and_hand_over(filter, current);
         return;

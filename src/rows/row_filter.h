@@ -60,6 +60,7 @@ struct RowFilter {
     CatalogLine short_line;       // with fewer columns than the shape, until the next line
     std::vector<char> short_text; // its bytes
     bool has_short_line;
+    bool deleted = false; // the next line is a deleted file's record (see mark_deleted)
 };
 
 // Starts an input; the filter's storage is reused.

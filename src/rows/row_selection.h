@@ -26,12 +26,16 @@ struct RowSelection {
     bool has_name = false;
     bool has_under = false;
 
-    // Whether a test other than --under is given.
-    bool tests_rows() const
+    // Whether a test of the LStat value's fields is given: every test but
+    // --name and --under.
+    bool tests_fields() const
     {
         return !types.empty() || size_compare != Compare::any || has_newer || has_older ||
-               !uids.empty() || !gids.empty() || has_name;
+               !uids.empty() || !gids.empty();
     }
+
+    // Whether a test other than --under is given.
+    bool tests_rows() const { return tests_fields() || has_name; }
 };
 
 // Whether the path of `line`, its first column, is `selection.under` or
