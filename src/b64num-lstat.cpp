@@ -310,17 +310,24 @@ void process_file(Run& run, const char* path)
 }
 
 // Hands a catalog's rows to the filter as the lines that COPY would print
-// of the path and name, and the LStat value, numbered in job order.
+// of the path and name, and the LStat value, numbered in job order; where
+// the rows are several clients', each path under its client's top.
 class CatalogLines final : public CatalogRowSink {
 public:
-    CatalogLines(Run& run, Input& input) : run_(run), input_(input) {}
+    CatalogLines(Run& run, Input& input, const std::string& top) : run_(run), input_(input)
+    {
+        append_copy_escaped(top_, top);
+    }
 
     bool row(const CatalogFileRow& row) override
     {
         if (run_.out.error != 0 || run_.stopped) {
             return false;
         }
-        line_.clear();
+        line_ = top_;
+        if (!top_.empty() && (row.path.empty() || row.path.front() != '/')) {
+            line_ += '/'; // a Windows client's drive, C:/
+        }
         append_copy_escaped(line_, row.path);
         append_copy_escaped(line_, row.name);
         // A deleted directory's record ends its path as a file's does.
@@ -339,6 +346,7 @@ public:
 private:
     Run& run_;
     Input& input_;
+    std::string top_; // escaped
     std::string line_;
 };
 
@@ -356,8 +364,11 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
     run.input_names.push_back(input.quoted_name);
     run.late_reports.emplace_back();
     filter_start(input.filter, input, run.rules);
+    const ClientTops tops = client_tops(jobs);
     for (const JobRecord& job : jobs) {
-        CatalogLines lines(run, input);
+        const std::uint32_t host = tops.host_of(job);
+        input.filter.host = host;
+        CatalogLines lines(run, input, host != 0 ? job.client : std::string());
         if (!reader.read_rows(job, lines)) {
             run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
                          quoted_for_terminal(reader.error()));
@@ -453,12 +464,7 @@ void process_catalog(Run& run)
     bool found = reader != nullptr && find_selections(run, *reader, selections, error);
     const bool listing = run.options.mode == Mode::jobs;
     for (const std::vector<JobRecord>& jobs : selections) {
-        found = found && (listing || readable_jobs(jobs, error));
-        if (found && !listing && several_clients(jobs)) {
-            error = "the jobs back up several clients, whose paths would merge into one tree: "
-                    "give one client's jobs";
-            found = false;
-        }
+        found = found && (listing || (readable_jobs(jobs, error) && usable_tops(jobs, error)));
     }
     if (!found) {
         run.complain(quoted_for_terminal(uri.shown) + ": " + quoted_for_terminal(error));

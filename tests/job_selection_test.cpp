@@ -112,3 +112,31 @@ TEST(JobSelection, RefusesJobsWhoseRowsCannotBeRead)
 }
 
 } // namespace
+
+namespace {
+
+JobRecord of_client(std::int64_t id, const std::string& name)
+{
+    JobRecord record = job("F" + std::to_string(id) + "T");
+    record.client_id = id;
+    record.client = name;
+    return record;
+}
+
+TEST(JobSelection, GivesEachClientATopOfItsOwnWhereSeveral)
+{
+    const ClientTops one = client_tops({of_client(7, "a"), of_client(7, "a")});
+    EXPECT_EQ(one.host_of(of_client(7, "a")), 0U);
+    const ClientTops three = client_tops({of_client(9, "c"), of_client(3, "a"), of_client(5, "b")});
+    EXPECT_EQ(three.host_of(of_client(3, "a")), 1U);
+    EXPECT_EQ(three.host_of(of_client(9, "c")), 3U);
+    std::string error;
+    EXPECT_TRUE(usable_tops({of_client(1, "")}, error)); // one client needs no top
+    EXPECT_TRUE(usable_tops({of_client(1, "a"), of_client(2, "win-fd")}, error));
+    for (const char* name : {"", ".", "..", "x/y"}) {
+        EXPECT_FALSE(usable_tops({of_client(1, "a"), of_client(2, name)}, error)) << name;
+    }
+    EXPECT_FALSE(usable_tops({of_client(1, "a"), of_client(2, "a")}, error));
+}
+
+} // namespace

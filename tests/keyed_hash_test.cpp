@@ -10,6 +10,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <iterator>
 #include <random>
@@ -38,12 +39,13 @@ TEST(KeyedMap, KeysThatCollideUnderOtherHashesSpreadOut)
     EXPECT_LE(longest_bucket(kinds), 32U);
     // Inodes that the streaming tree once keyed as (dev * K) ^ ino, all alike.
     constexpr std::uint64_t multiplier = 0x9E3779B97F4A7C15;
-    KeyedMap<std::pair<std::int64_t, std::int64_t>, int> inodes;
+    KeyedMap<std::array<std::int64_t, 3>, int> inodes;
     for (std::uint64_t dev = 1; dev <= 4000; ++dev) {
         const std::uint64_t ino = 0x5eed ^ (dev * multiplier);
         ASSERT_EQ((dev * multiplier) ^ ino, 0x5eedU);
-        inodes.emplace(
-            std::make_pair(static_cast<std::int64_t>(dev), static_cast<std::int64_t>(ino)), 0);
+        inodes.emplace(std::array<std::int64_t, 3>{1, static_cast<std::int64_t>(dev),
+                                                   static_cast<std::int64_t>(ino)},
+                       0);
     }
     EXPECT_LE(longest_bucket(inodes), 32U);
 }

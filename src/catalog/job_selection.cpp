@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <map>
 #include <set>
 
 namespace {
@@ -184,9 +185,49 @@ bool readable_jobs(const std::vector<JobRecord>& jobs, std::string& error)
     return true;
 }
 
-bool several_clients(const std::vector<JobRecord>& jobs)
+std::uint32_t ClientTops::host_of(const JobRecord& job) const
 {
-    return std::any_of(jobs.begin(), jobs.end(), [&jobs](const JobRecord& job) {
-        return job.client_id != jobs.front().client_id;
-    });
+    const auto found = std::lower_bound(clients.begin(), clients.end(), job.client_id);
+    return found == clients.end() || *found != job.client_id
+               ? 0
+               : static_cast<std::uint32_t>(found - clients.begin()) + 1;
+}
+
+ClientTops client_tops(const std::vector<JobRecord>& jobs)
+{
+    ClientTops tops;
+    for (const JobRecord& job : jobs) {
+        tops.clients.push_back(job.client_id);
+    }
+    std::sort(tops.clients.begin(), tops.clients.end());
+    tops.clients.erase(std::unique(tops.clients.begin(), tops.clients.end()), tops.clients.end());
+    if (tops.clients.size() < 2) {
+        tops.clients.clear();
+    }
+    return tops;
+}
+
+bool usable_tops(const std::vector<JobRecord>& jobs, std::string& error)
+{
+    std::map<std::string, std::int64_t> names; // and their ClientIds
+    for (const JobRecord& job : jobs) {
+        const auto [known, added] = names.emplace(job.client, job.client_id);
+        if (!added && known->second != job.client_id) {
+            error = "clients " + std::to_string(known->second) + " and " +
+                    std::to_string(job.client_id) + " are both named " + quoted(job.client) +
+                    ": their files would share one top";
+            return false;
+        }
+    }
+    if (names.size() < 2) {
+        return true;
+    }
+    for (const auto& [name, id] : names) {
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+            error = "client " + std::to_string(id) + "'s name " + quoted(name) +
+                    " cannot name the top of its files";
+            return false;
+        }
+    }
+    return true;
 }

@@ -56,8 +56,20 @@ bool choose_client_jobs(const std::vector<JobRecord>& backups, const ClientReque
 // `error`, where one is no backup or had its file records pruned.
 bool readable_jobs(const std::vector<JobRecord>& jobs, std::string& error);
 
-// Whether the selection holds jobs of more than one client, whose files go
-// under a top named after each.
-bool several_clients(const std::vector<JobRecord>& jobs);
+// Where the rows of a selection go: with one client's jobs, at their paths;
+// with several clients', each client's files under a top named after it,
+// its inodes known as its own (cloned machines share device and inode
+// numbers), by a number for each client from 1.
+struct ClientTops {
+    std::vector<std::int64_t> clients; // their ClientIds, sorted, where several
+    // The number of the job's client, or 0 where the selection is one client's.
+    std::uint32_t host_of(const JobRecord& job) const;
+};
+ClientTops client_tops(const std::vector<JobRecord>& jobs);
+
+// Whether the names of the clients of `jobs`, where several, can name tops:
+// false, with `error`, where one is empty, ".", "..", holds a '/', or is
+// two clients' name.
+bool usable_tops(const std::vector<JobRecord>& jobs, std::string& error);
 
 #endif

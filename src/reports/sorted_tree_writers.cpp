@@ -557,8 +557,11 @@ private:
         frames_.push_back({});
     }
 
-    void open_directory(std::string_view path, const EntryAttributes* own, bool counts) override
+    void open_directory(std::string_view path, const EntryAttributes* row, bool counts) override
     {
+        EntryAttributes shown{};
+        const EntryAttributes* const own =
+            row != nullptr ? &with_exported_device(*row, shown) : row;
         Frame frame{};
         if (frames_.empty()) {
             write_ncdu_header(out_, version_, std::time(nullptr));
@@ -591,10 +594,27 @@ private:
         output_text(out_, frames_.empty() ? "]]\n" : "]");
     }
 
+    // ncdu knows an inode by its device and inode numbers: where the rows
+    // are several machines', whose cloned disks may share both, each
+    // machine's device gets a number of its own, from 1 in the order met.
+    const EntryAttributes& with_exported_device(const EntryAttributes& row, EntryAttributes& shown)
+    {
+        if (row.host == 0) {
+            return row;
+        }
+        shown = row;
+        const auto [device, added] = devices_.try_emplace(
+            std::array<std::int64_t, 3>{row.host, row.dev, 0}, devices_.size() + 1);
+        (void)added;
+        shown.dev = static_cast<std::int64_t>(device->second);
+        return shown;
+    }
+
     struct Frame {
         bool has_dev; // the device of the nearest directory with a row
         std::int64_t dev;
     };
+    KeyedMap<std::array<std::int64_t, 3>, std::uint64_t> devices_; // with several machines
     OutputBuffer& out_;
     const char* version_;
     Versions versions_;

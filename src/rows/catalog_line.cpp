@@ -94,6 +94,7 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     line.verdict = Verdict::row;
     line.selected = true;
     line.deleted = false;
+    line.host = 0;
     line.other_line = 0;
     line.expected = 0;
 }

@@ -9,6 +9,7 @@
 #include "verdict.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // The bytes in front of the LStat value: the TAB-separated columns that are
@@ -36,6 +37,10 @@ struct CatalogLine {
     // A record of a file found deleted by a later job: its fields those of an
     // empty regular file with one link (see mark_deleted), which no mode counts.
     bool deleted;
+    // The machine whose device and inode numbers the row's are: 0 where the
+    // rows are one machine's, else a number for each client read at once,
+    // whose cloned disks may share those numbers.
+    std::uint32_t host;
     unsigned long other_line; // the line that the verdict's message names
     int expected;             // the columns or numerals that line has
 

@@ -24,6 +24,7 @@
 #include "row_shape.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 constexpr std::size_t waiting_line_limit = 1024;
@@ -60,7 +61,8 @@ struct RowFilter {
     CatalogLine short_line;       // with fewer columns than the shape, until the next line
     std::vector<char> short_text; // its bytes
     bool has_short_line;
-    bool deleted = false; // the next line is a deleted file's record (see mark_deleted)
+    bool deleted = false;   // the next line is a deleted file's record (see mark_deleted)
+    std::uint32_t host = 0; // the machine of the next lines (see CatalogLine)
 };
 
 // Starts an input; the filter's storage is reused.

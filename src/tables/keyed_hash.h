@@ -7,11 +7,11 @@
 #ifndef B64NUM_KEYED_HASH_H
 #define B64NUM_KEYED_HASH_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 
 // The keyed hash of the `length` bytes at `data`.
 std::uint64_t keyed_hash(const void* data, std::size_t length);
@@ -28,11 +28,10 @@ struct KeyedHash {
     }
     std::size_t operator()(std::uint32_t key) const { return keyed_hash(&key, sizeof key); }
     std::size_t operator()(std::uint64_t key) const { return keyed_hash(&key, sizeof key); }
-    // A device and an inode.
-    std::size_t operator()(const std::pair<std::int64_t, std::int64_t>& key) const
+    // A machine, a device and an inode.
+    std::size_t operator()(const std::array<std::int64_t, 3>& key) const
     {
-        const std::int64_t both[] = {key.first, key.second};
-        return keyed_hash(both, sizeof both);
+        return keyed_hash(key.data(), sizeof key);
     }
 };
 

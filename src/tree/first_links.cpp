@@ -8,7 +8,7 @@
 namespace {
 
 constexpr std::size_t place_bytes = 8;
-constexpr std::size_t inode_bytes = 16;
+constexpr std::size_t inode_bytes = 24; // the machine, the device and the inode
 
 // `value`'s bytes, most significant first, so that keys compare as the
 // numbers do; signed numbers with their sign bit turned, to put the
@@ -77,6 +77,7 @@ bool FirstLinks::settle(ExternalSort& rows, const std::vector<std::uint64_t>& un
         if (is_link(row)) {
             open_links.emplace_back(row_key);
             key.clear();
+            put_ordered(key, std::uint64_t{row.attributes.host});
             put_ordered(key, signed_ordered(row.attributes.dev));
             put_ordered(key, signed_ordered(row.attributes.ino));
             put_ordered(key, place);

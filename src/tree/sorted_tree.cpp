@@ -238,7 +238,7 @@ void open_down_to(SortedTree& tree, std::string_view needed)
 void lose_first_link(SortedTree& tree, LinkClaim claim, const EntryAttributes& attributes)
 {
     if (claim == LinkClaim::first) {
-        tree.orphans.emplace(std::make_pair(attributes.dev, attributes.ino), true);
+        tree.orphans.emplace(inode_key(attributes), true);
     }
 }
 
@@ -249,7 +249,7 @@ bool adopts(SortedTree& tree, const EntryAttributes& attributes)
     if (tree.orphans.empty()) {
         return false;
     }
-    const auto orphan = tree.orphans.find({attributes.dev, attributes.ino});
+    const auto orphan = tree.orphans.find(inode_key(attributes));
     if (orphan == tree.orphans.end()) {
         return false;
     }
@@ -308,8 +308,7 @@ void commit(SortedTree& tree, ClosedDirectoryVisitor& visitor)
         const bool linked = tree.merges_links && links_merge(tree.versions) &&
                             is_hard_link(row.attributes) && row.link != LinkClaim::none;
         if (linked && row.link == LinkClaim::undecided) {
-            const auto [inode, first] =
-                tree.linked.try_emplace({row.attributes.dev, row.attributes.ino}, 0);
+            const auto [inode, first] = tree.linked.try_emplace(inode_key(row.attributes), 0);
             file.first_link = first;
             inode->second += first ? 0 : 1;
         } else if (linked) {
@@ -364,7 +363,7 @@ void take_out(SortedTree& tree, const SortedTree::Candidate& file, EntryAttribut
         tree.link_lost |= file.first_link;
     } else if (file.first_link) {
         // The entry its inode got when it came.
-        const auto inode = tree.linked.find({file.attributes.dev, file.attributes.ino});
+        const auto inode = tree.linked.find(inode_key(file.attributes));
         if (inode != tree.linked.end()) {
             tree.link_lost |= inode->second > 0;
             tree.linked.erase(inode);

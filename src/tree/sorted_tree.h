@@ -147,11 +147,11 @@ struct SortedTree {
     // link counts (LinkClaim::undecided), with the number of links that did
     // not count since one before them did: a link count may be wrong, so
     // that none leaves before the end.
-    KeyedMap<std::pair<std::int64_t, std::int64_t>, std::uint64_t> linked;
+    KeyedMap<InodeKey, std::uint64_t> linked;
     std::deque<ClosedDirectory> held; // closed, until they are known to be at or below the top
     // The inodes whose first link, as the rows settled it, never counted:
     // the next link to count takes its place.
-    KeyedMap<std::pair<std::int64_t, std::int64_t>, bool> orphans;
+    KeyedMap<InodeKey, bool> orphans;
     // The orders of hard-linked files' rows that later rows took out: where
     // one was its inode's first link, its bytes belong to another link, which
     // the rows are read again to find, with these rows claiming none.

@@ -28,7 +28,7 @@ TreeRow tree_row(const CatalogLine& line, std::uint32_t input, std::uint32_t tal
     const std::int64_t* const v = line.fields.values;
     return {line.first_column(),
             {v[field_dev], v[field_ino], v[field_mode], v[field_nlink], v[field_uid], v[field_gid],
-             v[field_size], v[field_blocks], v[field_mtime]},
+             v[field_size], v[field_blocks], v[field_mtime], line.host},
             (static_cast<std::uint64_t>(input) << line_bits) | line.number,
             input,
             line.number,
@@ -50,6 +50,7 @@ void encode_tree_row(const TreeRow& row, std::string_view key, std::string& payl
     put_varint(payload, row.order);
     put_varint(payload, row.tally);
     const EntryAttributes& a = row.attributes;
+    put_varint(payload, a.host);
     for (const std::int64_t value :
          {a.dev, a.ino, a.mode, a.nlink, a.uid, a.gid, a.size, a.blocks, a.mtime}) {
         put_varint(payload, zigzag(value));
@@ -68,6 +69,7 @@ void decode_tree_row(std::string_view key, std::string_view payload, TreeRow& ro
     row.line = line_of_order(row.order);
     row.tally = static_cast<std::uint32_t>(get_varint(rest));
     EntryAttributes& a = row.attributes;
+    a.host = static_cast<std::uint32_t>(get_varint(rest));
     for (std::int64_t* value :
          {&a.dev, &a.ino, &a.mode, &a.nlink, &a.uid, &a.gid, &a.size, &a.blocks, &a.mtime}) {
         *value = unzigzag(get_varint(rest));
@@ -89,6 +91,7 @@ void decode_link_fields(std::string_view payload, TreeRow& row)
     row.order = get_varint(rest);
     (void)get_varint(rest); // the tally
     EntryAttributes& a = row.attributes;
+    a.host = static_cast<std::uint32_t>(get_varint(rest));
     for (std::int64_t* value : {&a.dev, &a.ino, &a.mode, &a.nlink}) {
         *value = unzigzag(get_varint(rest));
     }

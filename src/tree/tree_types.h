@@ -13,6 +13,7 @@
 #include "catalog_line.h"
 #include "file_mode.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,7 +26,17 @@ __extension__ typedef unsigned __int128 ByteSum;
 // What du and ncdu show of an entry, from its LStat value.
 struct EntryAttributes {
     std::int64_t dev, ino, mode, nlink, uid, gid, size, blocks, mtime;
+    std::uint32_t host = 0; // whose device and inode numbers they are (see CatalogLine)
 };
+
+// An inode, known by its machine as well as its device and inode numbers:
+// cloned machines share those.
+using InodeKey = std::array<std::int64_t, 3>;
+
+inline InodeKey inode_key(const EntryAttributes& attributes)
+{
+    return {attributes.host, attributes.dev, attributes.ino};
+}
 
 // What counts of a path that rows give more than once, as the rows of
 // several jobs do. A path's identity ignores a trailing '/'. Over several
