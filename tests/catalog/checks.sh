@@ -11,7 +11,9 @@
 #   header_rows QUERY  print them escaped after a header line
 #   value QUERY      print QUERY's single value
 # and optionally csv_rows QUERY, which prints them as CSV after a header line,
-# and engine_checks, run before the README's recipes.
+# engine_checks, run before the README's recipes, and catalog_uri, the
+# catalog for --catalog, with wrong_password_uri, a user's with a wrong
+# password.
 # Everything is compared with what the fixture knows, not with the decoder.
 #
 # usage: ENGINE.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS
@@ -147,11 +149,18 @@ if [ -n "${catalog_uri:-}" ]; then
         [ "$listed" = "JobId,$jobs" ] || fail "--jobs --client --chain $before lists $listed"
     done
     grep -q "job 49 .*running" "$work/chain.err" || fail "--chain did not name the running job 49"
-    status=0
-    b64num-lstat --du --catalog="$catalog_uri" --job=42,4242 > "$work/none" 2> /dev/null || status=$?
-    if [ "$status" != 2 ] || [ -s "$work/none" ]; then
-        fail "--catalog: a missing job gave status $status"
-    fi
+    # Trouble: a message, status 2 and nothing on standard output.
+    for trouble in "a missing job|$catalog_uri|42,4242" "a wrong password|${wrong_password_uri:?}|42" \
+        "a dropped table|$catalog_uri|42" "a bad URI|${catalog_uri%%:*}://[|42"; do
+        IFS='|' read -r what uri jobs <<< "$trouble"
+        [ "$what" = "a dropped table" ] && value "ALTER TABLE Path RENAME TO path_gone" > /dev/null
+        status=0
+        b64num-lstat --du --catalog="$uri" --job="$jobs" > "$work/none" 2> "$work/trouble.err" || status=$?
+        [ "$what" = "a dropped table" ] && value "ALTER TABLE path_gone RENAME TO Path" > /dev/null
+        if [ "$status" != 2 ] || [ -s "$work/none" ] || [ ! -s "$work/trouble.err" ]; then
+            fail "--catalog, $what: status $status, $(cat "$work/trouble.err")"
+        fi
+    done
 fi
 
 if declare -F engine_checks > /dev/null; then

@@ -16,6 +16,7 @@ escapes=mysql
 full_name="CONCAT(Path.Path, File.Filename)"
 line_feed="CHAR(10)"
 catalog_uri="mysql:///bacula" # the server of $MYSQL_HOME/my.cnf
+wrong_password_uri="mysql://b64num_reader:wrong@/bacula" # a user made below
 
 load_fixture() {
     mysql -e "DROP DATABASE IF EXISTS bacula; CREATE DATABASE bacula"
@@ -34,6 +35,8 @@ LOAD DATA LOCAL INFILE '$1/file.tsv' INTO TABLE File CHARACTER SET binary;
 LOAD DATA LOCAL INFILE '$1/job.tsv' INTO TABLE Job CHARACTER SET binary;
 LOAD DATA LOCAL INFILE '$1/client.tsv' INTO TABLE Client CHARACTER SET binary;
 LOAD DATA LOCAL INFILE '$1/fileset.tsv' INTO TABLE FileSet CHARACTER SET binary;
+CREATE USER IF NOT EXISTS b64num_reader@localhost IDENTIFIED BY 'right';
+GRANT SELECT ON bacula.* TO b64num_reader@localhost;
 SQL
 }
 rows() { mysql -B -N -e "$1" bacula; }

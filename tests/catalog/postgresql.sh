@@ -16,6 +16,7 @@ escapes=copy
 full_name="Path.Path || File.Filename"
 line_feed="chr(10)"
 catalog_uri="postgresql:///bacula" # the server of the PG* variables
+wrong_password_uri="postgresql://${PGUSER:-postgres}:wrong@localhost/bacula"
 
 load_fixture() {
     psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "DROP DATABASE IF EXISTS bacula" \
