@@ -11,7 +11,7 @@
 # usage: tests/catalog_sqlite_test.sh B64NUM_LSTAT
 set -euo pipefail
 lstat=$1
-support=$(cd "$(dirname "$0")/support" && pwd)
+contrib=$(cd "$(dirname "$0")/../contrib" && pwd)
 for program in sqlite3 python3; do
     command -v "$program" > /dev/null || { echo "catalog_sqlite_test.sh: $program is missing" >&2; exit 1; }
 done
@@ -32,10 +32,10 @@ $3"
 }
 
 # The same jobs in both schemas; the names as X'' literals, any byte.
-python3 - "$support" <<'PY'
+python3 - "$contrib" <<'PY'
 import sys, time
 sys.path.insert(0, sys.argv[1])
-from lstat_text import lstat_value
+from tree_catalog import lstat_value
 def lstat(mode, size, ino, nlink=1):
     return lstat_value([2049, ino, mode, nlink, 0, 0, 0, size, 4096, (size + 511) // 512, 0,
                         1700000000, 0, 0])

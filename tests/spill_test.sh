@@ -9,7 +9,7 @@
 # usage: tests/spill_test.sh B64NUM_LSTAT
 set -euo pipefail
 lstat=$1
-support=$(cd "$(dirname "$0")/support" && pwd)
+contrib=$(cd "$(dirname "$0")/../contrib" && pwd)
 command -v python3 > /dev/null || { echo "spill_test.sh: python3 is missing" >&2; exit 1; }
 work=$(mktemp -d)
 full=$work/full
@@ -33,10 +33,10 @@ left_nothing() {
 # Catalog rows of 4,000 files in 40 directories, in a shuffled order, the
 # first five of each directory hard links of five inodes, and a job whose
 # total passes 2^63 - 1.
-python3 - "$support" <<'PY'
+python3 - "$contrib" <<'PY'
 import random, sys
 sys.path.insert(0, sys.argv[1])
-from lstat_text import lstat_value
+from tree_catalog import lstat_value
 def row(path, directory, size, ino, nlink=1):
     mode = 0o40755 if directory else 0o100644
     fields = [2049, ino, mode, nlink, 1000, 1000, 0, size, 4096, (size + 511) // 512, 0, 1700000000, 0]
