@@ -24,6 +24,7 @@ checked=0
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 [ -e bacula.db ] && ln -s "$PWD/bacula.db" "$scratch/bacula.db"
+ln -s "$here/../contrib" "$scratch/contrib" # the README makes a catalog with it
 command=""
 expected=""
 
