@@ -26,9 +26,9 @@ ModeSetup set_up_mode(const Options& options, OutputBuffer& out)
     case Mode::long_listing:
         return {make_long_writer(out, options.listing), {}};
     case Mode::du:
-        return {
-            make_sorted_du_writer(out, scope, sort, options.du_depth, options.listing.human_sizes),
-            tree_rows, true};
+        return {make_sorted_du_writer(out, scope, sort, options.du_depth,
+                                      options.listing.human_sizes, options.json),
+                tree_rows, true};
     case Mode::ncdu:
         return {make_sorted_ncdu_writer(out, scope, sort, B64NUM_VERSION), tree_rows, true};
     case Mode::qdirstat:

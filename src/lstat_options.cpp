@@ -98,7 +98,8 @@ const char description[] =
     "  -H, --header       print a line of column names first, those of a header\n"
     "                     line of the input for its columns (TAB-separated\n"
     "                     output only: JSON Lines name every value)\n"
-    "      --json         print JSON Lines instead of TAB-separated values\n"
+    "      --json         print JSON Lines instead of TAB-separated values; with\n"
+    "                     --du and --diff --summary, one JSON document\n"
     "  -l, --long         list the files as ls -l does: mode, links, owner,\n"
     "                     group, size (or major, minor), local time of last\n"
     "                     modification (TZ applies), then the passed-through columns\n"
@@ -340,15 +341,14 @@ int check_combination(const Asked& asked, Options& options)
     if (given(takes_json | takes_human)) {
         return usage_error("--json writes numbers: it cannot be combined with -h");
     }
-    if (given(takes_json | takes_summary)) {
-        return usage_error("--summary counts the changes: it cannot be combined with --json");
-    }
     options.mode = chosen ? mode.mode : given(takes_json) ? Mode::json : Mode::fields;
     options.times_in_style = given(takes_time_style);
     options.listing.human_sizes = given(takes_human);
-    options.diff_report = given(takes_json)      ? DiffReport::json
-                          : given(takes_summary) ? DiffReport::summary
-                                                 : DiffReport::lines;
+    options.diff_report = given(takes_json | takes_summary) ? DiffReport::summary_json
+                          : given(takes_json)               ? DiffReport::json
+                          : given(takes_summary)            ? DiffReport::summary
+                                                            : DiffReport::lines;
+    options.json = given(takes_json);
     options.by_style = {given(takes_json) ? ByReport::json : ByReport::lines, options.header,
                         options.listing.human_sizes};
     return -1;

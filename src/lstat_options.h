@@ -37,6 +37,7 @@ struct Options {
     ListingStyle listing;
     bool times_in_style = false; // -f and --json show times in listing.time's style
     bool disk_usage = false;     // sizes are blocks times 512, as du counts without -b
+    bool json = false;           // --json: --du's and --diff --summary's report as one document
     bool csv = false;            // the input is CSV, not TAB-separated
     bool sorted = false;         // the rows come in path order (see path_order.h)
     std::size_t buffer_size = default_buffer_size; // -S: memory for the sort of a tree's rows

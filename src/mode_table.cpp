@@ -39,9 +39,10 @@ const ModeTraits mode_table[mode_count] = {
     {"-l", "lists whole rows", "-l [-h] [--time-style=STYLE] [FILE...]", &report_statuses,
      Mode::long_listing, takes_human | takes_time_style | takes_catalog, 0, false},
     {"--du", "reports a whole tree",
-     "--du[=DEPTH] [-h] [--disk-usage] [--latest | --all-versions] [--sorted] [-S SIZE] "
-     "[-T DIR] [FILE...]",
-     &report_statuses, Mode::du, takes_human | takes_disk_usage | tree_options, 0, true},
+     "--du[=DEPTH] [-h | --json] [--disk-usage] [--latest | --all-versions] [--sorted] "
+     "[-S SIZE] [-T DIR] [FILE...]",
+     &report_statuses, Mode::du, takes_human | takes_json | takes_disk_usage | tree_options, 0,
+     true},
     {"--ncdu", "reports a whole tree",
      "--ncdu [--latest | --all-versions] [--sorted] [-S SIZE] [-T DIR] [FILE...]", &report_statuses,
      Mode::ncdu, tree_options, 0, true},
@@ -53,7 +54,7 @@ const ModeTraits mode_table[mode_count] = {
      "[-T DIR] [FILE...]",
      &report_statuses, Mode::treemap, takes_disk_usage | tree_options, 0, true},
     {"--diff", "compares two inputs",
-     "--diff [--compare=FIELDS] [-h] [--json | --summary] [--disk-usage] [--latest] [--sorted] "
+     "--diff [--compare=FIELDS] [-h | --json] [--summary] [--disk-usage] [--latest] [--sorted] "
      "[-S SIZE] [-T DIR] OLD NEW",
      &comparison_statuses, Mode::diff,
      takes_compare | takes_human | takes_json | takes_summary | takes_disk_usage | takes_latest |

@@ -238,6 +238,31 @@ for top, seen in zip(tops, found):
 sys.exit(len(tops) != 3 or any(a & b for a in found for b in found if a is not b))' ||
     fail "--ncdu gives two clients one device, where ncdu would merge their links"
 
+# Monitoring: --du --json and --diff --summary --json hold the figures of
+# the lines, the names' real bytes, and the total of several tops.
+for selection in 1,2 1,20,21; do
+    "$lstat" --du --latest --catalog=sqlite:new.db --job="$selection" > du.txt
+    "$lstat" --du --latest --json --catalog=sqlite:new.db --job="$selection" > du.json
+    python3 - du.txt du.json <<'PY' || fail "--du --json of --job=$selection is not --du's listing"
+import json, sys
+lines = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+document = json.load(open(sys.argv[2]))
+listed = [[str(d["bytes"]), d["path"]] for d in document["directories"]]
+total = lines.pop()[0] if lines[-1][1] == "total" else lines[-1][0]
+sys.exit(listed != [[size, path.replace("\\\\", "\\")] for size, path in lines]
+         or str(document["total"]) != total)
+PY
+done
+"$lstat" --diff --summary --catalog=sqlite:new.db --job=1 --job=1,2,5 --latest > summary.txt || true
+"$lstat" --diff --summary --json --catalog=sqlite:new.db --job=1 --job=1,2,5 --latest > summary.json || true
+python3 - summary.txt summary.json <<'PY' || fail "--diff --summary --json holds other figures than --summary"
+import json, sys
+names = {"+": "added", "-": "removed", "T": "type", "M": "modified", "U": "attributes"}
+lines = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+document = json.load(open(sys.argv[2]))
+sys.exit({names[s]: {"paths": int(p), "delta": int(d)} for s, p, d in lines} != document)
+PY
+
 # Every byte of a name comes through, as COPY escapes it.
 "$lstat" --json -f size --catalog=sqlite:old.db --job=1 > names.json
 for name in 'ztab\\there' 'zlf\\nhere' 'back\\\\slash'; do

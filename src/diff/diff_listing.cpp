@@ -39,7 +39,7 @@ void write_diff_entry(OutputBuffer& out, const DiffEntry& entry, DiffReport repo
     const auto change = static_cast<std::size_t>(entry.change);
     ++totals.paths[change];
     totals.sums[change] += entry.delta;
-    if (report == DiffReport::summary) {
+    if (is_summary(report)) {
         return;
     }
     if (report == DiffReport::json) {
@@ -65,7 +65,8 @@ void write_diff_entry(OutputBuffer& out, const DiffEntry& entry, DiffReport repo
     output_char(out, '\n');
 }
 
-bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_sizes)
+bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, DiffReport report,
+                       bool human_sizes)
 {
     const auto& sums = totals.sums;
     const auto& paths = totals.paths;
@@ -73,9 +74,30 @@ bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_s
                     [](DiffTotals::DeltaSum sum) { return sum > INT64_MAX || sum < -INT64_MAX; })) {
         return false;
     }
-    for (const Change change :
-         {Change::added, Change::removed, Change::type, Change::modified, Change::attributes}) {
-        const auto index = static_cast<std::size_t>(change);
+    const struct {
+        Change change;
+        const char* name; // in the JSON document
+    } changes[] = {{Change::added, "{\"added\""},
+                   {Change::removed, ",\"removed\""},
+                   {Change::type, ",\"type\""},
+                   {Change::modified, ",\"modified\""},
+                   {Change::attributes, ",\"attributes\""}};
+    if (report == DiffReport::summary_json) {
+        for (const auto& [change, name] : changes) {
+            const auto index = static_cast<std::size_t>(change);
+            output_text(out, name);
+            output_text(out, ":{\"paths\":");
+            output_number(out, static_cast<std::int64_t>(paths[index]));
+            output_text(out, ",\"delta\":");
+            output_number(out, static_cast<std::int64_t>(sums[index]));
+            output_char(out, '}');
+        }
+        output_text(out, "}\n");
+        return true;
+    }
+    for (const auto& each : changes) {
+        const auto index = static_cast<std::size_t>(each.change);
+        const Change change = each.change;
         output_char(out, change_letter(change));
         output_char(out, '\t');
         output_number(out, static_cast<std::int64_t>(paths[index]));

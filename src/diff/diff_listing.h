@@ -14,7 +14,15 @@ enum class DiffReport {
     lines,   // STATUS TAB DELTA TAB PATH, in path order
     json,    // {"status":...,"delta":...,"old":ROW,"new":ROW}, in the same order
     summary, // + - T M U, each with TAB, the number of paths, TAB, their DELTA's sum
+    // The same counts as one JSON document, for monitoring:
+    // {"added":{"paths":N,"delta":D},"removed":...,"type":...,"modified":...,"attributes":...}
+    summary_json,
 };
+
+inline bool is_summary(DiffReport report)
+{
+    return report == DiffReport::summary || report == DiffReport::summary_json;
+}
 
 // The counts of a summary.
 struct DiffTotals {
@@ -38,8 +46,9 @@ struct DiffTotals {
 void write_diff_entry(OutputBuffer& out, const DiffEntry& entry, DiffReport report,
                       bool human_sizes, DiffTotals& totals, std::string& scratch);
 
-// The summary's lines; false, having written nothing, when a sum passes
-// 2^63 - 1 either way.
-bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, bool human_sizes);
+// The summary's lines, or its document; false, having written nothing,
+// when a sum passes 2^63 - 1 either way.
+bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, DiffReport report,
+                       bool human_sizes);
 
 #endif

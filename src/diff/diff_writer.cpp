@@ -300,8 +300,8 @@ private:
 
     Ending written_ending(OutputBuffer& out)
     {
-        if (style_.report == DiffReport::summary &&
-            !write_diff_totals(out, totals_, style_.human_sizes)) {
+        if (is_summary(style_.report) &&
+            !write_diff_totals(out, totals_, style_.report, style_.human_sizes)) {
             return {total_passes, false};
         }
         return {{}, false, totals_.any()};
@@ -347,7 +347,7 @@ private:
         }
         write_diff_entry(held_ != nullptr ? *held_ : out_, entry, style_.report, style_.human_sizes,
                          totals_, scratch_);
-        written_any_ |= style_.report != DiffReport::summary;
+        written_any_ |= !is_summary(style_.report);
     }
 
     OutputBuffer& out_;

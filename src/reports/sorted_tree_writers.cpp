@@ -656,23 +656,35 @@ private:
 class SortedDuWriter final : public SortedTreeWriter {
 public:
     SortedDuWriter(OutputBuffer& out, const TreeScope& scope, const TreeSort& sort, int max_depth,
-                   bool human_sizes)
-        : SortedTreeWriter(scope, sort, true, max_depth), out_(out), human_sizes_(human_sizes)
+                   bool human_sizes, bool json)
+        : SortedTreeWriter(scope, sort, true, max_depth), out_(out), human_sizes_(human_sizes),
+          json_(json)
     {
     }
 
 private:
     void list(const ClosedDirectory& directory) override
     {
-        if (directory.file) {
+        if (json_) {
+            write_du_json_entry(out_, directory, json_state_);
+        } else if (directory.file) {
             write_du_path_line(out_, directory.total, directory.path, human_sizes_);
         } else {
             write_du_line(out_, directory.total, directory.path, human_sizes_);
         }
     }
 
+    void write_ending(const std::vector<Tally>& /*tallies*/) override
+    {
+        if (json_) {
+            write_du_json_end(out_, json_state_);
+        }
+    }
+
     OutputBuffer& out_;
     bool human_sizes_;
+    bool json_;
+    DuJsonState json_state_;
 };
 
 class SortedByWriter final : public SortedTreeWriter {
@@ -700,9 +712,9 @@ private:
 
 std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
                                                  const TreeSort& sort, int max_depth,
-                                                 bool human_sizes)
+                                                 bool human_sizes, bool json)
 {
-    return std::make_unique<SortedDuWriter>(out, scope, sort, max_depth, human_sizes);
+    return std::make_unique<SortedDuWriter>(out, scope, sort, max_depth, human_sizes, json);
 }
 
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,

@@ -25,10 +25,11 @@ struct TreeSort {
 // sorted_tree.h): in memory that does not grow with the rows, --du listing
 // each directory as the input closes it, children before their parent,
 // --ncdu and --qdirstat writing each entry as its row goes by, from the
-// root of the paths or --under's.
+// root of the paths or --under's; --du with `json` as one document (see
+// du_listing.h).
 std::unique_ptr<RowWriter> make_sorted_du_writer(OutputBuffer& out, const TreeScope& scope,
                                                  const TreeSort& sort, int max_depth,
-                                                 bool human_sizes);
+                                                 bool human_sizes, bool json = false);
 std::unique_ptr<RowWriter> make_sorted_ncdu_writer(OutputBuffer& out, const TreeScope& scope,
                                                    const TreeSort& sort, const char* version);
 std::unique_ptr<RowWriter> make_sorted_qdirstat_writer(OutputBuffer& out, const TreeScope& scope,
