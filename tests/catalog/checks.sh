@@ -13,7 +13,9 @@
 # and optionally csv_rows QUERY, which prints them as CSV after a header line,
 # engine_checks, run before the README's recipes, and catalog_uri, the
 # catalog for --catalog, with wrong_password_uri, a user's with a wrong
-# password.
+# password, and for reading_checks.sh load_chain DIR, which loads the
+# catalogs of chain_fixture.py, chain_uri, their URI but for the schema's
+# name, and chain_rows JOBS, the hand-written pipeline over them.
 # Everything is compared with what the fixture knows, not with the decoder.
 #
 # usage: ENGINE.sh CATALOG_FIXTURE DIRECTORY_OF_BUILT_TOOLS
@@ -161,6 +163,22 @@ if [ -n "${catalog_uri:-}" ]; then
             fail "--catalog, $what: status $status, $(cat "$work/trouble.err")"
         fi
     done
+fi
+
+# The checks of --catalog that every engine runs, on the catalogs of
+# chain_fixture.py.
+if declare -F load_chain > /dev/null; then
+    mkdir "$work/chain"
+    python3 "$here/chain_fixture.py" "$work/chain"
+    load_chain "$work/chain"
+    pipeline() { chain_rows "$1"; }
+    lstat=b64num-lstat
+    uri_new=${chain_uri:?}new
+    uri_old=${chain_uri}old
+    cd "$work/chain" || exit 1
+    # shellcheck source=tests/catalog/reading_checks.sh
+    . "$here/reading_checks.sh"
+    cd - > /dev/null || exit 1
 fi
 
 if declare -F engine_checks > /dev/null; then

@@ -39,6 +39,20 @@ CREATE USER IF NOT EXISTS b64num_reader@localhost IDENTIFIED BY 'right';
 GRANT SELECT ON bacula.* TO b64num_reader@localhost;
 SQL
 }
+# The catalog of chain_fixture.py, a database for each schema.
+load_chain() {
+    local schema
+    for schema in new old; do
+        mysql -e "DROP DATABASE IF EXISTS chain_$schema; CREATE DATABASE chain_$schema"
+        mysql "chain_$schema" < "$1/mariadb-$schema.sql"
+    done
+}
+chain_uri="mysql:///chain_"
+chain_rows() {
+    mysql -B -N -e "SELECT CONCAT(Path.Path, File.Filename), File.LStat FROM File
+        JOIN Job USING (JobId) JOIN Path USING (PathId) WHERE JobId IN ($1)
+        ORDER BY Job.JobTDate, JobId, FileId" chain_new
+}
 rows() { mysql -B -N -e "$1" bacula; }
 raw_rows() { mysql -B -N -r -e "$1" bacula; }
 header_rows() { mysql -B -e "$1" bacula; }

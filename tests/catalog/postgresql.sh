@@ -39,6 +39,21 @@ CREATE TABLE FileSet (FileSetId integer PRIMARY KEY, FileSet text NOT NULL);
 \copy FileSet FROM '$1/fileset.tsv'
 SQL
 }
+# The catalog of chain_fixture.py, a database for each schema.
+load_chain() {
+    local schema
+    for schema in new old; do
+        psql -X -q -v ON_ERROR_STOP=1 -d postgres -c "DROP DATABASE IF EXISTS chain_$schema" \
+            -c "CREATE DATABASE chain_$schema ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0"
+        psql -X -q -v ON_ERROR_STOP=1 -d "chain_$schema" -f "$1/postgresql-$schema.sql"
+    done
+}
+chain_uri="postgresql:///chain_"
+chain_rows() {
+    psql -X -d chain_new -c "COPY (SELECT Path.Path || File.Filename, File.LStat FROM File
+        JOIN Job USING (JobId) JOIN Path USING (PathId) WHERE JobId IN ($1)
+        ORDER BY Job.JobTDate, JobId, FileId) TO STDOUT"
+}
 rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT"; }
 raw_rows() { psql -X -At -F $'\t' -d bacula -c "$1"; }
 header_rows() { psql -X -d bacula -c "COPY ($1) TO STDOUT WITH (HEADER)"; }

@@ -1,0 +1,181 @@
+# shellcheck shell=bash
+# What --catalog reads of the catalog of chain_fixture.py, in any engine:
+# each mode gives what the hand-written pipeline gives over the same rows
+# in job order (deleted files left out as --latest leaves them), for both
+# schemas; --client, --chain and --before choose the jobs --job names;
+# several clients' files stay apart; --json documents hold --du's and
+# --diff --summary's figures. Sourced, after the engine's script defines:
+#   lstat             the b64num-lstat to run
+#   uri_new, uri_old  --catalog's URI of the catalog in each schema
+#   pipeline JOBS     the rows of JOBS in job order, as the engine's client
+#                     escapes them, of the new schema
+#   fail MESSAGE      count a failure
+# and runs in a directory of its own.
+
+: "${lstat:?}" "${uri_new:?}" "${uri_old:?}"
+export TZ=UTC # StartTime is written in UTC
+
+# What --catalog printed, and its status, against the pipeline's.
+agrees() {
+    [ "$2" = "$3" ] || fail "$1: otherwise than the pipeline:
+$2
+--- the pipeline:
+$3"
+}
+catalog_uri_of() {
+    if [ "$1" = new ]; then echo "$uri_new"; else echo "$uri_old"; fi
+}
+# -f prints a job's rows in the order the engine returns them, which
+# differs between schemas and engines: the rows are compared as a set.
+in_order_of() {
+    if [[ $1 == -f* ]]; then LC_ALL=C sort; else cat; fi
+}
+
+# Names with a TAB or a line feed start with z: sqlite3 cannot escape them,
+# and --name leaves them out on both sides.
+plain="--name=[!z]*"
+for mode in --du "--du --latest" "--du --all-versions" --ncdu "--by=kind" "-f size,nlink"; do
+    for jobs in 1 1,2 2,1; do
+        ordered=$([ "$jobs" = 2,1 ] && echo 1,2 || echo "$jobs")
+        # The output and the status: the messages name lines of other inputs.
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$(pipeline "$ordered" | { "$lstat" $mode "$plain" 2> /dev/null; echo "status $?"; } |
+            grep -v '"timestamp"' | in_order_of "$mode")
+        for schema in new old; do
+            # shellcheck disable=SC2086
+            got=$({ "$lstat" $mode "$plain" --catalog="$(catalog_uri_of "$schema")" --job="$jobs" 2> /dev/null;
+                echo "status $?"; } | grep -v '"timestamp"' | in_order_of "$mode")
+            agrees "$mode --job=$jobs ($schema schema)" "$got" "$expected"
+        done
+    done
+done
+
+# --diff: OLD's selection, then NEW's, each a job or a chain.
+for pair in "1 2" "1 1,2" "2 1"; do
+    read -r old new <<< "$pair"
+    pipeline "$old" > old.tsv
+    pipeline "$new" > new.tsv
+    for mode in --diff "--diff --latest --summary"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode "$plain" old.tsv new.tsv 2> /dev/null; echo "status $?"; })
+        for schema in new old; do
+            # shellcheck disable=SC2086
+            got=$({ "$lstat" $mode "$plain" --catalog="$(catalog_uri_of "$schema")" --job="$old" --job="$new" \
+                2> /dev/null; echo "status $?"; })
+            agrees "$mode --job=$old --job=$new ($schema schema)" "$got" "$expected"
+        done
+    done
+done
+
+# --client: a client's good jobs; with --chain those a restore uses (the
+# failed job 11 and the running job 14 left out, the running one named);
+# --before for an earlier state. Each reads what its jobs given by --job do.
+while IFS='|' read -r jobs words; do
+    IFS=';' read -r -a selection <<< "$words"
+    for mode in "--du --latest" "--du --all-versions" "-f size"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode --catalog="$uri_new" --job="$jobs" 2> /dev/null; echo "status $?"; } |
+            in_order_of "$mode")
+        # shellcheck disable=SC2086
+        got=$({ "$lstat" $mode --catalog="$uri_new" "${selection[@]}" 2> err; echo "status $?"; } |
+            in_order_of "$mode")
+        agrees "$mode $words" "$got" "$expected"
+        if [[ $words != *--before* ]] && ! grep -q "job 14 .*running" err; then
+            fail "$words: the running job 14 is not named: $(cat err)"
+        fi
+    done
+    listed=$("$lstat" --jobs --catalog="$uri_old" "${selection[@]}" 2> /dev/null | cut -f 1 | paste -sd ,)
+    [ "$listed" = "JobId,$jobs" ] || fail "--jobs $words lists $listed"
+done <<'SELECTIONS'
+10,12,13|--client=c3;--chain
+10,12,13|--client=c3
+10|--client=c3;--chain;--before=2023-11-18 15:06:40
+10,12,13|--client=c3;--chain;--fileset=Full Set
+SELECTIONS
+
+# Deleted files: job 5 found /srv/a (a file since job 2) and /srv/d (a
+# directory) deleted. --latest and --diff read the chain as the pipeline
+# reads it without what lies at or below those paths; --all-versions counts
+# the records 0 bytes; -f and --json mark them.
+pipeline 1,2 > chain.tsv
+grep -v -e $'^/srv/a\t' -e '^/srv/a/' -e '^/srv/d/' chain.tsv > restored.tsv
+for mode in "--du --latest" "--ncdu --latest" "--by=kind --latest" "--du --all-versions"; do
+    input=restored.tsv
+    [[ $mode == *--all-versions* ]] && input=chain.tsv
+    # shellcheck disable=SC2086 # the mode's words
+    expected=$({ "$lstat" $mode "$plain" "$input" 2> /dev/null; echo "status $?"; } | grep -v '"timestamp"')
+    for schema in new old; do
+        # shellcheck disable=SC2086
+        got=$({ "$lstat" $mode "$plain" --catalog="$(catalog_uri_of "$schema")" --job=1,2,5 2> /dev/null;
+            echo "status $?"; } | grep -v '"timestamp"')
+        agrees "$mode --job=1,2,5 ($schema schema)" "$got" "$expected"
+    done
+done
+# shellcheck disable=SC2086
+expected=$({ "$lstat" --diff --latest "$plain" chain.tsv restored.tsv 2> /dev/null; echo "status $?"; })
+got=$({ "$lstat" --diff --latest "$plain" --catalog="$uri_new" --job=1,2 --job=1,2,5 2> /dev/null;
+    echo "status $?"; })
+agrees "--diff --latest --job=1,2 --job=1,2,5" "$got" "$expected"
+deleted=$("$lstat" -f size,mode --catalog="$uri_new" --job=5)
+[ "$deleted" = $'/srv/a\tdeleted\tdeleted\n/srv/d\tdeleted\tdeleted' ] ||
+    fail "-f does not mark the deleted files: $deleted"
+"$lstat" --json --catalog="$uri_new" --job=5 | grep -q '^{"columns":\["/srv/a"\],"deleted":true}$' ||
+    fail "--json does not mark the deleted files"
+
+# Several clients: each under a top named after it, its totals its own
+# although the clone's devices and inodes (and hard links) are job 1's; a
+# Windows client's drives are tops below its own. ncdu's export numbers
+# each client's devices, so that ncdu counts no link across clients.
+"$lstat" --du --catalog="$uri_new" --job=1,20,21 > together.txt 2> /dev/null
+for top in c1:1 clone:20 win:21; do
+    alone=$("$lstat" --du --catalog="$uri_new" --job="${top#*:}" 2> /dev/null |
+        grep -v $'\ttotal$' | sed -E "s#\t/?#\t${top%:*}/#")
+    # The client's top, which its rows alone do not have, left out.
+    agrees "--du of client ${top%:*} among three" "$(grep $'\t'"${top%:*}/" together.txt)" "$alone"
+done
+"$lstat" --ncdu --catalog="$uri_new" --job=1,20,21 | python3 -c '
+import json, sys
+def devices(entry, found):
+    if isinstance(entry, list):
+        found.add(entry[0].get("dev"))
+        for child in entry[1:]:
+            devices(child, found)
+tops = json.load(sys.stdin)[3][1:]
+found = [set() for top in tops]
+for top, seen in zip(tops, found):
+    devices(top, seen)
+    seen.discard(None)
+sys.exit(len(tops) != 3 or any(a & b for a in found for b in found if a is not b))' ||
+    fail "--ncdu gives two clients one device, where ncdu would merge their links"
+
+# Monitoring: --du --json and --diff --summary --json hold the figures of
+# the lines, the names' real bytes, and the total of several tops.
+for selection in 1,2 1,20,21; do
+    "$lstat" --du --latest --catalog="$uri_new" --job="$selection" > du.txt
+    "$lstat" --du --latest --json --catalog="$uri_new" --job="$selection" > du.json
+    python3 - du.txt du.json <<'PY' || fail "--du --json of --job=$selection is not --du's listing"
+import json, sys
+lines = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+document = json.load(open(sys.argv[2]))
+listed = [[str(d["bytes"]), d["path"]] for d in document["directories"]]
+total = lines.pop()[0] if lines[-1][1] == "total" else lines[-1][0]
+sys.exit(listed != [[size, path.replace("\\\\", "\\")] for size, path in lines]
+         or str(document["total"]) != total)
+PY
+done
+"$lstat" --diff --summary --catalog="$uri_new" --job=1 --job=1,2,5 --latest > summary.txt || true
+"$lstat" --diff --summary --json --catalog="$uri_new" --job=1 --job=1,2,5 --latest > summary.json || true
+python3 - summary.txt summary.json <<'PY' || fail "--diff --summary --json holds other figures than --summary"
+import json, sys
+names = {"+": "added", "-": "removed", "T": "type", "M": "modified", "U": "attributes"}
+lines = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
+document = json.load(open(sys.argv[2]))
+sys.exit({names[s]: {"paths": int(p), "delta": int(d)} for s, p, d in lines} != document)
+PY
+
+# Every byte of a name comes through, as COPY escapes it.
+"$lstat" --json -f size --catalog="$uri_old" --job=1 > names.json
+for name in 'ztab\\there' 'zlf\\nhere' 'back\\\\slash'; do
+    grep -q "\"/srv/$name\"" names.json || fail "the name $name does not come through: $(cat names.json)"
+done
+
