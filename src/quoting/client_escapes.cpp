@@ -47,13 +47,19 @@ bool may_need_escapes(std::uint64_t bytes)
 
 void append_copy_escaped(std::string& out, std::string_view real)
 {
-    for (const char c : real) {
-        if (copy_escapes(c)) {
-            out += '\\';
-            out += copy_escape_letter(c);
-        } else {
-            out += c;
+    // A run of bytes that need no escape at a time: most names are one.
+    for (std::size_t at = 0; at < real.size();) {
+        std::size_t escaped = at;
+        while (escaped < real.size() && !copy_escapes(real[escaped])) {
+            ++escaped;
         }
+        out.append(real.substr(at, escaped - at));
+        if (escaped == real.size()) {
+            break;
+        }
+        out += '\\';
+        out += copy_escape_letter(real[escaped]);
+        at = escaped + 1;
     }
 }
 
