@@ -8,6 +8,7 @@
 #include "job_listing.h"
 #include "line_reader.h"
 #include "line_reports.h"
+#include "line_stream.h"
 #include "lstat_modes.h"
 #include "lstat_options.h"
 #include "output_buffer.h"
@@ -309,49 +310,9 @@ void process_file(Run& run, const char* path)
     run.writer->end_input(close_input(run, input));
 }
 
-// Hands a catalog's rows to the filter as the lines that COPY would print
-// of the path and name, and the LStat value, numbered in job order; where
-// the rows are several clients', each path under its client's top.
-class CatalogLines final : public CatalogRowSink {
-public:
-    CatalogLines(Run& run, Input& input, const std::string& top) : run_(run), input_(input)
-    {
-        append_copy_escaped(top_, top);
-    }
-
-    bool row(const CatalogFileRow& row) override
-    {
-        if (run_.out.error != 0 || run_.stopped) {
-            return false;
-        }
-        line_ = top_;
-        if (!top_.empty() && (row.path.empty() || row.path.front() != '/')) {
-            line_ += '/'; // a Windows client's drive, C:/
-        }
-        append_copy_escaped(line_, row.path);
-        append_copy_escaped(line_, row.name);
-        // A deleted directory's record ends its path as a file's does.
-        const bool deleted = row.file_index == 0;
-        if (deleted && row.name.empty() && line_.size() > 1 && line_.back() == '/') {
-            line_.pop_back();
-        }
-        line_ += '\t';
-        line_.append(row.lstat);
-        input_.filter.deleted = deleted;
-        filter_line(input_.filter, ++input_.number, line_.data(), line_.size(), true);
-        input_.filter.deleted = false;
-        return true;
-    }
-
-private:
-    Run& run_;
-    Input& input_;
-    std::string top_; // escaped
-    std::string line_;
-};
-
 // Reads the rows of a selection of jobs, in job order, as one input, so
-// that a later job's row is a later version.
+// that a later job's row is a later version: the reading on a thread of
+// its own (see line_stream.h), the filter and the writer here.
 void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord>& jobs,
                     const std::string& name)
 {
@@ -364,21 +325,31 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
     run.input_names.push_back(input.quoted_name);
     run.late_reports.emplace_back();
     filter_start(input.filter, input, run.rules);
-    const ClientTops tops = client_tops(jobs);
-    for (const JobRecord& job : jobs) {
-        const std::uint32_t host = tops.host_of(job);
-        input.filter.host = host;
-        CatalogLines lines(run, input, host != 0 ? job.client : std::string());
-        if (!reader.read_rows(job, lines)) {
-            run.complain(input.quoted_name + ": job " + std::to_string(job.id) + ": " +
-                         quoted_for_terminal(reader.error()));
+    {
+        LineStream stream(reader, jobs);
+        for (LineBatch* batch;
+             run.out.error == 0 && !run.stopped && (batch = stream.next()) != nullptr;) {
+            char* const text = batch->text.data(); // the filter may change a line's bytes
+            for (const StreamedRow& row : batch->rows) {
+                input.filter.deleted = row.deleted;
+                input.filter.host = row.host;
+                filter_line(input.filter, ++input.number, text + row.offset, row.length, true);
+                if (run.out.error != 0 || run.stopped) {
+                    break;
+                }
+            }
+        }
+        if (stream.out_of_memory()) {
+            throw std::bad_alloc();
+        }
+        if (!stream.error().empty() && !run.stopped) {
+            run.complain(input.quoted_name + ": " + quoted_for_terminal(stream.error()));
             run.trouble(status_no_report);
             run.stopped = true;
         }
-        if (run.stopped) {
-            break;
-        }
     }
+    input.filter.deleted = false;
+    input.filter.host = 0;
     if (!run.stopped && run.out.error == 0) {
         filter_finish(input.filter);
     }
