@@ -124,7 +124,7 @@ struct Run final : RefusalReporter {
             return;
         }
         // A deleted file's record counts in no tree: it only ends its path.
-        if (line.deleted && traits_of(options.mode).reads_tree) {
+        if (line.origin.deleted && traits_of(options.mode).reads_tree) {
             line.selected = false;
         }
         if (!writer->take(line)) {
@@ -188,8 +188,8 @@ struct Run final : RefusalReporter {
             return false;
         }
         // A deleted file has no type, size, time or owner to test.
-        line.selected =
-            passes_tests(selection, line, scratch) && !(line.deleted && selection.tests_fields());
+        line.selected = passes_tests(selection, line, scratch) &&
+                        !(line.origin.deleted && selection.tests_fields());
         return line.selected || takes_unselected;
     }
 };
@@ -331,8 +331,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
              run.out.error == 0 && !run.stopped && (batch = stream.next()) != nullptr;) {
             char* const text = batch->text.data(); // the filter may change a line's bytes
             for (const StreamedRow& row : batch->rows) {
-                input.filter.deleted = row.deleted;
-                input.filter.host = row.host;
+                input.filter.origin = row.origin;
                 filter_line(input.filter, ++input.number, text + row.offset, row.length, true);
                 if (run.out.error != 0 || run.stopped) {
                     break;
@@ -348,8 +347,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
             run.stopped = true;
         }
     }
-    input.filter.deleted = false;
-    input.filter.host = 0;
+    input.filter.origin = RowOrigin{};
     if (!run.stopped && run.out.error == 0) {
         filter_finish(input.filter);
     }

@@ -214,7 +214,8 @@ std::string field_names_text()
         text += field;
         line_length += 1 + length;
     }
-    return text + "\n        and, read from mode, type (f d l b c p s ?) and perm (-rw-r--r--)\n";
+    return text + "\n        and, read from mode, type (f d l b c p s ?) and perm (-rw-r--r--);\n"
+                  "        with --catalog, jobid and jobtime of the job that holds the row\n";
 }
 
 enum class Hint { usage, fields };
@@ -402,6 +403,11 @@ int check_catalog(int argc, Options& options)
             return usage_error("--chain, --before and --fileset choose among the jobs of "
                                "--client=NAME");
         }
+        const int* const fields = options.fields.indices;
+        if (std::any_of(fields, fields + options.fields.count, is_job_field)) {
+            return usage_error("the fields jobid and jobtime are those of the job that holds a "
+                               "row, known where --catalog reads the rows");
+        }
         return -1;
     }
     if (options.catalog.empty()) {
@@ -441,6 +447,7 @@ int check_catalog(int argc, Options& options)
     if (options.csv) {
         return usage_error("--catalog reads the rows from the catalog itself: leave out --csv");
     }
+    options.listing.shows_job = true;
     return -1;
 }
 

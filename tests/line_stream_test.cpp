@@ -57,8 +57,8 @@ TEST(Threads, LineStreamGivesEveryRowInJobOrder)
             for (const StreamedRow& row : batch->rows) {
                 ASSERT_EQ(batch->text[row.offset + row.length], '\0');
                 lines.emplace_back(batch->text, row.offset, row.length);
-                deleted.push_back(row.deleted);
-                hosts.push_back(row.host);
+                deleted.push_back(row.origin.deleted);
+                hosts.push_back(row.origin.host);
             }
         }
         EXPECT_TRUE(stream.error().empty());

@@ -47,9 +47,9 @@ void LineStream::read()
 {
     try {
         for (const JobRecord& job : jobs_) {
-            host_ = tops_.host_of(job);
+            origin_ = {job.id, job.time, tops_.host_of(job), false};
             top_.clear();
-            if (host_ != 0) {
+            if (origin_.host != 0) {
                 append_copy_escaped(top_, job.client);
             }
             if (!reader_.read_rows(job, *this)) {
@@ -88,7 +88,9 @@ bool LineStream::row(const CatalogFileRow& row)
     }
     line += '\t';
     line.append(row.lstat);
-    filling_.rows.push_back({start, line.size() - start, host_, deleted});
+    RowOrigin origin = origin_;
+    origin.deleted = deleted;
+    filling_.rows.push_back({start, line.size() - start, origin});
     line += '\0';
     return line.size() < batch_bytes || hand_over(false);
 }

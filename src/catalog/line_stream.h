@@ -7,6 +7,7 @@
 #ifndef B64NUM_LINE_STREAM_H
 #define B64NUM_LINE_STREAM_H
 
+#include "catalog_line.h"
 #include "catalog_reader.h"
 
 #include <condition_variable>
@@ -22,8 +23,7 @@
 struct StreamedRow {
     std::size_t offset;
     std::size_t length;
-    std::uint32_t host; // its client's number where the jobs are several clients' (see ClientTops)
-    bool deleted;       // a record of a file found deleted (FileIndex 0)
+    RowOrigin origin; // its job, its client's number (see ClientTops), whether it is deleted
 };
 
 struct LineBatch {
@@ -61,7 +61,7 @@ private:
     LineBatch filling_;  // by the reading thread
     LineBatch consumed_; // by the caller
     std::string top_;    // the escaped top of the job read, with several clients
-    std::uint32_t host_ = 0;
+    RowOrigin origin_;   // of the job read
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<LineBatch> ready_; // guarded by mutex_

@@ -117,7 +117,7 @@ void encode_diff_row(const DiffFields& fields, int side, const CatalogLine& line
     payload.clear();
     payload.push_back(
         static_cast<char>((side == new_side ? new_flag : 0) | (line.selected ? selected_flag : 0) |
-                          (has_given ? given_flag : 0) | (line.deleted ? deleted_flag : 0)));
+                          (has_given ? given_flag : 0) | (line.origin.deleted ? deleted_flag : 0)));
     put_varint(payload, line.number);
     if (has_given) {
         put_varint(payload, given.size());

@@ -7,7 +7,11 @@
 
 const char* selected_field_name(int index)
 {
-    return index == field_type ? "type" : index == field_perm ? "perm" : lstat_field_names[index];
+    return index == field_type      ? "type"
+           : index == field_perm    ? "perm"
+           : index == field_jobid   ? "jobid"
+           : index == field_jobtime ? "jobtime"
+                                    : lstat_field_names[index];
 }
 
 FieldSelection all_fields()
@@ -37,9 +41,11 @@ bool parse_field_list(const char* list, FieldSelection& selection, std::string& 
             --length;
         }
         const std::string name(item, length);
-        const int index = name == "type"   ? field_type
-                          : name == "perm" ? field_perm
-                                           : lstat_field_index(item, length);
+        const int index = name == "type"      ? field_type
+                          : name == "perm"    ? field_perm
+                          : name == "jobid"   ? field_jobid
+                          : name == "jobtime" ? field_jobtime
+                                              : lstat_field_index(item, length);
         if (index < 0) {
             error = name.empty() ? "empty field name in '" + std::string(list) + "'"
                                  : "unknown field '" + name + "'";

@@ -10,7 +10,16 @@
 // it: the type as find -printf %y prints it, and the mode as ls -l does.
 constexpr int field_type = lstat_field_count;
 constexpr int field_perm = lstat_field_count + 1;
-constexpr int selectable_field_count = lstat_field_count + 2;
+// Fields of the row's job, known where the catalog itself is read
+// (--catalog): its JobId and its time (JobTDate).
+constexpr int field_jobid = lstat_field_count + 2;
+constexpr int field_jobtime = lstat_field_count + 3;
+constexpr int selectable_field_count = lstat_field_count + 4;
+
+inline bool is_job_field(int index)
+{
+    return index == field_jobid || index == field_jobtime;
+}
 
 // The fields asked for, as indices into LstatRow::values or the fields read
 // from them, in the order asked.
@@ -24,7 +33,8 @@ const char* selected_field_name(int index);
 
 inline bool is_time_field(int index)
 {
-    return index == field_atime || index == field_mtime || index == field_ctime;
+    return index == field_atime || index == field_mtime || index == field_ctime ||
+           index == field_jobtime;
 }
 
 // Every field in LStat order.

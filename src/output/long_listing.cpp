@@ -107,7 +107,7 @@ DeviceNumbers device_numbers(std::int64_t rdev)
 }
 
 void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const ListingStyle& style)
+                    const ListingStyle& style, std::int64_t job)
 {
     char mode[10] = {'?', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     if (row.has(field_mode)) {
@@ -118,7 +118,11 @@ void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRo
     number_field(out, row, field_uid, id_width);
     number_field(out, row, field_gid, id_width);
     size_field_or_device(out, row, style.human_sizes);
-    time_field(out, row, style.time, columns.present);
+    time_field(out, row, style.time, columns.present || style.shows_job);
+    if (style.shows_job) {
+        output_char(out, ' ');
+        output_number(out, job);
+    }
     if (columns.present) {
         output_char(out, ' ');
         write_columns_for_terminal(out, columns.text, columns.length);

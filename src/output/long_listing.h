@@ -23,6 +23,7 @@ DeviceNumbers device_numbers(std::int64_t rdev);
 struct ListingStyle {
     TimeStyle time;
     bool human_sizes = false; // as ls -lh shows them
+    bool shows_job = false;   // the JobId of each row's job, before the columns (--catalog)
 };
 
 // Writes one row: mode, links, owner and group as numbers, size (or major,
@@ -31,6 +32,6 @@ struct ListingStyle {
 // escapes them (see terminal_text.h). A field
 // that the row lacks shows as ?.
 void write_long_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const ListingStyle& style);
+                    const ListingStyle& style, std::int64_t job = 0);
 
 #endif

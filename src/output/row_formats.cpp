@@ -10,10 +10,25 @@
 
 namespace {
 
+// The number of a field that is one: of the row, or of its job.
+std::int64_t field_number(const LstatRow& row, const RowOrigin& origin, int index)
+{
+    return index == field_jobid     ? origin.job
+           : index == field_jobtime ? origin.job_time
+                                    : row.values[index];
+}
+
+// Whether the row has the field: a numeral it holds, one read from them, or
+// its job's, where the catalog is read.
+bool has_field(const LstatRow& row, const RowOrigin& origin, int index)
+{
+    return is_job_field(index) ? origin.job != 0 : index < row.count || index >= lstat_field_count;
+}
+
 // Writes the text of a field that is no number: the type or the mode read
 // from the row's mode, or a time in `times`'s style. False for a number.
-bool write_field_text(OutputBuffer& out, const LstatRow& row, int index, const TimeStyle* times,
-                      bool quoted)
+bool write_field_text(OutputBuffer& out, const LstatRow& row, const RowOrigin& origin, int index,
+                      const TimeStyle* times, bool quoted)
 {
     char text[time_text_size];
     std::size_t length = 0;
@@ -26,7 +41,7 @@ bool write_field_text(OutputBuffer& out, const LstatRow& row, int index, const T
         std::copy(std::begin(mode), std::end(mode), text);
         length = sizeof mode;
     } else if (times != nullptr && is_time_field(index)) {
-        length = time_text(*times, row.values[index], text);
+        length = time_text(*times, field_number(row, origin, index), text);
     } else {
         return false;
     }
@@ -38,15 +53,16 @@ bool write_field_text(OutputBuffer& out, const LstatRow& row, int index, const T
     return true;
 }
 
-void write_json_field(OutputBuffer& out, const LstatRow& row, int index, const TimeStyle* times)
+void write_json_field(OutputBuffer& out, const LstatRow& row, const RowOrigin& origin, int index,
+                      const TimeStyle* times)
 {
     output_char(out, '"');
     output_text(out, selected_field_name(index));
     output_bytes(out, "\":", 2);
-    if (index >= row.count && index < lstat_field_count) {
+    if (!has_field(row, origin, index)) {
         output_bytes(out, "null", 4);
-    } else if (!write_field_text(out, row, index, times, true)) {
-        output_number(out, row.values[index]);
+    } else if (!write_field_text(out, row, origin, index, times, true)) {
+        output_number(out, field_number(row, origin, index));
     }
 }
 
@@ -96,7 +112,7 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
 }
 
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                   const FieldSelection& fields, const TimeStyle* times, bool deleted)
+                   const FieldSelection& fields, const TimeStyle* times, const RowOrigin& origin)
 {
     if (columns.present) {
         write_columns(out, columns.text, columns.length);
@@ -107,26 +123,27 @@ void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow
             output_char(out, '\t');
         }
         const int index = fields.indices[i];
-        if (deleted) {
+        if (origin.deleted && !is_job_field(index)) {
             output_text(out, "deleted");
-        } else if (index < row.count && (times == nullptr || !is_time_field(index))) {
-            output_number(out, row.values[index]);
-        } else if (index < row.count || index >= lstat_field_count) {
-            write_field_text(out, row, index, times, false);
+        } else if (!has_field(row, origin, index)) {
+            continue; // an empty column
+        } else if (!write_field_text(out, row, origin, index, times, false)) {
+            output_number(out, field_number(row, origin, index));
         }
     }
     output_char(out, '\n');
 }
 
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                    const FieldSelection& fields, const TimeStyle* times, bool deleted)
+                    const FieldSelection& fields, const TimeStyle* times, const RowOrigin& origin)
 {
-    write_json_object(out, columns, row, fields, times, deleted);
+    write_json_object(out, columns, row, fields, times, origin);
     output_char(out, '\n');
 }
 
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
-                       const FieldSelection& fields, const TimeStyle* times, bool deleted)
+                       const FieldSelection& fields, const TimeStyle* times,
+                       const RowOrigin& origin)
 {
     output_char(out, '{');
     if (columns.present) {
@@ -150,14 +167,21 @@ void write_json_object(OutputBuffer& out, const PassThrough& columns, const Lsta
         }
         output_char(out, ']');
     }
-    if (deleted) {
-        output_text(out, columns.present ? ",\"deleted\":true" : "\"deleted\":true");
+    bool first = !columns.present;
+    if (origin.deleted) {
+        output_text(out, first ? "\"deleted\":true" : ",\"deleted\":true");
+        first = false;
     }
-    for (int i = 0; i < fields.count && !deleted; ++i) {
-        if (i > 0 || columns.present) {
+    for (int i = 0; i < fields.count; ++i) {
+        // A deleted file's record has no fields but its job's.
+        if (origin.deleted && !is_job_field(fields.indices[i])) {
+            continue;
+        }
+        if (!first) {
             output_char(out, ',');
         }
-        write_json_field(out, row, fields.indices[i], times);
+        first = false;
+        write_json_field(out, row, origin, fields.indices[i], times);
     }
     output_char(out, '}');
 }

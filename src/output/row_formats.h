@@ -27,21 +27,22 @@ void write_tsv_header(OutputBuffer& out, int pass_through_columns, const PassThr
                       const FieldSelection& fields);
 // The fields of a row: numbers, the type and the mode as letters, and with
 // `times` the times as that style shows them (a JSON string then), or as
-// seconds since the epoch without it. A deleted file's record has no
-// fields: each column says "deleted".
+// seconds since the epoch without it; jobid and jobtime from `origin`. A
+// deleted file's record has no fields but its job's: each other column
+// says "deleted".
 void write_tsv_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                    const FieldSelection& fields, const TimeStyle* times = nullptr,
-                   bool deleted = false);
+                   const RowOrigin& origin = {});
 // Unescapes the passed-through columns in place: JSON holds their real bytes,
 // and a column that is \N, the clients' NULL, becomes null. A deleted
-// file's record has "deleted":true in place of its fields.
+// file's record has "deleted":true in place of its fields but its job's.
 void write_json_row(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                     const FieldSelection& fields, const TimeStyle* times = nullptr,
-                    bool deleted = false);
+                    const RowOrigin& origin = {});
 
 // The same object without the line feed after it.
 void write_json_object(OutputBuffer& out, const PassThrough& columns, const LstatRow& row,
                        const FieldSelection& fields, const TimeStyle* times = nullptr,
-                       bool deleted = false);
+                       const RowOrigin& origin = {});
 
 #endif

@@ -35,7 +35,7 @@ public:
             if (header_pending_) {
                 write_header(line.columns - 1);
             }
-            write_tsv_row(out_, line.pass_through(), line.fields, fields_, times_, line.deleted);
+            write_tsv_row(out_, line.pass_through(), line.fields, fields_, times_, line.origin);
             break;
         }
         return true;
@@ -81,7 +81,7 @@ public:
     bool take(CatalogLine& line) override
     {
         if (line.is_entry()) {
-            write_json_row(out_, line.pass_through(), line.fields, fields_, times_, line.deleted);
+            write_json_row(out_, line.pass_through(), line.fields, fields_, times_, line.origin);
         }
         return true;
     }
@@ -100,8 +100,12 @@ public:
     {
         if (line.verdict == Verdict::empty) {
             output_char(out_, '\n');
-        } else if (line.deleted) {
+        } else if (line.origin.deleted) {
             output_text(out_, "deleted");
+            if (style_.shows_job) {
+                output_char(out_, ' ');
+                output_number(out_, line.origin.job);
+            }
             const PassThrough columns = line.pass_through();
             if (columns.present) {
                 output_char(out_, ' ');
@@ -109,7 +113,7 @@ public:
             }
             output_char(out_, '\n');
         } else if (line.verdict != Verdict::header) {
-            write_long_row(out_, line.pass_through(), line.fields, style_);
+            write_long_row(out_, line.pass_through(), line.fields, style_, line.origin.job);
         }
         return true;
     }

@@ -93,15 +93,14 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     }
     line.verdict = Verdict::row;
     line.selected = true;
-    line.deleted = false;
-    line.host = 0;
+    line.origin = RowOrigin{};
     line.other_line = 0;
     line.expected = 0;
 }
 
 void mark_deleted(CatalogLine& line)
 {
-    line.deleted = true;
+    line.origin.deleted = true;
     std::int64_t* const values = line.fields.values;
     values[field_mode] = 0100000;
     values[field_nlink] = 1;

@@ -20,6 +20,20 @@ struct PassThrough {
     bool present; // false when the line held no TAB at all
 };
 
+// Where a row comes from, when the catalog itself is read (--catalog): all
+// zero for rows read from files.
+struct RowOrigin {
+    std::int64_t job = 0;      // the JobId of the job that holds it
+    std::int64_t job_time = 0; // and its JobTDate
+    // The machine whose device and inode numbers the row's are: 0 where the
+    // rows are one machine's, else a number for each client read at once,
+    // whose cloned disks may share those numbers.
+    std::uint32_t host = 0;
+    // A record of a file found deleted by a later job: its fields those of an
+    // empty regular file with one link (see mark_deleted), which no mode counts.
+    bool deleted = false;
+};
+
 struct CatalogLine {
     unsigned long number;
     char* text;              // CR taken off and NUL-terminated; nullptr when too long to hold
@@ -34,13 +48,7 @@ struct CatalogLine {
     LstatRow fields;  // decoded when the LStat value holds numeral bytes only
     Verdict verdict;
     bool selected; // the selections of the command line let it through
-    // A record of a file found deleted by a later job: its fields those of an
-    // empty regular file with one link (see mark_deleted), which no mode counts.
-    bool deleted;
-    // The machine whose device and inode numbers the row's are: 0 where the
-    // rows are one machine's, else a number for each client read at once,
-    // whose cloned disks may share those numbers.
-    std::uint32_t host;
+    RowOrigin origin;
     unsigned long other_line; // the line that the verdict's message names
     int expected;             // the columns or numerals that line has
 

@@ -104,8 +104,9 @@ void filter_line(RowFilter& filter, unsigned long number, char* line, std::size_
     CatalogLine& current = filter.current;
     read_catalog_line(current, number, line, length);
     current.line_fed = line_fed;
-    current.host = filter.host;
-    if (filter.deleted && current.is_whole()) {
+    current.origin = filter.origin;
+    current.origin.deleted = false;
+    if (filter.origin.deleted && current.is_whole()) {
         mark_deleted(current);
     }
     if (filter.shape_known) {

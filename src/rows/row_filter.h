@@ -61,8 +61,7 @@ struct RowFilter {
     CatalogLine short_line;       // with fewer columns than the shape, until the next line
     std::vector<char> short_text; // its bytes
     bool has_short_line;
-    bool deleted = false;   // the next line is a deleted file's record (see mark_deleted)
-    std::uint32_t host = 0; // the machine of the next lines (see CatalogLine)
+    RowOrigin origin; // of the next line, when the catalog itself is read
 };
 
 // Starts an input; the filter's storage is reused.

@@ -28,7 +28,7 @@ TreeRow tree_row(const CatalogLine& line, std::uint32_t input, std::uint32_t tal
     const std::int64_t* const v = line.fields.values;
     return {line.first_column(),
             {v[field_dev], v[field_ino], v[field_mode], v[field_nlink], v[field_uid], v[field_gid],
-             v[field_size], v[field_blocks], v[field_mtime], line.host},
+             v[field_size], v[field_blocks], v[field_mtime], line.origin.host},
             (static_cast<std::uint64_t>(input) << line_bits) | line.number,
             input,
             line.number,

@@ -116,6 +116,9 @@ expected=$({ "$lstat" --diff --latest "$plain" chain.tsv restored.tsv 2> /dev/nu
 got=$({ "$lstat" --diff --latest "$plain" --catalog="$uri_new" --job=1,2 --job=1,2,5 2> /dev/null;
     echo "status $?"; })
 agrees "--diff --latest --job=1,2 --job=1,2,5" "$got" "$expected"
+jobs_of_rows=$("$lstat" -f jobid,jobtime --catalog="$uri_old" --job=2,1 | cut -f 2,3 | uniq)
+[ "$jobs_of_rows" = $'1\t1700000000\n2\t1700086400' ] ||
+    fail "-f jobid,jobtime does not give each row its job, in job order: $jobs_of_rows"
 deleted=$("$lstat" -f size,mode --catalog="$uri_new" --job=5)
 [ "$deleted" = $'/srv/a\tdeleted\tdeleted\n/srv/d\tdeleted\tdeleted' ] ||
     fail "-f does not mark the deleted files: $deleted"
