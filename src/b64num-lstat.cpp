@@ -13,6 +13,7 @@
 #include "lstat_options.h"
 #include "output_buffer.h"
 #include "path_order.h"
+#include "progress_line.h"
 #include "row_filter.h"
 #include "row_selection.h"
 #include "row_writers.h"
@@ -59,7 +60,8 @@ struct Input final : LineSink {
 struct Run final : RefusalReporter {
     Options options;
     OutputBuffer out;
-    Input inputs[2]; // one after the other, or both at once (--sorted --diff)
+    ProgressLine progress; // on standard error, while the rows are read
+    Input inputs[2];       // one after the other, or both at once (--sorted --diff)
     std::unique_ptr<RowWriter> writer;
     RowRules rules;                // what the mode needs of a row
     bool selecting = false;        // the command line selects rows
@@ -79,6 +81,7 @@ struct Run final : RefusalReporter {
     void complain(const std::string& message)
     {
         output_flush(out);
+        progress.clear();
         ::complain(message);
     }
 
@@ -239,6 +242,7 @@ bool step_input(Run& run, Input& input)
             return false;
         }
         ++input.number;
+        run.progress.add();
         if (input.number == 1 && read == ReadResult::line) {
             const std::size_t mark = byte_order_mark_before(line, length);
             line += mark;
@@ -252,7 +256,11 @@ bool step_input(Run& run, Input& input)
         return true;
     }
     CsvRecord record{};
-    switch (read_record(input.csv_reader, record)) {
+    const CsvResult read = read_record(input.csv_reader, record);
+    if (read != CsvResult::end) {
+        run.progress.add();
+    }
+    switch (read) {
     case CsvResult::end:
         return false;
     case CsvResult::record:
@@ -332,6 +340,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
             char* const text = batch->text.data(); // the filter may change a line's bytes
             for (const StreamedRow& row : batch->rows) {
                 input.filter.origin = row.origin;
+                run.progress.add();
                 filter_line(input.filter, ++input.number, text + row.offset, row.length, true);
                 if (run.out.error != 0 || run.stopped) {
                     break;
@@ -369,6 +378,16 @@ std::string start_time_text(std::int64_t seconds)
                        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) == 19 &&
                        text[0] != '0' && text[0] != '-';
     return known ? text : "";
+}
+
+// Shows a progress line while the rows are read, of `expected` rows where
+// known, as --progress and --no-progress say, or where standard error is a
+// terminal.
+void start_progress(Run& run, std::uint64_t expected)
+{
+    if (run.options.progress == 1 || (run.options.progress < 0 && isatty(STDERR_FILENO) == 1)) {
+        run.progress.start(STDERR_FILENO, expected);
+    }
 }
 
 // The selections of the command line, --diff's OLD then NEW, each in job
@@ -446,6 +465,13 @@ void process_catalog(Run& run)
         output_bytes(run.out, text.data(), text.size());
         return;
     }
+    std::uint64_t files = 0; // as the catalog counted them: the rows to come
+    for (const std::vector<JobRecord>& jobs : selections) {
+        for (const JobRecord& job : jobs) {
+            files += static_cast<std::uint64_t>(std::max<std::int64_t>(job.files, 0));
+        }
+    }
+    start_progress(run, files);
     const bool sides = selections.size() == 2;
     for (std::size_t at = 0; at < selections.size() && !run.stopped; ++at) {
         const char* const side = at == 0 ? "OLD " : "NEW ";
@@ -505,6 +531,7 @@ int memory_exhausted(Run* run)
 {
     if (run != nullptr) {
         output_flush(run->out);
+        run->progress.clear();
     }
     static const char message[] = "b64num-lstat: memory exhausted\n";
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
@@ -540,6 +567,9 @@ int run_lstat(Run& run, int argc, char* argv[])
     run.takes_unselected = mode.takes_unselected;
     run.selecting = run.options.selection.has_under || run.options.selection.tests_rows();
     const bool merging = run.options.sorted && traits_of(run.options.mode).inputs == 2;
+    if (run.options.catalog.empty()) {
+        start_progress(run, 0);
+    }
     if (!run.options.catalog.empty()) {
         process_catalog(run);
     } else if (merging) {
@@ -551,6 +581,7 @@ int run_lstat(Run& run, int argc, char* argv[])
          ++i) {
         process_file(run, argv[i]);
     }
+    run.progress.finish(); // what follows the reading is no reading
     if (run.out.error == 0 && !run.stopped) {
         const Ending ending = run.writer->finish();
         run.sum_up_late_reports();

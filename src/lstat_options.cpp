@@ -160,6 +160,10 @@ const char description[] =
     "      --fileset=NAME  only jobs of this FileSet, where a client has several\n"
     "      --jobs         list the jobs of the selection as TSV: JobId, Client,\n"
     "                     Level, StartTime, JobFiles, JobBytes\n"
+    "      --progress, --no-progress  show, or do not, a line on standard error\n"
+    "                     while the rows are read: rows, rate, and with --catalog\n"
+    "                     the share of the jobs' files and the time left (default:\n"
+    "                     where standard error is a terminal)\n"
     "      --latest       in --du, --ncdu, --qdirstat, --treemap, --by and --diff,\n"
     "                     the last row of a path counts (a full backup and the\n"
     "                     incrementals after it)\n"
@@ -510,6 +514,8 @@ int parse_options(int argc, char* argv[], Options& options)
         option_before,
         option_fileset,
         option_jobs,
+        option_progress,
+        option_no_progress,
     };
     static const option long_options[] = {
         {"fields", required_argument, nullptr, 'f'},
@@ -540,6 +546,8 @@ int parse_options(int argc, char* argv[], Options& options)
         {"before", required_argument, nullptr, option_before},
         {"fileset", required_argument, nullptr, option_fileset},
         {"jobs", no_argument, nullptr, option_jobs},
+        {"progress", no_argument, nullptr, option_progress},
+        {"no-progress", no_argument, nullptr, option_no_progress},
         {"buffer-size", required_argument, nullptr, 'S'},
         {"temporary-directory", required_argument, nullptr, 'T'},
         {"type", required_argument, nullptr, option_selection},
@@ -618,6 +626,10 @@ int parse_options(int argc, char* argv[], Options& options)
             break;
         case option_jobs:
             asked.modes.push_back(Mode::jobs);
+            break;
+        case option_progress:
+        case option_no_progress:
+            options.progress = choice == option_progress ? 1 : 0;
             break;
         case 'S':
             if (!parse_buffer_size(optarg, options.buffer_size)) {
