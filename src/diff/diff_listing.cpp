@@ -5,6 +5,18 @@
 
 namespace {
 
+// The summary's statuses in their order, and how the JSON document names
+// each (with what comes before it).
+struct ChangeName {
+    Change change;
+    const char* name;
+};
+constexpr ChangeName change_names[] = {{Change::added, "{\"added\""},
+                                       {Change::removed, ",\"removed\""},
+                                       {Change::type, ",\"type\""},
+                                       {Change::modified, ",\"modified\""},
+                                       {Change::attributes, ",\"attributes\""}};
+
 void write_delta(OutputBuffer& out, std::int64_t delta, bool human_sizes)
 {
     if (!human_sizes) {
@@ -74,18 +86,10 @@ bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, DiffReport r
                     [](DiffTotals::DeltaSum sum) { return sum > INT64_MAX || sum < -INT64_MAX; })) {
         return false;
     }
-    const struct {
-        Change change;
-        const char* name; // in the JSON document
-    } changes[] = {{Change::added, "{\"added\""},
-                   {Change::removed, ",\"removed\""},
-                   {Change::type, ",\"type\""},
-                   {Change::modified, ",\"modified\""},
-                   {Change::attributes, ",\"attributes\""}};
     if (report == DiffReport::summary_json) {
-        for (const auto& [change, name] : changes) {
-            const auto index = static_cast<std::size_t>(change);
-            output_text(out, name);
+        for (const ChangeName& each : change_names) {
+            const auto index = static_cast<std::size_t>(each.change);
+            output_text(out, each.name);
             output_text(out, ":{\"paths\":");
             output_number(out, static_cast<std::int64_t>(paths[index]));
             output_text(out, ",\"delta\":");
@@ -95,7 +99,7 @@ bool write_diff_totals(OutputBuffer& out, const DiffTotals& totals, DiffReport r
         output_text(out, "}\n");
         return true;
     }
-    for (const auto& each : changes) {
+    for (const ChangeName& each : change_names) {
         const auto index = static_cast<std::size_t>(each.change);
         const Change change = each.change;
         output_char(out, change_letter(change));
