@@ -23,6 +23,11 @@ std::string file_rows_query(bool older_schema, const char* parameter)
     return rows + "WHERE File.JobId = " + parameter;
 }
 
+std::string file_rows_copy(bool older_schema, std::int64_t job_id)
+{
+    return "COPY (" + file_rows_query(older_schema, std::to_string(job_id).c_str()) + ") TO STDOUT";
+}
+
 std::string filename_column_query(const char* schema_function)
 {
     // Unquoted names fold to lower case in PostgreSQL, and keep the case

@@ -15,6 +15,10 @@ std::string job_query(const char* parameter);
 // keeps the names in a table of their own.
 std::string file_rows_query(bool older_schema, const char* parameter);
 
+// The same rows as COPY writes them, for the job `job_id`: a number the
+// tool wrote, since COPY takes no parameters.
+std::string file_rows_copy(bool older_schema, std::int64_t job_id);
+
 // Whether File has a Filename column, where the engine has
 // information_schema: a row where it has.
 std::string filename_column_query(const char* schema_function);

@@ -28,6 +28,7 @@ struct CatalogFileRow {
     std::string_view name;  // the file's name; empty for the directory's own row
     std::string_view lstat; // File.LStat
     std::int64_t file_index;
+    bool escaped = false; // path and name come escaped as COPY escapes them
 };
 
 class CatalogRowSink {

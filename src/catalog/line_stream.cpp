@@ -79,8 +79,13 @@ bool LineStream::row(const CatalogFileRow& row)
     if (!top_.empty() && (row.path.empty() || row.path.front() != '/')) {
         line += '/'; // a Windows client's drive, C:/
     }
-    append_copy_escaped(line, row.path);
-    append_copy_escaped(line, row.name);
+    if (row.escaped) {
+        line += row.path;
+        line += row.name;
+    } else {
+        append_copy_escaped(line, row.path);
+        append_copy_escaped(line, row.name);
+    }
     // A deleted directory's record ends its path as a file's does.
     const bool deleted = row.file_index == 0;
     if (deleted && row.name.empty() && line.size() - start > 1 && line.back() == '/') {

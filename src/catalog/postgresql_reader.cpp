@@ -6,7 +6,9 @@
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
+#include <system_error>
 
 namespace {
 
@@ -19,8 +21,6 @@ struct Libpq {
     decltype(&PQsetClientEncoding) set_client_encoding;
     decltype(&PQexec) exec;
     decltype(&PQexecParams) exec_params;
-    decltype(&PQsendQueryParams) send_query_params;
-    decltype(&PQsetSingleRowMode) set_single_row_mode;
     decltype(&PQgetResult) get_result;
     decltype(&PQresultStatus) result_status;
     decltype(&PQresultErrorMessage) result_error_message;
@@ -28,6 +28,8 @@ struct Libpq {
     decltype(&PQgetvalue) get_value;
     decltype(&PQgetlength) get_length;
     decltype(&PQclear) clear;
+    decltype(&PQgetCopyData) get_copy_data;
+    decltype(&PQfreemem) freemem;
 };
 
 bool load(Libpq& pq, std::string& error)
@@ -43,8 +45,6 @@ bool load(Libpq& pq, std::string& error)
     client.find("PQsetClientEncoding", pq.set_client_encoding);
     client.find("PQexec", pq.exec);
     client.find("PQexecParams", pq.exec_params);
-    client.find("PQsendQueryParams", pq.send_query_params);
-    client.find("PQsetSingleRowMode", pq.set_single_row_mode);
     client.find("PQgetResult", pq.get_result);
     client.find("PQresultStatus", pq.result_status);
     client.find("PQresultErrorMessage", pq.result_error_message);
@@ -52,6 +52,8 @@ bool load(Libpq& pq, std::string& error)
     client.find("PQgetvalue", pq.get_value);
     client.find("PQgetlength", pq.get_length);
     client.find("PQclear", pq.clear);
+    client.find("PQgetCopyData", pq.get_copy_data);
+    client.find("PQfreemem", pq.freemem);
     return client.complete(error);
 }
 
@@ -109,34 +111,67 @@ public:
 
     bool read_rows(const JobRecord& job, CatalogRowSink& sink) override
     {
-        const std::string id = std::to_string(job.id);
-        const char* const values[] = {id.c_str()};
-        const std::string query = file_rows_query(older_schema_, "$1::bigint");
-        // A row at a time, so that memory does not grow with the job.
-        if (pq_.send_query_params(connection_, query.c_str(), 1, nullptr, values, nullptr, nullptr,
-                                  0) == 0 ||
-            pq_.set_single_row_mode(connection_) == 0) {
-            error_ = trimmed(pq_.error_message(connection_));
+        // COPY's rows are the lines the tool reads, names escaped as it
+        // wants them, and cost the client least to take.
+        error_.clear();
+        const std::string query = file_rows_copy(older_schema_, job.id);
+        Result started(pq_, pq_.exec(connection_, query.c_str()));
+        if (pq_.result_status(started.result) != PGRES_COPY_OUT) {
+            error_ = trimmed(pq_.result_error_message(started.result));
             return false;
         }
         bool reading = true;
+        int length = 0;
+        for (char* line = nullptr; (length = pq_.get_copy_data(connection_, &line, 0)) > 0;) {
+            if (reading) {
+                reading = copy_row(std::string_view(line, static_cast<std::size_t>(length)), sink);
+            }
+            pq_.freemem(line); // the rest is read, and let go
+        }
+        if (length == -2) {
+            error_ = trimmed(pq_.error_message(connection_));
+            return false;
+        }
         bool failed = false;
         for (PGresult* got; (got = pq_.get_result(connection_)) != nullptr;) {
             Result result(pq_, got);
-            const ExecStatusType status = pq_.result_status(got);
-            if (status == PGRES_SINGLE_TUPLE && reading) {
-                CatalogFileRow row{value(got, 0, 0), value(got, 0, 1), value(got, 0, 2),
-                                   std::strtoll(pq_.get_value(got, 0, 3), nullptr, 10)};
-                reading = sink.row(row); // the rest is read, and let go
-            } else if (status != PGRES_SINGLE_TUPLE && status != PGRES_TUPLES_OK && !failed) {
+            if (pq_.result_status(got) != PGRES_COMMAND_OK && !failed) {
                 error_ = trimmed(pq_.result_error_message(got));
                 failed = true;
             }
         }
-        return !failed;
+        return !failed && (reading || error_.empty());
     }
 
 private:
+    // Hands a line of COPY, path, name, LStat and FileIndex TAB-separated,
+    // to `sink`: false where the sink stops, or the line is none of them.
+    bool copy_row(std::string_view line, CatalogRowSink& sink)
+    {
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
+        std::string_view columns[4];
+        for (std::string_view& column : columns) {
+            const std::size_t tab = line.find('\t');
+            column = line.substr(0, tab);
+            line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+        }
+        for (std::string_view& column : columns) {
+            if (column == "\\N") {
+                column = {}; // NULL, as the rows of a query give it
+            }
+        }
+        std::int64_t file_index = 0;
+        const auto [end, failed] =
+            std::from_chars(columns[3].data(), columns[3].data() + columns[3].size(), file_index);
+        if (failed != std::errc() || end != columns[3].data() + columns[3].size()) {
+            error_ = "a row of COPY that holds no FileIndex";
+            return false;
+        }
+        return sink.row({columns[0], columns[1], columns[2], file_index, true});
+    }
+
     // A result, cleared when it goes.
     struct Result {
         Result(const Libpq& library, PGresult* got) : pq(library), result(got) {}
