@@ -70,8 +70,10 @@ public:
 
     bool open(const std::string& path, std::string& error)
     {
-        if (library_.open_v2(path.c_str(), &database_, SQLITE_OPEN_READONLY, nullptr) !=
-            SQLITE_OK) {
+        // One thread at a time uses the connection (see line_stream.h): no
+        // lock at every call.
+        if (library_.open_v2(path.c_str(), &database_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                             nullptr) != SQLITE_OK) {
             error = "cannot open the catalog " + path + ": " + message();
             return false;
         }
