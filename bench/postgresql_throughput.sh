@@ -2,10 +2,12 @@
 # Query times over one million generated catalog rows on a throwaway
 # PostgreSQL server: the b64num extension beside PostgreSQL's own
 # octet_length, a PL/pgSQL decoder of the kind written by hand, and
-# COPY ... TO STDOUT | b64num-lstat. Each time is the median of 7 rounds in
-# which the queries take turns, once with parallel workers off
-# (max_parallel_workers_per_gather = 0) and once with the server's default.
-# Exits 1 if a goal is missed.
+# COPY ... TO STDOUT | b64num-lstat; and b64num-lstat --catalog --du over a
+# one-million-row job of a catalog beside the README's pipeline, COPY ... |
+# b64num-lstat --du, with the peak memory of each. Each time is the median
+# of 7 rounds in which the queries take turns, once with parallel workers
+# off (max_parallel_workers_per_gather = 0) and once with the server's
+# default. Exits 1 if a goal is missed.
 #
 # usage: bench/postgresql_throughput.sh [catalog build dir] [bench build dir]
 #   (cmake --workflow --preset catalog; cmake --workflow --preset bench)
@@ -41,6 +43,7 @@ CREATE EXTENSION b64num;
 CREATE TABLE File (Filename text NOT NULL, LStat text NOT NULL);
 \copy File FROM '$work/rows.tsv'
 VACUUM ANALYZE File;
+CREATE DATABASE catalog ENCODING 'SQL_ASCII' LC_COLLATE 'C' LC_CTYPE 'C' TEMPLATE template0;
 
 -- A decoder as administrators write one by hand: split out the numeral,
 -- then look up each digit.
@@ -73,11 +76,44 @@ declare -A queries=(
 order=(octet_length lstat_field composite composite_lateral plpgsql)
 default_workers=$(psql -X -At -c "SHOW max_parallel_workers_per_gather")
 
+# The same rows as a job of a catalog.
+mkdir "$work/tables"
+"$(dirname "$0")/catalog_tables.py" "$work/rows.tsv" "$work/tables"
+psql -X -q -v ON_ERROR_STOP=1 -d catalog <<SQL
+CREATE TABLE Client (ClientId integer PRIMARY KEY, Name text);
+CREATE TABLE FileSet (FileSetId integer PRIMARY KEY, FileSet text);
+CREATE TABLE Job (JobId integer PRIMARY KEY, Name text, Type char(1), Level char(1),
+                  JobStatus char(1), StartTime timestamp, JobTDate bigint, PurgedFiles smallint,
+                  JobFiles integer, JobBytes bigint, ClientId integer, FileSetId integer);
+CREATE TABLE Path (PathId integer PRIMARY KEY, Path text);
+CREATE TABLE File (FileId bigint PRIMARY KEY, FileIndex integer, JobId integer, PathId integer,
+                   Filename text, LStat text);
+\copy Client FROM '$work/tables/Client.tsv'
+\copy FileSet FROM '$work/tables/FileSet.tsv'
+\copy Job FROM '$work/tables/Job.tsv'
+\copy Path FROM '$work/tables/Path.tsv'
+\copy File FROM '$work/tables/File.tsv'
+CREATE INDEX file_job ON File (JobId);
+VACUUM ANALYZE;
+SQL
+job_query="SELECT Path.Path || File.Filename, File.LStat FROM File JOIN Path USING (PathId) WHERE File.JobId = 1"
+
 # Milliseconds of one run: psql's \timing of a query, with the number of
 # workers after the comma of the key; the wall clock of the pipeline.
 # shellcheck disable=SC2317 # called by take_turns
 query_ms() {
     local name=${1%,*} workers=${1#*,} start end
+    if [ "$name" = catalog_du ] || [ "$name" = pipeline_du ]; then
+        start=$(date +%s%N)
+        if [ "$name" = catalog_du ]; then
+            "$catalog/b64num-lstat" --du --catalog=postgresql:///catalog --job=1 > /dev/null
+        else
+            psql -X -d catalog -c "COPY ($job_query) TO STDOUT" | "$catalog/b64num-lstat" --du > /dev/null
+        fi
+        end=$(date +%s%N)
+        echo $(((end - start) / 1000000))
+        return
+    fi
     if [ "$name" = pipeline ]; then
         start=$(date +%s%N)
         psql -X -c "COPY (SELECT LStat FROM File) TO STDOUT" | "$catalog/b64num-lstat" -f size |
@@ -90,7 +126,7 @@ query_ms() {
         -c "${queries[$name]}" | sed -n 's/^Time: \([0-9.]*\) ms.*/\1/p'
 }
 
-keys=("pipeline,0")
+keys=("pipeline,0" "catalog_du,0" "pipeline_du,0")
 for workers in 0 "$default_workers"; do
     for name in "${order[@]}"; do
         keys+=("$name,$workers")
@@ -99,6 +135,13 @@ done
 rounds=7
 take_turns "$rounds" query_ms "${keys[@]}"
 pipeline=${ms[pipeline,0]}
+# Peak memory, KiB: --catalog's, and that of the same --du over a file of
+# the job's rows, the tool's own.
+catalog_kib=$(/usr/bin/time -f %M "$catalog/b64num-lstat" --du --catalog=postgresql:///catalog \
+    --job=1 2>&1 > /dev/null | tail -n 1)
+psql -X -d catalog -c "COPY ($job_query) TO STDOUT" > "$work/job.tsv"
+file_kib=$(/usr/bin/time -f %M "$catalog/b64num-lstat" --du "$work/job.tsv" 2>&1 > /dev/null |
+    tail -n 1)
 
 machine
 echo "server: $(psql -X -At -c 'SHOW server_version'), $rows rows, median of $rounds rounds"
@@ -107,6 +150,10 @@ for name in "${order[@]}"; do
     printf '%-56s %9.0f ms %9.0f ms\n' "${queries[$name]}" "${ms[$name,0]}" "${ms[$name,$default_workers]}"
 done
 printf '%-56s %9.0f ms\n' "COPY (SELECT LStat ...) | b64num-lstat -f size | awk" "$pipeline"
+printf '%-56s %9.0f ms, %d MiB\n' "b64num-lstat --du --catalog=postgresql:///catalog --job=1" \
+    "${ms[catalog_du,0]}" $((catalog_kib / 1024))
+printf '%-56s %9.0f ms\n' "COPY (SELECT Path.Path || ...) | b64num-lstat --du" "${ms[pipeline_du,0]}"
+printf '%-56s %12s %d MiB\n' "b64num-lstat --du FILE" "" $((file_kib / 1024))
 
 missed=0
 for workers in 0 "$default_workers"; do
@@ -124,5 +171,15 @@ for workers in 0 "$default_workers"; do
     for check in "$(goal "$field" "<=" 1.4)" "$(goal "$composite" "<=" 6)" "$(goal "$by_hand" ">=" 15)"; do
         [ "$check" = met ] || missed=1
     done
+done
+against=$(ratio "${ms[catalog_du,0]}" "${ms[pipeline_du,0]}")
+# The client library, its buffers, the reading thread and the batches it
+# fills beside the tool's own memory: a constant, at most 32 MiB.
+memory=$(ratio "$catalog_kib" "$((file_kib + 32768))")
+echo "--catalog $against x the pipeline's time (goal <= 1: $(goal "$against" "<=" 1));" \
+    "its memory $((catalog_kib / 1024)) MiB against $((file_kib / 1024)) MiB reading a file" \
+    "(goal: at most 32 MiB more: $(goal "$memory" "<=" 1))"
+for check in "$(goal "$against" "<=" 1)" "$(goal "$memory" "<=" 1)"; do
+    [ "$check" = met ] || missed=1
 done
 exit "$missed"
