@@ -465,6 +465,15 @@ void process_catalog(Run& run)
         output_bytes(run.out, text.data(), text.size());
         return;
     }
+    // --under asked of the engine, where the paths are as the catalog holds
+    // them (one client's): the tool selects the rows again.
+    const RowSelection& selection = run.options.selection;
+    if (selection.has_under &&
+        std::none_of(selections.begin(), selections.end(), [](const std::vector<JobRecord>& jobs) {
+            return !client_tops(jobs).clients.empty();
+        })) {
+        reader->narrow_to(selection.under);
+    }
     std::uint64_t files = 0; // as the catalog counted them: the rows to come
     for (const std::vector<JobRecord>& jobs : selections) {
         for (const JobRecord& job : jobs) {

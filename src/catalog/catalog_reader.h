@@ -58,8 +58,14 @@ public:
     bool find_backups(std::vector<JobRecord>& jobs);
 
     // Hands each row of `job` to `sink`, in the engine's order: false, with
-    // error(), where the engine failed (not where the sink stopped).
+    // error(), where the engine failed (not where the sink stopped). Only
+    // rows at or below `under` where narrow_to() was called, and maybe more.
     virtual bool read_rows(const JobRecord& job, CatalogRowSink& sink) = 0;
+
+    // Has the engine leave out the rows that lie neither at nor below
+    // `under` (real bytes, without a trailing '/'), so that a question about
+    // one directory does not read the whole job.
+    void narrow_to(std::string_view under) { under_ = under; }
 
     const std::string& error() const { return error_; }
 
@@ -70,6 +76,7 @@ protected:
     virtual bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) = 0;
 
     std::string error_;
+    std::string under_; // see narrow_to
 };
 
 // Opens the catalog of `uri` and begins the transaction: nullptr, with

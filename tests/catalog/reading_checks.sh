@@ -50,6 +50,23 @@ for mode in --du "--du --latest" "--du --all-versions" --ncdu "--by=kind" "-f si
     done
 done
 
+# --under, which the engine is asked too: a directory, a file, a name with
+# a backslash, a path one that is only a prefix of, one below a file.
+pipeline 1,2 > under.tsv
+for under in /srv/a /srv/d /srv/link1 '/srv/back\slash' /srv/a/big /sr /srv; do
+    for mode in "--du --all-versions" "--du --latest" "-f size"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode "$plain" --under="$under" under.tsv 2> /dev/null; echo "status $?"; } |
+            in_order_of "$mode")
+        for schema in new old; do
+            # shellcheck disable=SC2086
+            got=$({ "$lstat" $mode "$plain" --under="$under" --catalog="$(catalog_uri_of "$schema")" \
+                --job=1,2 2> /dev/null; echo "status $?"; } | in_order_of "$mode")
+            agrees "$mode --under=$under ($schema schema)" "$got" "$expected"
+        done
+    done
+done
+
 # --diff: OLD's selection, then NEW's, each a job or a chain.
 for pair in "1 2" "1 1,2" "2 1"; do
     read -r old new <<< "$pair"
