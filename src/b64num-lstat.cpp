@@ -347,6 +347,7 @@ void read_selection(Run& run, CatalogReader& reader, const std::vector<JobRecord
                 }
             }
         }
+        stream.stop(); // what it says is read once it has ended
         if (stream.out_of_memory()) {
             throw std::bad_alloc();
         }

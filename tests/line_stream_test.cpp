@@ -61,6 +61,7 @@ TEST(Threads, LineStreamGivesEveryRowInJobOrder)
                 hosts.push_back(row.origin.host);
             }
         }
+        stream.stop();
         EXPECT_TRUE(stream.error().empty());
         ASSERT_EQ(lines.size(), 2U * (rows + 1));
         const bool several = second_client != 1;

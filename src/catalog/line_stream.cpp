@@ -21,12 +21,19 @@ LineStream::LineStream(CatalogReader& reader, const std::vector<JobRecord>& jobs
 
 LineStream::~LineStream()
 {
+    stop();
+}
+
+void LineStream::stop()
+{
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 LineBatch* LineStream::next()

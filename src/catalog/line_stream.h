@@ -44,6 +44,10 @@ public:
     // where the reading failed (error() says why).
     LineBatch* next();
 
+    // Stops the reading, where it goes on, and waits for it to end; then
+    // error() and out_of_memory() may be read.
+    void stop();
+
     // Which job could not be read, and the engine's message; empty if none.
     const std::string& error() const { return error_; }
 
