@@ -466,6 +466,20 @@ void process_catalog(Run& run)
         output_bytes(run.out, text.data(), text.size());
         return;
     }
+    // Jobs that --job names as they are, but an answer from one whose rows
+    // are not all written is not whole.
+    for (const std::vector<JobRecord>& jobs : selections) {
+        for (const JobRecord& job : jobs) {
+            if (!is_good(job)) {
+                run.complain("job " + std::to_string(job.id) +
+                             (is_running(job) ? " is still running"
+                                              : " ended with JobStatus '" +
+                                                    quoted_for_terminal(job.status) + "'") +
+                             ": its rows may not all be written, and the report is not whole");
+                run.trouble(status_incomplete);
+            }
+        }
+    }
     // --under asked of the engine, where the paths are as the catalog holds
     // them (one client's): the tool selects the rows again.
     const RowSelection& selection = run.options.selection;

@@ -23,17 +23,6 @@ std::string trimmed(std::string_view text)
     return std::string(text);
 }
 
-bool is_good(const JobRecord& job)
-{
-    return job.status == "T" || job.status == "W";
-}
-
-// Running, or created and waiting to run: its rows are not all written.
-bool is_running(const JobRecord& job)
-{
-    return job.status == "R" || job.status == "C";
-}
-
 std::string quoted(const std::string& name)
 {
     return "'" + name + "'";
@@ -103,6 +92,16 @@ bool choose_of_client(const std::vector<JobRecord>& jobs, const ClientRequest& r
 }
 
 } // namespace
+
+bool is_good(const JobRecord& job)
+{
+    return job.status == "T" || job.status == "W";
+}
+
+bool is_running(const JobRecord& job)
+{
+    return job.status == "R" || job.status == "C";
+}
 
 JobRecord job_record(const std::string_view (&columns)[job_columns])
 {

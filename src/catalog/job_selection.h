@@ -33,6 +33,11 @@ JobRecord job_record(const std::string_view (&columns)[job_columns]);
 
 bool in_job_order(const JobRecord& a, const JobRecord& b);
 
+// Whether a job ended well (JobStatus 'T', or 'W' with warnings), and
+// whether it is running or waiting to (its rows are not all written).
+bool is_good(const JobRecord& job);
+bool is_running(const JobRecord& job);
+
 // What the command line asks for, beside --job.
 struct ClientRequest {
     std::vector<std::string> clients; // --client

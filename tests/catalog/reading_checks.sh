@@ -110,6 +110,16 @@ done <<'SELECTIONS'
 10,12,13|--client=c3;--chain;--fileset=Full Set
 SELECTIONS
 
+# A job that failed, or is still running, is read as --job says, but the
+# answer is not whole: status 1, and a message naming it.
+for unfinished in 11 14; do
+    status=0
+    "$lstat" --du --catalog="$uri_new" --job="10,$unfinished" > /dev/null 2> err || status=$?
+    if [ "$status" != 1 ] || ! grep -q "job $unfinished " err; then
+        fail "--job=10,$unfinished: status $status, $(cat err)"
+    fi
+done
+
 # Deleted files: job 5 found /srv/a (a file since job 2) and /srv/d (a
 # directory) deleted. --latest and --diff read the chain as the pipeline
 # reads it without what lies at or below those paths; --all-versions counts
