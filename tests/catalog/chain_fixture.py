@@ -8,8 +8,9 @@ Client c1: a Full (1) and an Incremental (2) in which the directory /srv/a
 became a file, then a pruned job (3), a restore (4) and an Incremental (5)
 that found /srv/a and the directory /srv/d deleted (FileIndex 0). Client
 c2: a Full (6). Client c3: a Full (10) with job 1's rows, a failed job
-(11), a Differential with warnings (12) with job 2's, an Incremental with
-no rows (13) and a running one (14). Client clone (20): job 1's machine
+(11), a Differential with warnings (12) with job 2's, an Incremental (13)
+in which /srv/a is a directory again, one with no rows (15) and a running
+one (14). Client clone (20): job 1's machine
 again, devices and inodes alike. Client win (21): two drives. Names hold a
 TAB, a line feed and a backslash; a hard link of two names.
 
@@ -41,6 +42,7 @@ JOBS = {
         ("/srv/", "ztab\there", F, 70, 4, 1)],
 }
 JOBS[10], JOBS[11], JOBS[12] = JOBS[1], [("/srv/", "failed", F, 99, 20, 1)], JOBS[2]
+JOBS[13] = [("/srv/a/", "", D, 4096, 30, 1), ("/srv/a/", "new", F, 500, 31, 1)]
 JOBS[14] = [("/srv/", "running", F, 99, 21, 1)]
 JOBS[20] = JOBS[1]
 JOBS[21] = [("C:/", "", D, 0, 1, 1), ("C:/", "a.txt", F, 100, 2, 1), ("D:/", "", D, 0, 3, 1),
@@ -52,7 +54,8 @@ META = {1: (1, "B", "F", "T", 1700000000, 0), 2: (1, "B", "I", "T", 1700086400, 
         5: (1, "B", "I", "T", 1700200000, 0), 6: (2, "B", "F", "T", 1700200000, 0),
         10: (3, "B", "F", "T", 1700300000, 0), 11: (3, "B", "I", "E", 1700310000, 0),
         12: (3, "B", "D", "W", 1700320000, 0), 13: (3, "B", "I", "T", 1700330000, 0),
-        14: (3, "B", "I", "R", 1700340000, 0), 20: (4, "B", "F", "T", 1700400000, 0),
+        14: (3, "B", "I", "R", 1700340000, 0), 15: (3, "B", "I", "T", 1700335000, 0),
+        20: (4, "B", "F", "T", 1700400000, 0),
         21: (5, "B", "F", "T", 1700400000, 0)}
 CLIENTS = {1: "c1", 2: "c2", 3: "c3", 4: "clone", 5: "win"}
 

@@ -35,7 +35,7 @@ in_order_of() {
 # and --name leaves them out on both sides.
 plain="--name=[!z]*"
 for mode in --du "--du --latest" "--du --all-versions" --ncdu "--by=kind" "-f size,nlink"; do
-    for jobs in 1 1,2 2,1; do
+    for jobs in 1 1,2 2,1 10,12,13; do
         ordered=$([ "$jobs" = 2,1 ] && echo 1,2 || echo "$jobs")
         # The output and the status: the messages name lines of other inputs.
         # shellcheck disable=SC2086 # the mode's words
@@ -104,10 +104,10 @@ while IFS='|' read -r jobs words; do
     listed=$("$lstat" --jobs --catalog="$uri_old" "${selection[@]}" 2> /dev/null | cut -f 1 | paste -sd ,)
     [ "$listed" = "JobId,$jobs" ] || fail "--jobs $words lists $listed"
 done <<'SELECTIONS'
-10,12,13|--client=c3;--chain
-10,12,13|--client=c3
+10,12,13,15|--client=c3;--chain
+10,12,13,15|--client=c3
 10|--client=c3;--chain;--before=2023-11-18 15:06:40
-10,12,13|--client=c3;--chain;--fileset=Full Set
+10,12,13,15|--client=c3;--chain;--fileset=Full Set
 SELECTIONS
 
 # A job that failed, or is still running, is read as --job says, but the
