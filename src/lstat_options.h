@@ -49,7 +49,7 @@ struct Options {
     bool chain = false;               // --chain: the jobs a restore of a client uses
     bool has_before = false;          // --before: jobs started before `before`
     std::int64_t before = 0;
-    std::string fileset;        // --fileset: the client's jobs of this FileSet
+    std::string fileset; // --fileset: the client's jobs of this FileSet
     // --progress (1) and --no-progress (0): a progress line on standard
     // error while the rows are read; by default (-1) where it is a terminal.
     int progress = -1;
