@@ -489,6 +489,12 @@ void process_catalog(Run& run)
         })) {
         reader->narrow_to(selection.under);
     }
+    // --name only where no row it leaves out could take a place among the
+    // rows that count: in a tree, a later row of another name at a path
+    // takes away what lies below it.
+    if (selection.has_name && !traits_of(run.options.mode).reads_tree) {
+        reader->narrow_to_name(selection.name);
+    }
     std::uint64_t files = 0; // as the catalog counted them: the rows to come
     for (const std::vector<JobRecord>& jobs : selections) {
         for (const JobRecord& job : jobs) {

@@ -71,6 +71,28 @@ std::string under_condition(std::string_view under, bool older_schema, ByteLiter
            escape + ")";
 }
 
+std::string name_condition(std::string_view glob, bool older_schema, ByteLiteral literal)
+{
+    std::string pattern;
+    for (std::size_t at = 0; at < glob.size(); ++at) {
+        const char c = glob[at];
+        if (c == '[' || (c == '\\' && at + 1 == glob.size())) {
+            return {};
+        }
+        if (c == '*' || c == '?') {
+            pattern += '%';
+        } else {
+            const char literal_byte = c == '\\' ? glob[++at] : c;
+            pattern += like_escaped(std::string_view(&literal_byte, 1));
+        }
+    }
+    const std::string name_column =
+        text_of(older_schema ? "Filename.Name" : "File.Filename", literal);
+    const std::string escape = " ESCAPE " + literal_of("\\", literal);
+    return name_column + " LIKE " + literal_of(pattern, literal) + escape + " OR " + name_column +
+           " LIKE " + literal_of("", literal) + escape;
+}
+
 std::string file_rows_query(bool older_schema, const char* parameter, const std::string& condition)
 {
     const std::string rows = older_schema

@@ -24,6 +24,13 @@ enum class ByteLiteral { hex, hex_text, escaped_hex };
 // case, as some engines' does, only lets more through, never less.
 std::string under_condition(std::string_view under, bool older_schema, ByteLiteral literal);
 
+// The condition that keeps the rows whose name may match `glob` as find
+// -name matches it, and every directory's own row (whose name is its
+// path's, and which the tool tests itself): empty where the glob holds a
+// bracket, which LIKE cannot say. '?' asks for any run of characters, as
+// LIKE's '_' would miss a byte of a character of several.
+std::string name_condition(std::string_view glob, bool older_schema, ByteLiteral literal);
+
 // A job's rows of File, by its JobId: the path, the name (empty for a
 // directory's own row), the LStat value and the FileIndex, those that
 // `condition` keeps. The older schema keeps the names in a table of their

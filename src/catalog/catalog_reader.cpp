@@ -1,5 +1,6 @@
 #include "catalog_reader.h"
 
+#include "catalog_queries.h"
 #include "mariadb_reader.h"
 #include "postgresql_reader.h"
 #include "sqlite_reader.h"
@@ -28,6 +29,17 @@ bool CatalogReader::find_backups(std::vector<JobRecord>& jobs)
     jobs.clear();
     error_.clear();
     return read_jobs(0, jobs);
+}
+
+std::string CatalogReader::narrowing(bool older_schema, ByteLiteral literal) const
+{
+    std::string condition = under_condition(under_, older_schema, literal);
+    const std::string names =
+        name_glob_.empty() ? std::string() : name_condition(name_glob_, older_schema, literal);
+    if (!names.empty()) {
+        condition = condition.empty() ? names : "(" + condition + ") AND (" + names + ")";
+    }
+    return condition;
 }
 
 std::unique_ptr<CatalogReader> open_catalog(const CatalogUri& uri, std::string& error)

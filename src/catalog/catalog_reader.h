@@ -13,6 +13,7 @@
 #ifndef B64NUM_CATALOG_READER_H
 #define B64NUM_CATALOG_READER_H
 
+#include "catalog_queries.h"
 #include "catalog_uri.h"
 #include "job_selection.h"
 
@@ -67,6 +68,10 @@ public:
     // one directory does not read the whole job.
     void narrow_to(std::string_view under) { under_ = under; }
 
+    // The same for the rows whose name cannot match `glob`, as --name
+    // matches it.
+    void narrow_to_name(std::string_view glob) { name_glob_ = glob; }
+
     const std::string& error() const { return error_; }
 
 protected:
@@ -76,7 +81,12 @@ protected:
     virtual bool read_jobs(std::int64_t id, std::vector<JobRecord>& jobs) = 0;
 
     std::string error_;
-    std::string under_; // see narrow_to
+    std::string under_;     // see narrow_to
+    std::string name_glob_; // see narrow_to_name
+
+    // The condition of the rows that narrow_to and narrow_to_name keep, as
+    // the engine writes bytes.
+    std::string narrowing(bool older_schema, ByteLiteral literal) const;
 };
 
 // Opens the catalog of `uri` and begins the transaction: nullptr, with

@@ -137,7 +137,7 @@ public:
         // The JobId is a number the tool wrote, not text from anyone.
         const std::string id = std::to_string(job.id);
         if (!query(file_rows_query(older_schema_, id.c_str(),
-                                   under_condition(under_, older_schema_, ByteLiteral::hex)))) {
+                                   narrowing(older_schema_, ByteLiteral::hex)))) {
             return false;
         }
         // A row at a time from the server, so that memory does not grow with

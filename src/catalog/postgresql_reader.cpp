@@ -114,9 +114,8 @@ public:
         // COPY's rows are the lines the tool reads, names escaped as it
         // wants them, and cost the client least to take.
         error_.clear();
-        const std::string query =
-            file_rows_copy(older_schema_, job.id,
-                           under_condition(under_, older_schema_, ByteLiteral::escaped_hex));
+        const std::string query = file_rows_copy(
+            older_schema_, job.id, narrowing(older_schema_, ByteLiteral::escaped_hex));
         Result started(pq_, pq_.exec(connection_, query.c_str()));
         if (pq_.result_status(started.result) != PGRES_COPY_OUT) {
             error_ = trimmed(pq_.result_error_message(started.result));

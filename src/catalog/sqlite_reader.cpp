@@ -89,8 +89,8 @@ public:
 
     bool read_rows(const JobRecord& job, CatalogRowSink& sink) override
     {
-        const std::string query = file_rows_query(
-            older_schema_, "?", under_condition(under_, older_schema_, ByteLiteral::hex_text));
+        const std::string query =
+            file_rows_query(older_schema_, "?", narrowing(older_schema_, ByteLiteral::hex_text));
         Statement statement(*this, query.c_str());
         if (statement.handle == nullptr) {
             return false;

@@ -67,6 +67,21 @@ for under in /srv/a /srv/d /srv/link1 '/srv/back\slash' /srv/a/big /sr /srv; do
     done
 done
 
+# --name, which the engine is asked too where no tree is built: globs of
+# each kind, LIKE's wildcards among the name's bytes, a bracket, which the
+# engine is not asked, and directories' own rows, whose name is their path's.
+for name in 'link?' '*i*' 'back\\slash' 'link_' 'a' 'srv' '[bl]*' '*k*'; do
+    for mode in "-f size" "--json -f size" "-l"; do
+        # shellcheck disable=SC2086 # the mode's words
+        expected=$({ "$lstat" $mode --name="$name" under.tsv 2> /dev/null; echo "status $?"; } |
+            in_order_of -f)
+        # shellcheck disable=SC2086
+        got=$({ TZ=UTC "$lstat" $mode --name="$name" --catalog="$uri_old" --job=1,2 2> /dev/null |
+            sed -E 's/ [0-9]+ (\/)/ \1/'; echo "status $?"; } | in_order_of -f)
+        agrees "$mode --name=$name" "$got" "$expected"
+    done
+done
+
 # --diff: OLD's selection, then NEW's, each a job or a chain.
 for pair in "1 2" "1 1,2" "2 1"; do
     read -r old new <<< "$pair"
