@@ -12,7 +12,8 @@ c2: a Full (6). Client c3: a Full (10) with job 1's rows, a failed job
 in which /srv/a is a directory again, one with no rows (15) and a running
 one (14). Client clone (20): job 1's machine
 again, devices and inodes alike. Client win (21): two drives. Names hold a
-TAB, a line feed and a backslash; a hard link of two names.
+TAB, a line feed and a backslash, and one every byte but NUL and '/'; a
+hard link of two names.
 
 usage: chain_fixture.py DIRECTORY
 """
@@ -31,13 +32,17 @@ def lstat(mode, size, ino, nlink=1):
 
 
 D, F = 0o40755, 0o100644
+# A name of every byte but NUL and '/', starting with z as the names that
+# a client without escapes cannot print do.
+EVERY_BYTE = b"z" + bytes(b for b in range(1, 256) if b != ord("/"))
 # JobId: rows of (path, name, mode, size, inode, links)
 JOBS = {
     1: [("/srv/", "", D, 4096, 1, 1), ("/srv/a/", "", D, 4096, 2, 1),
         ("/srv/a/", "big", F, 10**6, 3, 1), ("/srv/", "ztab\there", F, 7, 4, 1),
         ("/srv/", "zlf\nhere", F, 11, 5, 1), ("/srv/", "back\\slash", F, 13, 6, 1),
         ("/srv/", "link1", F, 5000, 7, 2), ("/srv/", "link2", F, 5000, 7, 2),
-        ("/srv/d/", "", D, 4096, 10, 1), ("/srv/d/", "f", F, 300, 11, 1)],
+        ("/srv/d/", "", D, 4096, 10, 1), ("/srv/d/", "f", F, 300, 11, 1),
+        ("/srv/", EVERY_BYTE, F, 1, 12, 1)],
     2: [("/srv/", "", D, 4096, 1, 1), ("/srv/", "a", F, 10, 8, 1),
         ("/srv/", "ztab\there", F, 70, 4, 1)],
 }
@@ -69,6 +74,10 @@ DIALECTS = {
     "mariadb": {"text": "TEXT", "bytes": "BLOB", "char": "CHAR(1)", "time": "DATETIME",
                 "big": "BIGINT", "literal": lambda b: "X'" + b.hex() + "'"},
 }
+
+
+def as_bytes(name):
+    return name if isinstance(name, bytes) else name.encode()
 
 
 def catalog(dialect, schema):
@@ -108,12 +117,12 @@ def catalog(dialect, schema):
         value = lstat(mode, size, ino, nlink)
         if schema == "new":
             out.append(f"INSERT INTO File VALUES ({file_id}, {file_index}, {job}, {paths[path]}, "
-                       f"{name(file_name.encode())}, '{value}');")
+                       f"{name(as_bytes(file_name))}, '{value}');")
             continue
         if file_name not in names:
             names[file_name] = len(names) + 1
             out.append(f"INSERT INTO Filename VALUES ({names[file_name]}, "
-                       f"{name(file_name.encode())});")
+                       f"{name(as_bytes(file_name))});")
         out.append(f"INSERT INTO File VALUES ({file_id}, {file_index}, {job}, {paths[path]}, "
                    f"{names[file_name]}, '{value}');")
     return "\n".join(out) + "\n"
