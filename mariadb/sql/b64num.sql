@@ -41,9 +41,9 @@ SELECT filemode(33188), filemode(16877), filemode(41471), filemode(8630), filemo
            AS from_field;
 SELECT filemode();
 
--- Fields from a column: a row whose field names none gets NULL with the
--- error flag, and the server gives NULL for the rows after it too, as for
--- every loadable function; never a number.
+-- Fields from a column: a row whose field names none gets NULL, that row
+-- alone, never a number; the rows after it get their values, where the
+-- error flag would make the server give NULL for all of them.
 CREATE TEMPORARY TABLE fields (position INTEGER, name VARCHAR(16));
 INSERT INTO fields VALUES (1, 'size'), (2, 'mode'), (3, '3'), (4, 'Size'), (5, 'size');
 SELECT position, name,
