@@ -3,20 +3,20 @@
 -- that name the field, an index kept by triggers, and thousands of texts
 -- checked against the b64num command.
 
--- The decoder's edge cases; a NUL byte ends a numeral, as in b64num's
--- argument, and bytes that are not UTF-8 count 0.
+-- The decoder's edge cases; bytes that are not UTF-8 count 0. A value
+-- with a NUL byte, which no argument of b64num holds, is NULL: UTF-16
+-- text, whose numeral it would misread as 0.
 SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='),
        b64num('///////////'), b64num('IAAAAAAAAAA'), b64num(X'42004243'), b64num(X'42E9'),
-       b64num(12), b64num(NULL);
+       b64num(12), b64num(NULL), b64num(CONVERT('gB' USING utf16)) AS utf16;
 
 -- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
--- which are no LStat values, and a size past 64 bits, which is no size, in
--- a TINYBLOB.
+-- which are no LStat values; the widest size and flags; in a TINYBLOB.
 CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat TINYBLOB);
 INSERT INTO lstats VALUES
-    (15, 'gB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
+    (15, 'gB FCsB IGk B Po Po A H////////// BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
-    (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
+    (14, 'gB FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B'),
     (13, 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
     (2, 'hello world'),
     (0, ''),
@@ -26,6 +26,24 @@ SELECT numerals, lstat_field(lstat, 'dev') AS dev, lstat_field(lstat, 'size') AS
        lstat_field(lstat, 'stream') AS stream
 FROM lstats ORDER BY numerals;
 SELECT lstat_field('B', NULL) AS null_field;
+
+-- Texts that are no LStat values, however many numerals they seem to hold,
+-- and whatever their character set: every field NULL, as b64num-lstat
+-- refuses their rows.
+CREATE TEMPORARY TABLE not_lstats (label VARCHAR(32), lstat VARBINARY(255));
+INSERT INTO not_lstats VALUES
+    ('a NUL byte', CONCAT('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk', X'00', ' B')),
+    ('a path of 15 words', '/home/ana/Notes on the trip to the lake in the summer of 2024 with Bob.txt'),
+    ('a leading space', ' gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    ('two spaces', 'gB  FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    ('a trailing space', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk '),
+    ('a minus inside', 'gB FCsD KH/ B-B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    ('a mode past 64 bits', 'gB FCsD BAAAAAAAAAAB B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+    ('an LStat value', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk');
+SELECT label, lstat_field(lstat, 'mode') AS mode, lstat_field(lstat, 1) AS dev FROM not_lstats;
+CREATE TEMPORARY TABLE utf16_lstats (lstat VARCHAR(255) CHARACTER SET utf16);
+INSERT INTO utf16_lstats VALUES ('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk');
+SELECT lstat_field(lstat, 'mode') AS mode, b64num(lstat) AS dev FROM utf16_lstats;
 
 -- A constant field that names none is refused when the statement starts;
 -- the server shows the first 80 characters of the message.

@@ -14,13 +14,13 @@ SELECT b64num(NULL);
 SELECT b64num(repeat('A', 299) || 'gB'),
        lstat_field(repeat('B ', 7) || 'gB ' || repeat('A', 300) || repeat(' B', 4), 'size');
 
--- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
--- which are no LStat values; a size past 64 bits, which is no size.
+-- Values of 16, 14 and 13 numerals, the widest sizes and flags among them;
+-- two words, an empty value and NULL, which are no LStat values.
 CREATE TABLE lstats (numerals integer, lstat text);
 INSERT INTO lstats VALUES
-    (15, 'gB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
+    (15, 'gB FCsB IGk B Po Po A H////////// BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
-    (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
+    (14, 'gB FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B'),
     (13, 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
     (2, 'hello world'),
     (0, ''),
@@ -32,6 +32,18 @@ SELECT numerals, lstat_field(lstat, 'dev') AS dev, lstat_field(lstat, 'size') AS
 FROM lstats ORDER BY numerals;
 SELECT numerals, (lstat(lstat)).* FROM lstats ORDER BY numerals;
 SELECT l.size, l.mode FROM lstats, LATERAL lstat(lstat) l WHERE numerals = 16;
+
+-- Texts that are no LStat values, however many numerals they seem to hold:
+-- every field NULL, as b64num-lstat refuses their rows.
+SELECT label, lstat_field(lstat, 'mode') AS mode, (lstat(lstat)).dev AS dev
+FROM (VALUES ('a path of 15 words',
+              '/home/ana/Notes on the trip to the lake in the summer of 2024 with Bob.txt'),
+             ('a leading space', ' gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('two spaces', 'gB  FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('a trailing space', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk '),
+             ('a minus inside', 'gB FCsD KH/ B-B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('a mode past 64 bits', 'gB FCsD BAAAAAAAAAAB B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('an LStat value', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk')) AS cases (label, lstat);
 -- By position, by name and in the row: the same values.
 SELECT count(*) AS disagreements
 FROM lstats,

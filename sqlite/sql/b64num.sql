@@ -5,20 +5,20 @@
 .headers on
 .mode list
 
--- The decoder's edge cases; a NUL byte ends a numeral, as in b64num's
--- argument, and bytes that are not UTF-8 count 0.
+-- The decoder's edge cases; bytes that are not UTF-8 count 0. A value
+-- with a NUL byte, which no argument of b64num holds, is NULL.
 SELECT b64num('gB'), b64num('-B'), b64num(''), b64num('B C'), b64num('B='), b64num('///////////'),
-       b64num('IAAAAAAAAAA'), b64num(X'42004243'), b64num(CAST(X'42E9' AS TEXT)), b64num(12),
-       b64num(NULL) IS NULL AS null_in_null_out;
+       b64num('IAAAAAAAAAA'), b64num(X'42004243') IS NULL AS nul_byte,
+       b64num(CAST(X'42E9' AS TEXT)), b64num(12), b64num(NULL) IS NULL AS null_in_null_out;
 
 -- Values of 16, 14 and 13 numerals; two words, an empty value and NULL,
--- which are no LStat values, and a size past 64 bits, which is no size, as
--- TEXT and as BLOB.
+-- which are no LStat values; the widest size and flags; as TEXT and as
+-- BLOB.
 CREATE TEMPORARY TABLE lstats (numerals INTEGER, lstat);
 INSERT INTO lstats VALUES
-    (15, 'gB FCsB IGk B Po Po A BAAAAAAAAAAB BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
+    (15, 'gB FCsB IGk B Po Po A H////////// BAA gA BpOlsk BpOd3A BpOd3A A -IAAAAAAAAAA'),
     (16, 'gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A A A C'),
-    (14, 'gB  FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B '),
+    (14, 'gB FCsC EHt D A A A BAA BAA I BpOlsk BpOlsk BpOlsk B'),
     (13, CAST('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk' AS BLOB)),
     (2, 'hello world'),
     (0, ''),
@@ -29,6 +29,19 @@ SELECT numerals, typeof(lstat) AS type, lstat_field(lstat, 'dev') AS dev,
        lstat_field(lstat, 'stream') AS stream
 FROM lstats ORDER BY numerals;
 SELECT lstat_field('B', NULL) IS NULL AS null_field;
+
+-- Texts that are no LStat values, however many numerals they seem to hold:
+-- every field NULL, as b64num-lstat refuses their rows.
+SELECT column1 AS label, lstat_field(column2, 'mode') AS mode, lstat_field(column2, 1) AS dev
+FROM (VALUES ('a NUL byte', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk' || X'00' || ' B'),
+             ('a path of 15 words',
+              '/home/ana/Notes on the trip to the lake in the summer of 2024 with Bob.txt'),
+             ('a leading space', ' gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('two spaces', 'gB  FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('a trailing space', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk '),
+             ('a minus inside', 'gB FCsD KH/ B-B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('a mode past 64 bits', 'gB FCsD BAAAAAAAAAAB B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'),
+             ('an LStat value', 'gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk'));
 
 -- Unknown fields, constant or not: an error that names the field.
 SELECT lstat_field('B', 'sise');

@@ -75,6 +75,7 @@ engine_checks() {
     # Line-buffered, so that errors stand after the statements that made them.
     stdbuf -oL mysql --table -vv --force bacula < "$here/../../mariadb/sql/b64num.sql" \
         > "$work/b64num.out" 2>&1 || true
+    [ -z "${B64NUM_SQL_RESULTS:-}" ] || cp "$work/b64num.out" "$B64NUM_SQL_RESULTS/mariadb.out"
     same "$here/../../mariadb/expected/b64num.out" "$work/b64num.out" "the SQL test script printed otherwise"
 
     local query="SELECT JobId, SUM(lstat_field(LStat, 'size')), SUM(lstat_field(LStat, 12)),

@@ -41,6 +41,9 @@ sqlite3 bacula.db < numerals.sql
 failures=0
 # Line-buffered, so that errors stand after the statements that made them.
 stdbuf -oL "${shell[@]}" -echo bacula.db < "$here/../../sqlite/sql/b64num.sql" > b64num.out 2>&1 || true
+# B64NUM_SQL_RESULTS names a directory that keeps what the scripts printed,
+# to be read, or made the expected output, after a change.
+[ -z "${B64NUM_SQL_RESULTS:-}" ] || cp b64num.out "$B64NUM_SQL_RESULTS/sqlite.out"
 diff -u "$here/../../sqlite/expected/b64num.out" b64num.out || {
     echo "sqlite: the SQL test script printed otherwise" >&2
     failures=$((failures + 1))
