@@ -5,6 +5,7 @@
 #define B64NUM_BASE64_H
 
 #include <cstdint>
+#include <cstring>
 
 // The character of each digit value: base64_digits[i] is the code of digit i.
 extern const std::int32_t base64_digits[64];
@@ -99,6 +100,20 @@ inline const char* from_base64_range(std::int64_t* value, const char* begin, con
 {
     bool fits = false;
     return from_base64_checked(value, &fits, begin, end);
+}
+
+// The numeral that starts the text [begin, end), as b64num prints it for
+// an argument of these bytes, for the engines' b64num(); false for bytes
+// that hold a NUL, which no argument can: text in another character set,
+// such as UTF-16, or binary data, whose first numeral would be a wrong one.
+inline bool read_numeral_text(std::int64_t* value, const char* begin, const char* end)
+{
+    if (begin != end &&
+        std::memchr(begin, '\0', static_cast<std::size_t>(end - begin)) != nullptr) {
+        return false;
+    }
+    from_base64_range(value, begin, end);
+    return true;
 }
 
 #endif

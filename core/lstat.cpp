@@ -11,151 +11,121 @@ const char* const lstat_field_names[lstat_field_count] = {
     "blksize", "blocks", "atime", "mtime", "ctime", "linkfi", "flags", "stream",
 };
 
-void decode_lstat(const char* text, LstatRow& row)
-{
-    decode_lstat(text, text + std::strlen(text), row);
-}
-
 namespace {
 
-// The first byte at or after `text` that is not a space; a NUL counts as the
-// end, as it does in a NUL-terminated text.
-const char* skip_spaces(const char* text, const char* end)
+// 1 for a byte that is neither a digit of the alphabet, nor the minus sign,
+// nor the space between numerals. Written as arithmetic on bytes, and in
+// this shape, so that compilers check sixteen bytes at a time.
+inline std::uint8_t is_stray(std::uint8_t c)
 {
-    while (text != end && *text == ' ') {
-        ++text;
-    }
-    return text != end && *text == '\0' ? end : text;
+    const auto letter = static_cast<std::uint8_t>((c | 0x20) - 'a'); // a-z, A-Z
+    const auto plus_to_nine = static_cast<std::uint8_t>(c - '+');    // + , - . / 0-9
+    const bool not_sign_or_digit = plus_to_nine >= 15 || c == ',' || c == '.';
+    const bool not_letter = letter >= 26;
+    const bool not_space = c != ' ';
+    return static_cast<std::uint8_t>(static_cast<unsigned>(not_letter) &
+                                     static_cast<unsigned>(not_sign_or_digit) &
+                                     static_cast<unsigned>(not_space));
 }
+
+// The offset of the first of the `length` bytes at `text` that no numeral
+// holds, or `length`. Stray bytes are rare, so the whole text is checked
+// in the vectorized loop before the first one is looked for.
+std::size_t find_stray_byte(const char* text, std::size_t length)
+{
+    const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text);
+    std::uint8_t stray = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        stray |= is_stray(bytes[i]);
+    }
+    std::size_t i = 0;
+    while (stray != 0 && is_stray(bytes[i]) == 0) {
+        ++i;
+    }
+    return stray != 0 ? i : length;
+}
+
+// A digit's value, or not_a_digit for the space and the minus sign, the
+// only other bytes left once stray bytes are ruled out.
+constexpr std::uint8_t not_a_digit = 64;
+
+struct ByteValues {
+    std::uint8_t values[256];
+};
+
+constexpr ByteValues make_byte_values()
+{
+    ByteValues table{};
+    for (std::uint8_t& value : table.values) {
+        value = not_a_digit;
+    }
+    constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (std::uint8_t digit = 0; digit < 64; ++digit) {
+        table.values[static_cast<unsigned char>(digits[digit])] = digit;
+    }
+    return table;
+}
+
+constexpr ByteValues byte_values = make_byte_values();
 
 } // namespace
 
-void decode_lstat(const char* begin, const char* end, LstatRow& row)
+LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row)
 {
     row.count = 0;
     row.has_overflow = false;
     row.wrapped = 0;
-    for (const char* at = skip_spaces(begin, end); at != end; at = skip_spaces(at, end)) {
-        if (row.count == lstat_field_count) {
-            row.has_overflow = true;
-            return;
-        }
-        bool fits = false;
-        at = from_base64_checked(&row.values[row.count], &fits, at, end);
-        row.wrapped |= (fits ? 0U : 1U) << row.count;
-        ++row.count;
+    const auto length = static_cast<std::size_t>(end - begin);
+    const std::size_t stray = find_stray_byte(begin, length);
+    if (stray != length) {
+        return {LstatFault::stray_byte, stray};
     }
-}
-
-namespace {
-
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ &&                        \
-    !defined(B64NUM_PORTABLE)
-
-constexpr std::uint64_t ones = 0x0101010101010101;
-constexpr std::uint64_t high_bits = 0x8080808080808080;
-
-// 0x80 in each byte of `word` that equals `byte`, 0 in the others; exact for
-// every byte, unlike the usual test for any zero byte.
-inline std::uint64_t bytes_equal(std::uint64_t word, unsigned char byte)
-{
-    const std::uint64_t differences = word ^ (ones * byte);
-    return ~(((differences & ~high_bits) + ~high_bits) | differences) & high_bits;
-}
-
-// The start of numeral `index` in [at, end), where the text holds numeral
-// `last` too (`last` >= `index`), or end: counted and found in one pass.
-// Eight bytes at a time, with no branch per numeral: the lengths of
-// numerals vary from row to row, and a branch at each one costs more in
-// mispredictions than the decoding. A numeral starts at a byte that is not
-// a space after one that is (or at the beginning); a NUL ends the text.
-// Words are read little-endian: byte i of the text is byte i of the word.
-const char* find_numeral(const char* at, const char* end, int index, int last)
-{
-    std::uint64_t space_before = high_bits & 0xFF;         // the byte before `at` counts as a space
-    const auto wanted = static_cast<std::uint64_t>(index); // numerals before the one wanted
-    const auto needed = static_cast<std::uint64_t>(last);
-    const char* found = end;
-    std::uint64_t passed = 0;
-    while (at < end) {
-        std::uint64_t word = ones * ' '; // spaces after the end start no numeral
-        if (end - at >= 8) {
-            std::memcpy(&word, at, 8);
-        } else {
-            std::memcpy(&word, at, static_cast<std::size_t>(end - at));
-        }
-        const std::uint64_t spaces = bytes_equal(word, ' ');
-        const std::uint64_t nuls = bytes_equal(word, 0);
-        std::uint64_t starts = ~spaces & high_bits & (spaces << 8 | space_before);
-        if (nuls != 0) {
-            starts &= (nuls & (0 - nuls)) - 1; // only before the first NUL
-        }
-        // One bit a byte at most: a multiplication counts them, byte by byte
-        // (byte i holds the starts in bytes 0 to i, at most 8), without the
-        // popcount instruction that x86-64's baseline lacks.
-        const std::uint64_t running = passed * ones + (starts >> 7) * ones;
-        if (found == end && (running >> 56) > wanted) {
-            // The first byte whose running count exceeds `wanted`.
-            const std::uint64_t beyond = (running + ones * (127 - wanted)) & high_bits;
-            found = at + __builtin_ctzll(beyond) / 8;
-        }
-        if ((running >> 56) > needed) {
-            return found;
-        }
-        if (nuls != 0) {
-            return end;
-        }
-        passed = running >> 56;
-        space_before = spaces >> 56;
-        at += 8;
+    if (begin == end) {
+        return {LstatFault::too_few_numerals, 0};
     }
-    return end;
-}
-
-#else
-
-// The start of numeral `index` in [at, end), where the text holds numeral
-// `last` too, or end, a byte at a time, for any byte order: a numeral starts
-// at a byte that is not a space after one that is (or at the beginning); a
-// NUL ends the text.
-const char* find_numeral(const char* at, const char* end, int index, int last)
-{
-    bool after_space = true;
-    const char* found = end;
-    for (int passed = 0; at != end && *at != '\0'; ++at) {
-        if (*at == ' ') {
-            after_space = true;
-        } else if (after_space) {
-            found = passed == index ? at : found;
-            if (passed == last) {
-                return found;
+    // Only digits, spaces and minus signs are left: a numeral ends at a byte
+    // that is no digit, which must be the space before the next one.
+    int count = 0;
+    for (const char* at = begin;;) {
+        const bool negative = at != end && *at == '-';
+        const char* const digits = at + (negative ? 1 : 0);
+        std::uint64_t accumulator = 0;
+        std::uint64_t lost = 0; // the bits that shifts pushed out
+        for (at = digits; at != end; ++at) {
+            const std::uint8_t digit = byte_values.values[static_cast<unsigned char>(*at)];
+            if (digit == not_a_digit) {
+                break;
             }
-            ++passed;
-            after_space = false;
+            lost |= accumulator >> 58;
+            accumulator = accumulator << 6 | digit;
         }
+        if (at == digits || (at != end && *at != ' ')) {
+            // No digit (two spaces, a space at either end, a lone '-'), or a
+            // '-' after digits: the byte that is out of place.
+            const char* const misplaced = at != end ? at : at - 1;
+            return {LstatFault::misplaced_byte, static_cast<std::size_t>(misplaced - begin)};
+        }
+        if (count < lstat_field_count) {
+            const bool fits = lost == 0 && accumulator <= static_cast<std::uint64_t>(INT64_MAX) +
+                                                              (negative ? 1U : 0U);
+            row.values[count] = from_twos_complement(negative ? 0 - accumulator : accumulator);
+            row.wrapped |= (fits ? 0U : 1U) << count;
+            row.count = ++count;
+        } else {
+            row.has_overflow = true;
+        }
+        if (at == end) {
+            break;
+        }
+        ++at; // the space
     }
-    return end;
-}
-
-#endif
-
-} // namespace
-
-bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value)
-{
-    if (index < 0 || index >= lstat_field_count) {
-        return false;
+    if (row.count < fewest_in_a_value) {
+        return {LstatFault::too_few_numerals, length};
     }
-    // Fewer numerals than an LStat value are no LStat value ('hello world',
-    // a path): none of them is a field.
-    const int last = index > fewest_in_a_value - 1 ? index : fewest_in_a_value - 1;
-    const char* const numeral = find_numeral(begin, end, index, last);
-    if (numeral == end) {
-        return false;
+    if (row.wrapped != 0) {
+        return {LstatFault::wrapped_numeral, length};
     }
-    bool fits = false;
-    from_base64_checked(&value, &fits, numeral, end);
-    return fits;
+    return {LstatFault::none, length};
 }
 
 void list_field_names(char* text, std::size_t size, const char* separator)

@@ -35,6 +35,16 @@ constexpr int lstat_field_count = field_stream + 1;
 // piece of a row, or no LStat value at all.
 constexpr int fewest_in_a_value = 13;
 
+// What keeps a text from being an LStat value, the first thing found.
+enum class LstatFault : unsigned char {
+    none,
+    stray_byte,       // a byte that is neither a digit, nor '-', nor a space: a NUL, '.', 'é'...
+    misplaced_byte,   // a space before the first numeral, after the last or beside another
+                      // (where a numeral was lost?), or a '-' that does not start one
+    too_few_numerals, // fewer than fewest_in_a_value
+    wrapped_numeral,  // a field whose numeral passes 64 bits (see from_base64_checked)
+};
+
 // The fields' names, as users and SQL name them, in LStat order.
 extern const char* const lstat_field_names[lstat_field_count];
 
@@ -47,20 +57,30 @@ struct LstatRow {
     bool has(LstatField field) const { return field < count; }
 };
 
-// Decodes the numerals of a NUL-terminated LStat text, each exactly as
-// from_base64 reads it, and notes those whose values wrapped. Spaces
-// before, between and after numerals are skipped, however many there are.
-void decode_lstat(const char* text, LstatRow& row);
+// What read_lstat_value found: `at` is the offset of the byte out of place
+// for stray_byte and misplaced_byte.
+struct LstatCheck {
+    LstatFault fault;
+    std::size_t at;
+};
 
-// The same over the bytes [begin, end), which need no terminating NUL, with
-// from_base64_range: exactly what decode_lstat gives for the same bytes
-// NUL-terminated, and safe to call from several threads at once.
-void decode_lstat(const char* begin, const char* end, LstatRow& row);
+// Holds the bytes [begin, end) to the one rule for an LStat value, which the
+// tools and every engine's functions share, and decodes its numerals into
+// `row`. An LStat value is numerals parted by single spaces, with no space
+// before the first or after the last; a numeral is an optional '-' and then
+// digits of the alphabet, at least one; there are at least
+// fewest_in_a_value of them, and the value of each one that names a field
+// fits 64 bits. Numerals after the 16th name no field: they are counted in
+// has_overflow, and only their bytes are checked. Each numeral reads as
+// from_base64 reads it. The bytes need no terminating NUL, a NUL among them
+// is a stray byte, and it is safe to call from several threads at once.
+// The row holds what was decoded before a fault: nothing for a stray byte.
+LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row);
 
-// Decodes the one numeral that decode_lstat would put at `index`, over
-// [begin, end) as above; false when the text holds no numeral there, or
-// fewer numerals than an LStat value, or when that numeral's value wrapped.
-bool decode_lstat_field(const char* begin, const char* end, int index, std::int64_t& value);
+inline bool is_lstat_value(const char* begin, const char* end, LstatRow& row)
+{
+    return read_lstat_value(begin, end, row).fault == LstatFault::none;
+}
 
 // Writes the field names into `text` (`size` bytes, NUL-terminated, cut
 // short if need be), `separator` between them, for messages.

@@ -32,51 +32,84 @@ void fail(const char* what)
     std::abort();
 }
 
-// The row walker must find the same numerals as splitting at spaces and
-// decoding each piece on its own.
+// What an LStat value is, written again the plain way: split at every
+// space, each piece an optional '-' and digits, every field's value
+// decoded in 128 bits.
+struct Reference {
+    LstatFault fault = LstatFault::none;
+    std::vector<std::int64_t> values; // the fields, when the text has its numerals in place
+};
+
+Reference reference_value(std::string_view text)
+{
+    static const std::string_view digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    Reference reference;
+    for (const char c : text) {
+        if (c != ' ' && c != '-' && digits.find(c) == std::string_view::npos) {
+            reference.fault = LstatFault::stray_byte;
+            return reference;
+        }
+    }
+    if (text.empty()) {
+        reference.fault = LstatFault::too_few_numerals;
+        return reference;
+    }
+    bool wrapped = false;
+    std::size_t numerals = 0;
+    for (std::size_t at = 0;; ++numerals) {
+        const std::size_t space = std::min(text.find(' ', at), text.size());
+        const std::string_view numeral = text.substr(at, space - at);
+        const bool negative = !numeral.empty() && numeral[0] == '-';
+        const std::string_view body = numeral.substr(negative ? 1 : 0);
+        if (body.empty() || body.find('-') != std::string_view::npos) {
+            reference.fault = LstatFault::misplaced_byte;
+            return reference;
+        }
+        __extension__ unsigned __int128 whole = 0;
+        bool past = false;
+        for (const char c : body) {
+            whole = whole * 64 + digits.find(c);
+            past = past || whole > static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1U : 0U);
+        }
+        if (numerals < lstat_field_count) {
+            wrapped = wrapped || past;
+            const auto bits = static_cast<std::uint64_t>(whole);
+            reference.values.push_back(from_twos_complement(negative ? 0 - bits : bits));
+        }
+        if (space == text.size()) {
+            break;
+        }
+        at = space + 1;
+    }
+    reference.fault = numerals + 1 < fewest_in_a_value ? LstatFault::too_few_numerals
+                      : wrapped                        ? LstatFault::wrapped_numeral
+                                                       : LstatFault::none;
+    return reference;
+}
+
+// The one rule for an LStat value must judge as the plain reading does, and
+// decode the same fields.
 void check_walker(const std::string& text)
 {
-    std::vector<std::string> pieces;
-    std::string piece;
-    for (const char c : text.substr(0, text.find('\0'))) {
-        if (c != ' ') {
-            piece += c;
-        } else if (!piece.empty()) {
-            pieces.push_back(piece);
-            piece.clear();
-        }
-    }
-    if (!piece.empty()) {
-        pieces.push_back(piece);
-    }
-
+    const Reference reference = reference_value(text);
     LstatRow row{};
-    decode_lstat(text.c_str(), row);
-    LstatRow ranged{};
-    decode_lstat(text.data(), text.data() + text.size(), ranged);
-    if (ranged.count != row.count || ranged.has_overflow != row.has_overflow ||
-        !std::equal(row.values, row.values + row.count, ranged.values)) {
-        fail("the walker over [begin, end) differs from the one over a NUL-terminated text");
+    const LstatCheck check = read_lstat_value(text.data(), text.data() + text.size(), row);
+    if (check.fault != reference.fault) {
+        fail("the LStat rule judges a text otherwise than the plain reading");
     }
-    for (int index = -1; index <= lstat_field_count; ++index) {
+    if (check.fault == LstatFault::none &&
+        (static_cast<std::size_t>(row.count) != reference.values.size() ||
+         !std::equal(row.values, row.values + row.count, reference.values.begin()))) {
+        fail("the LStat rule decodes a field otherwise than the plain reading");
+    }
+    // Each numeral of a value reads as from_base64 reads it alone.
+    for (std::size_t i = 0, at = 0; check.fault == LstatFault::none && i < reference.values.size();
+         ++i, at = text.find(' ', at) + 1) {
         std::int64_t value = 0;
-        const bool found = decode_lstat_field(text.data(), text.data() + text.size(), index, value);
-        const bool exists = index >= 0 && index < row.count && row.count >= fewest_in_a_value &&
-                            ((row.wrapped >> index) & 1U) == 0;
-        if (found != exists || (exists && value != row.values[index])) {
-            fail("one field over [begin, end) differs from the walker's row");
-        }
-    }
-    const std::size_t shown = std::min<std::size_t>(pieces.size(), lstat_field_count);
-    if (static_cast<std::size_t>(row.count) != shown ||
-        row.has_overflow != (pieces.size() > shown)) {
-        fail("the walker counts numerals wrongly");
-    }
-    for (std::size_t i = 0; i < shown; ++i) {
-        std::int64_t value = 0;
-        from_base64(&value, pieces[i].c_str());
+        from_base64(&value, text.substr(at, text.find(' ', at) - at).c_str());
         if (value != row.values[i]) {
-            fail("the walker decodes a numeral differently");
+            fail("the LStat rule decodes a numeral otherwise than from_base64");
         }
     }
 }
@@ -209,47 +242,8 @@ void check_markup_text(const std::string& text)
     }
 }
 
-// The numerals of an LStat value, split at spaces.
-int numerals_in(std::string_view value)
-{
-    int numerals = 0;
-    for (std::size_t at = value.find_first_not_of(' '); at != std::string_view::npos;
-         at = value.find_first_not_of(' ', value.find(' ', at))) {
-        ++numerals;
-    }
-    return numerals;
-}
-
-// Whether each of the first 16 numerals of `value` (the fields) holds its
-// value whole: at most 2^63 - 1, or 2^63 after a leading minus sign, a
-// minus sign elsewhere being a digit worth 0.
-bool fields_fit(std::string_view value)
-{
-    static const std::string_view digits =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    int fields = 0;
-    for (std::size_t at = value.find_first_not_of(' ');
-         at != std::string_view::npos && fields < lstat_field_count;
-         at = value.find_first_not_of(' ', value.find(' ', at)), ++fields) {
-        const std::string_view numeral = value.substr(at, value.find(' ', at) - at);
-        __extension__ unsigned __int128 whole = 0;
-        for (const char c : numeral) {
-            const std::size_t digit = digits.find(c);
-            whole = whole * 64 + (digit == std::string_view::npos ? 0 : digit);
-            if (whole > static_cast<std::uint64_t>(INT64_MAX) + 1U) {
-                return false;
-            }
-        }
-        if (numeral[0] != '-' && whole > static_cast<std::uint64_t>(INT64_MAX)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // A line passes the row check only if it is empty, or if its LStat value
-// holds 13 numerals or more, nothing but digits, minus signs and spaces,
-// each field whole, and is no column name; unescaping never lengthens a
+// is one by the rule of read_lstat_value, and is no column name; unescaping never lengthens a
 // column.
 void check_row_and_column(const std::string& text)
 {
@@ -260,13 +254,10 @@ void check_row_and_column(const std::string& text)
     const std::size_t tab = line.rfind('\t');
     const std::size_t lstat = tab == std::string::npos ? 0 : tab + 1;
     const bool numeral_bytes =
-        line.empty() || (line.find_first_not_of(
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/- ",
-                             lstat) == std::string::npos &&
-                         line.find('\0') == std::string::npos &&
-                         !is_lstat_column_name(line.data() + lstat, line.size() - lstat) &&
-                         numerals_in(std::string_view(line).substr(lstat)) >= fewest_in_a_value &&
-                         fields_fit(std::string_view(line).substr(lstat)));
+        line.empty() ||
+        (line.find('\0') == std::string::npos &&
+         !is_lstat_column_name(line.data() + lstat, line.size() - lstat) &&
+         reference_value(std::string_view(line).substr(lstat)).fault == LstatFault::none);
     std::string copy = text;
     CatalogLine read{};
     read_catalog_line(read, 1, copy.data(), copy.size());
@@ -285,7 +276,7 @@ void check_row_and_column(const std::string& text)
 void check_long_row(const std::string& text, OutputBuffer& out)
 {
     LstatRow row{};
-    decode_lstat(text.c_str(), row);
+    read_lstat_value(text.data(), text.data() + text.size(), row);
     out.used = 0;
     write_long_row(out, PassThrough{nullptr, 0, false}, row, ListingStyle{});
     const std::string line(out.data, out.used);

@@ -2,7 +2,7 @@
 // lstat_field() and filemode() decode with the tools' own code, compiled in.
 //
 // The server calls loadable functions from many threads at once, so:
-// - values are decoded with from_base64_range and the LStat walkers over
+// - values are decoded with read_numeral_text and read_lstat_value over
 //   [begin, end), which read a table built at compile time and write
 //   nothing shared;
 // - what a statement keeps, the index of a constant field, lives in its own
@@ -94,7 +94,10 @@ B64NUM_EXPORT long long b64num(UDF_INIT* /*initid*/, UDF_ARGS* args, char* is_nu
         return 0;
     }
     std::int64_t value = 0;
-    from_base64_range(&value, numeral, numeral + args->lengths[0]);
+    if (!read_numeral_text(&value, numeral, numeral + args->lengths[0])) {
+        *is_null = 1;
+        return 0;
+    }
     return value;
 }
 
@@ -147,16 +150,13 @@ B64NUM_EXPORT long long lstat_field(UDF_INIT* initid, UDF_ARGS* args, char* is_n
     }
     const auto* const field = reinterpret_cast<const FieldArgument*>(initid->ptr);
     const int index = field->constant ? field->index : field_index(args);
-    std::int64_t value = 0;
-    if (index < 0) {
+    LstatRow row;
+    if (index < 0 || !is_lstat_value(lstat, lstat + args->lengths[0], row) ||
+        !row.has(static_cast<LstatField>(index))) {
         *is_null = 1;
         return 0;
     }
-    if (!decode_lstat_field(lstat, lstat + args->lengths[0], index, value)) {
-        *is_null = 1;
-        return 0;
-    }
-    return value;
+    return row.values[index];
 }
 
 // filemode(mode): the mode as the ten characters of ls -l, as

@@ -79,15 +79,16 @@ FieldNames known_fields()
     pg_unreachable();
 }
 
-// A field of the LStat value in argument 0, or SQL NULL when it has none.
+// A field of the LStat value in argument 0, or SQL NULL when the text is no
+// LStat value or lacks the field.
 Datum field_of(FunctionCallInfo fcinfo, int index)
 {
     const Bytes value = text_argument(fcinfo, 0);
-    std::int64_t decoded = 0;
-    if (!decode_lstat_field(value.begin, value.end, index, decoded)) {
+    LstatRow row;
+    if (!is_lstat_value(value.begin, value.end, row) || !row.has(static_cast<LstatField>(index))) {
         PG_RETURN_NULL();
     }
-    PG_RETURN_INT64(decoded);
+    PG_RETURN_INT64(row.values[index]);
 }
 
 // The index of the field named by argument 1. The name is nearly always the
@@ -160,7 +161,9 @@ PGDLLEXPORT Datum b64num_numeral(PG_FUNCTION_ARGS)
 {
     const Bytes numeral = text_argument(fcinfo, 0);
     std::int64_t value = 0;
-    from_base64_range(&value, numeral.begin, numeral.end);
+    if (!read_numeral_text(&value, numeral.begin, numeral.end)) {
+        PG_RETURN_NULL();
+    }
     PG_RETURN_INT64(value);
 }
 
@@ -182,21 +185,19 @@ PGDLLEXPORT Datum b64num_lstat_field_by_position(PG_FUNCTION_ARGS)
 
 // lstat(text): every field, as a b64num_lstat row. Numerals after the 16th
 // name no field, and are left out, as lstat_field leaves them out; a text
-// of fewer numerals than an LStat value has no field at all, and a numeral
-// whose value wrapped past 64 bits is NULL.
+// that is no LStat value has no field at all.
 PGDLLEXPORT Datum b64num_lstat(PG_FUNCTION_ARGS)
 {
     const TupleDesc descriptor = row_descriptor(fcinfo);
     const Bytes value = text_argument(fcinfo, 0);
     LstatRow row;
-    decode_lstat(value.begin, value.end, row);
-    if (row.count < fewest_in_a_value) {
+    if (!is_lstat_value(value.begin, value.end, row)) {
         row.count = 0;
     }
     Datum values[lstat_field_count];
     bool nulls[lstat_field_count];
     for (int index = 0; index < lstat_field_count; ++index) {
-        nulls[index] = index >= row.count || ((row.wrapped >> index) & 1U) != 0;
+        nulls[index] = index >= row.count;
         values[index] = Int64GetDatum(nulls[index] ? 0 : row.values[index]);
     }
     PG_RETURN_DATUM(HeapTupleGetDatum(heap_form_tuple(descriptor, values, nulls)));

@@ -2,7 +2,7 @@
 // decode with the tools' own code, compiled in.
 //
 // SQLite may run connections on several threads, so:
-// - values are decoded with from_base64_range and the LStat walkers over
+// - values are decoded with read_numeral_text and read_lstat_value over
 //   [begin, end), which read a table built at compile time and write
 //   nothing shared;
 // - what a statement keeps, the index of a constant field, is SQLite's
@@ -87,7 +87,10 @@ void b64num(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
     }
     const Bytes numeral = bytes_of(arguments[0]);
     std::int64_t value = 0;
-    from_base64_range(&value, numeral.begin, numeral.end);
+    if (!read_numeral_text(&value, numeral.begin, numeral.end)) {
+        sqlite3_result_null(context);
+        return;
+    }
     sqlite3_result_int64(context, value);
 }
 
@@ -118,12 +121,13 @@ void lstat_field(sqlite3_context* context, int /*count*/, sqlite3_value** argume
         }
     }
     const Bytes lstat = bytes_of(arguments[0]);
-    std::int64_t value = 0;
-    if (lstat.begin == nullptr || !decode_lstat_field(lstat.begin, lstat.end, index, value)) {
+    LstatRow row;
+    if (lstat.begin == nullptr || !is_lstat_value(lstat.begin, lstat.end, row) ||
+        !row.has(static_cast<LstatField>(index))) {
         sqlite3_result_null(context);
         return;
     }
-    sqlite3_result_int64(context, value);
+    sqlite3_result_int64(context, row.values[index]);
 }
 
 // filemode(mode): the mode as the ten characters of ls -l, as

@@ -25,37 +25,6 @@ Prefix scan_prefix(const char* line, std::size_t length)
     return {tabs > INT_MAX ? INT_MAX : static_cast<int>(tabs), nul != 0};
 }
 
-// 1 for a byte that is neither a digit of the alphabet, nor the minus sign,
-// nor the space between numerals. Written as arithmetic on bytes, and in
-// this shape, so that compilers check sixteen bytes at a time.
-inline std::uint8_t is_stray(std::uint8_t c)
-{
-    const auto letter = static_cast<std::uint8_t>((c | 0x20) - 'a'); // a-z, A-Z
-    const auto plus_to_nine = static_cast<std::uint8_t>(c - '+');    // + , - . / 0-9
-    const bool not_sign_or_digit = plus_to_nine >= 15 || c == ',' || c == '.';
-    const bool not_letter = letter >= 26;
-    const bool not_space = c != ' ';
-    return static_cast<std::uint8_t>(static_cast<unsigned>(not_letter) &
-                                     static_cast<unsigned>(not_sign_or_digit) &
-                                     static_cast<unsigned>(not_space));
-}
-
-// The offset of the first byte of the `length` at `text` that no numeral
-// holds, or `length`.
-std::size_t find_stray_byte(const char* text, std::size_t length)
-{
-    const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text);
-    std::uint8_t stray = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        stray |= is_stray(bytes[i]);
-    }
-    std::size_t i = 0;
-    while (stray != 0 && is_stray(bytes[i]) == 0) {
-        ++i;
-    }
-    return stray != 0 ? i : length;
-}
-
 } // namespace
 
 std::string_view CatalogLine::first_column() const
@@ -83,14 +52,10 @@ void read_catalog_line(CatalogLine& line, unsigned long number, char* text, std:
     const Prefix prefix = scan_prefix(text, line.lstat_start);
     line.columns = prefix.tabs + 1;
     line.has_nul = prefix.has_nul;
-    line.stray_at = line.lstat_start + find_stray_byte(line.lstat(), line.lstat_length());
     line.names_lstat = is_lstat_column_name(line.lstat(), line.lstat_length());
-    line.fields.count = 0;
-    line.fields.has_overflow = false;
-    line.fields.wrapped = 0;
-    if (!line.has_stray_byte()) {
-        decode_lstat(line.lstat(), line.text + line.length, line.fields);
-    }
+    const LstatCheck check = read_lstat_value(line.lstat(), line.text + line.length, line.fields);
+    line.lstat_fault = check.fault;
+    line.stray_at = line.lstat_start + check.at;
     line.verdict = Verdict::row;
     line.selected = true;
     line.origin = RowOrigin{};
@@ -114,6 +79,7 @@ void unread_line(CatalogLine& line, unsigned long number, std::size_t length, Ve
     line.number = number;
     line.length = length;
     line.stray_at = length;
+    line.lstat_fault = LstatFault::too_few_numerals;
     line.columns = 1;
     line.line_fed = true;
     line.at_top = false;

@@ -39,13 +39,14 @@ struct CatalogLine {
     char* text;              // CR taken off and NUL-terminated; nullptr when too long to hold
     std::size_t length;      // of the text, or of the line too long to hold
     std::size_t lstat_start; // where the last column starts: 0 when there is one column
-    std::size_t stray_at;    // the first byte of the LStat value that no numeral holds, or length
+    std::size_t stray_at;    // the first byte of the LStat value out of place, or length
+    LstatFault lstat_fault;  // what keeps the last column from being an LStat value
     int columns;             // TAB-separated columns, the LStat value included
     bool has_nul;
     bool names_lstat; // the last column is the name LStat: a header line
     bool line_fed;    // a line feed ended it: a line without one ends the input
     bool at_top;      // the first line of its input that is not empty
-    LstatRow fields;  // decoded when the LStat value holds numeral bytes only
+    LstatRow fields;  // what was decoded of the LStat value, up to a fault
     Verdict verdict;
     bool selected; // the selections of the command line let it through
     RowOrigin origin;
@@ -54,11 +55,16 @@ struct CatalogLine {
 
     const char* lstat() const { return text + lstat_start; }
     std::size_t lstat_length() const { return length - lstat_start; }
-    bool has_stray_byte() const { return stray_at != length; }
-    // Numeral bytes only, and enough numerals for a whole LStat value.
+    // A byte that no numeral holds, or one out of place.
+    bool has_stray_byte() const
+    {
+        return lstat_fault == LstatFault::stray_byte || lstat_fault == LstatFault::misplaced_byte;
+    }
+    // Numerals in their places, and enough of them for a whole LStat value.
     bool is_whole() const
     {
-        return fields.count >= fewest_in_a_value && !has_stray_byte() && !has_nul;
+        return (lstat_fault == LstatFault::none || lstat_fault == LstatFault::wrapped_numeral) &&
+               !has_nul;
     }
     PassThrough pass_through() const
     {

@@ -17,7 +17,8 @@ Verdict stray_verdict(const CatalogLine& line)
     if (std::memchr(line.lstat(), '|', line.lstat_length()) != nullptr) {
         return Verdict::psql_separator;
     }
-    return Verdict::stray_byte;
+    return line.lstat_fault == LstatFault::misplaced_byte ? Verdict::misplaced_byte
+                                                          : Verdict::stray_byte;
 }
 
 // A name as SQL gives a column, bare or qualified: a letter or '_' first,

@@ -96,6 +96,11 @@ std::string verdict_message(const CatalogLine& line)
                (looks_like_csv(line) ? "the line holds ',' and no TAB: CSV, as sqlite3 -csv and "
                                        "psql --csv write it? Read it with --csv"
                                      : std::string("is LStat the last column? ") + client_hint);
+    case Verdict::misplaced_byte:
+        return line.text[line.stray_at] == ' '
+                   ? "a space before the first numeral of the LStat value, after its last or "
+                     "beside another: numerals are parted by one space; a numeral lost?"
+                   : "a '-' inside a numeral of the LStat value: only its first byte may be '-'";
     case Verdict::piece_of_value:
         return counted(line.fields.count, "numeral", "numerals") + ", but line " +
                std::to_string(line.other_line) + " has " + std::to_string(line.expected) +
@@ -181,6 +186,8 @@ const char* verdict_reason(Verdict verdict)
         return "'|' between columns";
     case Verdict::stray_byte:
         return "a byte that no numeral holds";
+    case Verdict::misplaced_byte:
+        return "a space or '-' out of place";
     case Verdict::piece_of_value:
     case Verdict::too_few_numerals:
         return "fewer than 13 numerals";

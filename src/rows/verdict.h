@@ -24,6 +24,7 @@ enum class Verdict : unsigned char {
     null_value,        // the LStat value is the clients' NULL
     psql_separator,    // psql -A's '|' where a TAB should be
     stray_byte,        // a byte in the LStat value that no numeral holds
+    misplaced_byte,    // a space or '-' where none belongs: two spaces, one at an end...
     piece_of_value,    // fewer numerals than a whole LStat value, after one
     other_header,      // at the top, before whole rows: column names, LStat's another
     too_few_numerals,  // fewer numerals than a whole LStat value, before any
