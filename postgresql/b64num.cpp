@@ -17,12 +17,19 @@ extern "C" {
 #include "postgres.h"
 
 #include "access/htup_details.h"
+#include "catalog/pg_type.h"
 #include "fmgr.h"
 #include "funcapi.h"
+#include "nodes/makefuncs.h"
+#include "nodes/supportnodes.h"
+#include "parser/parse_func.h"
 #include "utils/builtins.h"
+#include "utils/lsyscache.h"
+#include "utils/timestamp.h"
 }
 
 #include "base64.h"
+#include "field_text.h"
 #include "file_mode.h"
 #include "lstat.h"
 
@@ -35,6 +42,12 @@ PG_FUNCTION_INFO_V1(b64num_lstat_field_by_name);
 PG_FUNCTION_INFO_V1(b64num_lstat_field_by_position);
 PG_FUNCTION_INFO_V1(b64num_lstat);
 PG_FUNCTION_INFO_V1(b64num_filemode);
+PG_FUNCTION_INFO_V1(b64num_lstat_field_support);
+PG_FUNCTION_INFO_V1(b64num_library_version);
+PG_FUNCTION_INFO_V1(b64num_lstat_type);
+PG_FUNCTION_INFO_V1(b64num_lstat_atime);
+PG_FUNCTION_INFO_V1(b64num_lstat_mtime);
+PG_FUNCTION_INFO_V1(b64num_lstat_ctime);
 }
 
 namespace {
@@ -79,16 +92,38 @@ FieldNames known_fields()
     pg_unreachable();
 }
 
+[[noreturn]] void unknown_name(const char* name, std::size_t length)
+{
+    ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
+                    errmsg("unknown LStat field \"%.*s\"",
+                           static_cast<int>(length < 64 ? length : 64), name),
+                    errhint("The fields are %s, or their positions 1 to %d.", known_fields().text,
+                            lstat_field_count)));
+    pg_unreachable();
+}
+
+// Field `index` of the LStat value in argument 0 into *value; false when the
+// text is no LStat value or lacks the field.
+bool read_field(FunctionCallInfo fcinfo, int index, std::int64_t* value)
+{
+    const Bytes text = text_argument(fcinfo, 0);
+    LstatRow row;
+    if (!is_lstat_value(text.begin, text.end, row) || !row.has(static_cast<LstatField>(index))) {
+        return false;
+    }
+    *value = row.values[index];
+    return true;
+}
+
 // A field of the LStat value in argument 0, or SQL NULL when the text is no
 // LStat value or lacks the field.
 Datum field_of(FunctionCallInfo fcinfo, int index)
 {
-    const Bytes value = text_argument(fcinfo, 0);
-    LstatRow row;
-    if (!is_lstat_value(value.begin, value.end, row) || !row.has(static_cast<LstatField>(index))) {
+    std::int64_t value = 0;
+    if (!read_field(fcinfo, index, &value)) {
         PG_RETURN_NULL();
     }
-    PG_RETURN_INT64(row.values[index]);
+    PG_RETURN_INT64(value);
 }
 
 // The index of the field named by argument 1. The name is nearly always the
@@ -114,11 +149,7 @@ int named_field(FunctionCallInfo fcinfo)
     }
     const int index = lstat_field_index(name, length);
     if (index < 0) {
-        ereport(ERROR, (errcode(ERRCODE_INVALID_PARAMETER_VALUE),
-                        errmsg("unknown LStat field \"%.*s\"",
-                               static_cast<int>(length < 64 ? length : 64), name),
-                        errhint("The fields are %s, or their positions 1 to %d.",
-                                known_fields().text, lstat_field_count)));
+        unknown_name(name, length);
     }
     if (length <= sizeof cached->name) {
         if (cached == nullptr) {
@@ -150,6 +181,31 @@ TupleDesc row_descriptor(FunctionCallInfo fcinfo)
         fcinfo->flinfo->fn_extra = kept;
     }
     return static_cast<TupleDesc>(fcinfo->flinfo->fn_extra);
+}
+
+// A time field of the LStat value in argument 0 as a timestamp with time
+// zone, or SQL NULL where there is none, or it falls outside the years
+// 1 to 9999.
+Datum time_of(FunctionCallInfo fcinfo, LstatField field)
+{
+    std::int64_t seconds = 0;
+    if (!read_field(fcinfo, field, &seconds) || !is_shown_time(seconds)) {
+        PG_RETURN_NULL();
+    }
+    constexpr std::int64_t unix_to_postgres =
+        static_cast<std::int64_t>(POSTGRES_EPOCH_JDATE - UNIX_EPOCH_JDATE) * SECS_PER_DAY;
+    PG_RETURN_TIMESTAMPTZ((seconds - unix_to_postgres) * USECS_PER_SEC);
+}
+
+// The OID of lstat_field(text, integer), beside the function `sibling`
+// in its schema, wherever the extension was put.
+Oid by_position_function(Oid sibling)
+{
+    const char* const schema = get_namespace_name(get_func_namespace(sibling));
+    const Oid arguments[] = {TEXTOID, INT4OID};
+    return LookupFuncName(
+        list_make2(makeString(pstrdup(schema)), makeString(pstrdup("lstat_field"))), 2, arguments,
+        false);
 }
 
 } // namespace
@@ -209,6 +265,87 @@ PGDLLEXPORT Datum b64num_filemode(PG_FUNCTION_ARGS)
     char shown[10];
     mode_string(PG_GETARG_INT64(0), shown);
     PG_RETURN_TEXT_P(cstring_to_text_with_len(shown, sizeof shown));
+}
+
+// The planner's support of lstat_field: a constant field is checked when
+// a query or an index expression is planned, so that a misspelled name
+// fails CREATE INDEX at once, even on an empty table, instead of the first
+// INSERT; and a field named 'size' or '8' becomes lstat_field(lstat, 8), so
+// that one index serves every spelling of it.
+PGDLLEXPORT Datum b64num_lstat_field_support(PG_FUNCTION_ARGS)
+{
+    Node* const request = reinterpret_cast<Node*>(PG_GETARG_POINTER(0));
+    if (!IsA(request, SupportRequestSimplify)) {
+        PG_RETURN_POINTER(nullptr);
+    }
+    FuncExpr* const call = reinterpret_cast<SupportRequestSimplify*>(request)->fcall;
+    if (list_length(call->args) != 2 || !IsA(lsecond(call->args), Const)) {
+        PG_RETURN_POINTER(nullptr);
+    }
+    const Const* const field = static_cast<Const*>(lsecond(call->args));
+    if (field->constisnull) {
+        PG_RETURN_POINTER(nullptr);
+    }
+    if (field->consttype == INT4OID) {
+        const int32 position = DatumGetInt32(field->constvalue);
+        if (position < 1 || position > lstat_field_count) {
+            unknown_position(position);
+        }
+        PG_RETURN_POINTER(nullptr); // the form every spelling takes
+    }
+    if (field->consttype != TEXTOID) {
+        PG_RETURN_POINTER(nullptr);
+    }
+    const text* const name = DatumGetTextPP(field->constvalue);
+    const std::size_t length = VARSIZE_ANY_EXHDR(name);
+    const int index = lstat_field_index(VARDATA_ANY(name), length);
+    if (index < 0) {
+        unknown_name(VARDATA_ANY(name), length);
+    }
+    Const* const position =
+        makeConst(INT4OID, -1, InvalidOid, sizeof(int32), Int32GetDatum(index + 1), false, true);
+    FuncExpr* const rewritten = makeFuncExpr(by_position_function(call->funcid), INT8OID,
+                                             list_make2(linitial(call->args), position), InvalidOid,
+                                             call->inputcollid, COERCE_EXPLICIT_CALL);
+    // Equal, node for node, to what the parser makes of lstat_field(lstat,
+    // 8): the collation of the text argument too.
+    rewritten->location = call->location;
+    PG_RETURN_POINTER(rewritten);
+}
+
+// b64num_library_version(): the version of the library this session runs,
+// which stays the one it loaded first until the session ends.
+PGDLLEXPORT Datum b64num_library_version(PG_FUNCTION_ARGS)
+{
+    PG_RETURN_TEXT_P(cstring_to_text(B64NUM_LIBRARY_VERSION));
+}
+
+// lstat_type(text): the type of the file as find -type names it.
+PGDLLEXPORT Datum b64num_lstat_type(PG_FUNCTION_ARGS)
+{
+    std::int64_t mode = 0;
+    if (!read_field(fcinfo, field_mode, &mode)) {
+        PG_RETURN_NULL();
+    }
+    const char letter = find_type_letter(mode);
+    PG_RETURN_TEXT_P(cstring_to_text_with_len(&letter, 1));
+}
+
+// lstat_atime(text), lstat_mtime(text) and lstat_ctime(text): a time as
+// a timestamp with time zone, or NULL outside the years 1 to 9999.
+PGDLLEXPORT Datum b64num_lstat_atime(PG_FUNCTION_ARGS)
+{
+    return time_of(fcinfo, field_atime);
+}
+
+PGDLLEXPORT Datum b64num_lstat_mtime(PG_FUNCTION_ARGS)
+{
+    return time_of(fcinfo, field_mtime);
+}
+
+PGDLLEXPORT Datum b64num_lstat_ctime(PG_FUNCTION_ARGS)
+{
+    return time_of(fcinfo, field_ctime);
 }
 
 } // extern "C"

@@ -125,6 +125,19 @@ $$;
 SELECT (lstat(v)).stream, lstat_field(v, 16) AS stream_field
 FROM (VALUES (repeat('B ', 15) || 'C D E')) AS value_of_18 (v);
 
+-- The helpers: the type as find -type names it, and the times, NULL
+-- outside the years 1 to 9999, for a mode of each type, the earliest and
+-- latest times shown and one second beyond each.
+SET TimeZone = 'UTC';
+SELECT mode, lstat_type(v) AS type, lstat_atime(v) AS atime, lstat_mtime(v) AS mtime,
+       lstat_ctime(v) AS ctime
+FROM (VALUES ('IGk', 'BpOlsk BpOd3A BpOd3A'), ('EHt', '-53kfcA -53kfcB A'),
+             ('KH/', 'Dr/9EF/ Dr/9EGA A'), ('CG2', 'A A A'), ('GGw', 'A A A'), ('BGk', 'A A A'),
+             ('MHt', 'A A A'), ('PAA', 'A A A')) AS types (mode, times),
+     LATERAL (SELECT 'gB FCsD ' || mode || ' B A A A A A A ' || times) AS value (v);
+SELECT lstat_type('hello world'), lstat_mtime('hello world');
+RESET TimeZone;
+
 -- The mode as ls -l shows it.
 SELECT mode, filemode(mode)
 FROM (VALUES (33188), (16877), (41471), (8630), (24992), (4516), (49645), (35309), (17407),
@@ -154,7 +167,34 @@ SELECT count(*) AS rows,
             WHERE lstat_field(LStat, 'size') > 1000000000) AS same_rows
 FROM by_index;
 RESET enable_indexscan;
+
+-- Every spelling of a field is one expression: the index made with 'size'
+-- serves a query by '8' or by 8.
+SET enable_seqscan = off;
+EXPLAIN (COSTS OFF) SELECT FileId FROM File WHERE lstat_field(LStat, 8) > 1000000000;
+EXPLAIN (COSTS OFF) SELECT FileId FROM File WHERE lstat_field(LStat, '8') > 1000000000;
+RESET enable_seqscan;
 RESET enable_bitmapscan;
+
+-- A misspelled constant field fails when the index is made, even on an
+-- empty table, not at the first INSERT; and when a query is planned,
+-- before any row is read.
+CREATE TABLE empty_file (LStat text);
+CREATE INDEX ON empty_file ((lstat_field(LStat, 'Size')));
+CREATE INDEX ON empty_file ((lstat_field(LStat, 17)));
+SELECT lstat_field(LStat, 'Size') FROM empty_file;
+DROP TABLE empty_file;
+
+-- Every index that an upgrade must rebuild: the README's query finds
+-- those on the functions, by name or by position.
+CREATE INDEX file_mode ON File ((lstat_field(LStat, 3)));
+SELECT DISTINCT i.indexrelid::regclass AS index, i.indrelid::regclass AS "table"
+FROM pg_index i
+JOIN pg_depend d ON d.classid = 'pg_class'::regclass AND d.objid = i.indexrelid
+                AND d.refclassid = 'pg_proc'::regclass
+JOIN pg_depend e ON e.classid = 'pg_proc'::regclass AND e.objid = d.refobjid AND e.deptype = 'e'
+WHERE e.refobjid = (SELECT oid FROM pg_extension WHERE extname = 'b64num')
+ORDER BY 1;
 
 -- Parallel workers decode too, to the serial sum.
 SET parallel_setup_cost = 0;
@@ -176,7 +216,7 @@ SELECT elsewhere.b64num('gB'), (elsewhere.lstat('gB FCsB KH/ B Po Po A L BAA A B
 -- same row type.
 CREATE TEMPORARY VIEW extension_objects AS
 SELECT pg_describe_object(d.classid, d.objid, d.objsubid) AS object,
-       concat_ws(' ', p.provolatile, p.proisstrict, p.proparallel, p.prosrc,
+       concat_ws(' ', p.provolatile, p.proisstrict, p.proparallel, p.prosrc, p.prosupport,
                  pg_get_function_arguments(p.oid), pg_get_function_result(p.oid),
                  (SELECT string_agg(a.attname || ' ' || format_type(a.atttypid, a.atttypmod), ', '
                                     ORDER BY a.attnum)
@@ -198,3 +238,17 @@ SELECT 'only upgraded' AS found, * FROM (TABLE upgraded EXCEPT TABLE extension_o
 UNION ALL
 SELECT 'only fresh', * FROM (TABLE extension_objects EXCEPT TABLE upgraded) AS b;
 SELECT object FROM upgraded ORDER BY object;
+
+-- A session runs the library it loaded first: one opened before the
+-- library is upgraded keeps the earlier one until it is opened again,
+-- which b64num_library_version() tells.
+SELECT b64num_library_version() = extversion AS runs_the_extensions_library
+FROM pg_extension WHERE extname = 'b64num';
+\! cp "$B64NUM_EARLIER_LIBRARY" "$B64NUM_INSTALLED_LIBRARY.new" && mv "$B64NUM_INSTALLED_LIBRARY.new" "$B64NUM_INSTALLED_LIBRARY"
+\c
+SELECT b64num_library_version();
+\! cp "$B64NUM_CURRENT_LIBRARY" "$B64NUM_INSTALLED_LIBRARY.new" && mv "$B64NUM_INSTALLED_LIBRARY.new" "$B64NUM_INSTALLED_LIBRARY"
+SELECT b64num_library_version();
+\c
+SELECT b64num_library_version() = extversion AS runs_the_extensions_library
+FROM pg_extension WHERE extname = 'b64num';
