@@ -16,6 +16,7 @@
 #include <mysql.h>
 
 #include "base64.h"
+#include "field_text.h"
 #include "file_mode.h"
 #include "lstat.h"
 
@@ -68,6 +69,50 @@ void unknown_field(const UDF_ARGS* args, char* message)
         (void)std::snprintf(message, message_size, "unknown field '%.*s'; fields 1-%d: %s",
                             static_cast<int>(length), args->args[1], lstat_field_count, fields);
     }
+}
+
+// The LStat value in argument 0 into `row`; false for NULL and for a text
+// that is no LStat value.
+bool read_argument(const UDF_ARGS* args, LstatRow& row)
+{
+    const char* const lstat = args->args[0];
+    return lstat != nullptr && is_lstat_value(lstat, lstat + args->lengths[0], row);
+}
+
+// The _init of a function of one LStat value, `name`, that returns text of
+// at most `length` bytes.
+my_bool init_of_value(UDF_INIT* initid, UDF_ARGS* args, char* message, const char* name,
+                      std::size_t length)
+{
+    if (args->arg_count != 1) {
+        (void)std::snprintf(message, message_size, "%s() takes one argument: an LStat value", name);
+        return 1;
+    }
+    args->arg_type[0] = STRING_RESULT;
+    initid->maybe_null = 1;
+    initid->max_length = static_cast<unsigned>(length);
+    return 0;
+}
+
+// What lstat_json writes into.
+struct JsonText {
+    char text[lstat_json_size];
+};
+
+// A time field of the LStat value as "YYYY-MM-DD HH:MM:SS" in UTC, in the
+// server's buffer of 255 bytes, or NULL.
+char* time_text(LstatField field, UDF_ARGS* args, char* result, unsigned long* length,
+                char* is_null)
+{
+    LstatRow row;
+    char text[utc_time_size];
+    if (!read_argument(args, row) || !write_utc_time(row.values[field], text)) {
+        *is_null = 1;
+        return nullptr;
+    }
+    std::memcpy(result, text, sizeof text);
+    *length = sizeof text - 1;
+    return result;
 }
 
 } // namespace
@@ -186,6 +231,116 @@ B64NUM_EXPORT char* filemode(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
     std::memcpy(result, shown, sizeof shown); // the server's buffer holds 255 bytes
     *length = sizeof shown;
     return result;
+}
+
+// b64num_library_version(): the version of the library that the server
+// runs, which stays the one it loaded until the functions are created again.
+B64NUM_EXPORT my_bool b64num_library_version_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    if (args->arg_count != 0) {
+        write_message(message, "b64num_library_version() takes no argument");
+        return 1;
+    }
+    initid->max_length = sizeof B64NUM_LIBRARY_VERSION - 1;
+    initid->const_item = 1;
+    return 0;
+}
+
+B64NUM_EXPORT char* b64num_library_version(UDF_INIT* /*initid*/, UDF_ARGS* /*args*/, char* result,
+                                           unsigned long* length, char* /*is_null*/,
+                                           char* /*error*/)
+{
+    std::memcpy(result, B64NUM_LIBRARY_VERSION, sizeof B64NUM_LIBRARY_VERSION - 1);
+    *length = sizeof B64NUM_LIBRARY_VERSION - 1;
+    return result;
+}
+
+// lstat_type(lstat): the type of the file as find -type names it.
+B64NUM_EXPORT my_bool lstat_type_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    return init_of_value(initid, args, message, "lstat_type", 1);
+}
+
+B64NUM_EXPORT char* lstat_type(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
+                               unsigned long* length, char* is_null, char* /*error*/)
+{
+    LstatRow row;
+    if (!read_argument(args, row)) {
+        *is_null = 1;
+        return nullptr;
+    }
+    result[0] = find_type_letter(row.values[field_mode]);
+    *length = 1;
+    return result;
+}
+
+// lstat_atime(lstat), lstat_mtime(lstat) and lstat_ctime(lstat): a time as
+// "YYYY-MM-DD HH:MM:SS" in UTC, or NULL outside the years 1 to 9999.
+B64NUM_EXPORT my_bool lstat_atime_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    return init_of_value(initid, args, message, "lstat_atime", utc_time_size - 1);
+}
+
+B64NUM_EXPORT char* lstat_atime(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
+                                unsigned long* length, char* is_null, char* /*error*/)
+{
+    return time_text(field_atime, args, result, length, is_null);
+}
+
+B64NUM_EXPORT my_bool lstat_mtime_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    return init_of_value(initid, args, message, "lstat_mtime", utc_time_size - 1);
+}
+
+B64NUM_EXPORT char* lstat_mtime(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
+                                unsigned long* length, char* is_null, char* /*error*/)
+{
+    return time_text(field_mtime, args, result, length, is_null);
+}
+
+B64NUM_EXPORT my_bool lstat_ctime_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    return init_of_value(initid, args, message, "lstat_ctime", utc_time_size - 1);
+}
+
+B64NUM_EXPORT char* lstat_ctime(UDF_INIT* /*initid*/, UDF_ARGS* args, char* result,
+                                unsigned long* length, char* is_null, char* /*error*/)
+{
+    return time_text(field_ctime, args, result, length, is_null);
+}
+
+// lstat_json(lstat): every field as one JSON object, null for those the
+// value lacks, or NULL. Longer than the server's buffer: written into the
+// statement's own, which _init allocates.
+B64NUM_EXPORT my_bool lstat_json_init(UDF_INIT* initid, UDF_ARGS* args, char* message)
+{
+    if (init_of_value(initid, args, message, "lstat_json", lstat_json_size - 1) != 0) {
+        return 1;
+    }
+    initid->ptr = static_cast<char*>(std::malloc(sizeof(JsonText)));
+    if (initid->ptr == nullptr) {
+        write_message(message, "lstat_json: out of memory");
+        return 1;
+    }
+    return 0;
+}
+
+B64NUM_EXPORT void lstat_json_deinit(UDF_INIT* initid)
+{
+    std::free(initid->ptr);
+}
+
+B64NUM_EXPORT char* lstat_json(UDF_INIT* initid, UDF_ARGS* args, char* /*result*/,
+                               unsigned long* length, char* is_null, char* /*error*/)
+{
+    LstatRow row;
+    if (!read_argument(args, row)) {
+        *is_null = 1;
+        return nullptr;
+    }
+    auto* const json = reinterpret_cast<JsonText*>(initid->ptr);
+    *length = write_lstat_json(row, json->text);
+    return json->text;
 }
 
 } // extern "C"

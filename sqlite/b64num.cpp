@@ -15,6 +15,7 @@
 #include <sqlite3ext.h>
 
 #include "base64.h"
+#include "field_text.h"
 #include "file_mode.h"
 #include "lstat.h"
 
@@ -130,6 +131,65 @@ void lstat_field(sqlite3_context* context, int /*count*/, sqlite3_value** argume
     sqlite3_result_int64(context, row.values[index]);
 }
 
+// The LStat value in argument 0 into `row`; false for NULL and for a text
+// that is no LStat value.
+bool read_argument(sqlite3_value** arguments, LstatRow& row)
+{
+    if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
+        return false;
+    }
+    const Bytes lstat = bytes_of(arguments[0]);
+    return lstat.begin != nullptr && is_lstat_value(lstat.begin, lstat.end, row);
+}
+
+// lstat_type(lstat): the type of the file as find -type names it.
+void lstat_type(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
+{
+    LstatRow row;
+    if (!read_argument(arguments, row)) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const char letter = find_type_letter(row.values[field_mode]);
+    sqlite3_result_text(context, &letter, 1, SQLITE_TRANSIENT);
+}
+
+// lstat_atime(lstat), lstat_mtime(lstat) and lstat_ctime(lstat): a time as
+// "YYYY-MM-DD HH:MM:SS" in UTC, as SQLite's date functions read it, or
+// NULL outside the years 1 to 9999. The field is the function's user data.
+void lstat_time(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
+{
+    const auto field = static_cast<const LstatField*>(sqlite3_user_data(context));
+    LstatRow row;
+    char text[utc_time_size];
+    if (!read_argument(arguments, row) || !write_utc_time(row.values[*field], text)) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_text(context, text, sizeof text - 1, SQLITE_TRANSIENT);
+}
+
+// lstat_json(lstat): every field as one JSON object, null for those the
+// value lacks, or NULL.
+void lstat_json(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
+{
+    LstatRow row;
+    char text[lstat_json_size];
+    if (!read_argument(arguments, row)) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const std::size_t length = write_lstat_json(row, text);
+    sqlite3_result_text(context, text, static_cast<int>(length), SQLITE_TRANSIENT);
+}
+
+// b64num_library_version(): the version of the library that this
+// connection loaded.
+void b64num_library_version(sqlite3_context* context, int /*count*/, sqlite3_value** /*arguments*/)
+{
+    sqlite3_result_text(context, B64NUM_LIBRARY_VERSION, -1, SQLITE_STATIC);
+}
+
 // filemode(mode): the mode as the ten characters of ls -l, as
 // b64num-lstat -l shows it, or NULL for NULL.
 void filemode(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
@@ -153,15 +213,34 @@ extern "C" B64NUM_EXPORT int sqlite3_bnum_init(sqlite3* db, char** error,
     SQLITE_EXTENSION_INIT2(routines);
     // Deterministic: an expression index may use them. Innocuous: they
     // read nothing but their arguments, so schemas and triggers may too.
+    // The library's version is neither: it changes with the library, and
+    // an index of it would be stale after an upgrade.
     constexpr int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    static const LstatField atime = field_atime;
+    static const LstatField mtime = field_mtime;
+    static const LstatField ctime = field_ctime;
     const struct {
         const char* name;
         int arguments;
         void (*function)(sqlite3_context*, int, sqlite3_value**);
+        const LstatField* field;
+        int flags;
     } functions[] = {
-        {"b64num", 1, b64num}, {"lstat_field", 2, lstat_field}, {"filemode", 1, filemode}};
+        {"b64num", 1, b64num, nullptr, flags},
+        {"lstat_field", 2, lstat_field, nullptr, flags},
+        {"filemode", 1, filemode, nullptr, flags},
+        {"lstat_type", 1, lstat_type, nullptr, flags},
+        {"lstat_atime", 1, lstat_time, &atime, flags},
+        {"lstat_mtime", 1, lstat_time, &mtime, flags},
+        {"lstat_ctime", 1, lstat_time, &ctime, flags},
+        {"lstat_json", 1, lstat_json, nullptr, flags},
+        {"b64num_library_version", 0, b64num_library_version, nullptr, SQLITE_UTF8},
+    };
     for (const auto& f : functions) {
-        const int status = sqlite3_create_function(db, f.name, f.arguments, flags, nullptr,
+        // The field is read, never written: SQLite's user data is not const.
+        void* const data =
+            const_cast<LstatField*>(f.field); // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        const int status = sqlite3_create_function(db, f.name, f.arguments, f.flags, data,
                                                    f.function, nullptr, nullptr);
         if (status != SQLITE_OK) {
             if (error != nullptr) {

@@ -51,6 +51,22 @@ SELECT lstat_field('B', 'sise');
 SELECT lstat_field('B', 17);
 SELECT lstat_field('B');
 
+-- The helpers: the type as find -type names it, the times in UTC, NULL
+-- outside the years 1 to 9999, for a mode of each type, the earliest and
+-- latest times shown and one second beyond each; every field as JSON.
+CREATE TEMPORARY TABLE types (mode VARCHAR(3), times VARCHAR(32));
+INSERT INTO types VALUES
+    ('IGk', 'BpOlsk BpOd3A BpOd3A'), ('EHt', '-53kfcA -53kfcB A'), ('KH/', 'Dr/9EF/ Dr/9EGA A'),
+    ('CG2', 'A A A'), ('GGw', 'A A A'), ('BGk', 'A A A'), ('MHt', 'A A A'), ('PAA', 'A A A');
+SELECT mode, lstat_type(v) AS type, lstat_atime(v) AS atime, lstat_mtime(v) AS mtime,
+       lstat_ctime(v) AS ctime
+FROM (SELECT mode, CONCAT('gB FCsD ', mode, ' B A A A A A A ', times) AS v FROM types) AS typed;
+SELECT numerals, lstat_json(lstat) AS json FROM lstats ORDER BY numerals;
+SELECT lstat_type('hello world') AS no_type, lstat_mtime('hello world') AS no_time,
+       JSON_VALUE(lstat_json('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A'), '$.size')
+           AS size;
+SELECT b64num_library_version();
+
 -- The mode as ls -l shows it, from a number or a decoded field.
 SELECT filemode(33188), filemode(16877), filemode(41471), filemode(8630), filemode(24992),
        filemode(4516), filemode(49645), filemode(35309), filemode(17407), filemode(420),

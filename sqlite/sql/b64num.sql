@@ -52,6 +52,22 @@ SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A
 INSERT INTO fields VALUES ('Size');
 SELECT name, lstat_field('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A', name) AS value FROM fields;
 
+-- The helpers: the type as find -type names it, the times in UTC, NULL
+-- outside the years 1 to 9999, for a mode of each type, the earliest and
+-- latest times shown and one second beyond each; every field as JSON.
+CREATE TEMPORARY TABLE types (mode, times);
+INSERT INTO types VALUES
+    ('IGk', 'BpOlsk BpOd3A BpOd3A'), ('EHt', '-53kfcA -53kfcB A'), ('KH/', 'Dr/9EF/ Dr/9EGA A'),
+    ('CG2', 'A A A'), ('GGw', 'A A A'), ('BGk', 'A A A'), ('MHt', 'A A A'), ('PAA', 'A A A');
+SELECT mode, lstat_type(v) AS type, lstat_atime(v) AS atime, lstat_mtime(v) AS mtime,
+       lstat_ctime(v) AS ctime
+FROM (SELECT mode, 'gB FCsD ' || mode || ' B A A A A A A ' || times AS v FROM types);
+SELECT numerals, lstat_json(lstat) AS json FROM lstats ORDER BY numerals;
+SELECT lstat_type('hello world') IS NULL AS no_type, lstat_mtime('hello world') IS NULL AS no_time,
+       json_extract(lstat_json('gB FCsB IGk B Po Po A EAAA BAA gA BpOlsk BpOd3A BpOd3A'), '$.size')
+           AS size;
+SELECT b64num_library_version();
+
 -- The mode as ls -l shows it, from a number or a decoded field.
 SELECT column1 AS mode, filemode(column1) AS shown
 FROM (VALUES (33188), (16877), (41471), (8630), (24992), (4516), (49645), (35309), (17407),
