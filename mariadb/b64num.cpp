@@ -94,7 +94,8 @@ my_bool init_of_value(UDF_INIT* initid, UDF_ARGS* args, char* message, const cha
     return 0;
 }
 
-// What lstat_json writes into.
+// What lstat_json writes into: a buffer of chars, as the server's pointer
+// to a statement's own data is.
 struct JsonText {
     char text[lstat_json_size];
 };
@@ -317,7 +318,7 @@ B64NUM_EXPORT my_bool lstat_json_init(UDF_INIT* initid, UDF_ARGS* args, char* me
     if (init_of_value(initid, args, message, "lstat_json", lstat_json_size - 1) != 0) {
         return 1;
     }
-    initid->ptr = static_cast<char*>(std::malloc(sizeof(JsonText)));
+    initid->ptr = static_cast<char*>(std::malloc(lstat_json_size)); // a JsonText
     if (initid->ptr == nullptr) {
         write_message(message, "lstat_json: out of memory");
         return 1;

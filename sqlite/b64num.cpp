@@ -159,7 +159,7 @@ void lstat_type(sqlite3_context* context, int /*count*/, sqlite3_value** argumen
 // NULL outside the years 1 to 9999. The field is the function's user data.
 void lstat_time(sqlite3_context* context, int /*count*/, sqlite3_value** arguments)
 {
-    const auto field = static_cast<const LstatField*>(sqlite3_user_data(context));
+    const auto* const field = static_cast<const LstatField*>(sqlite3_user_data(context));
     LstatRow row;
     char text[utc_time_size];
     if (!read_argument(arguments, row) || !write_utc_time(row.values[*field], text)) {
@@ -222,19 +222,19 @@ extern "C" B64NUM_EXPORT int sqlite3_bnum_init(sqlite3* db, char** error,
     const struct {
         const char* name;
         int arguments;
+        int flags;
         void (*function)(sqlite3_context*, int, sqlite3_value**);
         const LstatField* field;
-        int flags;
     } functions[] = {
-        {"b64num", 1, b64num, nullptr, flags},
-        {"lstat_field", 2, lstat_field, nullptr, flags},
-        {"filemode", 1, filemode, nullptr, flags},
-        {"lstat_type", 1, lstat_type, nullptr, flags},
-        {"lstat_atime", 1, lstat_time, &atime, flags},
-        {"lstat_mtime", 1, lstat_time, &mtime, flags},
-        {"lstat_ctime", 1, lstat_time, &ctime, flags},
-        {"lstat_json", 1, lstat_json, nullptr, flags},
-        {"b64num_library_version", 0, b64num_library_version, nullptr, SQLITE_UTF8},
+        {"b64num", 1, flags, b64num, nullptr},
+        {"lstat_field", 2, flags, lstat_field, nullptr},
+        {"filemode", 1, flags, filemode, nullptr},
+        {"lstat_type", 1, flags, lstat_type, nullptr},
+        {"lstat_atime", 1, flags, lstat_time, &atime},
+        {"lstat_mtime", 1, flags, lstat_time, &mtime},
+        {"lstat_ctime", 1, flags, lstat_time, &ctime},
+        {"lstat_json", 1, flags, lstat_json, nullptr},
+        {"b64num_library_version", 0, SQLITE_UTF8, b64num_library_version, nullptr},
     };
     for (const auto& f : functions) {
         // The field is read, never written: SQLite's user data is not const.
