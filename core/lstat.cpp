@@ -57,6 +57,8 @@ constexpr ByteValues make_byte_values()
 {
     ByteValues table{};
     for (std::uint8_t& value : table.values) {
+        // std::fill is constexpr only from C++20.
+        // cppcheck-suppress useStlAlgorithm
         value = not_a_digit;
     }
     constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

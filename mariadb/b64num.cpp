@@ -94,12 +94,6 @@ my_bool init_of_value(UDF_INIT* initid, UDF_ARGS* args, char* message, const cha
     return 0;
 }
 
-// What lstat_json writes into: a buffer of chars, as the server's pointer
-// to a statement's own data is.
-struct JsonText {
-    char text[lstat_json_size];
-};
-
 // A time field of the LStat value as "YYYY-MM-DD HH:MM:SS" in UTC, in the
 // server's buffer of 255 bytes, or NULL.
 char* time_text(LstatField field, UDF_ARGS* args, char* result, unsigned long* length,
@@ -318,7 +312,7 @@ B64NUM_EXPORT my_bool lstat_json_init(UDF_INIT* initid, UDF_ARGS* args, char* me
     if (init_of_value(initid, args, message, "lstat_json", lstat_json_size - 1) != 0) {
         return 1;
     }
-    initid->ptr = static_cast<char*>(std::malloc(lstat_json_size)); // a JsonText
+    initid->ptr = static_cast<char*>(std::malloc(lstat_json_size));
     if (initid->ptr == nullptr) {
         write_message(message, "lstat_json: out of memory");
         return 1;
@@ -339,9 +333,10 @@ B64NUM_EXPORT char* lstat_json(UDF_INIT* initid, UDF_ARGS* args, char* /*result*
         *is_null = 1;
         return nullptr;
     }
-    auto* const json = reinterpret_cast<JsonText*>(initid->ptr);
-    *length = write_lstat_json(row, json->text);
-    return json->text;
+    char json[lstat_json_size];
+    *length = write_lstat_json(row, json);
+    std::memcpy(initid->ptr, json, *length);
+    return initid->ptr;
 }
 
 } // extern "C"
