@@ -60,11 +60,28 @@ value() { mysql -B -N -e "$1" bacula; }
 
 # The loadable functions, when the build staged them in the server's plugin
 # directory: the SQL test script, and eight clients at once.
+reinstall() {
+    mysql < "$here/../../mariadb/uninstall.sql" && mysql < "$here/../../mariadb/install.sql"
+}
+# Puts library $1 in the plugin directory as an upgrade does: a new file,
+# renamed into place.
+put_library() {
+    cp "$1" "$B64NUM_MARIADB_PLUGINS/.b64num.so" &&
+        mv -f "$B64NUM_MARIADB_PLUGINS/.b64num.so" "$B64NUM_MARIADB_PLUGINS/b64num.so"
+}
 engine_checks() {
     [ -n "${B64NUM_MARIADB_MODULE:-}" ] || return 0
-    if ! mysql < "$here/../../mariadb/uninstall.sql" || ! mysql < "$here/../../mariadb/install.sql"; then
-        fail "the uninstall and install scripts failed"
-    fi
+    # The server runs the library it loaded until the functions are created
+    # again, as the README's Upgrading says: an earlier build, then this one.
+    local staged=$work/staged.so
+    cp "$B64NUM_MARIADB_PLUGINS/b64num.so" "$staged"
+    { put_library "$B64NUM_MARIADB_EARLIER" && reinstall; } || fail "the earlier library did not install"
+    put_library "$staged" || fail "the library did not install"
+    [ "$(value "SELECT b64num_library_version()")" = earlier ] ||
+        fail "the server left the library it had loaded before the functions were created again"
+    reinstall || fail "the uninstall and install scripts failed"
+    [ "$(value "SELECT b64num_library_version()")" != earlier ] ||
+        fail "the server kept the earlier library after the functions were created again"
     local numeral
     while LC_ALL=C IFS= read -r numeral; do
         b64num "$numeral"
