@@ -2,11 +2,13 @@
 // three on the same values: every field of generated LStat-like rows, as
 // base-64 numerals for from_base64 and in decimal for the others.
 #include "base64.h"
+#include "lstat.h"
 #include "lstat_corpus.h"
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdint>
@@ -19,11 +21,14 @@
 
 namespace {
 
-// The values, and the same values as NUL-separated numerals in two notations.
+// The values, and the same values as NUL-separated numerals in two
+// notations; and the rows as LStat values, each one's end in `row_ends`.
 struct Corpus {
     std::vector<std::int64_t> values;
     std::string base64;
     std::string decimal;
+    std::string rows;
+    std::vector<std::size_t> row_ends;
 };
 
 const Corpus& corpus()
@@ -32,11 +37,16 @@ const Corpus& corpus()
         Corpus c;
         std::mt19937_64 random(42); // NOLINT(cert-msc32-c,cert-msc51-cpp): same corpus every run
         for (int row = 0; row < 4000; ++row) {
+            const char* separator = "";
             for (std::int64_t value : lstat_corpus::lstat_row(random)) {
                 c.values.push_back(value);
                 c.base64 += lstat_corpus::to_base64(value) + '\0';
                 c.decimal += std::to_string(value) + '\0';
+                c.rows += separator + lstat_corpus::to_base64(value);
+                separator = " ";
             }
+            c.row_ends.push_back(c.rows.size());
+            c.rows += '\n';
         }
         return c;
     }();
@@ -96,9 +106,46 @@ void BM_strtoll(benchmark::State& state)
     });
 }
 
+// Every row held to the rule for an LStat value and decoded, as each
+// engine's function and b64num-lstat read one: the numerals per second,
+// beside from_base64's, are what the rule costs.
+void BM_read_lstat_value(benchmark::State& state)
+{
+    const Corpus& c = corpus();
+    const char* const text = c.rows.data();
+    for (auto _ : state) {
+        std::int64_t sum = 0;
+        std::size_t begin = 0;
+        for (const std::size_t end : c.row_ends) {
+            LstatRow row;
+            if (is_lstat_value(text + begin, text + end, row)) {
+                sum += row.values[field_size];
+            }
+            begin = end + 1;
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+    std::size_t begin = 0;
+    std::size_t at = 0;
+    for (const std::size_t end : c.row_ends) {
+        LstatRow row;
+        if (!is_lstat_value(text + begin, text + end, row) ||
+            !std::equal(row.values, row.values + row.count,
+                        c.values.begin() + static_cast<long>(at))) {
+            state.SkipWithError("a row came out wrong");
+            return;
+        }
+        at += static_cast<std::size_t>(row.count);
+        begin = end + 1;
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(c.values.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.rows.size()));
+}
+
 BENCHMARK(BM_from_base64);
 BENCHMARK(BM_from_chars);
 BENCHMARK(BM_strtoll);
+BENCHMARK(BM_read_lstat_value);
 
 // Reports as `Base` does (the format --benchmark_format asks for), then how
 // from_base64 compares with the others.
@@ -129,6 +176,15 @@ public:
             const char* name;
             double goal;
         } rivals[] = {{"BM_from_chars", 1.5}, {"BM_strtoll", 5.0}};
+        // Checking a whole value costs at most a third of decoding it.
+        const auto checked = items_per_second.find("BM_read_lstat_value");
+        if (checked != items_per_second.end()) {
+            const double ratio = checked->second / base64->second;
+            (void)std::fprintf(out,
+                               "read_lstat_value / from_base64 %5.2fx numerals per second "
+                               "(goal 0.75x: %s)\n",
+                               ratio, ratio >= 0.75 ? "met" : "MISSED");
+        }
         for (const auto& rival : rivals) {
             const auto other = items_per_second.find(rival.name);
             if (other != items_per_second.end()) {

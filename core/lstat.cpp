@@ -92,13 +92,11 @@ LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row)
         const bool negative = at != end && *at == '-';
         const char* const digits = at + (negative ? 1 : 0);
         std::uint64_t accumulator = 0;
-        std::uint64_t lost = 0; // the bits that shifts pushed out
         for (at = digits; at != end; ++at) {
             const std::uint8_t digit = byte_values.values[static_cast<unsigned char>(*at)];
             if (digit == not_a_digit) {
                 break;
             }
-            lost |= accumulator >> 58;
             accumulator = accumulator << 6 | digit;
         }
         if (at == digits || (at != end && *at != ' ')) {
@@ -108,8 +106,13 @@ LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row)
             return {LstatFault::misplaced_byte, static_cast<std::size_t>(misplaced - begin)};
         }
         if (count < lstat_field_count) {
-            const bool fits = lost == 0 && accumulator <= static_cast<std::uint64_t>(INT64_MAX) +
-                                                              (negative ? 1U : 0U);
+            // Ten digits hold 60 bits, which always fit: only a longer
+            // numeral is read again, by the decoder that notes lost bits.
+            bool fits = true;
+            if (at - digits > 10) {
+                std::int64_t value = 0;
+                from_base64_checked(&value, &fits, digits - (negative ? 1 : 0), at);
+            }
             row.values[count] = from_twos_complement(negative ? 0 - accumulator : accumulator);
             row.wrapped |= (fits ? 0U : 1U) << count;
             row.count = ++count;

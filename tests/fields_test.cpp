@@ -25,6 +25,13 @@ Values with_size(std::int64_t size)
     return values;
 }
 
+// The file's attributes with `size` written as the numeral `numeral`.
+std::string size_written(const std::string& numeral)
+{
+    return lstat_text(first_attributes(7)) + " " + numeral + " " +
+           lstat_text(Values(file_attributes.begin() + 8, file_attributes.end()));
+}
+
 void PrintTo(const WalkCase& c, std::ostream* os)
 {
     *os << c.title;
@@ -71,16 +78,15 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"only spaces", "   ", LstatFault::misplaced_byte, {}},
         WalkCase{"a lone minus", sixteen + " -", LstatFault::misplaced_byte, {}},
         WalkCase{"a minus inside a numeral", "B-B " + sixteen, LstatFault::misplaced_byte, {}},
-        WalkCase{"the widest values",
-                 lstat_text(first_attributes(7)) + " H////////// " +
-                     lstat_text(Values(file_attributes.begin() + 8, file_attributes.end())) +
-                     " -IAAAAAAAAAA",
-                 LstatFault::none, with_size(INT64_MAX), true},
-        WalkCase{"a size past 64 bits",
-                 lstat_text(first_attributes(7)) + " BAAAAAAAAAAB " +
-                     lstat_text(Values(file_attributes.begin() + 8, file_attributes.end())),
-                 LstatFault::wrapped_numeral,
-                 {}},
+        WalkCase{"the widest size", size_written("H//////////"), LstatFault::none,
+                 with_size(INT64_MAX)},
+        WalkCase{"the most negative size", size_written("-IAAAAAAAAAA"), LstatFault::none,
+                 with_size(INT64_MIN)},
+        WalkCase{"a size of twelve digits, leading zeros", size_written("AAAAAAAAAAAB"),
+                 LstatFault::none, with_size(1)},
+        WalkCase{"a size of 2^63", size_written("IAAAAAAAAAA"), LstatFault::wrapped_numeral, {}},
+        WalkCase{
+            "a size past 64 bits", size_written("BAAAAAAAAAAB"), LstatFault::wrapped_numeral, {}},
         WalkCase{"past 64 bits after the fields", sixteen + " BAAAAAAAAAAB", LstatFault::none,
                  file_attributes, true}));
 
