@@ -113,7 +113,7 @@ void BM_read_lstat_value(benchmark::State& state)
 {
     const Corpus& c = corpus();
     const char* const text = c.rows.data();
-    for (auto _ : state) {
+    while (state.KeepRunning()) {
         std::int64_t sum = 0;
         std::size_t begin = 0;
         for (const std::size_t end : c.row_ends) {
