@@ -46,8 +46,9 @@ libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
     "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.2.sql" \
-    "$sharedir/extension/b64num--1.3.sql" "$sharedir/extension/b64num--1.0--1.1.sql" \
-    "$sharedir/extension/b64num--1.1--1.2.sql" "$sharedir/extension/b64num--1.2--1.3.sql" \
+    "$sharedir/extension/b64num--1.3.sql" "$sharedir/extension/b64num--1.4.sql" \
+    "$sharedir/extension/b64num--1.0--1.1.sql" "$sharedir/extension/b64num--1.1--1.2.sql" \
+    "$sharedir/extension/b64num--1.2--1.3.sql" "$sharedir/extension/b64num--1.3--1.4.sql" \
     "$sharedir/extension/b64num.control" | cat - <(docs "$(dpkg-deb -f "$extension_deb" Package)") | sort)"
 
 for package in "$deb" "$extension_deb" "$mariadb_deb"; do
@@ -92,13 +93,17 @@ done
 exports() { nm -D --defined-only "$1" | awk '{print $3}' | sort | tr '\n' ' '; }
 [ "$(exports "$root/usr/lib/$multiarch/sqlite3/b64num.so")" = "sqlite3_bnum_init " ] ||
     fail "the SQLite extension exports $(exports "$root/usr/lib/$multiarch/sqlite3/b64num.so")"
+sorted() { printf '%s\n' "$@" | sort | tr '\n' ' '; }
+mariadb_functions=(b64num filemode lstat_field lstat_type lstat_atime lstat_mtime lstat_ctime lstat_json
+                   b64num_library_version)
 [ "$(exports "$root/usr/lib/mysql/plugin/b64num.so")" = \
-  "b64num b64num_init filemode filemode_init lstat_field lstat_field_deinit lstat_field_init " ] ||
+  "$(sorted "${mariadb_functions[@]}" "${mariadb_functions[@]/%/_init}" lstat_field_deinit lstat_json_deinit)" ] ||
     fail "the MariaDB functions export $(exports "$root/usr/lib/mysql/plugin/b64num.so")"
 pg_functions=(b64num_filemode b64num_lstat b64num_lstat_field_by_name b64num_lstat_field_by_position
-              b64num_numeral)
+              b64num_numeral b64num_lstat_field_support b64num_library_version b64num_lstat_type
+              b64num_lstat_atime b64num_lstat_mtime b64num_lstat_ctime)
 pg_exports=(Pg_magic_func "${pg_functions[@]}" "${pg_functions[@]/#/pg_finfo_}")
-[ "$(exports "$root$libdir/b64num.so")" = "$(printf '%s\n' "${pg_exports[@]}" | sort | tr '\n' ' ')" ] ||
+[ "$(exports "$root$libdir/b64num.so")" = "$(sorted "${pg_exports[@]}")" ] ||
     fail "the PostgreSQL extension exports $(exports "$root$libdir/b64num.so")"
 
 [ "$("$root/usr/bin/b64num" gB)" = 2049 ] || fail "the extracted b64num does not decode gB"
