@@ -29,8 +29,8 @@ inline std::uint8_t is_stray(std::uint8_t c)
 }
 
 // The offset of the first of the `length` bytes at `text` that no numeral
-// holds, or `length`. Stray bytes are rare, so the whole text is checked
-// in the vectorized loop before the first one is looked for.
+// holds, or `length`. The whole text is checked in the vectorized loop
+// before the first one is looked for.
 std::size_t find_stray_byte(const char* text, std::size_t length)
 {
     const auto* const bytes = reinterpret_cast<const std::uint8_t*>(text);
@@ -45,8 +45,7 @@ std::size_t find_stray_byte(const char* text, std::size_t length)
     return stray != 0 ? i : length;
 }
 
-// A digit's value, or not_a_digit for the space and the minus sign, the
-// only other bytes left once stray bytes are ruled out.
+// A digit's value, or not_a_digit for every other byte.
 constexpr std::uint8_t not_a_digit = 64;
 
 struct ByteValues {
@@ -78,15 +77,13 @@ LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row)
     row.has_overflow = false;
     row.wrapped = 0;
     const auto length = static_cast<std::size_t>(end - begin);
-    const std::size_t stray = find_stray_byte(begin, length);
-    if (stray != length) {
-        return {LstatFault::stray_byte, stray};
-    }
     if (begin == end) {
         return {LstatFault::too_few_numerals, 0};
     }
-    // Only digits, spaces and minus signs are left: a numeral ends at a byte
-    // that is no digit, which must be the space before the next one.
+    // A numeral ends at a byte that is no digit, which must be the space
+    // before the next one. Anything else stops the reading, and only then
+    // is the whole text looked over for a stray byte, which is reported
+    // first wherever it stands.
     int count = 0;
     for (const char* at = begin;;) {
         const bool negative = at != end && *at == '-';
@@ -100,6 +97,11 @@ LstatCheck read_lstat_value(const char* begin, const char* end, LstatRow& row)
             accumulator = accumulator << 6 | digit;
         }
         if (at == digits || (at != end && *at != ' ')) {
+            const std::size_t stray = find_stray_byte(begin, length);
+            if (stray != length) {
+                row.count = 0;
+                return {LstatFault::stray_byte, stray};
+            }
             // No digit (two spaces, a space at either end, a lone '-'), or a
             // '-' after digits: the byte that is out of place.
             const char* const misplaced = at != end ? at : at - 1;
