@@ -23,6 +23,7 @@ extern "C" {
 #include "nodes/makefuncs.h"
 #include "nodes/supportnodes.h"
 #include "parser/parse_func.h"
+#include "tcop/pquery.h"
 #include "utils/builtins.h"
 #include "utils/lsyscache.h"
 #include "utils/timestamp.h"
@@ -197,6 +198,30 @@ Datum time_of(FunctionCallInfo fcinfo, LstatField field)
     PG_RETURN_TIMESTAMPTZ((seconds - unix_to_postgres) * USECS_PER_SEC);
 }
 
+// Whether a misspelled constant field is an error now: when a query is
+// planned (the planner passes its root), or when a statement defines an
+// index, a table or a column. Not when a session loads the expressions of
+// an index made before fields were checked here: one of a misspelled
+// field, which earlier versions let be made on an empty table, must not
+// stop every read of its table; its inserts fail on their rows, as they did.
+bool checks_fields_now(const SupportRequestSimplify* request)
+{
+    if (request->root != nullptr) {
+        return true;
+    }
+    if (ActivePortal == nullptr) {
+        return false;
+    }
+    switch (ActivePortal->commandTag) {
+    case CMDTAG_CREATE_INDEX:
+    case CMDTAG_CREATE_TABLE:
+    case CMDTAG_ALTER_TABLE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // The OID of lstat_field(text, integer), beside the function `sibling`
 // in its schema, wherever the extension was put.
 Oid by_position_function(Oid sibling)
@@ -270,15 +295,16 @@ PGDLLEXPORT Datum b64num_filemode(PG_FUNCTION_ARGS)
 // The planner's support of lstat_field: a constant field is checked when
 // a query or an index expression is planned, so that a misspelled name
 // fails CREATE INDEX at once, even on an empty table, instead of the first
-// INSERT; and a field named 'size' or '8' becomes lstat_field(lstat, 8), so
-// that one index serves every spelling of it.
+// INSERT (see checks_fields_now); and a field named 'size' or '8' becomes
+// lstat_field(lstat, 8), so that one index serves every spelling of it.
 PGDLLEXPORT Datum b64num_lstat_field_support(PG_FUNCTION_ARGS)
 {
     Node* const request = reinterpret_cast<Node*>(PG_GETARG_POINTER(0));
     if (!IsA(request, SupportRequestSimplify)) {
         PG_RETURN_POINTER(nullptr);
     }
-    FuncExpr* const call = reinterpret_cast<SupportRequestSimplify*>(request)->fcall;
+    const auto* const simplify = reinterpret_cast<SupportRequestSimplify*>(request);
+    FuncExpr* const call = simplify->fcall;
     if (list_length(call->args) != 2 || !IsA(lsecond(call->args), Const)) {
         PG_RETURN_POINTER(nullptr);
     }
@@ -288,7 +314,7 @@ PGDLLEXPORT Datum b64num_lstat_field_support(PG_FUNCTION_ARGS)
     }
     if (field->consttype == INT4OID) {
         const int32 position = DatumGetInt32(field->constvalue);
-        if (position < 1 || position > lstat_field_count) {
+        if ((position < 1 || position > lstat_field_count) && checks_fields_now(simplify)) {
             unknown_position(position);
         }
         PG_RETURN_POINTER(nullptr); // the form every spelling takes
@@ -300,7 +326,10 @@ PGDLLEXPORT Datum b64num_lstat_field_support(PG_FUNCTION_ARGS)
     const std::size_t length = VARSIZE_ANY_EXHDR(name);
     const int index = lstat_field_index(VARDATA_ANY(name), length);
     if (index < 0) {
-        unknown_name(VARDATA_ANY(name), length);
+        if (checks_fields_now(simplify)) {
+            unknown_name(VARDATA_ANY(name), length);
+        }
+        PG_RETURN_POINTER(nullptr); // an error on the first row, as before
     }
     Const* const position =
         makeConst(INT4OID, -1, InvalidOid, sizeof(int32), Int32GetDatum(index + 1), false, true);

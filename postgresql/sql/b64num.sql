@@ -252,3 +252,18 @@ SELECT b64num_library_version();
 \c
 SELECT b64num_library_version() = extversion AS runs_the_extensions_library
 FROM pg_extension WHERE extname = 'b64num';
+
+-- An index of a misspelled field, which 1.3 let be made on an empty table,
+-- stops no read of its table after the upgrade; an insert fails on its
+-- row, as it did, and a new such index fails at once.
+DROP EXTENSION b64num CASCADE;
+CREATE EXTENSION b64num VERSION '1.3';
+CREATE TABLE misspelled (LStat text);
+CREATE INDEX misspelled_size ON misspelled ((lstat_field(LStat, 'Size')));
+INSERT INTO misspelled VALUES (NULL);
+ALTER EXTENSION b64num UPDATE;
+\c
+SELECT count(*) AS rows FROM misspelled;
+INSERT INTO misspelled VALUES ('gB FCsD KH/ B Po Po A L BAA A BpOlsk BpOlsk BpOlsk');
+CREATE INDEX ON misspelled ((lstat_field(LStat, 'Size')));
+DROP TABLE misspelled;
