@@ -46,7 +46,7 @@ libdir=$(pg_config --pkglibdir)
 sharedir=$(pg_config --sharedir)
 holds "$extension_deb" "$(printf '.%s\n' "$libdir/b64num.so" "$sharedir/extension/b64num--1.0.sql" \
     "$sharedir/extension/b64num--1.1.sql" "$sharedir/extension/b64num--1.2.sql" \
-    "$sharedir/extension/b64num--1.3.sql" "$sharedir/extension/b64num--1.4.sql" \
+    "$sharedir/extension/b64num--1.3.sql" \
     "$sharedir/extension/b64num--1.0--1.1.sql" "$sharedir/extension/b64num--1.1--1.2.sql" \
     "$sharedir/extension/b64num--1.2--1.3.sql" "$sharedir/extension/b64num--1.3--1.4.sql" \
     "$sharedir/extension/b64num.control" | cat - <(docs "$(dpkg-deb -f "$extension_deb" Package)") | sort)"
